@@ -1,0 +1,166 @@
+// Code-page decoding on ICU converters, with cached tables for the single-byte pages.
+#include "CodePage.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_err.h>
+
+#include <climits>
+#include <map>
+#include <mutex>
+#include <utility>
+
+namespace morvex {
+
+namespace {
+
+using ByteTable = std::array<char16_t, 256>;
+
+// Undefined bytes: Windows-1252 gives the C1 control of the same number (0x81 -> U+0081), as the platform's
+// converter does; other single-byte pages give the replacement character.
+constexpr char16_t kReplacement = 0xFFFD;
+
+struct ConverterCloser {
+  void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+ConverterPtr OpenConverter(const std::string& name) {
+  if (name.empty()) return nullptr;
+  UErrorCode status = U_ZERO_ERROR;
+  ConverterPtr converter(ucnv_open(name.c_str(), &status));
+  if (U_FAILURE(status)) return nullptr;
+  return converter;
+}
+
+std::shared_ptr<const ByteTable> BuildTable(UConverter* converter, int32_t codepage) {
+  auto table = std::make_shared<ByteTable>();
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  for (int byte = 0; byte < 256; ++byte) {
+    const char in = static_cast<char>(byte);
+    UChar out[4] = {};
+    status = U_ZERO_ERROR;
+    ucnv_reset(converter);
+    const int32_t n = ucnv_toUChars(converter, out, 4, &in, 1, &status);
+    char16_t value = kReplacement;
+    if (U_SUCCESS(status) && n == 1) {
+      value = static_cast<char16_t>(out[0]);
+    } else if (codepage == kDefaultCodePage) {
+      value = static_cast<char16_t>(byte);
+    }
+    (*table)[static_cast<size_t>(byte)] = value;
+  }
+  return table;
+}
+
+struct DecoderSource {
+  std::string icuName;                      // empty: unsupported
+  std::shared_ptr<const ByteTable> table;   // set for single-byte pages
+};
+
+// Tables are immutable once built; the cache only saves building them again for every table read.
+const DecoderSource& LookUp(int32_t codepage) {
+  static std::mutex mutex;
+  static std::map<int32_t, DecoderSource> cache;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto found = cache.find(codepage);
+  if (found != cache.end()) return found->second;
+  DecoderSource source;
+  const int32_t effective = codepage == 0 ? kDefaultCodePage : codepage;
+  source.icuName = IcuNameForCodePage(effective);
+  if (ConverterPtr converter = OpenConverter(source.icuName)) {
+    if (ucnv_getMaxCharSize(converter.get()) == 1) source.table = BuildTable(converter.get(), effective);
+  } else {
+    source.icuName.clear();
+  }
+  return cache.emplace(codepage, std::move(source)).first->second;
+}
+
+}  // namespace
+
+std::string IcuNameForCodePage(int32_t codepage) {
+  if (codepage == 0) codepage = kDefaultCodePage;
+  switch (codepage) {
+    case 437: return "ibm-437";
+    case 850: return "ibm-850";
+    case 852: return "ibm-852";
+    case 855: return "ibm-855";
+    case 857: return "ibm-857";
+    case 860: return "ibm-860";
+    case 861: return "ibm-861";
+    case 862: return "ibm-862";
+    case 863: return "ibm-863";
+    case 865: return "ibm-865";
+    case 866: return "ibm-866";
+    case 869: return "ibm-869";
+    case 874: return "windows-874";
+    case 932: return "windows-31j";
+    case 936: return "windows-936";
+    case 949: return "windows-949";
+    case 950: return "windows-950";
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    case 28591: return "ISO-8859-1";
+    case 28592: return "ISO-8859-2";
+    case 28595: return "ISO-8859-5";
+    case 28597: return "ISO-8859-7";
+    case 28605: return "ISO-8859-15";
+    case 54936: return "GB18030";
+    case 65001: return "UTF-8";
+    default: break;
+  }
+  if (codepage < 1 || codepage > 65535) return {};
+  // ICU knows most of the rest under this alias (1250 to 1258 among them).
+  const std::string name = "windows-" + std::to_string(codepage);
+  return OpenConverter(name) ? name : std::string();
+}
+
+CodePageDecoder::CodePageDecoder(int32_t codepage) : codepage_(codepage) {
+  const DecoderSource& source = LookUp(codepage);
+  table_ = source.table;
+  if (!table_ && !source.icuName.empty()) converter_ = OpenConverter(source.icuName).release();
+}
+
+CodePageDecoder::~CodePageDecoder() {
+  if (converter_) ucnv_close(converter_);
+}
+
+CodePageDecoder::CodePageDecoder(CodePageDecoder&& other) noexcept
+    : codepage_(other.codepage_), table_(std::move(other.table_)), converter_(std::exchange(other.converter_, nullptr)) {}
+
+CodePageDecoder& CodePageDecoder::operator=(CodePageDecoder&& other) noexcept {
+  if (this != &other) {
+    if (converter_) ucnv_close(converter_);
+    codepage_ = other.codepage_;
+    table_ = std::move(other.table_);
+    converter_ = std::exchange(other.converter_, nullptr);
+  }
+  return *this;
+}
+
+std::u16string CodePageDecoder::Decode(const uint8_t* bytes, size_t count) const {
+  if (count == 0) return {};
+  if (table_) {
+    std::u16string text(count, u'\0');
+    const ByteTable& table = *table_;
+    for (size_t i = 0; i < count; ++i) text[i] = table[bytes[i]];
+    return text;
+  }
+  if (!converter_ || count > static_cast<size_t>(INT32_MAX / 2 - 2)) return {};
+  // No code page gives more than two UTF-16 units per byte.
+  std::u16string text(count * 2 + 2, u'\0');
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_reset(converter_);
+  const int32_t written =
+      ucnv_toUChars(converter_, reinterpret_cast<UChar*>(text.data()), static_cast<int32_t>(text.size()),
+                    reinterpret_cast<const char*>(bytes), static_cast<int32_t>(count), &status);
+  if (U_FAILURE(status) || written <= 0) return {};
+  text.resize(static_cast<size_t>(written));
+  return text;
+}
+
+std::u16string DecodeCodePage(const uint8_t* bytes, size_t count, int32_t codepage) {
+  return CodePageDecoder(codepage).Decode(bytes, count);
+}
+
+}  // namespace morvex

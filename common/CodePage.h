@@ -1,0 +1,46 @@
+// Decoding bytes in a Windows code page into UTF-16, as the tables' values need.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct UConverter;
+
+namespace morvex {
+
+// Code page 0, the system's default 8-bit code page, means Windows-1252: this platform has no such default.
+inline constexpr int32_t kDefaultCodePage = 1252;
+
+// The ICU converter name for a Windows code page number, or empty when it is not supported.
+std::string IcuNameForCodePage(int32_t codepage);
+
+// One decoder per code page. Single-byte pages go through a 256-entry table shared by every decoder of that
+// page; multi-byte pages hold a converter of their own, so a decoder is used from one thread at a time.
+class CodePageDecoder {
+ public:
+  explicit CodePageDecoder(int32_t codepage);
+  ~CodePageDecoder();
+  CodePageDecoder(CodePageDecoder&&) noexcept;
+  CodePageDecoder& operator=(CodePageDecoder&&) noexcept;
+  CodePageDecoder(const CodePageDecoder&) = delete;
+  CodePageDecoder& operator=(const CodePageDecoder&) = delete;
+
+  int32_t CodePage() const { return codepage_; }
+  bool Supported() const { return table_ != nullptr || converter_ != nullptr; }
+
+  // Every byte is decoded, NUL included. An unsupported page or a failed conversion gives empty text.
+  std::u16string Decode(const uint8_t* bytes, size_t count) const;
+
+ private:
+  int32_t codepage_;
+  std::shared_ptr<const std::array<char16_t, 256>> table_;
+  UConverter* converter_ = nullptr;
+};
+
+// One-off decoding; builds a decoder for the call.
+std::u16string DecodeCodePage(const uint8_t* bytes, size_t count, int32_t codepage);
+
+}  // namespace morvex

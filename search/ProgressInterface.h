@@ -1,0 +1,46 @@
+// The progress object the search talks to: three text lines, a percentage, a cancel flag, show and close.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace morvex {
+
+// The checks and the cancel hand-out live here so that the window and every test double behave alike;
+// a front end supplies the drawing and the event processing.
+class ProgressInterface {
+ public:
+  virtual ~ProgressInterface() = default;
+
+  // Line nIndex (0 to 2). Another index is error 9, one outside the signed 16-bit range error 6; no line changes.
+  void Text(int32_t nIndex, const std::u16string& sText);
+  std::u16string Text(int32_t nIndex) const;
+
+  virtual void Title(const std::u16string& sTitle) = 0;
+  virtual std::u16string Title() const = 0;
+
+  // Shows nPercent (clamped to 0..100 for display), lets pending events run, then hands out bCancel once.
+  void Update(int32_t nPercent, bool& bCancel);
+
+  // Modeless, no owner; showing a shown window changes nothing. Closing resets the lines for the next show.
+  virtual void Show() = 0;
+  virtual void Close() = 0;
+  virtual bool Shown() const = 0;
+
+  // What the Cancel button does, and nothing more.
+  void PressCancel() { bCancel_ = true; }
+
+  static int32_t ClampPercent(int32_t nPercent) { return nPercent < 0 ? 0 : (nPercent > 100 ? 100 : nPercent); }
+
+ protected:
+  virtual void SetLine(int index, const std::u16string& sText) = 0;
+  virtual std::u16string Line(int index) const = 0;
+  // Must make the new state visible before returning; receives the clamped value.
+  virtual void ShowPercent(int32_t nPercent) = 0;
+  virtual void ProcessEvents() = 0;
+
+ private:
+  bool bCancel_ = false;
+};
+
+}  // namespace morvex

@@ -1,0 +1,14 @@
+// The fixed table of the package's own property names and the test against it.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace morvex {
+
+extern const std::array<std::u16string_view, 88> ReservedKeywords;
+
+// Whole text, code unit for code unit, case-sensitive; nothing is trimmed.
+bool IsReservedKeyword(std::u16string_view sName);
+
+}  // namespace morvex

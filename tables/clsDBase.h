@@ -1,0 +1,98 @@
+// clsDBase: reads one dBase table file whole into memory and answers field, value and deletion questions.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CodePage.h"
+#include "TextTable.h"
+
+namespace morvex {
+
+#pragma pack(push, 1)
+struct TableHeader {
+  uint8_t Version = 0;
+  uint8_t LastUpdate[3] = {};
+  int32_t Records = 0;
+  int16_t HeaderLength = 0;
+  int16_t RecordLength = 0;
+  uint8_t Reserved[20] = {};
+};
+#pragma pack(pop)
+static_assert(sizeof(TableHeader) == 32);
+
+struct FieldDescriptor {
+  std::u16string Name;       // exactly 11 characters as read; cut at the first NUL when compared or returned
+  std::u16string FieldType;  // exactly 1 character
+  uint8_t Address[4] = {};
+  uint8_t Length = 0;
+  uint8_t Decimals = 0;
+  uint8_t Reserved1 = 0;
+  uint8_t Reserved2[4] = {};
+  uint8_t Reserved3 = 0;
+  uint8_t Reserved4[8] = {};
+};
+
+// Only reads: the members that change values change the copy in memory alone.
+class clsDBase {
+ public:
+  clsDBase();
+  ~clsDBase();
+  clsDBase(const clsDBase&) = delete;
+  clsDBase& operator=(const clsDBase&) = delete;
+
+  // True when the file exists and was read (even when Corrupt), false when it does not exist.
+  // Throws Error for a file that cannot be opened or read, overflow (6), out of range (9).
+  bool Load(const std::u16string& sFile, int32_t nCodepage);
+  void CloseFile();
+
+  bool Loaded() const { return loaded_; }
+  bool Corrupt() const { return corrupt_; }
+  const std::u16string& File() const { return file_; }
+  int32_t Codepage() const { return codepage_; }
+  void Codepage(int32_t nCodepage) { codepage_ = nCodepage; }
+
+  int32_t RecordCount() const;
+  int32_t FieldCount() const;
+  int32_t FieldNumber(const std::u16string& sField) const;
+  std::u16string FieldName(int32_t nField) const;
+  int32_t FieldLength(int32_t nField) const;
+
+  std::u16string Element(int32_t nRow, int32_t nCol) const;  // never fails
+  void Element(int32_t nRow, int32_t nCol, const std::u16string& sValue);  // error 9 outside the array
+
+  TextTable Table() const { return values_; }
+  void Table(const TextTable& sRecords) { values_ = sRecords; }
+  FlagArray DeletedTable() const { return deleted_; }
+
+  bool RecordDeleted(int32_t nRecord) const;
+  void RecordDeleted(int32_t nRecord, bool bValue);
+
+  static std::u16string CUnicode(const std::vector<uint8_t>& ANSI, int32_t nCodepage);
+  static std::u16string ToNull(const std::u16string& InputText);
+
+  // Beyond what callers of the interface need: direct access without copies, for the tools and the search.
+  const TextTable& Values() const { return values_; }
+  const TableHeader& Header() const { return header_; }
+
+ private:
+  void ReadHeader();
+  void ReadFieldDescriptors();
+  void ReadRecords();
+
+  std::u16string file_;
+  std::FILE* handle_ = nullptr;
+  TableHeader header_;
+  NumberedArray<FieldDescriptor> descriptors_;
+  FlagArray deleted_;
+  TextTable values_;
+  int32_t headerSize_ = 32;
+  int32_t descriptorSize_ = 32;
+  bool loaded_ = false;
+  bool corrupt_ = false;
+  int32_t codepage_ = 0;
+};
+
+}  // namespace morvex
