@@ -1,0 +1,256 @@
+// basSearch: the search run, the page count, the project page scan and the percentage they share.
+#include "basSearch.h"
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <string_view>
+
+#include "Error.h"
+#include "TextUtil.h"
+#include "basFileTools.h"
+#include "clsDBase.h"
+
+namespace morvex {
+
+namespace {
+
+// Numbers of our own for failures that carry no number of their own; they follow those in Error.h.
+constexpr int32_t kErrAutomationCall = 1007;  // SetInteractive reported failure
+constexpr int32_t kErrUnexpected = 1008;      // a standard-library exception that is not a morvex::Error
+constexpr int32_t kErrOutOfMemory = 7;        // the number users of the package's tools know for it
+
+constexpr std::u16string_view kProjectList = u"master.dbf";
+constexpr std::u16string_view kPageList = u"pages.dbf";
+constexpr std::u16string_view kCountingText = u"Finding Page Count...";
+constexpr std::u16string_view kSearchingText = u"Searching for reserved Tarvo keywords...";
+
+constexpr std::array<std::u16string_view, 7> kBuiltInProjects = {
+    u"EXAMPLE", u"INCLUDE", u"SYSTEM", u"INCV2", u"ZRM_EXAMPLE", u"ZRM_INCLUDE", u"ZRM_QUICKPLOT"};
+
+constexpr std::u16string_view kShowAllHeader =
+    u"Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue";
+constexpr std::u16string_view kUniqueHeader = u"Project\tLibrary\tObject\tPropertyname";
+constexpr std::u16string_view kLineEnd = u"\r\n";
+
+bool IsBuiltInProject(const std::u16string& sName) {
+  const std::u16string upper = ToUpper(sName);
+  for (std::u16string_view builtIn : kBuiltInProjects) {
+    if (upper == builtIn) return true;
+  }
+  return false;
+}
+
+// The continue-on-error rule of the page scan: a failing step is abandoned and only marks the pending error.
+template <typename StepBody>
+void RunStep(bool& bPendingError, StepBody&& body) {
+  try {
+    body();
+  } catch (const std::exception&) {
+    bPendingError = true;
+  }
+}
+
+std::u16string BuildReport(const FindingsList& findings, bool bShowAll) {
+  if (findings.Count() == 0) return u"No items found";
+  std::u16string report(bShowAll ? kShowAllHeader : kUniqueHeader);
+  report += kLineEnd;
+  for (int32_t i = 0; i < findings.Count(); ++i) {
+    report += findings.Line(i);
+    report += kLineEnd;
+  }
+  return report;
+}
+
+std::u16string ErrorMessage(const std::string& sDescription, int32_t nNumber) {
+  return Utf8ToUtf16(sDescription) + u" " + ToDecimal(nNumber);
+}
+
+void ShowMessageQuietly(MessageSink& messages, const std::u16string& sMessage) {
+  // The error report is the run's last act; a sink that fails there has nowhere left to report to.
+  try {
+    messages.ShowMessage(sMessage);
+  } catch (...) {
+  }
+}
+
+void SetInteractiveOrThrow(PageAutomation& automation, bool bValue) {
+  if (!automation.SetInteractive(bValue)) {
+    throw Error(kErrAutomationCall, bValue ? "Page automation failed: SetInteractive(True)"
+                                           : "Page automation failed: SetInteractive(False)");
+  }
+}
+
+// Steps 15 and 16 of a run that did not fail: give the server back its interactive mode and drop it.
+void ReleaseAutomation(AppContext& context) {
+  if (context.automation) SetInteractiveOrThrow(*context.automation, true);
+  context.automation.reset();
+}
+
+}  // namespace
+
+bool ComputePercent(int32_t nPagesDone, int32_t nTotalPages, int32_t& nPercent) {
+  if (nTotalPages == 0) return false;
+  const double exact = static_cast<double>(nPagesDone) / static_cast<double>(nTotalPages) * 100.0;
+  // Explicit half-to-even, so the result does not hang on the floating-point rounding mode in force.
+  const double below = std::floor(exact);
+  const double fraction = exact - below;
+  double rounded = below;
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0.0)) rounded = below + 1.0;
+  if (rounded < static_cast<double>(std::numeric_limits<int32_t>::min()) ||
+      rounded > static_cast<double>(std::numeric_limits<int32_t>::max())) {
+    ThrowOverflow();
+  }
+  nPercent = static_cast<int32_t>(rounded);
+  return true;
+}
+
+int32_t CountPages(const TextTable& sTable, int32_t nPathColumn, const std::u16string& sBaseFolder) {
+  clsDBase pageList;
+  int32_t total = 0;
+  const int32_t first = sTable.LowerBound(1);
+  const int32_t last = sTable.UpperBound(1);
+  for (int32_t row = first; row <= last; ++row) {
+    const std::u16string& cell = sTable.At(row, nPathColumn);
+    pageList.Load(JoinPath(ResolveAgainst(sBaseFolder, cell), kPageList), 0);
+    int32_t sum = 0;
+    if (__builtin_add_overflow(total, pageList.RecordCount(), &sum)) ThrowOverflow();
+    total = sum;
+    pageList.CloseFile();
+  }
+  return total;
+}
+
+int16_t ScanProject(AppContext& context, const std::u16string& sProjectName, const std::u16string& sProjectPath,
+                    FindingsList& findings, int32_t& nPagesDone, int32_t nTotalPages, bool bShowAll) {
+  bool bPendingError = false;
+  clsDBase pageList;
+  const std::u16string listPath = JoinPath(sProjectPath, kPageList);
+
+  bool loaded = false;
+  RunStep(bPendingError, [&] { loaded = pageList.Load(listPath, 0); });
+  if (!loaded) {
+    RunStep(bPendingError, [&] { context.messages.ShowMessage(u"Cannot open page list:\r\n" + listPath); });
+    RunStep(bPendingError, [&] { pageList.CloseFile(); });
+    return 0;
+  }
+
+  int32_t nameColumn = 0;
+  int32_t pageCount = 0;
+  RunStep(bPendingError, [&] { nameColumn = pageList.FieldNumber(u"Name"); });
+  RunStep(bPendingError, [&] { pageCount = pageList.RecordCount(); });
+
+  int32_t percent = 0;
+  bool bCancel = false;
+  for (int32_t record = 1; record <= pageCount; ++record) {
+    std::u16string pageName;
+    RunStep(bPendingError, [&] { pageName = pageList.Element(record, nameColumn); });
+    RunStep(bPendingError, [&] { context.progress.Text(2, u"Page: " + pageName); });
+
+    bPendingError = false;
+    RunStep(bPendingError, [&] {
+      if (!context.automation || !context.automation->OpenPage(sProjectName, pageName)) bPendingError = true;
+    });
+    if (bPendingError) continue;
+
+    RunStep(bPendingError, [&] {
+      ScanPageObjects(*context.automation, context.progress, sProjectName, pageName, findings, bShowAll);
+    });
+    RunStep(bPendingError, [&] {
+      if (!context.automation->ClosePage()) bPendingError = true;
+    });
+    RunStep(bPendingError, [&] {
+      if (nPagesDone == std::numeric_limits<int32_t>::max()) ThrowOverflow();
+      ++nPagesDone;
+    });
+    RunStep(bPendingError, [&] { ComputePercent(nPagesDone, nTotalPages, percent); });
+    RunStep(bPendingError, [&] { context.progress.Update(percent, bCancel); });
+    if (bCancel) return -1;
+  }
+
+  RunStep(bPendingError, [&] { pageList.CloseFile(); });
+  return 0;
+}
+
+SearchResult RunSearchDetailed(AppContext& context, const std::u16string& sFolder, bool bShowAll,
+                               bool bIgnoreBuiltIn) {
+  SearchResult result;
+  int32_t errorNumber = 0;
+  std::string errorDescription;
+  try {
+    context.progress.Show();
+    context.progress.Text(0, std::u16string(kCountingText));
+
+    if (!context.automation) {
+      context.automation = context.createAutomation();
+      if (!context.automation) throw Error(kErrAutomationCreate, "The page-automation server could not be created");
+    }
+    // Our server learns its site from the run, so a server kept from an earlier run follows a new folder.
+    context.automation->ServeFolder(sFolder);
+
+    clsDBase projectList;
+    const std::u16string listPath = JoinPath(sFolder, kProjectList);
+    if (!projectList.Load(listPath, 0)) {
+      context.progress.Close();
+      context.messages.ShowMessage(u"Cannot open project list:\r\n" + listPath);
+      result.outcome = RunOutcome::kProjectListMissing;
+      ReleaseAutomation(context);
+      return result;
+    }
+
+    const int32_t nameColumn = projectList.FieldNumber(u"Name");
+    const int32_t pathColumn = projectList.FieldNumber(u"Path");
+    const int32_t recordCount = projectList.RecordCount();
+    // The reader's own array stands in for the copy: the count only reads it, and a copy of a large list costs.
+    const int32_t totalPages = CountPages(projectList.Values(), pathColumn, sFolder);
+
+    context.progress.Text(0, std::u16string(kSearchingText));
+    SetInteractiveOrThrow(*context.automation, false);
+
+    int32_t pagesDone = 0;
+    int16_t lastScanResult = 0;
+    for (int32_t record = 1; record <= recordCount; ++record) {
+      const std::u16string name = projectList.Element(record, nameColumn);
+      if (bIgnoreBuiltIn && IsBuiltInProject(name)) continue;
+      const std::u16string path = ResolveAgainst(sFolder, projectList.Element(record, pathColumn));
+      context.progress.Text(1, u"Project: " + name);
+      if (projectList.RecordDeleted(record)) continue;
+      lastScanResult = ScanProject(context, name, path, result.findings, pagesDone, totalPages, bShowAll);
+      if (lastScanResult == -1) break;
+    }
+
+    std::u16string report = BuildReport(result.findings, bShowAll);
+    context.progress.Close();
+    if (lastScanResult == 0) {
+      context.messages.ShowMessage(u"Done");
+      result.outcome = RunOutcome::kCompleted;
+    } else {
+      result.outcome = RunOutcome::kCancelled;
+    }
+    ReleaseAutomation(context);
+    result.report = std::move(report);
+    return result;
+  } catch (const Error& error) {
+    errorNumber = error.Number();
+    errorDescription = error.Description();
+  } catch (const std::bad_alloc&) {
+    errorNumber = kErrOutOfMemory;
+    errorDescription = "Out of memory";
+  } catch (const std::exception& error) {
+    errorNumber = kErrUnexpected;
+    errorDescription = error.what();
+  }
+
+  // The progress window and the automation object stay as they are, for the next run to take over.
+  result.outcome = RunOutcome::kUnexpectedError;
+  result.report.clear();
+  ShowMessageQuietly(context.messages, ErrorMessage(errorDescription, errorNumber));
+  return result;
+}
+
+std::u16string RunSearch(AppContext& context, const std::u16string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
+  return RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn).report;
+}
+
+}  // namespace morvex
