@@ -1,0 +1,130 @@
+// The command line's progress object, message sink and Ctrl-C handling.
+#include "ScanTerminal.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <string_view>
+
+#include "ScanOutput.h"
+#include "TextUtil.h"
+
+namespace morvex {
+
+namespace {
+
+volatile std::sig_atomic_t gInterruptCount = 0;
+volatile std::sig_atomic_t gInterruptPending = 0;
+
+void OnInterrupt(int) {
+  if (gInterruptCount > 0) {
+    // Only async-signal-safe calls here: end the line the status display may have left open, then go.
+    static const char kNewLine[] = "\n";
+    [[maybe_unused]] ssize_t ignored = write(STDERR_FILENO, kNewLine, 1);
+    _exit(130);
+  }
+  gInterruptCount = 1;
+  gInterruptPending = 1;
+}
+
+constexpr std::u16string_view kSearchingText = u"Searching for reserved Tarvo keywords...";
+
+// The running count that the page scan appends to line 0, or "0" before the first finding.
+std::u16string FindingsSoFar(const std::u16string& line0) {
+  if (line0.size() <= kSearchingText.size() || line0.compare(0, kSearchingText.size(), kSearchingText) != 0) {
+    return u"0";
+  }
+  std::u16string digits;
+  for (size_t i = kSearchingText.size(); i < line0.size() && line0[i] >= u'0' && line0[i] <= u'9'; ++i) {
+    digits.push_back(line0[i]);
+  }
+  return digits.empty() ? u"0" : digits;
+}
+
+size_t TerminalColumns(std::FILE* stream) {
+  winsize size{};
+  if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+}  // namespace
+
+void InstallInterruptHandler() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  // Reads of tables and pages must not fail with EINTR just because the user asked to stop after this page.
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+}
+
+bool TakeInterruptRequest() {
+  if (gInterruptPending == 0) return false;
+  gInterruptPending = 0;
+  return true;
+}
+
+void RequestInterruptForTest() {
+  gInterruptCount = 1;
+  gInterruptPending = 1;
+}
+
+TerminalProgress::TerminalProgress(std::FILE* stream, bool bDrawStatusLine)
+    : stream_(stream), drawStatusLine_(bDrawStatusLine) {
+  ResetLines();
+}
+
+void TerminalProgress::ResetLines() {
+  lines_[0] = u"Operation in progress...";
+  lines_[1].clear();
+  lines_[2].clear();
+  percent_ = 0;
+}
+
+void TerminalProgress::Show() { shown_ = true; }
+
+void TerminalProgress::Close() {
+  if (!shown_) return;
+  shown_ = false;
+  ResetLines();
+  ClearStatusLine();
+}
+
+void TerminalProgress::ShowPercent(int32_t nPercent) {
+  percent_ = nPercent;
+  if (drawStatusLine_) DrawStatusLine();
+}
+
+void TerminalProgress::ProcessEvents() {
+  if (TakeInterruptRequest()) PressCancel();
+}
+
+void TerminalProgress::DrawStatusLine() {
+  std::u16string status = ToDecimal(percent_) + u"% | " + lines_[1] + u" | " + lines_[2] + u" | " +
+                          FindingsSoFar(lines_[0]) + u" found";
+  // Longer than the terminal is wide, the line would wrap and \r could no longer redraw it in place.
+  const size_t columns = TerminalColumns(stream_);
+  if (status.size() >= columns) status.resize(columns - 1);
+  if (!status.empty() && status.back() >= 0xD800 && status.back() <= 0xDBFF) status.pop_back();
+  std::fputs("\r\033[K", stream_);
+  std::fputs(Utf16ToUtf8(status).c_str(), stream_);
+  std::fflush(stream_);
+  statusLineDrawn_ = true;
+}
+
+void TerminalProgress::ClearStatusLine() {
+  if (!statusLineDrawn_) return;
+  std::fputs("\r\033[K", stream_);
+  std::fflush(stream_);
+  statusLineDrawn_ = false;
+}
+
+void TerminalMessages::ShowMessage(const std::u16string& sMessage) {
+  if (sMessage == u"Done") return;
+  progress_.ClearStatusLine();
+  std::fputs(MessageLine(sMessage).c_str(), stream_);
+  std::fflush(stream_);
+}
+
+}  // namespace morvex

@@ -1,0 +1,64 @@
+// morvex-scan's stand-ins for the progress window and the message boxes: a status line and stderr lines.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "MessageSink.h"
+#include "ProgressInterface.h"
+
+namespace morvex {
+
+// Ctrl-C asks for Cancel; a second one ends the process at once with status 130.
+void InstallInterruptHandler();
+// True once per Ctrl-C that has not been handed to a progress object yet.
+bool TakeInterruptRequest();
+// For tests that cannot send a signal to themselves cleanly.
+void RequestInterruptForTest();
+
+class TerminalProgress : public ProgressInterface {
+ public:
+  // bDrawStatusLine: stderr is a terminal; nothing is drawn otherwise, so logs and pipes stay clean.
+  TerminalProgress(std::FILE* stream, bool bDrawStatusLine);
+
+  void Title(const std::u16string& sTitle) override { title_ = sTitle; }
+  std::u16string Title() const override { return title_; }
+  void Show() override;
+  void Close() override;
+  bool Shown() const override { return shown_; }
+
+  // Wipes the status line so that a message or the end of the program starts on a clean line.
+  void ClearStatusLine();
+  int32_t LastPercent() const { return percent_; }
+
+ protected:
+  void SetLine(int index, const std::u16string& sText) override { lines_[index] = sText; }
+  std::u16string Line(int index) const override { return lines_[index]; }
+  void ShowPercent(int32_t nPercent) override;
+  void ProcessEvents() override;
+
+ private:
+  void ResetLines();
+  void DrawStatusLine();
+
+  std::FILE* stream_;
+  bool drawStatusLine_;
+  bool statusLineDrawn_ = false;
+  bool shown_ = false;
+  int32_t percent_ = 0;
+  std::u16string title_;
+  std::u16string lines_[3];
+};
+
+// Every message but "Done" as one line on the stream; "Done" is what the exit status already says.
+class TerminalMessages : public MessageSink {
+ public:
+  TerminalMessages(std::FILE* stream, TerminalProgress& progress) : stream_(stream), progress_(progress) {}
+  void ShowMessage(const std::u16string& sMessage) override;
+
+ private:
+  std::FILE* stream_;
+  TerminalProgress& progress_;
+};
+
+}  // namespace morvex

@@ -1,0 +1,78 @@
+// morvex-scan: the search run from the command line, for scripts and build pipelines.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "PageFileServer.h"
+#include "ScanOutput.h"
+#include "ScanTerminal.h"
+#include "TextUtil.h"
+#include "Version.h"
+#include "basSearch.h"
+
+namespace {
+
+constexpr const char* kExitStatusFooter =
+    "Exit status:\n"
+    "  0    the scan finished and found no collision\n"
+    "  1    the scan finished and found collisions\n"
+    "  2    the project list could not be opened, a wrong option was given, or an error ended the scan\n"
+    "  130  the scan was cancelled with Ctrl-C (the partial report is printed)";
+
+void WriteAll(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Lists Tarvo property names that collide with the package's reserved property names, for every "
+               "page of every project in FOLDER (the folder that holds master.dbf)."};
+  app.name("morvex-scan");
+
+  bool bShowAll = false;
+  bool bUnique = false;
+  bool bIgnoreBuiltIn = false;
+  bool bIncludeBuiltIn = false;
+  std::string format = "tsv";
+  std::string folder;
+
+  CLI::Option* showAll = app.add_flag("--show-all", bShowAll, "One line per placement, with page, AN and value (default)");
+  CLI::Option* unique = app.add_flag("--unique", bUnique, "One line per distinct Tarvo and property name");
+  showAll->excludes(unique);
+  CLI::Option* ignore = app.add_flag("--ignore-built-in", bIgnoreBuiltIn, "Skip the package's built-in projects (default)");
+  CLI::Option* include = app.add_flag("--include-built-in", bIncludeBuiltIn, "Scan the built-in projects too");
+  ignore->excludes(include);
+  app.add_option("--format", format, "Output format: tsv (the report) or json")
+      ->check(CLI::IsMember({"tsv", "json"}))
+      ->default_str("tsv");
+  app.add_option("FOLDER", folder, "The folder that holds the project list master.dbf")->required();
+  app.set_version_flag("--version", std::string(morvex::kVersionText));
+  app.footer(kExitStatusFooter);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& success) {
+    return app.exit(success);
+  } catch (const CLI::ParseError& error) {
+    std::cerr << "morvex-scan: " << error.what() << "\n\n" << app.help();
+    return 2;
+  }
+
+  morvex::InstallInterruptHandler();
+  morvex::TerminalProgress progress(stderr, isatty(STDERR_FILENO) == 1);
+  morvex::TerminalMessages messages(stderr, progress);
+  morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
+
+  const bool bShowAllRun = !bUnique;
+  const morvex::SearchResult result =
+      morvex::RunSearchDetailed(context, morvex::Utf8ToUtf16(folder), bShowAllRun, !bIncludeBuiltIn);
+  progress.ClearStatusLine();
+
+  WriteAll(format == "json" ? morvex::FormatJson(result, bShowAllRun) : morvex::FormatTsv(result));
+  return morvex::ExitStatus(result);
+}

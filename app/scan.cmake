@@ -1,0 +1,15 @@
+# morvex-scan, the command-line scan, and the pieces of it that tests call directly.
+add_library(morvex_scan_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ScanOutput.cpp
+                                       ${CMAKE_CURRENT_SOURCE_DIR}/ScanTerminal.cpp)
+target_include_directories(morvex_scan_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(morvex_scan_support PUBLIC morvex_search morvex_common PRIVATE morvex_warnings)
+
+# The page-file server is the only automation server this platform has; without it there is nothing to run.
+if(TARGET morvex_pageserver)
+  add_executable(morvex-scan ${CMAKE_CURRENT_SOURCE_DIR}/morvex-scan.cpp)
+  target_link_libraries(morvex-scan PRIVATE morvex_scan_support morvex_pageserver morvex_search morvex_warnings)
+  if(TARGET CLI11::CLI11)
+    target_link_libraries(morvex-scan PRIVATE CLI11::CLI11)
+  endif()
+  install(TARGETS morvex-scan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
