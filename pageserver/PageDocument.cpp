@@ -1,0 +1,252 @@
+// Parsing of page files with simdjson's DOM and the cursor rules of the page-automation operations.
+#include "PageDocument.h"
+
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <utility>
+
+#include "TextUtil.h"
+
+namespace morvex {
+
+namespace {
+
+// A run of pages keeps at most this much between pages; a larger page's buffers go when it is closed.
+constexpr size_t kRetainedCapacity = size_t{32} << 20;
+
+// simdjson has validated the UTF-8 already; names and values are nearly always ASCII, which needs no ICU.
+bool ToUtf16(std::string_view utf8, std::u16string& out) {
+  std::u16string converted;
+  bool ascii = true;
+  for (const char byte : utf8) {
+    if (static_cast<unsigned char>(byte) >= 0x80) {
+      ascii = false;
+      break;
+    }
+  }
+  if (ascii) {
+    converted.resize(utf8.size());
+    for (size_t i = 0; i < utf8.size(); ++i) converted[i] = static_cast<char16_t>(static_cast<unsigned char>(utf8[i]));
+  } else {
+    converted = Utf8ToUtf16(utf8);
+    if (converted.empty()) return false;
+  }
+  out = std::move(converted);
+  return true;
+}
+
+bool StringMember(simdjson::dom::object object, std::string_view key, std::string_view& text) {
+  return object[key].get_string().get(text) == simdjson::SUCCESS;
+}
+
+}  // namespace
+
+PageDocument::PageDocument() : parser_(kMaxPageBytes) {}
+
+PageDocument::~PageDocument() = default;
+
+size_t PageDocument::RetainedBytes() const { return bufferCapacity_ + parser_.capacity(); }
+
+void PageDocument::ReleaseLargeBuffers() {
+  if (bufferCapacity_ > kRetainedCapacity) {
+    buffer_.reset();
+    bufferCapacity_ = 0;
+  }
+  if (parser_.capacity() > kRetainedCapacity) parser_ = simdjson::dom::parser(kMaxPageBytes);
+}
+
+bool PageDocument::Close() {
+  const bool wasOpen = open_;
+  open_ = false;
+  hasObject_ = false;
+  hasProperty_ = false;
+  objects_ = {};
+  properties_ = {};
+  ReleaseLargeBuffers();
+  return wasOpen;
+}
+
+char* PageDocument::PrepareBuffer(size_t size) {
+  const size_t needed = size + simdjson::SIMDJSON_PADDING;
+  if (needed > bufferCapacity_) {
+    buffer_.reset();
+    bufferCapacity_ = 0;
+    buffer_.reset(new char[needed]);
+    bufferCapacity_ = needed;
+  }
+  // The parser may read into the padding; keep it defined.
+  std::memset(buffer_.get() + size, 0, simdjson::SIMDJSON_PADDING);
+  return buffer_.get();
+}
+
+bool PageDocument::Parse(size_t size) {
+  simdjson::dom::element root;
+  if (parser_.parse(buffer_.get(), size, false).get(root) != simdjson::SUCCESS) return false;
+  simdjson::dom::object top;
+  if (root.get_object().get(top) != simdjson::SUCCESS) return false;
+  simdjson::dom::array objects;
+  if (top["objects"].get_array().get(objects) != simdjson::SUCCESS) return false;
+  objects_ = objects;
+  open_ = true;
+  return true;
+}
+
+bool PageDocument::LoadBytes(std::string_view bytes) {
+  Close();
+  if (bytes.size() > kMaxPageBytes) return false;
+  try {
+    char* buffer = PrepareBuffer(bytes.size());
+    if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
+    return Parse(bytes.size());
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool PageDocument::LoadFile(const std::filesystem::path& file) {
+  Close();
+  try {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff length = in.tellg();
+    if (length < 0 || static_cast<unsigned long long>(length) > kMaxPageBytes) return false;
+    in.seekg(0, std::ios::beg);
+    const size_t size = static_cast<size_t>(length);
+    char* buffer = PrepareBuffer(size);
+    if (size != 0 && !in.read(buffer, static_cast<std::streamsize>(size))) return false;
+    return Parse(size);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool PageDocument::FirstObject() {
+  if (!open_) return false;
+  const auto first = objects_.begin();
+  if (!(first != objects_.end())) return false;
+  object_ = first;
+  hasObject_ = true;
+  hasProperty_ = false;
+  return true;
+}
+
+bool PageDocument::NextObject() {
+  if (!open_ || !hasObject_) return false;
+  auto next = object_;
+  ++next;
+  if (!(next != objects_.end())) return false;
+  object_ = next;
+  hasProperty_ = false;
+  return true;
+}
+
+bool PageDocument::CurrentObject(simdjson::dom::object& object) const {
+  if (!open_ || !hasObject_) return false;
+  return (*object_).get_object().get(object) == simdjson::SUCCESS;
+}
+
+bool PageDocument::ReadProperty(simdjson::dom::element entry, std::u16string& sName, std::u16string& sValue) {
+  simdjson::dom::object property;
+  if (entry.get_object().get(property) != simdjson::SUCCESS) return false;
+  std::string_view name;
+  std::string_view value;
+  if (!StringMember(property, "name", name) || !StringMember(property, "value", value)) return false;
+  std::u16string wideName;
+  std::u16string wideValue;
+  if (!ToUtf16(name, wideName) || !ToUtf16(value, wideValue)) return false;
+  sName = std::move(wideName);
+  sValue = std::move(wideValue);
+  return true;
+}
+
+bool PageDocument::FirstProperty(std::u16string& sName, std::u16string& sValue) {
+  try {
+    simdjson::dom::object object;
+    if (!CurrentObject(object)) return false;
+    simdjson::dom::array properties;
+    if (object["properties"].get_array().get(properties) != simdjson::SUCCESS) return false;
+    const auto first = properties.begin();
+    if (!(first != properties.end())) return false;
+    if (!ReadProperty(*first, sName, sValue)) return false;
+    properties_ = properties;
+    property_ = first;
+    hasProperty_ = true;
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool PageDocument::NextProperty(std::u16string& sName, std::u16string& sValue) {
+  try {
+    if (!open_ || !hasObject_ || !hasProperty_) return false;
+    auto next = property_;
+    ++next;
+    if (!(next != properties_.end())) return false;
+    if (!ReadProperty(*next, sName, sValue)) return false;
+    property_ = next;
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool PageDocument::GetTarvoInfo(std::u16string& sLibProject, std::u16string& sLibrary, std::u16string& sTarvo,
+                                int32_t& nNumber) const {
+  try {
+    simdjson::dom::object object;
+    if (!CurrentObject(object)) return false;
+    simdjson::dom::object tarvo;
+    if (object["tarvo"].get_object().get(tarvo) != simdjson::SUCCESS) return false;
+    std::string_view project;
+    std::string_view library;
+    std::string_view name;
+    if (!StringMember(tarvo, "project", project) || !StringMember(tarvo, "library", library) ||
+        !StringMember(tarvo, "name", name))
+      return false;
+    // A "number" that is there but is no 32-bit integer is a broken entry, not an absent one.
+    int64_t number = 0;
+    simdjson::dom::element numberElement;
+    if (tarvo["number"].get(numberElement) == simdjson::SUCCESS) {
+      if (numberElement.get_int64().get(number) != simdjson::SUCCESS) return false;
+      if (number < INT32_MIN || number > INT32_MAX) return false;
+    }
+    std::u16string wideProject;
+    std::u16string wideLibrary;
+    std::u16string wideName;
+    if (!ToUtf16(project, wideProject) || !ToUtf16(library, wideLibrary) || !ToUtf16(name, wideName)) return false;
+    sLibProject = std::move(wideProject);
+    sLibrary = std::move(wideLibrary);
+    sTarvo = std::move(wideName);
+    nNumber = static_cast<int32_t>(number);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool PageDocument::GetObjectAN(int16_t& nAN) const {
+  simdjson::dom::object object;
+  if (!CurrentObject(object)) return false;
+  int64_t an = 0;
+  if (object["an"].get_int64().get(an) != simdjson::SUCCESS) return false;
+  if (an < INT16_MIN || an > INT16_MAX) return false;
+  nAN = static_cast<int16_t>(an);
+  return true;
+}
+
+bool PageDocument::GetObjectType(std::u16string& sType) const {
+  try {
+    simdjson::dom::object object;
+    if (!CurrentObject(object)) return false;
+    std::string_view type;
+    if (!StringMember(object, "type", type)) return false;
+    return ToUtf16(type, sType);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace morvex

@@ -1,0 +1,132 @@
+// The walk over one open page: Tarvo objects, their properties, and a report line for every reserved name.
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Error.h"
+#include "ReservedKeywords.h"
+#include "TextUtil.h"
+#include "basSearch.h"
+
+namespace morvex {
+
+namespace {
+
+// Carries the one pending-error flag of a scan. Every step runs through Run, so a failing call, a thrown
+// error or a refused addition all land in the same flag and the walk goes on with its next step.
+class PendingError {
+ public:
+  template <typename Step>
+  void Run(Step&& step) noexcept {
+    try {
+      if (!step()) set_ = true;
+    } catch (const Error&) {
+      set_ = true;
+    } catch (const std::exception&) {
+      set_ = true;
+    } catch (...) {
+      set_ = true;
+    }
+  }
+  void Clear() noexcept { set_ = false; }
+  bool IsSet() const noexcept { return set_; }
+
+ private:
+  bool set_ = false;
+};
+
+const std::u16string kTarvoType = u"Tarvo";
+const std::u16string kCountPrefix = u"Searching for reserved Tarvo keywords...";
+const std::u16string kCountSuffix = u" found.";
+
+}  // namespace
+
+void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, const std::u16string& sProjectName,
+                     const std::u16string& sPageName, FindingsList& findings, bool bShowAll) {
+  std::u16string typeText;
+  std::u16string propertyName;
+  std::u16string propertyValue;
+  std::u16string libraryProject;
+  std::u16string library;
+  std::u16string tarvoName;
+  int16_t an = 0;
+  PendingError pending;
+
+  // A server is only trusted with temporaries: whatever a failed call wrote to them is dropped, so the
+  // working values keep what the walk last read successfully.
+  const auto readType = [&] {
+    std::u16string received;
+    if (!automation.GetObjectType(received)) return false;
+    typeText = std::move(received);
+    return true;
+  };
+  const auto readProperty = [&](bool first) {
+    propertyName.clear();
+    propertyValue.clear();
+    std::u16string name;
+    std::u16string value;
+    if (!(first ? automation.FirstProperty(name, value) : automation.NextProperty(name, value))) return false;
+    propertyName = std::move(name);
+    propertyValue = std::move(value);
+    return true;
+  };
+  const auto readTarvoInfo = [&] {
+    libraryProject.clear();
+    library.clear();
+    tarvoName.clear();
+    std::u16string receivedProject;
+    std::u16string receivedLibrary;
+    std::u16string receivedName;
+    int32_t unusedNumber = 0;
+    if (!automation.GetTarvoInfo(receivedProject, receivedLibrary, receivedName, unusedNumber)) return false;
+    libraryProject = std::move(receivedProject);
+    library = std::move(receivedLibrary);
+    tarvoName = std::move(receivedName);
+    return true;
+  };
+  const auto readAN = [&] {
+    int16_t received = 0;
+    if (!automation.GetObjectAN(received)) return false;
+    an = received;
+    return true;
+  };
+  const auto addFinding = [&] {
+    std::vector<std::u16string> fields;
+    if (bShowAll) {
+      fields = {sProjectName, sPageName, ToDecimal(an), libraryProject, library, tarvoName, propertyName,
+                u"'" + propertyValue + u"'"};
+    } else {
+      fields = {libraryProject, library, tarvoName, propertyName};
+    }
+    return findings.Add(std::move(fields));
+  };
+  const auto showCount = [&] {
+    progress.Text(0, kCountPrefix + ToDecimal(findings.Count()) + kCountSuffix);
+    return true;
+  };
+
+  pending.Clear();
+  pending.Run([&] { return automation.FirstObject(); });
+  while (!pending.IsSet()) {
+    pending.Run(readType);
+    if (typeText == kTarvoType) {
+      pending.Clear();
+      pending.Run([&] { return readProperty(true); });
+      while (!pending.IsSet()) {
+        if (IsReservedKeyword(propertyName)) {
+          pending.Run(readTarvoInfo);
+          pending.Run(readAN);
+          pending.Run(addFinding);
+          pending.Run(showCount);
+        }
+        pending.Clear();
+        pending.Run([&] { return readProperty(false); });
+      }
+    }
+    pending.Clear();
+    pending.Run([&] { return automation.NextObject(); });
+  }
+}
+
+}  // namespace morvex
