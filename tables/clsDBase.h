@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CodePage.h"
+#include "TableBytes.h"
 #include "TextTable.h"
 
 namespace morvex {
@@ -63,8 +64,8 @@ class clsDBase {
   std::u16string Element(int32_t nRow, int32_t nCol) const;  // never fails
   void Element(int32_t nRow, int32_t nCol, const std::u16string& sValue);  // error 9 outside the array
 
-  TextTable Table() const { return values_; }
-  void Table(const TextTable& sRecords) { values_ = sRecords; }
+  TextTable Table() const;
+  void Table(const TextTable& sRecords);
   FlagArray DeletedTable() const { return deleted_; }
 
   bool RecordDeleted(int32_t nRecord) const;
@@ -74,20 +75,37 @@ class clsDBase {
   static std::u16string ToNull(const std::u16string& InputText);
 
   // Beyond what callers of the interface need: direct access without copies, for the tools and the search.
-  const TextTable& Values() const { return values_; }
+  // Values() unpacks the values into a TextTable once (the first call costs a copy of the whole table).
+  const TextTable& Values() const;
   const TableHeader& Header() const { return header_; }
+  // Loads a table held in memory as though it were the file sName: no file is opened or tested, and File
+  // becomes sName. Used where the bytes never touch a disk, as fuzzing does. Same errors as Load.
+  void LoadFromMemory(const uint8_t* bytes, size_t size, const std::u16string& sName, int32_t nCodepage);
 
  private:
-  void ReadHeader();
-  void ReadFieldDescriptors();
-  void ReadRecords();
+  void ReadTable(TableBytes& bytes);
+  void ReadHeader(TableBytes& bytes);
+  void ReadFieldDescriptors(TableBytes& bytes);
+  void ReadRecords(TableBytes& bytes);
+  void CheckRecordArea(int32_t records, int32_t fields, int64_t fileSize) const;
+  [[noreturn]] void Fail(int32_t number, const std::string& reason) const;
+  void Unpack() const;
+  void ClearValues();
 
   std::u16string file_;
-  std::FILE* handle_ = nullptr;
+  int fd_ = -1;  // open from Load until CloseFile
   TableHeader header_;
   NumberedArray<FieldDescriptor> descriptors_;
   FlagArray deleted_;
-  TextTable values_;
+  // The values as Load leaves them: the text of every cell, record by record, in one buffer; cell k spans
+  // [cellStart_[k], cellStart_[k + 1]). One string per cell would cost three times the file in memory.
+  mutable std::vector<char16_t> cellText_;
+  mutable std::vector<uint64_t> cellStart_;
+  mutable int32_t packedRows_ = 0;
+  mutable int32_t packedColumns_ = 0;
+  // Once a value is written (or Values() asked for), the values live here instead and the packed form is gone.
+  mutable TextTable values_;
+  mutable bool packed_ = true;
   int32_t headerSize_ = 32;
   int32_t descriptorSize_ = 32;
   bool loaded_ = false;

@@ -1,0 +1,70 @@
+// Windowed positioned reads with zero fill past the end of the table's bytes.
+#include "TableBytes.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "Error.h"
+
+namespace morvex {
+
+namespace {
+
+// Large enough that a million-record table takes about a hundred reads; small next to the table itself.
+constexpr size_t kWindowBytes = size_t{1} << 20;
+
+}  // namespace
+
+TableBytes::TableBytes(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0) {
+    throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + std::strerror(errno));
+  }
+  size_ = info.st_size > 0 ? static_cast<int64_t>(info.st_size) : 0;
+}
+
+TableBytes::TableBytes(const uint8_t* data, size_t size, std::string name)
+    : memory_(data), size_(static_cast<int64_t>(size)), name_(std::move(name)) {}
+
+const uint8_t* TableBytes::Bytes(int64_t offset, size_t count) {
+  const int64_t end = offset + static_cast<int64_t>(count);
+  if (memory_ != nullptr && end <= size_) return memory_ + offset;
+  if (windowStart_ >= 0 && offset >= windowStart_ && end <= windowStart_ + static_cast<int64_t>(window_.size())) {
+    return window_.data() + (offset - windowStart_);
+  }
+  const size_t capacity = std::max(kWindowBytes, count);
+  int64_t start = offset;
+  // Walking backwards (a negative record length) keeps the window behind the request useful.
+  if (windowStart_ >= 0 && offset < windowStart_) {
+    start = std::max<int64_t>(0, end - static_cast<int64_t>(capacity));
+  }
+  Refill(start, capacity);
+  return window_.data() + (offset - windowStart_);
+}
+
+void TableBytes::Refill(int64_t start, size_t capacity) {
+  window_.assign(capacity, 0);
+  windowStart_ = start;
+  if (start >= size_) return;
+  const size_t wanted = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(capacity), size_ - start));
+  if (memory_ != nullptr) {
+    std::memcpy(window_.data(), memory_ + start, wanted);
+    return;
+  }
+  size_t done = 0;
+  while (done < wanted) {
+    const ssize_t got = ::pread(fd_, window_.data() + done, wanted - done, static_cast<off_t>(start) + static_cast<off_t>(done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + std::strerror(errno));
+    }
+    if (got == 0) break;  // the file shrank while we read it: the rest reads as zero
+    done += static_cast<size_t>(got);
+  }
+}
+
+}  // namespace morvex

@@ -1,0 +1,36 @@
+// Positioned reads of a table's bytes, from an open file or a memory block, with bytes past the end read as zero.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace morvex {
+
+// Reads go through one large window, so walking the records costs a system call per window, not per value.
+// Bytes beyond the end of the source read as zero; a window is zeroed before every refill, so no byte of an
+// earlier read can ever show through where the file is short.
+class TableBytes {
+ public:
+  // fd stays owned by the caller. name only serves error descriptions (UTF-8).
+  TableBytes(int fd, std::string name);
+  TableBytes(const uint8_t* data, size_t size, std::string name);
+
+  int64_t Size() const { return size_; }
+
+  // count bytes from offset (offset >= 0). The pointer stays valid until the next call.
+  const uint8_t* Bytes(int64_t offset, size_t count);
+
+ private:
+  void Refill(int64_t start, size_t capacity);
+
+  int fd_ = -1;
+  const uint8_t* memory_ = nullptr;
+  int64_t size_ = 0;
+  std::string name_;
+  std::vector<uint8_t> window_;
+  int64_t windowStart_ = -1;
+};
+
+}  // namespace morvex

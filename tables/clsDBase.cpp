@@ -1,0 +1,375 @@
+// clsDBase: loading a dBase table into memory and answering questions about its fields, values and deletions.
+#include "clsDBase.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <unicode/ucnv.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "Error.h"
+#include "TextUtil.h"
+#include "basFileTools.h"
+
+namespace morvex {
+
+namespace {
+
+constexpr uint8_t kDeletedMark = 0x2A;
+constexpr uint8_t kHeaderTerminator = 0x0D;
+constexpr uint8_t kEndOfFileMarker = 0x1A;
+constexpr uint8_t kPadding = 0x20;
+
+// A table whose records lie beyond the end of its file is still read (the missing bytes as zeros), as long as
+// what it claims stays within twice what the file holds after its header plus this much. Past that the header
+// cannot describe the file it sits in, and reading it would cost memory and time for every record it invents.
+constexpr int64_t kMissingRecordsMargin = int64_t{1} << 20;
+
+int32_t ReadInt32(const uint8_t* p) {
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                              static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+}
+
+int16_t ReadInt16(const uint8_t* p) {
+  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | p[1] << 8));
+}
+
+bool IsSingleBytePage(int32_t codepage) {
+  const std::string name = IcuNameForCodePage(codepage);
+  if (name.empty()) return false;
+  UErrorCode status = U_ZERO_ERROR;
+  UConverter* converter = ucnv_open(name.c_str(), &status);
+  if (U_FAILURE(status) || converter == nullptr) return false;
+  const bool single = ucnv_getMaxCharSize(converter) == 1;
+  ucnv_close(converter);
+  return single;
+}
+
+// Decodes values straight into the packed cell buffer; single-byte pages skip the per-value string.
+class ValueDecoder {
+ public:
+  explicit ValueDecoder(int32_t codepage) : decoder_(codepage) {
+    if (!decoder_.Supported() || !IsSingleBytePage(codepage)) return;
+    singleByte_ = true;
+    for (size_t byte = 0; byte < table_.size(); ++byte) {
+      const uint8_t in = static_cast<uint8_t>(byte);
+      const std::u16string out = decoder_.Decode(&in, 1);
+      table_[byte] = out.size() == 1 ? out[0] : u'\uFFFD';
+    }
+  }
+
+  void AppendTo(std::vector<char16_t>& text, const uint8_t* bytes, size_t count) const {
+    if (count == 0) return;
+    if (singleByte_) {
+      const size_t old = text.size();
+      text.resize(old + count);
+      char16_t* out = text.data() + old;
+      for (size_t i = 0; i < count; ++i) out[i] = table_[bytes[i]];
+      return;
+    }
+    const std::u16string decoded = decoder_.Decode(bytes, count);
+    text.insert(text.end(), decoded.begin(), decoded.end());
+  }
+
+ private:
+  CodePageDecoder decoder_;
+  bool singleByte_ = false;
+  std::array<char16_t, 256> table_{};
+};
+
+}  // namespace
+
+clsDBase::clsDBase() : headerSize_(32), descriptorSize_(32), corrupt_(false) {}
+
+clsDBase::~clsDBase() {
+  CloseFile();
+  if (fd_ >= 0) ::close(fd_);  // left by a load that failed before the header was read
+}
+
+bool clsDBase::Load(const std::u16string& sFile, int32_t nCodepage) {
+  if (loaded_) CloseFile();
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  codepage_ = nCodepage;
+  if (!FileExists(sFile)) return false;
+  file_ = sFile;
+  const std::string name = Utf16ToUtf8(sFile);
+  const int fd = ::open(ToNativePath(sFile).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw Error(kErrFileOpen, "Cannot open table \"" + name + "\": " + std::strerror(errno));
+  fd_ = fd;
+  TableBytes bytes(fd_, name);
+  ReadTable(bytes);
+  return true;
+}
+
+void clsDBase::LoadFromMemory(const uint8_t* bytes, size_t size, const std::u16string& sName, int32_t nCodepage) {
+  if (loaded_) CloseFile();
+  codepage_ = nCodepage;
+  file_ = sName;
+  TableBytes source(bytes, size, Utf16ToUtf8(sName));
+  ReadTable(source);
+}
+
+void clsDBase::CloseFile() {
+  if (!loaded_) return;
+  file_.clear();
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  loaded_ = false;
+  corrupt_ = false;
+}
+
+void clsDBase::Fail(int32_t number, const std::string& reason) const {
+  throw Error(number, "Cannot read table \"" + Utf16ToUtf8(file_) + "\": " + reason);
+}
+
+void clsDBase::ReadTable(TableBytes& bytes) {
+  ReadHeader(bytes);
+  ReadFieldDescriptors(bytes);
+  ReadRecords(bytes);
+}
+
+void clsDBase::ReadHeader(TableBytes& bytes) {
+  const uint8_t* raw = bytes.Bytes(0, static_cast<size_t>(headerSize_));
+  TableHeader header;
+  header.Version = raw[0];
+  std::memcpy(header.LastUpdate, raw + 1, sizeof header.LastUpdate);
+  header.Records = ReadInt32(raw + 4);
+  header.HeaderLength = ReadInt16(raw + 8);
+  header.RecordLength = ReadInt16(raw + 10);
+  std::memcpy(header.Reserved, raw + 12, sizeof header.Reserved);
+  header_ = header;
+  loaded_ = true;
+}
+
+void clsDBase::ReadFieldDescriptors(TableBytes& bytes) {
+  const int32_t count = FieldCount();
+  if (count <= 0) return;
+  // Names are always decoded in the default page: they are identifiers, whatever page the values use.
+  const CodePageDecoder nameDecoder(0);
+  NumberedArray<FieldDescriptor> descriptors(count);
+  const size_t size = static_cast<size_t>(descriptorSize_);
+  const uint8_t* raw = bytes.Bytes(headerSize_, size * static_cast<size_t>(count));
+  for (int32_t i = 1; i <= count; ++i, raw += size) {
+    FieldDescriptor& d = descriptors.At(i);
+    d.Name = nameDecoder.Decode(raw, 11);
+    d.FieldType = nameDecoder.Decode(raw + 11, 1);
+    std::memcpy(d.Address, raw + 12, sizeof d.Address);
+    d.Length = raw[16];
+    d.Decimals = raw[17];
+    d.Reserved1 = raw[18];
+    std::memcpy(d.Reserved2, raw + 19, sizeof d.Reserved2);
+    d.Reserved3 = raw[23];
+    std::memcpy(d.Reserved4, raw + 24, sizeof d.Reserved4);
+  }
+  descriptors_ = std::move(descriptors);
+  const int64_t terminator = headerSize_ + int64_t{descriptorSize_} * count;
+  if (bytes.Bytes(terminator, 1)[0] != kHeaderTerminator) corrupt_ = true;
+}
+
+void clsDBase::ClearValues() {
+  std::vector<char16_t>().swap(cellText_);
+  std::vector<uint64_t>().swap(cellStart_);
+  packedRows_ = 0;
+  packedColumns_ = 0;
+  values_ = TextTable();
+  packed_ = true;
+  deleted_ = FlagArray();
+}
+
+void clsDBase::CheckRecordArea(int32_t records, int32_t fields, int64_t fileSize) const {
+  const int64_t headerLength = header_.HeaderLength;
+  const int64_t recordLength = header_.RecordLength;
+  int64_t valueBytes = 0;
+  for (int32_t f = 1; f <= fields; ++f) valueBytes += descriptors_.At(f).Length;
+  const int64_t perRecord = std::max({recordLength, 1 + valueBytes, int64_t{fields}});
+  const int64_t claimed = int64_t{records} * perRecord;
+  const int64_t held = std::max<int64_t>(0, fileSize - headerLength);
+  if (claimed <= 2 * held + kMissingRecordsMargin) return;
+
+  // Reading would fail part-way anyway; say why without first paying for the records before the failure.
+  const int64_t lastStart = headerLength + (int64_t{records} - 1) * recordLength;
+  if (recordLength < 0 && lastStart < 0) {
+    Fail(kErrNegativePosition, "its record length " + std::to_string(recordLength) +
+                                   " places records before the start of the file");
+  }
+  if (lastStart + 2 + valueBytes > INT32_MAX || headerLength + int64_t{records} * recordLength + 1 > INT32_MAX) {
+    Fail(kErrOverflow, "its " + std::to_string(records) + " records of " + std::to_string(recordLength) +
+                           " bytes reach past the largest file position (overflow)");
+  }
+  Fail(kErrTableTooLarge, "its header claims " + std::to_string(records) + " records of " +
+                              std::to_string(perRecord) + " bytes, but the file holds only " +
+                              std::to_string(held) + " bytes of records; the file is cut short or not a table");
+}
+
+void clsDBase::ReadRecords(TableBytes& bytes) {
+  const int32_t headerLength = header_.HeaderLength;
+  const int32_t recordLength = header_.RecordLength;
+  // The first record's position counted from 1 is held in 16 bits, as the format's header length is.
+  if (headerLength + 1 > INT16_MAX) Fail(kErrOverflow, "its header length 32767 leaves no room for records (overflow)");
+
+  const int32_t records = header_.Records;
+  const int32_t fields = FieldCount();
+  ClearValues();
+  std::vector<size_t> lengths;
+  size_t valueBytes = 0;
+  if (records >= 1 && fields >= 1) {
+    CheckRecordArea(records, fields, bytes.Size());
+    lengths.reserve(static_cast<size_t>(fields));
+    for (int32_t f = 1; f <= fields; ++f) {
+      lengths.push_back(descriptors_.At(f).Length);
+      valueBytes += lengths.back();
+    }
+    const size_t cells = static_cast<size_t>(records) * static_cast<size_t>(fields);
+    deleted_ = FlagArray(records);
+    cellStart_.reserve(cells + 1);
+    // An upper bound for the single-byte pages; pages never touched cost no memory.
+    cellText_.reserve(static_cast<size_t>(records) * valueBytes);
+    packedRows_ = records;
+    packedColumns_ = fields;
+  }
+  cellStart_.push_back(0);
+
+  // A position counted from 1 must fit in 32 bits; a position before the file's start cannot be read.
+  const auto checkPosition = [this](int64_t offset, const char* what) {
+    if (offset + 1 > INT32_MAX || offset + 1 < INT32_MIN) {
+      Fail(kErrOverflow, std::string("the position of ") + what + " does not fit in 32 bits (overflow)");
+    }
+    if (offset < 0) {
+      Fail(kErrNegativePosition, std::string("the position of ") + what + ", " + std::to_string(offset) +
+                                     ", lies before the start of the file (negative header or record length)");
+    }
+  };
+
+  const ValueDecoder decoder(codepage_);
+  for (int32_t r = 1; r <= records; ++r) {
+    const int64_t start = headerLength + (int64_t{r} - 1) * recordLength;
+    checkPosition(start, "a record");
+    const bool deleted = bytes.Bytes(start, 1)[0] == kDeletedMark;
+    if (!deleted_.HasElements()) {
+      Fail(kErrOutOfRange, "its header claims " + std::to_string(records) +
+                               " records but no fields (header length " + std::to_string(headerLength) + ")");
+    }
+    RecordDeleted(r, deleted);
+    checkPosition(start + 1 + static_cast<int64_t>(valueBytes), "a value");
+    const uint8_t* value = bytes.Bytes(start + 1, valueBytes);
+    for (const size_t length : lengths) {
+      size_t kept = length;
+      while (kept > 0 && value[kept - 1] == kPadding) --kept;
+      decoder.AppendTo(cellText_, value, kept);
+      cellStart_.push_back(cellText_.size());
+      value += length;
+    }
+  }
+
+  const int64_t endOfFile = headerLength + int64_t{records} * recordLength;
+  checkPosition(endOfFile, "the end-of-file marker");
+  if (bytes.Bytes(endOfFile, 1)[0] != kEndOfFileMarker) corrupt_ = true;
+}
+
+int32_t clsDBase::RecordCount() const { return loaded_ ? header_.Records : 0; }
+
+int32_t clsDBase::FieldCount() const {
+  return loaded_ ? (int32_t{header_.HeaderLength} - headerSize_) / descriptorSize_ : 0;
+}
+
+int32_t clsDBase::FieldNumber(const std::u16string& sField) const {
+  if (!loaded_) return -1;
+  if (!descriptors_.HasElements()) Fail(kErrOutOfRange, "it has no fields to look \"" + Utf16ToUtf8(sField) + "\" up in");
+  for (int32_t i = descriptors_.LowerBound(); i <= descriptors_.UpperBound(); ++i) {
+    if (EqualsIgnoreCase(sField, ToNull(descriptors_.At(i).Name))) return i;
+  }
+  return -1;
+}
+
+std::u16string clsDBase::FieldName(int32_t nField) const {
+  if (!loaded_ || nField < 1 || nField > FieldCount() || !descriptors_.Contains(nField)) return {};
+  return ToNull(descriptors_.At(nField).Name);
+}
+
+int32_t clsDBase::FieldLength(int32_t nField) const {
+  if (!loaded_ || nField < 1 || nField > FieldCount() || !descriptors_.Contains(nField)) return -1;
+  return descriptors_.At(nField).Length;
+}
+
+std::u16string clsDBase::Element(int32_t nRow, int32_t nCol) const {
+  if (!packed_) return values_.Contains(nRow, nCol) ? values_.At(nRow, nCol) : std::u16string();
+  if (nRow < 1 || nRow > packedRows_ || nCol < 1 || nCol > packedColumns_) return {};
+  const size_t cell = static_cast<size_t>(nRow - 1) * static_cast<size_t>(packedColumns_) + static_cast<size_t>(nCol - 1);
+  return std::u16string(cellText_.data() + cellStart_[cell], cellText_.data() + cellStart_[cell + 1]);
+}
+
+void clsDBase::Element(int32_t nRow, int32_t nCol, const std::u16string& sValue) {
+  const bool inside = packed_ ? nRow >= 1 && nRow <= packedRows_ && nCol >= 1 && nCol <= packedColumns_
+                              : values_.Contains(nRow, nCol);
+  if (!inside) ThrowOutOfRange();
+  Unpack();
+  values_.At(nRow, nCol) = sValue;
+}
+
+TextTable clsDBase::Table() const {
+  if (!packed_) return values_;
+  if (packedRows_ < 1) return TextTable();
+  TextTable copy(packedRows_, packedColumns_);
+  size_t cell = 0;
+  for (int32_t r = 1; r <= packedRows_; ++r) {
+    for (int32_t c = 1; c <= packedColumns_; ++c, ++cell) {
+      copy.At(r, c).assign(cellText_.data() + cellStart_[cell], cellText_.data() + cellStart_[cell + 1]);
+    }
+  }
+  return copy;
+}
+
+void clsDBase::Table(const TextTable& sRecords) {
+  values_ = sRecords;
+  packed_ = false;
+  std::vector<char16_t>().swap(cellText_);
+  std::vector<uint64_t>().swap(cellStart_);
+  packedRows_ = 0;
+  packedColumns_ = 0;
+}
+
+const TextTable& clsDBase::Values() const {
+  Unpack();
+  return values_;
+}
+
+void clsDBase::Unpack() const {
+  if (!packed_) return;
+  values_ = Table();
+  packed_ = false;
+  std::vector<char16_t>().swap(cellText_);
+  std::vector<uint64_t>().swap(cellStart_);
+  packedRows_ = 0;
+  packedColumns_ = 0;
+}
+
+bool clsDBase::RecordDeleted(int32_t nRecord) const {
+  if (!loaded_ || nRecord < 1 || nRecord > RecordCount() || !deleted_.Contains(nRecord)) return false;
+  return deleted_.At(nRecord) != 0;
+}
+
+void clsDBase::RecordDeleted(int32_t nRecord, bool bValue) {
+  if (!loaded_ || nRecord < 1 || nRecord > RecordCount()) return;
+  deleted_.At(nRecord) = bValue ? 1 : 0;  // error 9 when the table has records but no flags (no fields)
+}
+
+std::u16string clsDBase::CUnicode(const std::vector<uint8_t>& ANSI, int32_t nCodepage) {
+  if (ANSI.empty()) return {};
+  return DecodeCodePage(ANSI.data(), ANSI.size(), nCodepage);
+}
+
+std::u16string clsDBase::ToNull(const std::u16string& InputText) {
+  const size_t nul = InputText.find(u'\0');
+  return nul == std::u16string::npos ? InputText : InputText.substr(0, nul);
+}
+
+}  // namespace morvex

@@ -1,0 +1,3 @@
+# Tests of the dBase table reader and of the table dump command.
+morvex_add_test_executable(morvex_tests_tables test_clsDBase.cpp)
+target_link_libraries(morvex_tests_tables PRIVATE morvex_tables)

@@ -1,0 +1,590 @@
+// Tests of the dBase table reader: well-formed, damaged and hostile tables built byte by byte, and tables
+// written by an independent writer.
+#include "clsDBase.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Error.h"
+#include "TextUtil.h"
+#include "basFileTools.h"
+
+using namespace morvex;
+
+namespace {
+
+// Builds table files byte by byte, so that each test can break exactly one thing.
+struct TableBuilder {
+  struct Field {
+    std::string name;
+    uint8_t length;
+  };
+  std::vector<Field> fields;
+  std::vector<std::string> records;  // each: the deletion mark followed by the values, as raw bytes
+
+  std::optional<int32_t> recordCount;
+  std::optional<int16_t> headerLength;
+  std::optional<int16_t> recordLength;
+  uint8_t terminator = 0x0D;
+  std::string afterTerminator;  // padding the header length counts
+  bool endOfFileMarker = true;
+
+  TableBuilder& Field(std::string name, uint8_t length) {
+    fields.push_back({std::move(name), length});
+    return *this;
+  }
+  // Values are padded with spaces to their field's length.
+  TableBuilder& Record(std::vector<std::string> values, char mark = ' ') {
+    std::string record(1, mark);
+    for (size_t i = 0; i < fields.size(); ++i) {
+      std::string value = i < values.size() ? values[i] : std::string();
+      value.resize(fields[i].length, ' ');
+      record += value;
+    }
+    records.push_back(record);
+    return *this;
+  }
+
+  std::string Bytes() const {
+    std::string out(32, '\0');
+    const int32_t count = recordCount.value_or(static_cast<int32_t>(records.size()));
+    const int16_t header =
+        headerLength.value_or(static_cast<int16_t>(32 + 32 * fields.size() + 1 + afterTerminator.size()));
+    int sum = 1;
+    for (const auto& f : fields) sum += f.length;
+    const int16_t length = recordLength.value_or(static_cast<int16_t>(sum));
+    out[0] = 0x03;
+    std::memcpy(&out[4], &count, 4);
+    std::memcpy(&out[8], &header, 2);
+    std::memcpy(&out[10], &length, 2);
+    for (const auto& f : fields) {
+      std::string descriptor(32, '\0');
+      std::memcpy(&descriptor[0], f.name.data(), std::min<size_t>(f.name.size(), 11));
+      descriptor[11] = 'C';
+      descriptor[16] = static_cast<char>(f.length);
+      out += descriptor;
+    }
+    out += static_cast<char>(terminator);
+    out += afterTerminator;
+    for (const auto& r : records) out += r;
+    if (endOfFileMarker) out += '\x1A';
+    return out;
+  }
+};
+
+class TempFolder {
+ public:
+  TempFolder() {
+    static int counter = 0;
+    path_ = std::filesystem::temp_directory_path() /
+            ("morvex_tables_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
+    std::filesystem::create_directories(path_);
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::u16string Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(path_ / name, std::ios::binary) << bytes;
+    return FromNativePath(path_ / name);
+  }
+  std::u16string PathOf(const std::string& name) const { return FromNativePath(path_ / name); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+class DBaseTest : public ::testing::Test {
+ protected:
+  // Loads the bytes from a file, as the search does.
+  bool LoadBytes(const std::string& bytes, int32_t codepage = 0) {
+    path_ = folder_.Write("table" + std::to_string(++files_) + ".dbf", bytes);
+    return table_.Load(path_, codepage);
+  }
+  int32_t LoadError(const std::string& bytes, std::string* description = nullptr) {
+    try {
+      LoadBytes(bytes);
+    } catch (const Error& e) {
+      if (description) *description = e.Description();
+      return e.Number();
+    }
+    return 0;
+  }
+
+  TempFolder folder_;
+  clsDBase table_;
+  std::u16string path_;
+  int files_ = 0;
+};
+
+TableBuilder ProjectList() {
+  TableBuilder b;
+  b.Field("Name", 10).Field("Path", 20);
+  b.Record({"Alpha", "C:\\Projects\\Alpha"}).Record({"Beta", "D:\\Beta"}, '*').Record({"Gamma", ""});
+  return b;
+}
+
+}  // namespace
+
+TEST_F(DBaseTest, ReadsAWellFormedTable) {
+  ASSERT_TRUE(LoadBytes(ProjectList().Bytes()));
+  EXPECT_TRUE(table_.Loaded());
+  EXPECT_FALSE(table_.Corrupt());
+  EXPECT_EQ(table_.File(), path_);
+  EXPECT_EQ(table_.RecordCount(), 3);
+  EXPECT_EQ(table_.FieldCount(), 2);
+  EXPECT_EQ(table_.FieldName(1), u"Name");
+  EXPECT_EQ(table_.FieldLength(2), 20);
+  EXPECT_EQ(table_.Element(1, 2), u"C:\\Projects\\Alpha");
+  EXPECT_EQ(table_.Element(3, 2), u"");
+  EXPECT_FALSE(table_.RecordDeleted(1));
+  EXPECT_TRUE(table_.RecordDeleted(2));
+
+  const TextTable copy = table_.Table();
+  ASSERT_EQ(copy.Rows(), 3);
+  ASSERT_EQ(copy.Columns(), 2);
+  EXPECT_EQ(copy.At(2, 1), u"Beta");
+  const FlagArray flags = table_.DeletedTable();
+  ASSERT_EQ(flags.Count(), 3);
+  EXPECT_EQ(flags.At(2), 1);
+  EXPECT_EQ(table_.Values(), copy);
+}
+
+TEST_F(DBaseTest, MissingFileIsNotAnError) {
+  table_.Codepage(1251);
+  EXPECT_FALSE(table_.Load(folder_.PathOf("absent.dbf"), 866));
+  EXPECT_EQ(table_.Codepage(), 866);
+  EXPECT_FALSE(table_.Loaded());
+  EXPECT_TRUE(table_.File().empty());
+  // A folder counts as missing.
+  EXPECT_FALSE(table_.Load(FromNativePath(std::filesystem::temp_directory_path()), 0));
+  EXPECT_FALSE(table_.Load(u"", 0));
+}
+
+TEST_F(DBaseTest, FieldCountFollowsHeaderLengthTruncatedTowardZero) {
+  struct Case {
+    int16_t headerLength;
+    int32_t fieldCount;
+  };
+  // No records, so every one of these loads; the end-of-file marker is looked for at the header length.
+  for (const Case c : {Case{1, 0}, Case{63, 0}, Case{0, -1}, Case{-32768, -1025}, Case{-1, -1}, Case{97, 2}}) {
+    TableBuilder b;
+    b.headerLength = c.headerLength;
+    std::string bytes = b.Bytes();
+    bytes.resize(200, '\0');
+    SCOPED_TRACE(c.headerLength);
+    if (c.headerLength < 0) {
+      EXPECT_EQ(LoadError(bytes), kErrNegativePosition);
+      EXPECT_TRUE(table_.Loaded());  // a failed load does not clean up
+    } else {
+      EXPECT_TRUE(LoadBytes(bytes));
+    }
+    EXPECT_EQ(table_.FieldCount(), c.fieldCount);
+    table_.CloseFile();
+  }
+}
+
+TEST_F(DBaseTest, TerminatorAndEndOfFileMarkerDecideCorrupt) {
+  TableBuilder wrongTerminator = ProjectList();
+  wrongTerminator.terminator = 0x00;
+  ASSERT_TRUE(LoadBytes(wrongTerminator.Bytes()));
+  EXPECT_TRUE(table_.Corrupt());
+  EXPECT_EQ(table_.Element(3, 1), u"Gamma");  // still read whole
+
+  TableBuilder noMarker = ProjectList();
+  noMarker.endOfFileMarker = false;
+  ASSERT_TRUE(LoadBytes(noMarker.Bytes()));
+  EXPECT_TRUE(table_.Corrupt());
+
+  TableBuilder empty;
+  empty.Field("Name", 8);
+  ASSERT_TRUE(LoadBytes(empty.Bytes()));
+  EXPECT_FALSE(table_.Corrupt());
+  EXPECT_EQ(table_.RecordCount(), 0);
+  EXPECT_FALSE(table_.Table().HasElements());
+  EXPECT_FALSE(table_.DeletedTable().HasElements());
+
+  empty.endOfFileMarker = false;
+  ASSERT_TRUE(LoadBytes(empty.Bytes()));
+  EXPECT_TRUE(table_.Corrupt());
+  table_.CloseFile();
+  EXPECT_FALSE(table_.Corrupt());
+}
+
+TEST_F(DBaseTest, HeaderLengthBeyondTheDescriptorsReadsSurplusDescriptors) {
+  // Padding after the terminator shorter than a descriptor: no extra field, records start after the padding.
+  TableBuilder padded = ProjectList();
+  padded.afterTerminator = std::string(30, '\0');
+  ASSERT_TRUE(LoadBytes(padded.Bytes()));
+  EXPECT_EQ(table_.FieldCount(), 2);
+  EXPECT_FALSE(table_.Corrupt());
+  EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+
+  // 31 more bytes make a third descriptor out of the terminator and the padding.
+  padded.afterTerminator = std::string(31, '\0');
+  ASSERT_TRUE(LoadBytes(padded.Bytes()));
+  EXPECT_EQ(table_.FieldCount(), 3);
+  EXPECT_EQ(table_.FieldName(3), u"\r");
+  EXPECT_EQ(table_.FieldLength(3), 0);
+  EXPECT_TRUE(table_.Corrupt());
+  EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+}
+
+TEST_F(DBaseTest, OnlyTrailingSpacesAreRemovedAndNulsStay) {
+  TableBuilder b;
+  b.Field("Value", 6);
+  b.Record({" 42  "}).Record({"      "}).Record({std::string("a\0b\0", 4)}).Record({"\t x"});
+  ASSERT_TRUE(LoadBytes(b.Bytes()));
+  EXPECT_EQ(table_.Element(1, 1), u" 42");
+  EXPECT_EQ(table_.Element(2, 1), u"");
+  EXPECT_EQ(table_.Element(3, 1), std::u16string(u"a\0b\0", 4));
+  EXPECT_EQ(table_.Element(4, 1), u"\t x");
+}
+
+TEST_F(DBaseTest, OnlyAnAsteriskMarksADeletedRecord) {
+  TableBuilder b;
+  b.Field("N", 1);
+  for (const char mark : {'*', ' ', '\0', '+', '\x2B', 'D'}) b.Record({"x"}, mark);
+  ASSERT_TRUE(LoadBytes(b.Bytes()));
+  EXPECT_TRUE(table_.RecordDeleted(1));
+  for (int32_t r = 2; r <= 6; ++r) EXPECT_FALSE(table_.RecordDeleted(r)) << r;
+  EXPECT_FALSE(table_.RecordDeleted(0));
+  EXPECT_FALSE(table_.RecordDeleted(7));
+  EXPECT_FALSE(table_.RecordDeleted(-1));
+  // Writes outside the records are ignored, inside they change the copy in memory.
+  table_.RecordDeleted(0, true);
+  table_.RecordDeleted(7, true);
+  table_.RecordDeleted(2, true);
+  EXPECT_TRUE(table_.RecordDeleted(2));
+  EXPECT_EQ(table_.DeletedTable().Count(), 6);
+}
+
+TEST_F(DBaseTest, FieldNumberMatchesNamesCutAtNulWithoutRegardToCase) {
+  TableBuilder b;
+  b.Field(std::string("Name\0\0\0\0\0\0\0", 11), 4).Field("PATH", 4).Field("name", 4);
+  b.Record({"a", "b", "c"}).Record({"d", "e", "f"});
+  ASSERT_TRUE(LoadBytes(b.Bytes()));
+  EXPECT_EQ(table_.FieldNumber(u"NAME"), 1);
+  EXPECT_EQ(table_.FieldNumber(u"name"), 1);  // the first match wins
+  EXPECT_EQ(table_.FieldNumber(u"Path"), 2);
+  EXPECT_EQ(table_.FieldNumber(u"Name "), -1);
+  EXPECT_EQ(table_.FieldNumber(u" Name"), -1);
+  EXPECT_EQ(table_.FieldNumber(u"Nam"), -1);
+  EXPECT_EQ(table_.FieldNumber(u""), -1);
+  EXPECT_EQ(table_.FieldName(1), u"Name");
+  EXPECT_EQ(table_.FieldName(0), u"");
+  EXPECT_EQ(table_.FieldName(4), u"");
+  EXPECT_EQ(table_.FieldLength(0), -1);
+  EXPECT_EQ(table_.FieldLength(4), -1);
+
+  const int32_t missing = table_.FieldNumber(u"Title");
+  for (int32_t r = 1; r <= table_.RecordCount(); ++r) EXPECT_EQ(table_.Element(r, missing), u"");
+}
+
+TEST_F(DBaseTest, FieldNumberOfATableWithoutFields) {
+  TableBuilder noFields;
+  noFields.headerLength = 33;
+  // Never read a descriptor: the empty descriptor array is out of range.
+  ASSERT_TRUE(LoadBytes(noFields.Bytes()));
+  try {
+    table_.FieldNumber(u"Name");
+    FAIL() << "expected error 9";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), kErrOutOfRange);
+  }
+  // After a table with fields, the descriptors stay and are searched.
+  ASSERT_TRUE(LoadBytes(ProjectList().Bytes()));
+  ASSERT_TRUE(LoadBytes(noFields.Bytes()));
+  EXPECT_EQ(table_.FieldCount(), 0);
+  EXPECT_EQ(table_.FieldNumber(u"path"), 2);
+  EXPECT_EQ(table_.FieldName(1), u"");  // beyond FieldCount
+}
+
+TEST_F(DBaseTest, RecordLengthIsOnlyTheDistanceBetweenRecords) {
+  TableBuilder longer;
+  longer.Field("A", 2).Field("B", 2);
+  longer.records = {std::string(" abcdXYZ"), std::string(" efghXYZ")};
+  longer.recordLength = 8;
+  ASSERT_TRUE(LoadBytes(longer.Bytes()));
+  EXPECT_EQ(table_.Element(2, 1), u"ef");
+  EXPECT_EQ(table_.Element(2, 2), u"gh");
+
+  TableBuilder shorter;
+  shorter.Field("A", 2).Field("B", 4);
+  shorter.records = {std::string(" abc"), std::string(" def"), std::string(" ghi")};
+  shorter.recordLength = 4;
+  ASSERT_TRUE(LoadBytes(shorter.Bytes()));
+  EXPECT_EQ(table_.Element(1, 2), u"c de");  // reads into the next record
+  EXPECT_EQ(table_.Element(3, 2), std::u16string(u"i\x1A\0\0", 4));  // and past the end as zeros
+  EXPECT_FALSE(table_.RecordDeleted(2));
+}
+
+TEST_F(DBaseTest, ZeroLengthFieldReadsAsEmptyText) {
+  TableBuilder b;
+  b.Field("Empty", 0).Field("Name", 3);
+  b.Record({"", "abc"});
+  ASSERT_TRUE(LoadBytes(b.Bytes()));
+  EXPECT_EQ(table_.Element(1, 1), u"");
+  EXPECT_EQ(table_.Element(1, 2), u"abc");
+}
+
+TEST_F(DBaseTest, ValuesDecodeInTheGivenCodePage) {
+  TableBuilder b;
+  b.Field("Name", 6);
+  b.Record({"\x81\x8D\x8F\x90\x9D\x80"}).Record({"\x8F\xE0\xA8"});
+  ASSERT_TRUE(LoadBytes(b.Bytes(), 0));
+  // The bytes Windows-1252 leaves undefined pass through as the C1 controls of the same number.
+  EXPECT_EQ(table_.Element(1, 1), u"\u0081\u008D\u008F\u0090\u009D€");
+  ASSERT_TRUE(LoadBytes(b.Bytes(), 1252));
+  EXPECT_EQ(table_.Element(1, 1), u"\u0081\u008D\u008F\u0090\u009D€");
+  ASSERT_TRUE(LoadBytes(b.Bytes(), 866));
+  EXPECT_EQ(table_.Element(2, 1), u"При");
+  ASSERT_TRUE(LoadBytes(b.Bytes(), 65001));
+  EXPECT_EQ(table_.Element(1, 1).size(), 6u);  // invalid UTF-8, replaced, never an error
+
+  // An unsupported page empties every value but reads everything else.
+  ASSERT_TRUE(LoadBytes(b.Bytes(), 12345));
+  EXPECT_EQ(table_.Element(1, 1), u"");
+  EXPECT_EQ(table_.RecordCount(), 2);
+  EXPECT_EQ(table_.FieldName(1), u"Name");
+}
+
+TEST_F(DBaseTest, FieldNamesAlwaysDecodeInTheDefaultPage) {
+  TableBuilder b;
+  b.Field("Stra\xDF" "e", 2);
+  b.Record({"x"});
+  ASSERT_TRUE(LoadBytes(b.Bytes(), 866));
+  EXPECT_EQ(table_.FieldName(1), u"Straße");
+  EXPECT_EQ(table_.FieldNumber(u"STRASSE"), 1);
+}
+
+TEST_F(DBaseTest, ShortFileReadsZerosNeverBytesOfAnEarlierTable) {
+  TableBuilder longTable;
+  longTable.Field("Name", 8).Field("Path", 8);
+  for (int i = 0; i < 50; ++i) longTable.Record({"LEFTOVER", "LEFTOVER"}, '*');
+  ASSERT_TRUE(LoadBytes(longTable.Bytes()));
+
+  TableBuilder shortTable;
+  shortTable.Field("Name", 8).Field("Path", 8);
+  shortTable.Record({"first", "one"}).Record({"second", "two"}).Record({"third", "three"});
+  shortTable.endOfFileMarker = false;
+  std::string bytes = shortTable.Bytes();
+  bytes.resize(bytes.size() - 17 - 12);  // cut inside record 2's first value
+  ASSERT_TRUE(LoadBytes(bytes));
+  EXPECT_TRUE(table_.Corrupt());
+  EXPECT_EQ(table_.RecordCount(), 3);
+  EXPECT_EQ(table_.Element(1, 2), u"one");
+  EXPECT_EQ(table_.Element(2, 1), std::u16string(u"seco\0\0\0\0", 8));
+  EXPECT_EQ(table_.Element(2, 2), std::u16string(8, u'\0'));
+  EXPECT_EQ(table_.Element(3, 1), std::u16string(8, u'\0'));
+  EXPECT_FALSE(table_.RecordDeleted(3));
+  EXPECT_EQ(table_.Table().Rows(), 3);
+
+  // Header and descriptors cut off: zero counts, still loaded.
+  ASSERT_TRUE(LoadBytes(std::string("\x03\x01\x02", 3)));
+  EXPECT_EQ(table_.RecordCount(), 0);
+  EXPECT_EQ(table_.FieldCount(), -1);
+  EXPECT_TRUE(table_.Corrupt());
+  ASSERT_TRUE(LoadBytes(""));
+  EXPECT_TRUE(table_.Loaded());
+}
+
+TEST_F(DBaseTest, CloseFileKeepsTheLastTableInMemory) {
+  ASSERT_TRUE(LoadBytes(ProjectList().Bytes()));
+  const TextTable before = table_.Table();
+  table_.CloseFile();
+  EXPECT_FALSE(table_.Loaded());
+  EXPECT_TRUE(table_.File().empty());
+  EXPECT_EQ(table_.RecordCount(), 0);
+  EXPECT_EQ(table_.FieldCount(), 0);
+  EXPECT_EQ(table_.FieldNumber(u"Name"), -1);
+  EXPECT_EQ(table_.FieldName(1), u"");
+  EXPECT_EQ(table_.FieldLength(1), -1);
+  EXPECT_FALSE(table_.RecordDeleted(2));
+  EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+  EXPECT_EQ(table_.Table(), before);
+  EXPECT_EQ(table_.DeletedTable().Count(), 3);
+
+  EXPECT_FALSE(table_.Load(folder_.PathOf("absent.dbf"), 0));
+  EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+  table_.CloseFile();  // nothing loaded: nothing happens
+  EXPECT_EQ(table_.Element(2, 2), u"D:\\Beta");
+}
+
+TEST_F(DBaseTest, SecondLoadReplacesTheFirst) {
+  ASSERT_TRUE(LoadBytes(ProjectList().Bytes()));
+  const std::u16string first = path_;
+  TableBuilder pages;
+  pages.Field("Name", 12).Record({"Overview"});
+  ASSERT_TRUE(LoadBytes(pages.Bytes()));
+  EXPECT_NE(path_, first);
+  EXPECT_EQ(table_.File(), path_);
+  EXPECT_EQ(table_.RecordCount(), 1);
+  EXPECT_EQ(table_.Element(1, 1), u"Overview");
+  EXPECT_EQ(table_.Element(3, 1), u"");
+  EXPECT_EQ(table_.DeletedTable().Count(), 1);
+  // The first file is closed: it can be removed and replaced freely.
+  std::filesystem::remove(ToNativePath(first));
+}
+
+TEST_F(DBaseTest, WritesChangeOnlyTheCopyInMemory) {
+  ASSERT_TRUE(LoadBytes(ProjectList().Bytes()));
+  table_.Element(2, 1, u"Renamed");
+  EXPECT_EQ(table_.Element(2, 1), u"Renamed");
+  EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+  for (const auto& [row, col] : {std::pair{0, 1}, std::pair{4, 1}, std::pair{1, 0}, std::pair{1, 3}}) {
+    try {
+      table_.Element(row, col, u"x");
+      FAIL() << row << "," << col;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), kErrOutOfRange);
+    }
+  }
+
+  TextTable replacement(1, 5);
+  replacement.At(1, 5) = u"wide";
+  table_.Table(replacement);
+  EXPECT_EQ(table_.Element(1, 5), u"wide");
+  EXPECT_EQ(table_.Element(2, 1), u"");
+  EXPECT_EQ(table_.RecordCount(), 3);
+  EXPECT_EQ(table_.FieldCount(), 2);
+  table_.Table(TextTable());
+  EXPECT_FALSE(table_.Table().HasElements());
+  EXPECT_THROW(table_.Element(1, 1, u"x"), Error);
+
+  // The next load brings the file's values back.
+  ASSERT_TRUE(table_.Load(path_, 0));
+  EXPECT_EQ(table_.Element(2, 1), u"Beta");
+}
+
+TEST_F(DBaseTest, PositionErrorsCarryTheirNumbersAndNameTheFile) {
+  std::string description;
+  TableBuilder header32767 = ProjectList();
+  header32767.headerLength = 32767;
+  EXPECT_EQ(LoadError(header32767.Bytes(), &description), kErrOverflow);
+  EXPECT_NE(description.find(Utf16ToUtf8(path_)), std::string::npos) << description;
+  EXPECT_TRUE(table_.Loaded());  // no clean-up after a failed load
+  EXPECT_EQ(table_.File(), path_);
+
+  TableBuilder negativeRecords = ProjectList();
+  negativeRecords.recordLength = -40;
+  EXPECT_EQ(LoadError(negativeRecords.Bytes(), &description), kErrNegativePosition);
+  EXPECT_NE(description.find(Utf16ToUtf8(path_)), std::string::npos) << description;
+  // Records before the failure were read.
+  EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+
+  TableBuilder negativeHeader;
+  negativeHeader.headerLength = -200;
+  EXPECT_EQ(LoadError(negativeHeader.Bytes()), kErrNegativePosition);
+
+  // Positions past 2^31 overflow, whether the table is small enough to start reading or not.
+  TableBuilder farRecords = ProjectList();
+  farRecords.recordLength = 32767;
+  farRecords.recordCount = 70000;
+  EXPECT_EQ(LoadError(farRecords.Bytes()), kErrOverflow);
+  farRecords.recordCount = 0x7FFFFFFF;
+  EXPECT_EQ(LoadError(farRecords.Bytes()), kErrOverflow);
+  TableBuilder negativeCount = ProjectList();
+  negativeCount.recordCount = -0x7FFFFFFF;
+  EXPECT_EQ(LoadError(negativeCount.Bytes()), kErrOverflow);
+}
+
+TEST_F(DBaseTest, RecordsWithoutFieldsAreOutOfRange) {
+  TableBuilder noFields;
+  noFields.headerLength = 40;
+  noFields.recordCount = 2;
+  std::string bytes = noFields.Bytes() + std::string(20, ' ');
+  std::string description;
+  EXPECT_EQ(LoadError(bytes, &description), kErrOutOfRange);
+  EXPECT_NE(description.find("no fields"), std::string::npos) << description;
+  EXPECT_TRUE(table_.Loaded());
+  EXPECT_FALSE(table_.RecordDeleted(1));
+
+  // Even a huge record count costs nothing before the error.
+  noFields.recordCount = 0x7FFFFFFF;
+  EXPECT_EQ(LoadError(noFields.Bytes()), kErrOutOfRange);
+}
+
+TEST_F(DBaseTest, HeaderClaimingFarMoreRecordsThanTheFileHoldsIsRefused) {
+  TableBuilder hostile = ProjectList();
+  hostile.recordCount = 50'000'000;
+  std::string description;
+  EXPECT_EQ(LoadError(hostile.Bytes(), &description), kErrTableTooLarge);
+  EXPECT_NE(description.find(Utf16ToUtf8(path_)), std::string::npos) << description;
+  EXPECT_NE(description.find("50000000"), std::string::npos) << description;
+
+  // Many zero-length fields with a tiny record length cost a value each: counted too.
+  TableBuilder manyFields;
+  for (int i = 0; i < 1000; ++i) manyFields.Field("F" + std::to_string(i), 0);
+  manyFields.recordLength = 1;
+  manyFields.recordCount = 100'000;
+  EXPECT_EQ(LoadError(manyFields.Bytes()), kErrTableTooLarge);
+
+  // Records that all start at the same place still cost memory each.
+  TableBuilder overlapping = ProjectList();
+  overlapping.recordLength = 0;
+  overlapping.recordCount = 0x7FFFFFFF;
+  EXPECT_EQ(LoadError(overlapping.Bytes()), kErrTableTooLarge);
+}
+
+TEST_F(DBaseTest, OrdinaryTruncatedTableStillLoads) {
+  // Claims 20,000 records of 31 bytes (620 kB) with none present: inside the margin, read as zeros.
+  TableBuilder truncated = ProjectList();
+  truncated.recordCount = 20'000;
+  ASSERT_TRUE(LoadBytes(truncated.Bytes()));
+  EXPECT_TRUE(table_.Corrupt());
+  EXPECT_EQ(table_.RecordCount(), 20'000);
+  EXPECT_EQ(table_.Element(3, 1), u"Gamma");
+  EXPECT_EQ(table_.Element(20'000, 1), std::u16string(10, u'\0'));
+
+  // A large table missing its last third loads too.
+  TableBuilder big;
+  big.Field("Name", 100);
+  for (int i = 0; i < 30'000; ++i) big.Record({"record " + std::to_string(i)});
+  std::string bytes = big.Bytes();
+  bytes.resize(bytes.size() * 2 / 3);
+  ASSERT_TRUE(LoadBytes(bytes));
+  EXPECT_EQ(table_.Element(30'000, 1), std::u16string(100, u'\0'));
+  EXPECT_EQ(table_.Element(1000, 1), u"record 999");
+}
+
+TEST_F(DBaseTest, LoadFromMemoryReadsAsLoadDoes) {
+  const std::string bytes = ProjectList().Bytes();
+  ASSERT_TRUE(LoadBytes(bytes));
+  const TextTable fromFile = table_.Table();
+  clsDBase memory;
+  memory.LoadFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), u"in memory", 0);
+  EXPECT_TRUE(memory.Loaded());
+  EXPECT_EQ(memory.File(), u"in memory");
+  EXPECT_EQ(memory.Table(), fromFile);
+  EXPECT_EQ(memory.DeletedTable(), table_.DeletedTable());
+}
+
+TEST(DBaseHelpers, CUnicodeAndToNull) {
+  EXPECT_EQ(clsDBase::CUnicode({}, 0), u"");
+  EXPECT_EQ(clsDBase::CUnicode({0x41, 0x00, 0xE9}, 0), std::u16string(u"A\0é", 3));
+  EXPECT_EQ(clsDBase::CUnicode({0x41}, 99999), u"");
+  EXPECT_EQ(clsDBase::ToNull(std::u16string(u"ab\0cd", 5)), u"ab");
+  EXPECT_EQ(clsDBase::ToNull(u"abc"), u"abc");
+  EXPECT_EQ(clsDBase::ToNull(std::u16string(u"\0x", 2)), u"");
+}
+
+TEST(DBaseHelpers, FreshInstanceAnswersEmpty) {
+  clsDBase table;
+  EXPECT_FALSE(table.Loaded());
+  EXPECT_FALSE(table.Corrupt());
+  EXPECT_EQ(table.Codepage(), 0);
+  EXPECT_EQ(table.RecordCount(), 0);
+  EXPECT_EQ(table.FieldCount(), 0);
+  EXPECT_EQ(table.FieldNumber(u"Name"), -1);
+  EXPECT_EQ(table.Element(1, 1), u"");
+  EXPECT_FALSE(table.Table().HasElements());
+  EXPECT_THROW(table.Element(1, 1, u"x"), Error);
+}
