@@ -1,0 +1,366 @@
+// Tests of the main window: settings, caption, what Start and Browse hand over, and behaviour during a run.
+#include "frmMain.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTextBlock>
+#include <QtTest/QTest>
+#include <optional>
+#include <vector>
+
+#include "MessageBoxSink.h"
+#include "UiTestSupport.h"
+#include "Version.h"
+
+namespace morvex {
+namespace {
+
+using testing::MemoryProgress;
+using testing::ModalDismisser;
+
+struct RunCall {
+  std::u16string folder;
+  bool showAll;
+  bool ignoreBuiltIn;
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Store().clear(); }
+
+  static QSettings Store() { return QSettings(QStringLiteral("Morvex"), QStringLiteral("Morvex")); }
+  static void StoreSetting(const char* key, const QString& value) {
+    QSettings store = Store();
+    store.setValue(QStringLiteral("Settings/") + QLatin1String(key), value);
+  }
+  static QString StoredSetting(const char* key) {
+    return Store().value(QStringLiteral("Settings/") + QLatin1String(key)).toString();
+  }
+
+  // A window whose Start records its arguments and answers with report (after running duringRun, if set).
+  std::unique_ptr<frmMain> MakeWindow() {
+    auto window = std::make_unique<frmMain>(
+        progress,
+        [this](const std::u16string& folder, bool showAll, bool ignoreBuiltIn) {
+          runs.push_back({folder, showAll, ignoreBuiltIn});
+          if (duringRun) duringRun();
+          return report;
+        },
+        [this](QWidget*, const std::u16string& title, const std::u16string& start, bool newStyle) {
+          browses.push_back({title, start, newStyle});
+          return browseAnswer.value_or(start);
+        });
+    return window;
+  }
+
+  static QLineEdit* PathBox(frmMain& window) { return window.findChild<QLineEdit*>(QStringLiteral("txtUserPath")); }
+  static ValueCheckBox* Box(frmMain& window, const char* name) {
+    return window.findChild<ValueCheckBox*>(QLatin1String(name));
+  }
+  static ReportTextBox* Found(frmMain& window) { return window.findChild<ReportTextBox*>(QStringLiteral("txtFound")); }
+  static QPushButton* Button(frmMain& window, const char* name) {
+    return window.findChild<QPushButton*>(QLatin1String(name));
+  }
+
+  struct BrowseCall {
+    std::u16string title;
+    std::u16string start;
+    bool newStyle;
+  };
+
+  MemoryProgress progress;
+  std::vector<RunCall> runs;
+  std::vector<BrowseCall> browses;
+  std::u16string report;
+  std::optional<std::u16string> browseAnswer;
+  std::function<void()> duringRun;
+};
+
+// --- Settings ---
+
+TEST_F(MainWindowTest, FirstStartHasEmptyPathAndBothBoxesTicked) {
+  auto window = MakeWindow();
+  EXPECT_EQ(PathBox(*window)->text(), QString());
+  EXPECT_EQ(Box(*window, "chkShowAllInstances")->Value(), 1);
+  EXPECT_EQ(Box(*window, "chkIgnoreBuiltInProjects")->Value(), 1);
+}
+
+TEST_F(MainWindowTest, ClosingWritesTheThreeSettingsAndTheNextStartReadsThemBack) {
+  {
+    auto window = MakeWindow();
+    PathBox(*window)->setText(QStringLiteral("/srv/sites/Anlage Süd "));
+    Box(*window, "chkShowAllInstances")->SetValue(0);
+    window->show();
+    window->close();
+  }
+  EXPECT_EQ(StoredSetting("UserPath"), QStringLiteral("/srv/sites/Anlage Süd "));
+  EXPECT_EQ(StoredSetting("ShowInstances"), QStringLiteral("0"));
+  EXPECT_EQ(StoredSetting("IgnoreBuiltInProjects"), QStringLiteral("1"));
+
+  auto again = MakeWindow();
+  EXPECT_EQ(PathBox(*again)->text(), QStringLiteral("/srv/sites/Anlage Süd "));
+  EXPECT_EQ(Box(*again, "chkShowAllInstances")->Value(), 0);
+  EXPECT_EQ(Box(*again, "chkIgnoreBuiltInProjects")->Value(), 1);
+}
+
+TEST_F(MainWindowTest, NothingIsWrittenBeforeTheWindowCloses) {
+  auto window = MakeWindow();
+  PathBox(*window)->setText(QStringLiteral("/typed"));
+  QTest::mouseClick(Box(*window, "chkIgnoreBuiltInProjects"), Qt::LeftButton);
+  EXPECT_FALSE(Store().contains(QStringLiteral("Settings/UserPath")));
+}
+
+TEST_F(MainWindowTest, StoredTwoShowsGreyedPassesFalseAndIsWrittenBackAsTwo) {
+  StoreSetting("ShowInstances", QStringLiteral("2"));
+  StoreSetting("IgnoreBuiltInProjects", QStringLiteral("2"));
+  auto window = MakeWindow();
+  EXPECT_EQ(Box(*window, "chkShowAllInstances")->checkState(), Qt::PartiallyChecked);
+  window->show();
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_FALSE(runs[0].showAll);
+  EXPECT_FALSE(runs[0].ignoreBuiltIn);
+  window->close();
+  EXPECT_EQ(StoredSetting("ShowInstances"), QStringLiteral("2"));
+}
+
+TEST_F(MainWindowTest, UserTogglesOnlyBetweenClearAndTicked) {
+  StoreSetting("ShowInstances", QStringLiteral("2"));
+  auto window = MakeWindow();
+  window->show();
+  ValueCheckBox* box = Box(*window, "chkShowAllInstances");
+  std::vector<int> seen;
+  for (int click = 0; click < 4; ++click) {
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    seen.push_back(box->Value());
+  }
+  EXPECT_EQ(seen, (std::vector<int>{1, 0, 1, 0}));
+}
+
+TEST_F(MainWindowTest, StoredValuesOtherThanZeroOneTwoFallBackToTicked) {
+  StoreSetting("ShowInstances", QStringLiteral("7"));
+  StoreSetting("IgnoreBuiltInProjects", QStringLiteral("abc"));
+  auto window = MakeWindow();
+  EXPECT_EQ(Box(*window, "chkShowAllInstances")->Value(), 1);
+  EXPECT_EQ(Box(*window, "chkIgnoreBuiltInProjects")->Value(), 1);
+}
+
+TEST(CheckValueFromSetting, ConvertsLikeAWholeNumberAndRejectsTheRest) {
+  EXPECT_EQ(frmMain::CheckValueFromSetting(QStringLiteral("0")), 0);
+  EXPECT_EQ(frmMain::CheckValueFromSetting(QStringLiteral("2")), 2);
+  EXPECT_EQ(frmMain::CheckValueFromSetting(QStringLiteral(" 0 ")), 0);
+  EXPECT_EQ(frmMain::CheckValueFromSetting(QStringLiteral("0.4")), 0);
+  EXPECT_EQ(frmMain::CheckValueFromSetting(QStringLiteral("2.5")), 2);  // halves to even
+  EXPECT_EQ(frmMain::CheckValueFromSetting(QStringLiteral("-1")), 1);
+  EXPECT_EQ(frmMain::CheckValueFromSetting(QStringLiteral("3")), 1);
+  EXPECT_EQ(frmMain::CheckValueFromSetting(QStringLiteral("65536")), 1);
+  EXPECT_EQ(frmMain::CheckValueFromSetting(QString()), 1);
+  EXPECT_EQ(frmMain::CheckValueFromSetting(QStringLiteral("nan")), 1);
+  EXPECT_EQ(frmMain::CheckValueFromSetting(QStringLiteral("0x1")), 1);
+}
+
+// --- Caption and layout ---
+
+TEST_F(MainWindowTest, CaptionCarriesVersionAndComment) {
+  auto window = MakeWindow();
+  const QString expected = QStringLiteral("Veltra Tarvo Reserved Keyword Search v%1.%2.%3 %4")
+                               .arg(kVersionMajor)
+                               .arg(kVersionMinor)
+                               .arg(kVersionRevision)
+                               .arg(QString::fromUtf8(kVersionComment));
+  EXPECT_EQ(window->windowTitle(), expected);
+  EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("Veltra Tarvo Reserved Keyword Search v1.")));
+}
+
+TEST_F(MainWindowTest, ControlsSitWhereTheTwipsPutThem) {
+  auto window = MakeWindow();
+  struct Placement {
+    const char* name;
+    QRect pixels;
+  };
+  const Placement placements[] = {
+      {"Label1", {16, 16, 53, 13}},       {"txtUserPath", {16, 32, 449, 25}},
+      {"cmdBrowse", {472, 32, 73, 25}},   {"chkShowAllInstances", {16, 64, 201, 17}},
+      {"chkIgnoreBuiltInProjects", {232, 64, 201, 17}}, {"cmdSearch", {472, 64, 73, 25}},
+      {"Label3", {16, 88, 58, 13}},       {"txtFound", {16, 104, 529, 353}},
+  };
+  for (const Placement& placement : placements) {
+    auto* control = window->findChild<QWidget*>(QLatin1String(placement.name));
+    ASSERT_NE(control, nullptr) << placement.name;
+    EXPECT_EQ(control->geometry(), placement.pixels) << placement.name;
+  }
+  EXPECT_EQ(window->size(), QSize(560, 472));
+  EXPECT_EQ(window->minimumSize(), window->maximumSize());
+  EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+}
+
+TEST_F(MainWindowTest, CaptionsAndTooltipsAreTheDesignTexts) {
+  auto window = MakeWindow();
+  EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("[User] Path"));
+  EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("Label1"))->toolTip(),
+            QStringLiteral("Location of MASTER.DBF containing the projects to be searched"));
+  EXPECT_EQ(Box(*window, "chkShowAllInstances")->text(), QStringLiteral("Show all tarvo instances on pages"));
+  EXPECT_EQ(Box(*window, "chkShowAllInstances")->toolTip(),
+            QStringLiteral("If unchecked, only unique tarvos will be listed"));
+  EXPECT_EQ(Box(*window, "chkIgnoreBuiltInProjects")->toolTip(), QStringLiteral("Skip Example, Include, ZRM_..."));
+  EXPECT_EQ(Button(*window, "cmdBrowse")->text(), QStringLiteral("Browse..."));
+  EXPECT_EQ(Button(*window, "cmdSearch")->text(), QStringLiteral("Start"));
+  for (const char* name : {"cmdBrowse", "cmdSearch"}) {
+    EXPECT_FALSE(Button(*window, name)->isDefault()) << name;
+    EXPECT_FALSE(Button(*window, name)->autoDefault()) << name;
+  }
+}
+
+TEST_F(MainWindowTest, PathBoxHasTheFocusAndTabFollowsTheDesignOrder) {
+  auto window = MakeWindow();
+  window->show();
+  QApplication::setActiveWindow(window.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  std::vector<QString> order;
+  for (int step = 0; step < 6; ++step) {
+    order.push_back(QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  EXPECT_EQ(order, (std::vector<QString>{QStringLiteral("txtUserPath"), QStringLiteral("txtFound"),
+                                         QStringLiteral("cmdSearch"), QStringLiteral("chkShowAllInstances"),
+                                         QStringLiteral("cmdBrowse"), QStringLiteral("chkIgnoreBuiltInProjects")}));
+}
+
+// --- Start ---
+
+TEST_F(MainWindowTest, StartPassesThePathUntrimmedWithTheFlags) {
+  auto window = MakeWindow();
+  PathBox(*window)->setText(QStringLiteral("/srv/site "));
+  Box(*window, "chkIgnoreBuiltInProjects")->SetValue(0);
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].folder, u"/srv/site ");
+  EXPECT_TRUE(runs[0].showAll);
+  EXPECT_FALSE(runs[0].ignoreBuiltIn);
+}
+
+TEST_F(MainWindowTest, StartShowsOneFindingPerLineAndCopyingAllGivesTheReport) {
+  report = u"Project\tLibrary\tObject\tPropertyname\r\nPlant\tvalves\tvalve_h\tTEXT\r\nPlant\tvalves\tvalve_h\tFONT\r\n";
+  auto window = MakeWindow();
+  ReportTextBox* found = Found(*window);
+  found->setPlainText(QStringLiteral("old results"));
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+
+  EXPECT_EQ(found->document()->blockCount(), 4);  // three lines and the empty one after the last CR LF
+  EXPECT_EQ(found->document()->findBlockByNumber(1).text(), QStringLiteral("Plant\tvalves\tvalve_h\tTEXT"));
+  EXPECT_FALSE(found->toPlainText().contains(QLatin1Char('\r')));
+  EXPECT_EQ(found->Report(), report);
+
+  found->selectAll();
+  found->copy();
+  EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdU16String(report));
+}
+
+TEST_F(MainWindowTest, StartReplacesTheBoxWithWhateverComesBackEvenNothing) {
+  auto window = MakeWindow();
+  report = u"No items found";
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  EXPECT_EQ(Found(*window)->toPlainText(), QStringLiteral("No items found"));
+  report = u"";
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  EXPECT_EQ(Found(*window)->toPlainText(), QString());
+}
+
+TEST_F(MainWindowTest, OldResultsStayVisibleWhileTheRunShowsItsMessages) {
+  MessageBoxSink messages;
+  QString seenDuringRun;
+  auto window = MakeWindow();
+  window->show();
+  Found(*window)->setPlainText(QStringLiteral("previous report"));
+  report = u"No items found";
+  duringRun = [&] {
+    seenDuringRun = Found(*window)->toPlainText();
+    messages.ShowMessage(u"Done");
+  };
+  ModalDismisser dismisser;
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  EXPECT_EQ(seenDuringRun, QStringLiteral("previous report"));
+  EXPECT_EQ(dismisser.Titles(), QStringList{QStringLiteral("Morvex")});
+  EXPECT_EQ(Found(*window)->toPlainText(), QStringLiteral("No items found"));
+}
+
+// --- Browse ---
+
+TEST_F(MainWindowTest, BrowseAsksWithTitleCurrentPathAndClassicStyleAndTakesTheAnswer) {
+  auto window = MakeWindow();
+  PathBox(*window)->setText(QStringLiteral("/old/place"));
+  browseAnswer = u"/new/Ørsted";
+  QTest::mouseClick(Button(*window, "cmdBrowse"), Qt::LeftButton);
+  ASSERT_EQ(browses.size(), 1u);
+  EXPECT_EQ(browses[0].title, u"Select User Folder");
+  EXPECT_EQ(browses[0].start, u"/old/place");
+  EXPECT_FALSE(browses[0].newStyle);
+  EXPECT_EQ(PathBox(*window)->text(), QStringLiteral("/new/Ørsted"));
+
+  browseAnswer = u"";  // a choice without a file-system path
+  QTest::mouseClick(Button(*window, "cmdBrowse"), Qt::LeftButton);
+  EXPECT_EQ(PathBox(*window)->text(), QString());
+}
+
+// --- During a run ---
+
+TEST_F(MainWindowTest, StartAndBrowseDuringARunAreIgnored) {
+  auto window = MakeWindow();
+  window->show();
+  duringRun = [&] {
+    EXPECT_TRUE(window->RunInProgress());
+    QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+    QTest::mouseClick(Button(*window, "cmdBrowse"), Qt::LeftButton);
+  };
+  report = u"first";
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  EXPECT_EQ(runs.size(), 1u);
+  EXPECT_TRUE(browses.empty());
+  EXPECT_FALSE(window->RunInProgress());
+
+  duringRun = nullptr;
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  EXPECT_EQ(runs.size(), 2u) << "Start stays blocked after the run";
+}
+
+TEST_F(MainWindowTest, ClosingDuringARunCancelsItWritesSettingsAndClosesALeftOverProgressWindow) {
+  auto window = MakeWindow();
+  window->show();
+  PathBox(*window)->setText(QStringLiteral("/during"));
+  bool cancelSeen = false;
+  duringRun = [&] {
+    progress.Show();
+    window->close();
+    EXPECT_EQ(StoredSetting("UserPath"), QStringLiteral("/during"));
+    progress.Update(50, cancelSeen);
+    // The run ends the way a failed one does: its progress window still up.
+  };
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  EXPECT_TRUE(cancelSeen);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(progress.Shown());
+}
+
+TEST_F(MainWindowTest, ClosingAfterAFailedRunClosesTheProgressWindowItLeft) {
+  auto window = MakeWindow();
+  window->show();
+  duringRun = [&] { progress.Show(); };
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  ASSERT_TRUE(progress.Shown());
+  window->close();
+  EXPECT_FALSE(progress.Shown());
+  bool cancel = true;
+  progress.Update(0, cancel);
+  EXPECT_FALSE(cancel) << "a close without a run must not leave a cancel for the next run";
+}
+
+}  // namespace
+}  // namespace morvex

@@ -1,0 +1,17 @@
+// basBrowseFolder: picking a folder with the toolkit's folder browser instead of typing its path.
+#pragma once
+
+#include <string>
+
+class QWidget;
+
+namespace basBrowseFolder {
+
+// Blocks in a folder-only browser modal to owner (the active window when owner is null) that shows sTitle,
+// opened on sStartPath (the home folder when it is empty or gone). Returns the chosen folder's full path,
+// sStartPath unchanged on Cancel, or "" when the choice has no file-system path. bNewStyle makes the
+// browser resizable.
+std::u16string BrowseFolder(QWidget* owner, const std::u16string& sTitle, const std::u16string& sStartPath,
+                            bool bNewStyle);
+
+}  // namespace basBrowseFolder

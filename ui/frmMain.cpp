@@ -1,0 +1,242 @@
+// The main window: layout, settings, and the hand-off of Start and Browse to the search and the picker.
+#include "frmMain.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QTextCursor>
+#include <QTextDocumentFragment>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "QtText.h"
+#include "Version.h"
+#include "WindowPlacement.h"
+
+namespace morvex {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+QRect TwipsRect(int left, int top, int width, int height) {
+  return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
+}
+
+constexpr int kDefaultCheckValue = 1;
+
+// Resets a flag when a handler leaves, also by an exception.
+class FlagGuard {
+ public:
+  explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
+  ~FlagGuard() { flag_ = false; }
+  FlagGuard(const FlagGuard&) = delete;
+  FlagGuard& operator=(const FlagGuard&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+ValueCheckBox::ValueCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
+  // Tristate only so that a stored 2 can show greyed; nextCheckState keeps the user to 0 and 1.
+  setTristate(true);
+}
+
+int ValueCheckBox::Value() const {
+  switch (checkState()) {
+    case Qt::Unchecked: return 0;
+    case Qt::Checked: return 1;
+    case Qt::PartiallyChecked: return 2;
+  }
+  return 0;
+}
+
+void ValueCheckBox::SetValue(int nValue) {
+  setCheckState(nValue == 0 ? Qt::Unchecked : (nValue == 2 ? Qt::PartiallyChecked : Qt::Checked));
+}
+
+void ValueCheckBox::nextCheckState() { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
+
+ReportTextBox::ReportTextBox(QWidget* parent) : QPlainTextEdit(parent) {
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // Tab walks on to the next control as in every other box of the window; the report is copied, not typed.
+  setTabChangesFocus(true);
+}
+
+void ReportTextBox::SetReport(const std::u16string& sReport) {
+  // Each CR LF becomes one line break; shown as-is the CR would be a second, empty line.
+  QString text = ToQString(sReport);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  setPlainText(text);
+}
+
+std::u16string ReportTextBox::Report() const {
+  QString text = toPlainText();
+  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  return ToU16(text);
+}
+
+QMimeData* ReportTextBox::createMimeDataFromSelection() const {
+  // The report's line ends are CR LF; copies keep them so a pasted report is the report.
+  QString text = textCursor().selection().toPlainText();
+  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  auto* mime = new QMimeData;
+  mime->setText(text);
+  return mime;
+}
+
+frmMain::frmMain(ProgressInterface& progress, SearchRunner runSearch, FolderBrowser browseFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      progress_(progress),
+      runSearch_(std::move(runSearch)),
+      browseFolder_(std::move(browseFolder)) {
+  createControls();
+  createTabOrder();
+  loadSettings();
+  setCaptionFromVersion();
+  CentreOnScreen(*this);
+}
+
+void frmMain::createControls() {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QStringLiteral("Veltra Tarvo Reserved Keyword Search"));
+  setFixedSize(8400 / kTwipsPerPixel, 7080 / kTwipsPerPixel);
+
+  Label1_ = new QLabel(QStringLiteral("[User] Path"), this);
+  Label1_->setObjectName(QStringLiteral("Label1"));
+  Label1_->setGeometry(TwipsRect(240, 240, 795, 195));
+  Label1_->setToolTip(QStringLiteral("Location of MASTER.DBF containing the projects to be searched"));
+
+  txtUserPath_ = new QLineEdit(this);
+  txtUserPath_->setObjectName(QStringLiteral("txtUserPath"));
+  txtUserPath_->setGeometry(TwipsRect(240, 480, 6735, 375));
+
+  cmdBrowse_ = new QPushButton(QStringLiteral("Browse..."), this);
+  cmdBrowse_->setObjectName(QStringLiteral("cmdBrowse"));
+  cmdBrowse_->setGeometry(TwipsRect(7080, 480, 1095, 375));
+
+  chkShowAllInstances_ = new ValueCheckBox(QStringLiteral("Show all tarvo instances on pages"), this);
+  chkShowAllInstances_->setObjectName(QStringLiteral("chkShowAllInstances"));
+  chkShowAllInstances_->setGeometry(TwipsRect(240, 960, 3015, 255));
+  chkShowAllInstances_->setToolTip(QStringLiteral("If unchecked, only unique tarvos will be listed"));
+
+  chkIgnoreBuiltInProjects_ = new ValueCheckBox(QStringLiteral("Ignore Built-In Projects"), this);
+  chkIgnoreBuiltInProjects_->setObjectName(QStringLiteral("chkIgnoreBuiltInProjects"));
+  chkIgnoreBuiltInProjects_->setGeometry(TwipsRect(3480, 960, 3015, 255));
+  chkIgnoreBuiltInProjects_->setToolTip(QStringLiteral("Skip Example, Include, ZRM_..."));
+
+  cmdSearch_ = new QPushButton(QStringLiteral("Start"), this);
+  cmdSearch_->setObjectName(QStringLiteral("cmdSearch"));
+  cmdSearch_->setGeometry(TwipsRect(7080, 960, 1095, 375));
+
+  Label3_ = new QLabel(QStringLiteral("Items Found"), this);
+  Label3_->setObjectName(QStringLiteral("Label3"));
+  Label3_->setGeometry(TwipsRect(240, 1320, 870, 195));
+
+  txtFound_ = new ReportTextBox(this);
+  txtFound_->setObjectName(QStringLiteral("txtFound"));
+  txtFound_->setGeometry(TwipsRect(240, 1560, 7935, 5295));
+
+  // Enter and Escape belong to the text boxes, never to a button.
+  for (QPushButton* button : {cmdBrowse_, cmdSearch_}) {
+    button->setAutoDefault(false);
+    button->setDefault(false);
+  }
+  connect(cmdSearch_, &QPushButton::clicked, this, &frmMain::onSearchClicked);
+  connect(cmdBrowse_, &QPushButton::clicked, this, &frmMain::onBrowseClicked);
+}
+
+void frmMain::createTabOrder() {
+  // The keyboard walks the controls that take the focus in their design order, starting at the path box.
+  setTabOrder(txtUserPath_, txtFound_);
+  setTabOrder(txtFound_, cmdSearch_);
+  setTabOrder(cmdSearch_, chkShowAllInstances_);
+  setTabOrder(chkShowAllInstances_, cmdBrowse_);
+  setTabOrder(cmdBrowse_, chkIgnoreBuiltInProjects_);
+  txtUserPath_->setFocus();
+}
+
+int frmMain::CheckValueFromSetting(const QString& sStored) {
+  bool converted = false;
+  const double number = sStored.trimmed().toDouble(&converted);
+  if (!converted || !std::isfinite(number)) return kDefaultCheckValue;
+  // Whole-number conversion rounds halves to even; anything outside 16 bits would not have converted at all.
+  const double rounded = std::nearbyint(number);
+  if (rounded < std::numeric_limits<int16_t>::min() || rounded > std::numeric_limits<int16_t>::max()) {
+    return kDefaultCheckValue;
+  }
+  const int value = static_cast<int>(rounded);
+  return (value >= 0 && value <= 2) ? value : kDefaultCheckValue;
+}
+
+void frmMain::loadSettings() {
+  QSettings settings(QString::fromLatin1(kSettingsApplication), QString::fromLatin1(kSettingsApplication));
+  settings.beginGroup(QString::fromLatin1(kSettingsSection));
+  txtUserPath_->setText(settings.value(QStringLiteral("UserPath"), QString()).toString());
+  chkShowAllInstances_->SetValue(
+      CheckValueFromSetting(settings.value(QStringLiteral("ShowInstances"), QStringLiteral("1")).toString()));
+  chkIgnoreBuiltInProjects_->SetValue(
+      CheckValueFromSetting(settings.value(QStringLiteral("IgnoreBuiltInProjects"), QStringLiteral("1")).toString()));
+}
+
+void frmMain::saveSettings() const {
+  QSettings settings(QString::fromLatin1(kSettingsApplication), QString::fromLatin1(kSettingsApplication));
+  settings.beginGroup(QString::fromLatin1(kSettingsSection));
+  settings.setValue(QStringLiteral("UserPath"), txtUserPath_->text());
+  settings.setValue(QStringLiteral("ShowInstances"), QString::number(chkShowAllInstances_->Value()));
+  settings.setValue(QStringLiteral("IgnoreBuiltInProjects"), QString::number(chkIgnoreBuiltInProjects_->Value()));
+  settings.endGroup();
+  settings.sync();
+}
+
+void frmMain::setCaptionFromVersion() {
+  setWindowTitle(QStringLiteral("Veltra Tarvo Reserved Keyword Search v%1.%2.%3 %4")
+                     .arg(kVersionMajor)
+                     .arg(kVersionMinor)
+                     .arg(kVersionRevision)
+                     .arg(QString::fromUtf8(kVersionComment)));
+}
+
+void frmMain::onSearchClicked() {
+  // A run yields only inside the progress window's Update; a second run started there would share and then
+  // release the automation object under the first.
+  if (runInProgress_) return;
+  const std::u16string report = [this] {
+    FlagGuard running(runInProgress_);
+    return runSearch_(ToU16(txtUserPath_->text()), chkShowAllInstances_->Value() == 1,
+                      chkIgnoreBuiltInProjects_->Value() == 1);
+  }();
+  txtFound_->SetReport(report);
+  if (closedDuringRun_) {
+    // A run that failed leaves its progress window up; with the main window gone nothing would close it.
+    if (progress_.Shown()) progress_.Close();
+  }
+}
+
+void frmMain::onBrowseClicked() {
+  if (runInProgress_) return;
+  txtUserPath_->setText(ToQString(browseFolder_(this, u"Select User Folder", ToU16(txtUserPath_->text()), false)));
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  saveSettings();
+  if (runInProgress_) {
+    // The run is waiting inside Update below this call; it stops after its current page and the Start
+    // handler then tidies up once it returns.
+    closedDuringRun_ = true;
+    progress_.PressCancel();
+  } else if (progress_.Shown()) {
+    progress_.Close();
+  }
+  event->accept();
+}
+
+}  // namespace morvex

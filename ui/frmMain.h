@@ -1,0 +1,91 @@
+// frmMain: the main window: the folder box, the two search options, Start, Browse and the results box.
+#pragma once
+
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "ProgressInterface.h"
+
+class QLabel;
+class QPushButton;
+class QLineEdit;
+
+namespace morvex {
+
+// A check box holding 0 (clear), 1 (ticked) or 2 (greyed). Only a stored value can grey it; a click turns
+// any value other than ticked into ticked and ticked into clear.
+class ValueCheckBox : public QCheckBox {
+  Q_OBJECT
+ public:
+  ValueCheckBox(const QString& caption, QWidget* parent);
+  int Value() const;
+  void SetValue(int nValue);
+
+ protected:
+  void nextCheckState() override;
+};
+
+// Shows the report one finding per line and hands copies out with the report's own CR LF line ends.
+class ReportTextBox : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  explicit ReportTextBox(QWidget* parent);
+  void SetReport(const std::u16string& sReport);
+  // The whole content as the user would copy it.
+  std::u16string Report() const;
+
+ protected:
+  QMimeData* createMimeDataFromSelection() const override;
+};
+
+class frmMain : public QWidget {
+  Q_OBJECT
+ public:
+  // (folder, show-all flag, ignore-built-in flag) → report text.
+  using SearchRunner = std::function<std::u16string(const std::u16string&, bool, bool)>;
+  // (owner, title, start path, new-style flag) → path for the folder box.
+  using FolderBrowser = std::function<std::u16string(QWidget*, const std::u16string&, const std::u16string&, bool)>;
+
+  // progress is the application's progress object: the window cancels a run through it when it closes.
+  frmMain(ProgressInterface& progress, SearchRunner runSearch, FolderBrowser browseFolder, QWidget* parent = nullptr);
+
+  bool RunInProgress() const { return runInProgress_; }
+
+  // Settings location: application "Morvex", section "Settings".
+  static constexpr const char* kSettingsApplication = "Morvex";
+  static constexpr const char* kSettingsSection = "Settings";
+  // A stored check-box text turned into 0, 1 or 2; anything else (not a number, out of range) gives 1.
+  static int CheckValueFromSetting(const QString& sStored);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void createControls();
+  void createTabOrder();
+  void loadSettings();
+  void saveSettings() const;
+  void setCaptionFromVersion();
+  void onSearchClicked();
+  void onBrowseClicked();
+
+  ProgressInterface& progress_;
+  SearchRunner runSearch_;
+  FolderBrowser browseFolder_;
+  bool runInProgress_ = false;
+  bool closedDuringRun_ = false;
+
+  QLabel* Label1_ = nullptr;
+  QLineEdit* txtUserPath_ = nullptr;
+  QPushButton* cmdBrowse_ = nullptr;
+  ValueCheckBox* chkShowAllInstances_ = nullptr;
+  ValueCheckBox* chkIgnoreBuiltInProjects_ = nullptr;
+  QPushButton* cmdSearch_ = nullptr;
+  QLabel* Label3_ = nullptr;
+  ReportTextBox* txtFound_ = nullptr;
+};
+
+}  // namespace morvex

@@ -1,0 +1,180 @@
+// The progress window: three status lines, the percentage bar and Cancel.
+#include "frmStatusBar.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <cmath>
+
+#include "QtText.h"
+#include "WindowPlacement.h"
+
+namespace morvex {
+
+namespace {
+
+// The form was laid out in twips; at 96 dpi fifteen of them make a pixel.
+constexpr int kTwipsPerPixel = 15;
+constexpr int Px(int twips) { return twips / kTwipsPerPixel; }
+
+constexpr int kBarBorder = 2;
+constexpr int kBarInnerWidth = Px(4455) - 2 * kBarBorder;   // 293
+constexpr int kBarInnerHeight = Px(255) - 2 * kBarBorder;   // 13
+constexpr int kBarScaleWidth = 100;                          // horizontal units across the inner width
+constexpr int kBarScaleHeight = 195;                         // vertical units are twips
+const QRgb kBarBackground = qRgb(255, 255, 255);
+const QColor kBarForeground(0, 0, 255);
+
+const char16_t* const kDesignLines[3] = {u"Operation in progress...", u"", u""};
+
+// Rounding of the drawing box's scale: to the nearest integer, halves to the even neighbour.
+int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
+
+QFont BarFont() {
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setStyleHint(QFont::SansSerif);
+  // 8.25 pt at 96 dpi: the box is measured in pixels of that resolution, so the font must be too.
+  font.setPixelSize(11);
+  font.setBold(true);
+  // Crisp two-colour text, so the not-XOR bar turns every text pixel cleanly white.
+  font.setStyleStrategy(QFont::NoAntialias);
+  return font;
+}
+
+}  // namespace
+
+StatusBarPicture::StatusBarPicture(QWidget* parent)
+    : QFrame(parent), picture_(kBarInnerWidth, kBarInnerHeight, QImage::Format_RGB32) {
+  setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+  setLineWidth(kBarBorder);
+  picture_.fill(kBarBackground);
+}
+
+void StatusBarPicture::paintEvent(QPaintEvent* event) {
+  QFrame::paintEvent(event);
+  QPainter painter(this);
+  painter.drawImage(contentsRect().topLeft(), picture_);
+}
+
+frmStatusBar::frmStatusBar(QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint) {
+  createControls();
+  // Stays in front while the user works elsewhere, without pulling the focus away from them.
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  setWindowTitle(QStringLiteral("Progress"));
+}
+
+void frmStatusBar::createControls() {
+  setObjectName(QStringLiteral("frmStatusBar"));
+  setFixedSize(Px(4680), Px(1680));
+
+  const int lineTops[3] = {120, 360, 600};
+  for (int index = 0; index < 3; ++index) {
+    auto* label = new QLabel(this);
+    label->setObjectName(QStringLiteral("lblProgress%1").arg(index));
+    label->setGeometry(Px(120), Px(lineTops[index]), Px(4455), Px(255));
+    label->setTextFormat(Qt::PlainText);
+    lblProgress_[static_cast<size_t>(index)] = label;
+  }
+
+  picStatusBar_ = new StatusBarPicture(this);
+  picStatusBar_->setObjectName(QStringLiteral("picStatusBar"));
+  picStatusBar_->setGeometry(Px(120), Px(840), Px(4455), Px(255));
+
+  cmdCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
+  cmdCancel_->setGeometry(Px(1800), Px(1200), Px(1095), Px(375));
+  cmdCancel_->setAutoDefault(false);
+  cmdCancel_->setDefault(false);
+  connect(cmdCancel_, &QPushButton::clicked, this, [this] { PressCancel(); });
+
+  // Tab order: the bar, line 0, Cancel, lines 1 and 2; only the button takes the focus.
+  picStatusBar_->setFocusPolicy(Qt::NoFocus);
+  loadDesignState();
+}
+
+void frmStatusBar::loadDesignState() {
+  for (size_t index = 0; index < lblProgress_.size(); ++index) lblProgress_[index]->setText(ToQString(kDesignLines[index]));
+  picStatusBar_->Picture().fill(kBarBackground);
+}
+
+void frmStatusBar::Title(const std::u16string& sTitle) { setWindowTitle(ToQString(sTitle)); }
+
+std::u16string frmStatusBar::Title() const { return ToU16(windowTitle()); }
+
+void frmStatusBar::Show() {
+  if (loaded_) return;
+  loaded_ = true;
+  loadDesignState();
+  Title(u"Morvex");
+  CentreOnScreen(*this);
+  show();
+  // The frame is known only once the window is up; centre the whole window, not just its client area.
+  CentreOnScreen(*this);
+}
+
+void frmStatusBar::Close() {
+  if (!loaded_) return;
+  loaded_ = false;
+  closingByRun_ = true;
+  close();
+  closingByRun_ = false;
+}
+
+void frmStatusBar::SetLine(int index, const std::u16string& sText) {
+  lblProgress_[static_cast<size_t>(index)]->setText(ToQString(sText));
+}
+
+std::u16string frmStatusBar::Line(int index) const { return ToU16(lblProgress_[static_cast<size_t>(index)]->text()); }
+
+void frmStatusBar::DrawBar(QImage& picture, int32_t nPercent) {
+  picture.fill(kBarBackground);
+  const double unitsPerPixelX = static_cast<double>(kBarScaleWidth) / picture.width();
+  const double unitsPerPixelY = static_cast<double>(kBarScaleHeight) / picture.height();
+  const QString label = QString::number(nPercent) + QLatin1Char('%');
+
+  QPainter painter(&picture);
+  const QFont font = BarFont();
+  painter.setFont(font);
+  const QFontMetrics metrics(font);
+  // Text placement is worked out in the box's scale units and only then turned into pixels.
+  const int x = RoundHalfEven(kBarScaleWidth - metrics.horizontalAdvance(label) * unitsPerPixelX) / 2;
+  const int y = RoundHalfEven(kBarScaleHeight - metrics.height() * unitsPerPixelY) / 2;
+  const int left = RoundHalfEven(x / unitsPerPixelX);
+  const int top = RoundHalfEven(y / unitsPerPixelY);
+  painter.setPen(kBarForeground);
+  painter.drawText(left, top + metrics.ascent(), label);
+
+  // NOT(blue XOR pixel): white under the bar turns blue and blue text turns white.
+  const int barWidth = RoundHalfEven(nPercent / unitsPerPixelX);
+  if (barWidth > 0) {
+    painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+    painter.fillRect(QRect(0, 0, barWidth, picture.height()), kBarForeground);
+  }
+}
+
+void frmStatusBar::ShowPercent(int32_t nPercent) {
+  DrawBar(picStatusBar_->Picture(), nPercent);
+  // The run does not return to the event loop, so the new state goes on screen now, not when it is scheduled.
+  picStatusBar_->repaint();
+}
+
+void frmStatusBar::ProcessEvents() {
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void frmStatusBar::closeEvent(QCloseEvent* event) {
+  if (closingByRun_) {
+    event->accept();
+    return;
+  }
+  // The run owns this window and closes it itself; a user who closes it wants the run to stop.
+  PressCancel();
+  event->ignore();
+}
+
+}  // namespace morvex

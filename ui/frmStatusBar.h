@@ -1,0 +1,67 @@
+// frmStatusBar: the progress window, the application's one progress object, with its percentage bar.
+#pragma once
+
+#include <QFrame>
+#include <QImage>
+#include <QWidget>
+#include <array>
+
+#include "ProgressInterface.h"
+
+class QLabel;
+class QPushButton;
+
+namespace morvex {
+
+// The sunken drawing box; it only shows the picture that frmStatusBar draws into it.
+class StatusBarPicture : public QFrame {
+  Q_OBJECT
+ public:
+  explicit StatusBarPicture(QWidget* parent);
+  const QImage& Picture() const { return picture_; }
+  QImage& Picture() { return picture_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QImage picture_;
+};
+
+class frmStatusBar : public QWidget, public ProgressInterface {
+  Q_OBJECT
+ public:
+  explicit frmStatusBar(QWidget* parent = nullptr);
+
+  void Title(const std::u16string& sTitle) override;
+  std::u16string Title() const override;
+  void Show() override;
+  void Close() override;
+  bool Shown() const override { return loaded_; }
+
+  // The bar as last drawn (293 × 13 pixels at 96 dpi), for checks that do not read the screen.
+  const QImage& BarPicture() const { return picStatusBar_->Picture(); }
+
+  // Draws the bar and its label for an already clamped percentage into picture; the same drawing the window
+  // shows, kept separate so its pixels can be checked without a screen.
+  static void DrawBar(QImage& picture, int32_t nPercent);
+
+ protected:
+  void SetLine(int index, const std::u16string& sText) override;
+  std::u16string Line(int index) const override;
+  void ShowPercent(int32_t nPercent) override;
+  void ProcessEvents() override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void createControls();
+  void loadDesignState();
+
+  std::array<QLabel*, 3> lblProgress_{};
+  StatusBarPicture* picStatusBar_ = nullptr;
+  QPushButton* cmdCancel_ = nullptr;
+  bool loaded_ = false;
+  bool closingByRun_ = false;
+};
+
+}  // namespace morvex
