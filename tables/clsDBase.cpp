@@ -49,10 +49,12 @@ bool IsSingleBytePage(int32_t codepage) {
   return single;
 }
 
+}  // namespace
+
 // Decodes values straight into the packed cell buffer; single-byte pages skip the per-value string.
-class ValueDecoder {
+class TableValueDecoder {
  public:
-  explicit ValueDecoder(int32_t codepage) : decoder_(codepage) {
+  explicit TableValueDecoder(int32_t codepage) : decoder_(codepage) {
     if (!decoder_.Supported() || !IsSingleBytePage(codepage)) return;
     singleByte_ = true;
     for (size_t byte = 0; byte < table_.size(); ++byte) {
@@ -81,8 +83,6 @@ class ValueDecoder {
   std::array<char16_t, 256> table_{};
 };
 
-}  // namespace
-
 clsDBase::clsDBase() : headerSize_(32), descriptorSize_(32), corrupt_(false) {}
 
 clsDBase::~clsDBase() {
@@ -90,7 +90,8 @@ clsDBase::~clsDBase() {
   if (fd_ >= 0) ::close(fd_);  // left by a load that failed before the header was read
 }
 
-bool clsDBase::Load(const std::u16string& sFile, int32_t nCodepage) {
+bool clsDBase::Load(const std::u16string& sFileGiven, int32_t nCodepage) {
+  const std::u16string sFile = sFileGiven;  // the caller may pass File() itself, which CloseFile clears
   if (loaded_) CloseFile();
   if (fd_ >= 0) {
     ::close(fd_);
@@ -108,7 +109,8 @@ bool clsDBase::Load(const std::u16string& sFile, int32_t nCodepage) {
   return true;
 }
 
-void clsDBase::LoadFromMemory(const uint8_t* bytes, size_t size, const std::u16string& sName, int32_t nCodepage) {
+void clsDBase::LoadFromMemory(const uint8_t* bytes, size_t size, const std::u16string& sNameGiven, int32_t nCodepage) {
+  const std::u16string sName = sNameGiven;  // may be File() itself, which CloseFile clears
   if (loaded_) CloseFile();
   codepage_ = nCodepage;
   file_ = sName;
@@ -210,6 +212,17 @@ void clsDBase::CheckRecordArea(int32_t records, int32_t fields, int64_t fileSize
                               std::to_string(held) + " bytes of records; the file is cut short or not a table");
 }
 
+// A position counted from 1 must fit in 32 bits; a position before the file's start cannot be read.
+void clsDBase::CheckPosition(int64_t offset, const char* what) const {
+  if (offset + 1 > INT32_MAX || offset + 1 < INT32_MIN) {
+    Fail(kErrOverflow, std::string("the position of ") + what + " does not fit in 32 bits (overflow)");
+  }
+  if (offset < 0) {
+    Fail(kErrNegativePosition, std::string("the position of ") + what + ", " + std::to_string(offset) +
+                                   ", lies before the start of the file (negative header or record length)");
+  }
+}
+
 void clsDBase::ReadRecords(TableBytes& bytes) {
   const int32_t headerLength = header_.HeaderLength;
   const int32_t recordLength = header_.RecordLength;
@@ -238,28 +251,38 @@ void clsDBase::ReadRecords(TableBytes& bytes) {
   }
   cellStart_.push_back(0);
 
-  // A position counted from 1 must fit in 32 bits; a position before the file's start cannot be read.
-  const auto checkPosition = [this](int64_t offset, const char* what) {
-    if (offset + 1 > INT32_MAX || offset + 1 < INT32_MIN) {
-      Fail(kErrOverflow, std::string("the position of ") + what + " does not fit in 32 bits (overflow)");
+  const TableValueDecoder decoder(codepage_);
+  try {
+    ReadRecordValues(bytes, decoder, lengths, valueBytes);
+  } catch (...) {
+    // A load that fails part-way leaves the records it did not reach as empty texts, never as unset cells.
+    if (packedRows_ > 0) {
+      const size_t cells = static_cast<size_t>(packedRows_) * static_cast<size_t>(packedColumns_);
+      cellStart_.resize(cells + 1, cellText_.size());
     }
-    if (offset < 0) {
-      Fail(kErrNegativePosition, std::string("the position of ") + what + ", " + std::to_string(offset) +
-                                     ", lies before the start of the file (negative header or record length)");
-    }
-  };
+    throw;
+  }
 
-  const ValueDecoder decoder(codepage_);
+  const int64_t endOfFile = headerLength + int64_t{records} * recordLength;
+  CheckPosition(endOfFile, "the end-of-file marker");
+  if (bytes.Bytes(endOfFile, 1)[0] != kEndOfFileMarker) corrupt_ = true;
+}
+
+void clsDBase::ReadRecordValues(TableBytes& bytes, const TableValueDecoder& decoder, const std::vector<size_t>& lengths,
+                                size_t valueBytes) {
+  const int32_t headerLength = header_.HeaderLength;
+  const int32_t recordLength = header_.RecordLength;
+  const int32_t records = header_.Records;
   for (int32_t r = 1; r <= records; ++r) {
     const int64_t start = headerLength + (int64_t{r} - 1) * recordLength;
-    checkPosition(start, "a record");
+    CheckPosition(start, "a record");
     const bool deleted = bytes.Bytes(start, 1)[0] == kDeletedMark;
     if (!deleted_.HasElements()) {
       Fail(kErrOutOfRange, "its header claims " + std::to_string(records) +
                                " records but no fields (header length " + std::to_string(headerLength) + ")");
     }
     RecordDeleted(r, deleted);
-    checkPosition(start + 1 + static_cast<int64_t>(valueBytes), "a value");
+    CheckPosition(start + 1 + static_cast<int64_t>(valueBytes), "a value");
     const uint8_t* value = bytes.Bytes(start + 1, valueBytes);
     for (const size_t length : lengths) {
       size_t kept = length;
@@ -269,10 +292,6 @@ void clsDBase::ReadRecords(TableBytes& bytes) {
       value += length;
     }
   }
-
-  const int64_t endOfFile = headerLength + int64_t{records} * recordLength;
-  checkPosition(endOfFile, "the end-of-file marker");
-  if (bytes.Bytes(endOfFile, 1)[0] != kEndOfFileMarker) corrupt_ = true;
 }
 
 int32_t clsDBase::RecordCount() const { return loaded_ ? header_.Records : 0; }

@@ -12,6 +12,8 @@
 
 namespace morvex {
 
+class TableValueDecoder;
+
 #pragma pack(push, 1)
 struct TableHeader {
   uint8_t Version = 0;
@@ -87,6 +89,9 @@ class clsDBase {
   void ReadHeader(TableBytes& bytes);
   void ReadFieldDescriptors(TableBytes& bytes);
   void ReadRecords(TableBytes& bytes);
+  void ReadRecordValues(TableBytes& bytes, const TableValueDecoder& decoder, const std::vector<size_t>& lengths,
+                        size_t valueBytes);
+  void CheckPosition(int64_t offset, const char* what) const;
   void CheckRecordArea(int32_t records, int32_t fields, int64_t fileSize) const;
   [[noreturn]] void Fail(int32_t number, const std::string& reason) const;
   void Unpack() const;

@@ -479,6 +479,14 @@ TEST_F(DBaseTest, PositionErrorsCarryTheirNumbersAndNameTheFile) {
   EXPECT_NE(description.find(Utf16ToUtf8(path_)), std::string::npos) << description;
   // Records before the failure were read.
   EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+  // Records after a failure part-way are empty texts in a table of full size.
+  negativeRecords.recordLength = -60;
+  EXPECT_EQ(LoadError(negativeRecords.Bytes()), kErrNegativePosition);
+  const TextTable partial = table_.Table();
+  ASSERT_EQ(partial.Rows(), 3);
+  EXPECT_EQ(partial.At(1, 1), u"Alpha");
+  EXPECT_EQ(partial.At(3, 2), u"");
+  EXPECT_EQ(table_.Element(3, 1), u"");
 
   TableBuilder negativeHeader;
   negativeHeader.headerLength = -200;
@@ -565,6 +573,56 @@ TEST_F(DBaseTest, LoadFromMemoryReadsAsLoadDoes) {
   EXPECT_EQ(memory.File(), u"in memory");
   EXPECT_EQ(memory.Table(), fromFile);
   EXPECT_EQ(memory.DeletedTable(), table_.DeletedTable());
+}
+
+// Tables written by python3-dbf (tests/data/make_tables.py holds the same values).
+TEST(DBaseWrittenElsewhere, Cp1252TableReadsValueByValue) {
+  clsDBase table;
+  ASSERT_TRUE(table.Load(FromNativePath(std::filesystem::path(MORVEX_TEST_DATA_DIR) / "projects_cp1252.dbf"), 1252));
+  EXPECT_FALSE(table.Corrupt());
+  ASSERT_EQ(table.RecordCount(), 5);
+  ASSERT_EQ(table.FieldCount(), 4);
+  const char16_t* names[] = {u"NAME", u"PATH", u"NOTE", u"COUNT"};
+  const int32_t lengths[] = {20, 40, 30, 6};
+  for (int32_t f = 1; f <= 4; ++f) {
+    EXPECT_EQ(table.FieldName(f), names[f - 1]);
+    EXPECT_EQ(table.FieldLength(f), lengths[f - 1]);
+  }
+  const std::u16string expected[5][4] = {
+      {u"Café Süd", u"C:\\Projekte\\Café", u"Prix 5 €", u"    42"},
+      {u"Straße", u"D:\\Werk\\Straße", u"Ärger œ Š ž", u"     7"},
+      {u"Include", u"C:\\SCADA\\Include", u"", u"     0"},
+      {u"Indented", u"", u"trailing", u"   -15"},  // the writer drops leading blanks of text
+      {u"Ñandú", u"E:\\ñ", u"«quoted» ±½", u"123456"},
+  };
+  const bool deleted[5] = {false, true, false, false, true};
+  for (int32_t r = 1; r <= 5; ++r) {
+    EXPECT_EQ(table.RecordDeleted(r), deleted[r - 1]) << r;
+    for (int32_t f = 1; f <= 4; ++f) EXPECT_EQ(table.Element(r, f), expected[r - 1][f - 1]) << r << "," << f;
+  }
+  // Code page 0 is Windows-1252 here.
+  ASSERT_TRUE(table.Load(table.File(), 0));
+  EXPECT_EQ(table.Element(2, 3), u"Ärger œ Š ž");
+}
+
+TEST(DBaseWrittenElsewhere, Cp866TableAndEmptyTable) {
+  clsDBase table;
+  ASSERT_TRUE(table.Load(FromNativePath(std::filesystem::path(MORVEX_TEST_DATA_DIR) / "pages_cp866.dbf"), 866));
+  EXPECT_FALSE(table.Corrupt());
+  ASSERT_EQ(table.RecordCount(), 4);
+  EXPECT_EQ(table.FieldNumber(u"Name"), 1);
+  const std::u16string expected[] = {u"Главная", u"Насос №1", u"Удалённая", u"Ёлка"};
+  for (int32_t r = 1; r <= 4; ++r) {
+    EXPECT_EQ(table.Element(r, 1), expected[r - 1]);
+    EXPECT_EQ(table.RecordDeleted(r), r == 3);
+  }
+
+  ASSERT_TRUE(table.Load(FromNativePath(std::filesystem::path(MORVEX_TEST_DATA_DIR) / "empty_cp1252.dbf"), 0));
+  EXPECT_FALSE(table.Corrupt());
+  EXPECT_EQ(table.RecordCount(), 0);
+  EXPECT_EQ(table.FieldCount(), 2);
+  EXPECT_FALSE(table.Table().HasElements());
+  EXPECT_EQ(table.Element(1, 1), u"");  // the earlier table's values are gone
 }
 
 TEST(DBaseHelpers, CUnicodeAndToNull) {
