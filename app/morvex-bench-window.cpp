@@ -1,0 +1,116 @@
+// morvex-bench-window: one search through the real windows, clicked programmatically, for timing as a process.
+// Usage: morvex-bench-window SITE_DIR [--show-all] [--cancel-after-page N]
+// Prints the report's size and, with --cancel-after-page, how many pages the run scanned after the press.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "AppContext.h"
+#include "PageFileServer.h"
+#include "QtText.h"
+#include "TextUtil.h"
+#include "basSearch.h"
+#include "frmMain.h"
+#include "frmStatusBar.h"
+
+namespace {
+
+// Messages go to stderr so that no box waits for a user; the run itself is unchanged.
+class StderrMessages : public morvex::MessageSink {
+ public:
+  void ShowMessage(const std::u16string& sMessage) override {
+    std::fprintf(stderr, "message: %s\n", morvex::Utf16ToUtf8(sMessage).c_str());
+  }
+};
+
+// The real progress window that, once, presses its own Cancel through the event queue after a given page, the
+// way a user's click arrives while the run is busy.
+class PressingProgress : public morvex::frmStatusBar {
+ public:
+  explicit PressingProgress(int pressAfterPage) : pressAfterPage_(pressAfterPage) {}
+  int PagesShown() const { return pagesShown_; }
+  qint64 PressedAtNs() const { return pressedAtNs_; }
+  QElapsedTimer clock;
+
+ protected:
+  void ShowPercent(int32_t nPercent) override {
+    frmStatusBar::ShowPercent(nPercent);
+    if (++pagesShown_ != pressAfterPage_) return;
+    auto* cancel = findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+    const QPointF inside(cancel->width() / 2.0, cancel->height() / 2.0);
+    const QPointF global = cancel->mapToGlobal(inside);
+    QCoreApplication::postEvent(cancel, new QMouseEvent(QEvent::MouseButtonPress, inside, global, Qt::LeftButton,
+                                                        Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(cancel, new QMouseEvent(QEvent::MouseButtonRelease, inside, global, Qt::LeftButton,
+                                                        Qt::NoButton, Qt::NoModifier));
+    pressedAtNs_ = clock.nsecsElapsed();
+  }
+
+ private:
+  int pressAfterPage_;
+  int pagesShown_ = 0;
+  qint64 pressedAtNs_ = -1;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+
+  std::string site;
+  bool showAll = false;
+  int cancelAfterPage = -1;
+  for (int index = 1; index < argc; ++index) {
+    if (std::strcmp(argv[index], "--show-all") == 0) {
+      showAll = true;
+    } else if (std::strcmp(argv[index], "--cancel-after-page") == 0 && index + 1 < argc) {
+      cancelAfterPage = std::atoi(argv[++index]);
+    } else {
+      site = argv[index];
+    }
+  }
+  if (site.empty()) {
+    std::fprintf(stderr, "usage: morvex-bench-window SITE_DIR [--show-all] [--cancel-after-page N]\n");
+    return 2;
+  }
+
+  // The window reads and writes its settings; keep the user's own store out of the measurement.
+  QTemporaryDir settingsDir;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+
+  PressingProgress progress(cancelAfterPage);
+  StderrMessages messages;
+  morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
+  morvex::frmMain window(
+      progress,
+      [&context](const std::u16string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
+        return morvex::RunSearch(context, sFolder, bShowAll, bIgnoreBuiltIn);
+      },
+      [](QWidget*, const std::u16string&, const std::u16string& sStart, bool) { return sStart; });
+  window.show();
+  window.findChild<QLineEdit*>(QStringLiteral("txtUserPath"))->setText(QString::fromLocal8Bit(site.c_str()));
+  window.findChild<morvex::ValueCheckBox*>(QStringLiteral("chkShowAllInstances"))->SetValue(showAll ? 1 : 0);
+
+  progress.clock.start();
+  window.findChild<QPushButton*>(QStringLiteral("cmdSearch"))->click();
+  const qint64 endNs = progress.clock.nsecsElapsed();
+
+  const std::u16string report = window.findChild<morvex::ReportTextBox*>(QStringLiteral("txtFound"))->Report();
+  std::printf("report %zu characters, %d pages shown, run %.3f s\n", report.size(), progress.PagesShown(),
+              static_cast<double>(endNs) / 1e9);
+  if (cancelAfterPage > 0) {
+    std::printf("cancel pressed after page %d; run stopped after page %d, %.3f ms after the press\n",
+                cancelAfterPage, progress.PagesShown(), static_cast<double>(endNs - progress.PressedAtNs()) / 1e6);
+  }
+  window.close();
+  return report.empty() ? 1 : 0;
+}

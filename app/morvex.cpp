@@ -1,0 +1,31 @@
+// morvex: the desktop program: the main window over the page-file server, one progress window, message boxes.
+#include <QApplication>
+
+#include "AppContext.h"
+#include "MessageBoxSink.h"
+#include "PageFileServer.h"
+#include "basBrowseFolder.h"
+#include "basSearch.h"
+#include "frmMain.h"
+#include "frmStatusBar.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Morvex"));
+  QApplication::setOrganizationName(QStringLiteral("Morvex"));
+  QApplication::setDesktopFileName(QStringLiteral("morvex"));
+
+  morvex::frmStatusBar progress;
+  morvex::MessageBoxSink messages;
+  morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
+
+  morvex::frmMain window(
+      progress,
+      [&context](const std::u16string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
+        return morvex::RunSearch(context, sFolder, bShowAll, bIgnoreBuiltIn);
+      },
+      basBrowseFolder::BrowseFolder);
+  messages.SetOwner(&window);
+  window.show();
+  return QApplication::exec();
+}
