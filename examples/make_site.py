@@ -84,7 +84,7 @@ PROJECTS = [
     }),
     ('Include', 'include', False, {
         'Symbole': [
-            tarvo(1, 'include', 'pumps', 'pump_h', [('TEXT', 'Vorlage')]),
+            tarvo(1, 'include', 'symbols', 'frame_a', [('TEXT', 'Vorlage')]),
         ],
     }),
     ('Altbestand', 'altbestand', True, {

@@ -1,0 +1,13 @@
+# Tests of the search run and of the command-line scan, in-process and as a process.
+morvex_add_test_executable(morvex_tests_run test_basSearch.cpp test_ScanOutput.cpp test_ScanTerminal.cpp
+                           ${PROJECT_SOURCE_DIR}/bench/SiteGenerator.cpp)
+target_include_directories(morvex_tests_run PRIVATE ${PROJECT_SOURCE_DIR}/bench)
+target_link_libraries(morvex_tests_run PRIVATE morvex_scan_support morvex_pageserver morvex_search)
+
+if(TARGET morvex-scan)
+  morvex_add_test_executable(morvex_tests_scan_cli test_morvex_scan.cpp ${PROJECT_SOURCE_DIR}/bench/SiteGenerator.cpp)
+  target_include_directories(morvex_tests_scan_cli PRIVATE ${PROJECT_SOURCE_DIR}/bench)
+  target_link_libraries(morvex_tests_scan_cli PRIVATE morvex_common simdjson::simdjson)
+  target_compile_definitions(morvex_tests_scan_cli PRIVATE MORVEX_SCAN_EXE="$<TARGET_FILE:morvex-scan>")
+  add_dependencies(morvex_tests_scan_cli morvex-scan)
+endif()

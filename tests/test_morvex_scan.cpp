@@ -1,0 +1,209 @@
+// morvex-scan as a process: exit statuses, TSV and JSON on stdout, message lines on stderr, Ctrl-C.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <simdjson.h>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DbfWriter.h"
+#include "SiteGenerator.h"
+#include "Version.h"
+
+extern char** environ;
+
+namespace morvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProcessResult {
+  int status = -1;  // exit status, or 128 + signal number when a signal ended the process
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const fs::path& file) {
+  std::ifstream stream(file, std::ios::binary);
+  std::ostringstream text;
+  text << stream.rdbuf();
+  return text.str();
+}
+
+class MorvexScanTest : public ::testing::Test {
+ protected:
+  MorvexScanTest()
+      : work_(fs::temp_directory_path() /
+              ("morvex_cli_" + std::to_string(getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+    fs::remove_all(work_);
+    fs::create_directories(work_);
+  }
+  ~MorvexScanTest() override { fs::remove_all(work_); }
+
+  // Starts morvex-scan with stdout and stderr sent to files; onStarted may signal the child before it is reaped.
+  ProcessResult Run(const std::vector<std::string>& arguments, const std::function<void(pid_t)>& onStarted = {}) {
+    const fs::path outFile = work_ / "stdout";
+    const fs::path errFile = work_ / "stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> argv = {MORVEX_SCAN_EXE};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char*> pointers;
+    for (std::string& argument : argv) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, MORVEX_SCAN_EXE, &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ProcessResult result;
+    if (spawned != 0) return result;
+    if (onStarted) onStarted(child);
+    int wait = 0;
+    waitpid(child, &wait, 0);
+    result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
+    result.out = ReadFile(outFile);
+    result.err = ReadFile(errFile);
+    return result;
+  }
+
+  static std::string ExampleSite() { return std::string(MORVEX_SOURCE_DIR) + "/examples/site"; }
+  static std::string Expected(const std::string& name) {
+    return ReadFile(fs::path(MORVEX_SOURCE_DIR) / "tests" / "data" / "scan" / name);
+  }
+
+  fs::path work_;
+};
+
+TEST_F(MorvexScanTest, ExampleSiteGivesTheCommittedReportAndMessages) {
+  const ProcessResult result = Run({ExampleSite()});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, Expected("example_site.tsv"));
+  EXPECT_EQ(result.err, "Cannot open page list: " + ExampleSite() + "/leitstand/pages.dbf\n");
+}
+
+TEST_F(MorvexScanTest, ExampleSiteUniqueWithBuiltInsAsTsvAndJson) {
+  const ProcessResult tsv = Run({"--unique", "--include-built-in", ExampleSite()});
+  EXPECT_EQ(tsv.status, 1);
+  EXPECT_EQ(tsv.out, Expected("example_site_unique.tsv"));
+  const ProcessResult json = Run({"--format", "json", "--unique", "--include-built-in", ExampleSite()});
+  EXPECT_EQ(json.status, 1);
+  EXPECT_EQ(json.out, Expected("example_site_unique.json"));
+}
+
+TEST_F(MorvexScanTest, ShowAllJsonParsesWithTypedAnAndUnquotedValues) {
+  const ProcessResult result = Run({"--format", "json", ExampleSite()});
+  ASSERT_EQ(result.status, 1);
+  simdjson::dom::parser parser;
+  simdjson::dom::element document;
+  ASSERT_EQ(parser.parse(result.out).get(document), simdjson::SUCCESS) << result.out;
+  simdjson::dom::array findings;
+  ASSERT_EQ(document.get_array().get(findings), simdjson::SUCCESS);
+  EXPECT_EQ(findings.size(), 12u);
+  bool sawNegativeAn = false;
+  bool sawQuotedValue = false;
+  for (simdjson::dom::element finding : findings) {
+    int64_t an = 0;
+    ASSERT_EQ(finding["AN"].get_int64().get(an), simdjson::SUCCESS);
+    std::string_view value;
+    ASSERT_EQ(finding["PropertyValue"].get_string().get(value), simdjson::SUCCESS);
+    if (an == -5) sawNegativeAn = true;
+    if (value == "Bel\xC3\xBC" "ftung \"Nord\"") sawQuotedValue = true;
+  }
+  EXPECT_TRUE(sawNegativeAn);
+  EXPECT_TRUE(sawQuotedValue);
+}
+
+TEST_F(MorvexScanTest, SiteWithoutCollisionsExitsZeroWithNoItemsFoundOrAnEmptyArray) {
+  doubles::ProjectListWriter().Add({"Clean", "clean"}).WriteTo(work_ / "site" / "master.dbf");
+  doubles::PageListWriter().Add({"Only"}).WriteTo(work_ / "site" / "clean" / "pages.dbf");
+  std::ofstream(work_ / "site" / "clean" / "Only.json")
+      << R"({"objects": [{"type": "Tarvo", "an": 1, "tarvo": {"project": "i", "library": "l", "name": "n"},)"
+      << R"( "properties": [{"name": "Text", "value": "near miss"}, {"name": "COL_F", "value": "1"}]}]})";
+  const ProcessResult tsv = Run({(work_ / "site").string()});
+  EXPECT_EQ(tsv.status, 0);
+  EXPECT_EQ(tsv.out, "No items found\n");
+  EXPECT_EQ(tsv.err, "");
+  const ProcessResult json = Run({"--format=json", (work_ / "site").string()});
+  EXPECT_EQ(json.status, 0);
+  EXPECT_EQ(json.out, "[]\n");
+}
+
+TEST_F(MorvexScanTest, MissingFolderFileAsFolderAndEmptyProjectListExitTwo) {
+  const ProcessResult missing = Run({(work_ / "absent").string()});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(missing.err, "Cannot open project list: " + (work_ / "absent" / "master.dbf").string() + "\n");
+
+  std::ofstream(work_ / "file") << "x";
+  EXPECT_EQ(Run({(work_ / "file").string()}).status, 2);
+
+  doubles::ProjectListWriter().WriteTo(work_ / "empty" / "master.dbf");
+  const ProcessResult empty = Run({(work_ / "empty").string()});
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_EQ(empty.out, "");
+  // The unexpected-error form: description, one blank, the number.
+  EXPECT_TRUE(empty.err.ends_with(" 9\n")) << empty.err;
+  EXPECT_EQ(empty.err.find('\n'), empty.err.size() - 1);
+}
+
+TEST_F(MorvexScanTest, WrongOptionsPrintUsageOnStderrAndExitTwo) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--bogus", ExampleSite()}, {"--format", "xml", ExampleSite()},
+        {"--show-all", "--unique", ExampleSite()}, {"--ignore-built-in", "--include-built-in", ExampleSite()},
+        {}}) {
+    const ProcessResult result = Run(arguments);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("Usage: morvex-scan"), std::string::npos) << result.err;
+  }
+}
+
+TEST_F(MorvexScanTest, HelpDocumentsExitStatusAndVersionPrintsTheVersion) {
+  const ProcessResult help = Run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("130"), std::string::npos);
+  EXPECT_NE(help.out.find("--include-built-in"), std::string::npos);
+  const ProcessResult version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string(kVersionText) + "\n");
+}
+
+TEST_F(MorvexScanTest, InterruptCancelsAfterTheCurrentPageAndPrintsThePartialReport) {
+  SiteShape shape;
+  shape.projects = 40;
+  shape.pages = 50;
+  shape.objects = 100;
+  const fs::path site = work_ / "big";
+  GenerateSite(shape, site);
+  const ProcessResult full = Run({"--format", "json", site.string()});
+  ASSERT_EQ(full.status, 1);
+
+  const ProcessResult cancelled = Run({"--format", "json", site.string()}, [](pid_t child) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    kill(child, SIGINT);
+  });
+  if (cancelled.status == 1) GTEST_SKIP() << "the scan finished before the interrupt arrived";
+  ASSERT_EQ(cancelled.status, 130) << cancelled.err;
+  simdjson::dom::parser parser;
+  simdjson::dom::element document;
+  ASSERT_EQ(parser.parse(cancelled.out).get(document), simdjson::SUCCESS) << cancelled.out;
+  EXPECT_LT(cancelled.out.size(), full.out.size());
+  // The partial report is the start of the full one.
+  const std::string head = cancelled.out.substr(0, cancelled.out.size() - 3);  // without "\n]\n"
+  EXPECT_EQ(full.out.compare(0, head.size(), head), 0);
+}
+
+}  // namespace
+}  // namespace morvex
