@@ -14,70 +14,13 @@
 
 #include "Error.h"
 #include "TextUtil.h"
+#include "DBaseTableBuilder.h"
 #include "basFileTools.h"
 
 using namespace morvex;
+using morvex::table_tests::DBaseTableBuilder;
 
 namespace {
-
-// Builds table files byte by byte, so that each test can break exactly one thing.
-struct TableBuilder {
-  struct Field {
-    std::string name;
-    uint8_t length;
-  };
-  std::vector<Field> fields;
-  std::vector<std::string> records;  // each: the deletion mark followed by the values, as raw bytes
-
-  std::optional<int32_t> recordCount;
-  std::optional<int16_t> headerLength;
-  std::optional<int16_t> recordLength;
-  uint8_t terminator = 0x0D;
-  std::string afterTerminator;  // padding the header length counts
-  bool endOfFileMarker = true;
-
-  TableBuilder& Field(std::string name, uint8_t length) {
-    fields.push_back({std::move(name), length});
-    return *this;
-  }
-  // Values are padded with spaces to their field's length.
-  TableBuilder& Record(std::vector<std::string> values, char mark = ' ') {
-    std::string record(1, mark);
-    for (size_t i = 0; i < fields.size(); ++i) {
-      std::string value = i < values.size() ? values[i] : std::string();
-      value.resize(fields[i].length, ' ');
-      record += value;
-    }
-    records.push_back(record);
-    return *this;
-  }
-
-  std::string Bytes() const {
-    std::string out(32, '\0');
-    const int32_t count = recordCount.value_or(static_cast<int32_t>(records.size()));
-    const int16_t header =
-        headerLength.value_or(static_cast<int16_t>(32 + 32 * fields.size() + 1 + afterTerminator.size()));
-    int sum = 1;
-    for (const auto& f : fields) sum += f.length;
-    const int16_t length = recordLength.value_or(static_cast<int16_t>(sum));
-    out[0] = 0x03;
-    std::memcpy(&out[4], &count, 4);
-    std::memcpy(&out[8], &header, 2);
-    std::memcpy(&out[10], &length, 2);
-    for (const auto& f : fields) {
-      std::string descriptor(32, '\0');
-      std::memcpy(&descriptor[0], f.name.data(), std::min<size_t>(f.name.size(), 11));
-      descriptor[11] = 'C';
-      descriptor[16] = static_cast<char>(f.length);
-      out += descriptor;
-    }
-    out += static_cast<char>(terminator);
-    out += afterTerminator;
-    for (const auto& r : records) out += r;
-    if (endOfFileMarker) out += '\x1A';
-    return out;
-  }
-};
 
 class TempFolder {
  public:
@@ -124,8 +67,8 @@ class DBaseTest : public ::testing::Test {
   int files_ = 0;
 };
 
-TableBuilder ProjectList() {
-  TableBuilder b;
+DBaseTableBuilder ProjectList() {
+  DBaseTableBuilder b;
   b.Field("Name", 10).Field("Path", 20);
   b.Record({"Alpha", "C:\\Projects\\Alpha"}).Record({"Beta", "D:\\Beta"}, '*').Record({"Gamma", ""});
   return b;
@@ -175,7 +118,7 @@ TEST_F(DBaseTest, FieldCountFollowsHeaderLengthTruncatedTowardZero) {
   };
   // No records, so every one of these loads; the end-of-file marker is looked for at the header length.
   for (const Case c : {Case{1, 0}, Case{63, 0}, Case{0, -1}, Case{-32768, -1025}, Case{-1, -1}, Case{97, 2}}) {
-    TableBuilder b;
+    DBaseTableBuilder b;
     b.headerLength = c.headerLength;
     std::string bytes = b.Bytes();
     bytes.resize(200, '\0');
@@ -192,18 +135,18 @@ TEST_F(DBaseTest, FieldCountFollowsHeaderLengthTruncatedTowardZero) {
 }
 
 TEST_F(DBaseTest, TerminatorAndEndOfFileMarkerDecideCorrupt) {
-  TableBuilder wrongTerminator = ProjectList();
+  DBaseTableBuilder wrongTerminator = ProjectList();
   wrongTerminator.terminator = 0x00;
   ASSERT_TRUE(LoadBytes(wrongTerminator.Bytes()));
   EXPECT_TRUE(table_.Corrupt());
   EXPECT_EQ(table_.Element(3, 1), u"Gamma");  // still read whole
 
-  TableBuilder noMarker = ProjectList();
+  DBaseTableBuilder noMarker = ProjectList();
   noMarker.endOfFileMarker = false;
   ASSERT_TRUE(LoadBytes(noMarker.Bytes()));
   EXPECT_TRUE(table_.Corrupt());
 
-  TableBuilder empty;
+  DBaseTableBuilder empty;
   empty.Field("Name", 8);
   ASSERT_TRUE(LoadBytes(empty.Bytes()));
   EXPECT_FALSE(table_.Corrupt());
@@ -220,7 +163,7 @@ TEST_F(DBaseTest, TerminatorAndEndOfFileMarkerDecideCorrupt) {
 
 TEST_F(DBaseTest, HeaderLengthBeyondTheDescriptorsReadsSurplusDescriptors) {
   // Padding after the terminator shorter than a descriptor: no extra field, records start after the padding.
-  TableBuilder padded = ProjectList();
+  DBaseTableBuilder padded = ProjectList();
   padded.afterTerminator = std::string(30, '\0');
   ASSERT_TRUE(LoadBytes(padded.Bytes()));
   EXPECT_EQ(table_.FieldCount(), 2);
@@ -238,7 +181,7 @@ TEST_F(DBaseTest, HeaderLengthBeyondTheDescriptorsReadsSurplusDescriptors) {
 }
 
 TEST_F(DBaseTest, OnlyTrailingSpacesAreRemovedAndNulsStay) {
-  TableBuilder b;
+  DBaseTableBuilder b;
   b.Field("Value", 6);
   b.Record({" 42  "}).Record({"      "}).Record({std::string("a\0b\0", 4)}).Record({"\t x"});
   ASSERT_TRUE(LoadBytes(b.Bytes()));
@@ -249,7 +192,7 @@ TEST_F(DBaseTest, OnlyTrailingSpacesAreRemovedAndNulsStay) {
 }
 
 TEST_F(DBaseTest, OnlyAnAsteriskMarksADeletedRecord) {
-  TableBuilder b;
+  DBaseTableBuilder b;
   b.Field("N", 1);
   for (const char mark : {'*', ' ', '\0', '+', '\x2B', 'D'}) b.Record({"x"}, mark);
   ASSERT_TRUE(LoadBytes(b.Bytes()));
@@ -267,7 +210,7 @@ TEST_F(DBaseTest, OnlyAnAsteriskMarksADeletedRecord) {
 }
 
 TEST_F(DBaseTest, FieldNumberMatchesNamesCutAtNulWithoutRegardToCase) {
-  TableBuilder b;
+  DBaseTableBuilder b;
   b.Field(std::string("Name\0\0\0\0\0\0\0", 11), 4).Field("PATH", 4).Field("name", 4);
   b.Record({"a", "b", "c"}).Record({"d", "e", "f"});
   ASSERT_TRUE(LoadBytes(b.Bytes()));
@@ -289,7 +232,7 @@ TEST_F(DBaseTest, FieldNumberMatchesNamesCutAtNulWithoutRegardToCase) {
 }
 
 TEST_F(DBaseTest, FieldNumberOfATableWithoutFields) {
-  TableBuilder noFields;
+  DBaseTableBuilder noFields;
   noFields.headerLength = 33;
   // Never read a descriptor: the empty descriptor array is out of range.
   ASSERT_TRUE(LoadBytes(noFields.Bytes()));
@@ -308,7 +251,7 @@ TEST_F(DBaseTest, FieldNumberOfATableWithoutFields) {
 }
 
 TEST_F(DBaseTest, RecordLengthIsOnlyTheDistanceBetweenRecords) {
-  TableBuilder longer;
+  DBaseTableBuilder longer;
   longer.Field("A", 2).Field("B", 2);
   longer.records = {std::string(" abcdXYZ"), std::string(" efghXYZ")};
   longer.recordLength = 8;
@@ -316,7 +259,7 @@ TEST_F(DBaseTest, RecordLengthIsOnlyTheDistanceBetweenRecords) {
   EXPECT_EQ(table_.Element(2, 1), u"ef");
   EXPECT_EQ(table_.Element(2, 2), u"gh");
 
-  TableBuilder shorter;
+  DBaseTableBuilder shorter;
   shorter.Field("A", 2).Field("B", 4);
   shorter.records = {std::string(" abc"), std::string(" def"), std::string(" ghi")};
   shorter.recordLength = 4;
@@ -327,7 +270,7 @@ TEST_F(DBaseTest, RecordLengthIsOnlyTheDistanceBetweenRecords) {
 }
 
 TEST_F(DBaseTest, ZeroLengthFieldReadsAsEmptyText) {
-  TableBuilder b;
+  DBaseTableBuilder b;
   b.Field("Empty", 0).Field("Name", 3);
   b.Record({"", "abc"});
   ASSERT_TRUE(LoadBytes(b.Bytes()));
@@ -336,7 +279,7 @@ TEST_F(DBaseTest, ZeroLengthFieldReadsAsEmptyText) {
 }
 
 TEST_F(DBaseTest, ValuesDecodeInTheGivenCodePage) {
-  TableBuilder b;
+  DBaseTableBuilder b;
   b.Field("Name", 6);
   b.Record({"\x81\x8D\x8F\x90\x9D\x80"}).Record({"\x8F\xE0\xA8"});
   ASSERT_TRUE(LoadBytes(b.Bytes(), 0));
@@ -357,7 +300,7 @@ TEST_F(DBaseTest, ValuesDecodeInTheGivenCodePage) {
 }
 
 TEST_F(DBaseTest, FieldNamesAlwaysDecodeInTheDefaultPage) {
-  TableBuilder b;
+  DBaseTableBuilder b;
   b.Field("Stra\xDF" "e", 2);
   b.Record({"x"});
   ASSERT_TRUE(LoadBytes(b.Bytes(), 866));
@@ -366,12 +309,12 @@ TEST_F(DBaseTest, FieldNamesAlwaysDecodeInTheDefaultPage) {
 }
 
 TEST_F(DBaseTest, ShortFileReadsZerosNeverBytesOfAnEarlierTable) {
-  TableBuilder longTable;
+  DBaseTableBuilder longTable;
   longTable.Field("Name", 8).Field("Path", 8);
   for (int i = 0; i < 50; ++i) longTable.Record({"LEFTOVER", "LEFTOVER"}, '*');
   ASSERT_TRUE(LoadBytes(longTable.Bytes()));
 
-  TableBuilder shortTable;
+  DBaseTableBuilder shortTable;
   shortTable.Field("Name", 8).Field("Path", 8);
   shortTable.Record({"first", "one"}).Record({"second", "two"}).Record({"third", "three"});
   shortTable.endOfFileMarker = false;
@@ -421,7 +364,7 @@ TEST_F(DBaseTest, CloseFileKeepsTheLastTableInMemory) {
 TEST_F(DBaseTest, SecondLoadReplacesTheFirst) {
   ASSERT_TRUE(LoadBytes(ProjectList().Bytes()));
   const std::u16string first = path_;
-  TableBuilder pages;
+  DBaseTableBuilder pages;
   pages.Field("Name", 12).Record({"Overview"});
   ASSERT_TRUE(LoadBytes(pages.Bytes()));
   EXPECT_NE(path_, first);
@@ -466,14 +409,14 @@ TEST_F(DBaseTest, WritesChangeOnlyTheCopyInMemory) {
 
 TEST_F(DBaseTest, PositionErrorsCarryTheirNumbersAndNameTheFile) {
   std::string description;
-  TableBuilder header32767 = ProjectList();
+  DBaseTableBuilder header32767 = ProjectList();
   header32767.headerLength = 32767;
   EXPECT_EQ(LoadError(header32767.Bytes(), &description), kErrOverflow);
   EXPECT_NE(description.find(Utf16ToUtf8(path_)), std::string::npos) << description;
   EXPECT_TRUE(table_.Loaded());  // no clean-up after a failed load
   EXPECT_EQ(table_.File(), path_);
 
-  TableBuilder negativeRecords = ProjectList();
+  DBaseTableBuilder negativeRecords = ProjectList();
   negativeRecords.recordLength = -40;
   EXPECT_EQ(LoadError(negativeRecords.Bytes(), &description), kErrNegativePosition);
   EXPECT_NE(description.find(Utf16ToUtf8(path_)), std::string::npos) << description;
@@ -488,24 +431,24 @@ TEST_F(DBaseTest, PositionErrorsCarryTheirNumbersAndNameTheFile) {
   EXPECT_EQ(partial.At(3, 2), u"");
   EXPECT_EQ(table_.Element(3, 1), u"");
 
-  TableBuilder negativeHeader;
+  DBaseTableBuilder negativeHeader;
   negativeHeader.headerLength = -200;
   EXPECT_EQ(LoadError(negativeHeader.Bytes()), kErrNegativePosition);
 
   // Positions past 2^31 overflow, whether the table is small enough to start reading or not.
-  TableBuilder farRecords = ProjectList();
+  DBaseTableBuilder farRecords = ProjectList();
   farRecords.recordLength = 32767;
   farRecords.recordCount = 70000;
   EXPECT_EQ(LoadError(farRecords.Bytes()), kErrOverflow);
   farRecords.recordCount = 0x7FFFFFFF;
   EXPECT_EQ(LoadError(farRecords.Bytes()), kErrOverflow);
-  TableBuilder negativeCount = ProjectList();
+  DBaseTableBuilder negativeCount = ProjectList();
   negativeCount.recordCount = -0x7FFFFFFF;
   EXPECT_EQ(LoadError(negativeCount.Bytes()), kErrOverflow);
 }
 
 TEST_F(DBaseTest, RecordsWithoutFieldsAreOutOfRange) {
-  TableBuilder noFields;
+  DBaseTableBuilder noFields;
   noFields.headerLength = 40;
   noFields.recordCount = 2;
   std::string bytes = noFields.Bytes() + std::string(20, ' ');
@@ -521,7 +464,7 @@ TEST_F(DBaseTest, RecordsWithoutFieldsAreOutOfRange) {
 }
 
 TEST_F(DBaseTest, HeaderClaimingFarMoreRecordsThanTheFileHoldsIsRefused) {
-  TableBuilder hostile = ProjectList();
+  DBaseTableBuilder hostile = ProjectList();
   hostile.recordCount = 50'000'000;
   std::string description;
   EXPECT_EQ(LoadError(hostile.Bytes(), &description), kErrTableTooLarge);
@@ -529,14 +472,14 @@ TEST_F(DBaseTest, HeaderClaimingFarMoreRecordsThanTheFileHoldsIsRefused) {
   EXPECT_NE(description.find("50000000"), std::string::npos) << description;
 
   // Many zero-length fields with a tiny record length cost a value each: counted too.
-  TableBuilder manyFields;
+  DBaseTableBuilder manyFields;
   for (int i = 0; i < 1000; ++i) manyFields.Field("F" + std::to_string(i), 0);
   manyFields.recordLength = 1;
   manyFields.recordCount = 100'000;
   EXPECT_EQ(LoadError(manyFields.Bytes()), kErrTableTooLarge);
 
   // Records that all start at the same place still cost memory each.
-  TableBuilder overlapping = ProjectList();
+  DBaseTableBuilder overlapping = ProjectList();
   overlapping.recordLength = 0;
   overlapping.recordCount = 0x7FFFFFFF;
   EXPECT_EQ(LoadError(overlapping.Bytes()), kErrTableTooLarge);
@@ -544,7 +487,7 @@ TEST_F(DBaseTest, HeaderClaimingFarMoreRecordsThanTheFileHoldsIsRefused) {
 
 TEST_F(DBaseTest, OrdinaryTruncatedTableStillLoads) {
   // Claims 20,000 records of 31 bytes (620 kB) with none present: inside the margin, read as zeros.
-  TableBuilder truncated = ProjectList();
+  DBaseTableBuilder truncated = ProjectList();
   truncated.recordCount = 20'000;
   ASSERT_TRUE(LoadBytes(truncated.Bytes()));
   EXPECT_TRUE(table_.Corrupt());
@@ -553,7 +496,7 @@ TEST_F(DBaseTest, OrdinaryTruncatedTableStillLoads) {
   EXPECT_EQ(table_.Element(20'000, 1), std::u16string(10, u'\0'));
 
   // A large table missing its last third loads too.
-  TableBuilder big;
+  DBaseTableBuilder big;
   big.Field("Name", 100);
   for (int i = 0; i < 30'000; ++i) big.Record({"record " + std::to_string(i)});
   std::string bytes = big.Bytes();
