@@ -36,6 +36,86 @@ bool ToUtf16(std::string_view utf8, std::u16string& out) {
   return true;
 }
 
+bool IsNumberCharacter(char c) {
+  return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+size_t SkipDigits(std::string_view token, size_t at) {
+  while (at < token.size() && token[at] >= '0' && token[at] <= '9') ++at;
+  return at;
+}
+
+// The grammar of a JSON number, so that repairs never turn malformed text into a valid page.
+bool IsJsonNumber(std::string_view token) {
+  size_t at = 0;
+  if (at < token.size() && token[at] == '-') ++at;
+  if (at >= token.size()) return false;
+  if (token[at] == '0') {
+    ++at;
+  } else {
+    const size_t digits = SkipDigits(token, at);
+    if (digits == at) return false;
+    at = digits;
+  }
+  if (at < token.size() && token[at] == '.') {
+    const size_t digits = SkipDigits(token, at + 1);
+    if (digits == at + 1) return false;
+    at = digits;
+  }
+  if (at < token.size() && (token[at] == 'e' || token[at] == 'E')) {
+    ++at;
+    if (at < token.size() && (token[at] == '+' || token[at] == '-')) ++at;
+    const size_t digits = SkipDigits(token, at);
+    if (digits == at) return false;
+    at = digits;
+  }
+  return at == token.size();
+}
+
+// simdjson refuses integers beyond 64 bits and floats beyond double range although they are valid JSON,
+// and a page must not be lost over a number in a member nobody reads. Such a number can only ever be
+// served as "not a 16/32-bit integer", which any float gives as well, so every float and every long
+// integer is overwritten in place by a float zero of the same length ("0.000"). True when anything changed.
+bool NeutraliseUnrepresentableNumbers(char* text, size_t size) {
+  bool changed = false;
+  bool inString = false;
+  size_t at = 0;
+  while (at < size) {
+    const char c = text[at];
+    if (inString) {
+      if (c == '\\') {
+        at += 2;
+        continue;
+      }
+      if (c == '"') inString = false;
+      ++at;
+      continue;
+    }
+    if (c == '"') {
+      inString = true;
+      ++at;
+      continue;
+    }
+    if (c != '-' && !(c >= '0' && c <= '9')) {
+      ++at;
+      continue;
+    }
+    size_t end = at;
+    while (end < size && IsNumberCharacter(text[end])) ++end;
+    const std::string_view token(text + at, end - at);
+    const bool isFloat = token.find_first_of(".eE") != std::string_view::npos;
+    constexpr size_t kLongestSafeInteger = 18;
+    if (IsJsonNumber(token) && (isFloat || token.size() > kLongestSafeInteger)) {
+      text[at] = '0';
+      text[at + 1] = '.';
+      std::memset(text + at + 2, '0', token.size() - 2);
+      changed = true;
+    }
+    at = end;
+  }
+  return changed;
+}
+
 bool StringMember(simdjson::dom::object object, std::string_view key, std::string_view& text) {
   return object[key].get_string().get(text) == simdjson::SUCCESS;
 }
@@ -82,7 +162,10 @@ char* PageDocument::PrepareBuffer(size_t size) {
 
 bool PageDocument::Parse(size_t size) {
   simdjson::dom::element root;
-  if (parser_.parse(buffer_.get(), size, false).get(root) != simdjson::SUCCESS) return false;
+  simdjson::error_code error = parser_.parse(buffer_.get(), size, false).get(root);
+  if (error == simdjson::NUMBER_ERROR && NeutraliseUnrepresentableNumbers(buffer_.get(), size))
+    error = parser_.parse(buffer_.get(), size, false).get(root);
+  if (error != simdjson::SUCCESS) return false;
   simdjson::dom::object top;
   if (root.get_object().get(top) != simdjson::SUCCESS) return false;
   simdjson::dom::array objects;

@@ -123,6 +123,7 @@ class ScriptedSite {
       if (call.op == AutomationOp::kOpenPage) opened.push_back(call.argument);
     return opened;
   }
+  // Also restarts the per-operation counts that FailCall and ThrowOnCall refer to.
   void ClearCalls() {
     calls_.clear();
     counts_.clear();

@@ -1,0 +1,82 @@
+// Fuzz target: any bytes as a page's content, then every operation of the server and a full scan over it.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "FindingsList.h"
+#include "PageFileServer.h"
+#include "ProgressInterface.h"
+#include "basSearch.h"
+
+namespace {
+
+class SilentProgress : public morvex::ProgressInterface {
+ public:
+  void Title(const std::u16string& sTitle) override { title_ = sTitle; }
+  std::u16string Title() const override { return title_; }
+  void Show() override {}
+  void Close() override {}
+  bool Shown() const override { return true; }
+
+ protected:
+  void SetLine(int index, const std::u16string& sText) override { lines_[index] = sText; }
+  std::u16string Line(int index) const override { return lines_[index]; }
+  void ShowPercent(int32_t) override {}
+  void ProcessEvents() override {}
+
+ private:
+  std::u16string lines_[3];
+  std::u16string title_;
+};
+
+// Touches the received texts so that a bad conversion shows up under the sanitizers.
+size_t Checksum(const std::u16string& text) {
+  size_t sum = text.size();
+  for (const char16_t unit : text) sum = sum * 31 + unit;
+  return sum;
+}
+
+size_t WalkEverything(morvex::PageFileServer& server) {
+  size_t sum = 0;
+  std::u16string type, name, value, project, library, tarvo;
+  int16_t an = 0;
+  int32_t number = 0;
+  // Calls out of order must fail quietly.
+  sum += server.NextObject() + server.NextProperty(name, value) + server.FirstProperty(name, value);
+  if (!server.FirstObject()) return sum;
+  do {
+    if (server.GetObjectType(type)) sum += Checksum(type);
+    if (server.GetObjectAN(an)) sum += static_cast<size_t>(an);
+    if (server.GetTarvoInfo(project, library, tarvo, number))
+      sum += Checksum(project) + Checksum(library) + Checksum(tarvo) + static_cast<size_t>(number);
+    sum += server.NextProperty(name, value);
+    if (server.FirstProperty(name, value)) {
+      do sum += Checksum(name) + Checksum(value);
+      while (server.NextProperty(name, value));
+      sum += server.NextProperty(name, value);
+    }
+  } while (server.NextObject());
+  sum += server.NextObject();
+  return sum;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // One server for the whole process, as one run reuses one server for page after page.
+  static morvex::PageFileServer server;
+  static SilentProgress progress;
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  if (!server.OpenPageContent(bytes)) {
+    volatile bool closed = server.ClosePage();
+    (void)closed;
+    return 0;
+  }
+  volatile size_t sink = WalkEverything(server);
+  (void)sink;
+  morvex::FindingsList findings;
+  morvex::ScanPageObjects(server, progress, u"Fuzz", u"Page", findings, size % 2 == 0);
+  server.ClosePage();
+  return 0;
+}

@@ -1,0 +1,449 @@
+// Tests of the page-file server over sites written to a temporary folder: lookup, cursor rules, bad pages.
+#include "PageFileServer.h"
+
+#include <gtest/gtest.h>
+#include <gmock/gmock.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "DbfWriter.h"
+#include "FindingsList.h"
+#include "RecordingProgress.h"
+#include "TextUtil.h"
+#include "basFileTools.h"
+#include "basSearch.h"
+
+namespace morvex {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+
+void WriteFile(const fs::path& file, const std::string& bytes) {
+  fs::create_directories(file.parent_path());
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Page(const std::string& objects) { return R"({"objects":[)" + objects + "]}"; }
+
+class PageFileServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    root_ = fs::temp_directory_path() / ("morvex-pages-" + std::to_string(stamp));
+    fs::create_directories(root_);
+    doubles::ProjectListWriter()
+        .Add({"Deleted", "elsewhere"}, true)
+        .Add({"Plant", "plant"})
+        .Add({"deleted", "gone"})
+        .Add({"PLANT", "second"})
+        .Add({"Caf\xE9", "cafe"})
+        .WriteTo(root_ / "master.dbf");
+    server_.ServeFolder(FromNativePath(root_));
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  // Writes the page into the Plant project and opens it.
+  bool OpenContent(const std::string& bytes) {
+    WriteFile(root_ / "plant" / "Test.json", bytes);
+    return server_.OpenPage(u"Plant", u"Test");
+  }
+
+  fs::path root_;
+  PageFileServer server_;
+};
+
+// --- Finding the project and the page file -----------------------------------------------------------
+
+TEST_F(PageFileServerTest, ProjectIsFoundIgnoringCaseFirstLiveRecordWinning) {
+  WriteFile(root_ / "plant" / "Main.json", Page(R"({"type":"Plant"})"));
+  WriteFile(root_ / "second" / "Main.json", Page(R"({"type":"Second"})"));
+  ASSERT_TRUE(server_.OpenPage(u"pLaNt", u"Main"));
+  std::u16string type;
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.GetObjectType(type));
+  EXPECT_EQ(type, u"Plant");
+}
+
+TEST_F(PageFileServerTest, DeletedRecordsAreSkipped) {
+  WriteFile(root_ / "elsewhere" / "Main.json", Page(""));
+  WriteFile(root_ / "gone" / "Main.json", Page(R"({"type":"Gone"})"));
+  ASSERT_TRUE(server_.OpenPage(u"DELETED", u"Main"));
+  std::u16string type;
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.GetObjectType(type));
+  EXPECT_EQ(type, u"Gone");
+}
+
+TEST_F(PageFileServerTest, ProjectNamesAreDecodedFromTheTableCodePage) {
+  WriteFile(root_ / "cafe" / "Main.json", Page(""));
+  EXPECT_TRUE(server_.OpenPage(u"CAF\u00C9", u"Main"));
+  EXPECT_FALSE(server_.OpenPage(u"Cafe", u"Main"));
+}
+
+TEST_F(PageFileServerTest, AbsoluteProjectPathIsTakenAsIs) {
+  const fs::path elsewhere = root_ / "outside" / "abs";
+  WriteFile(elsewhere / "Main.json", Page(""));
+  doubles::ProjectListWriter().Add({"Abs", elsewhere.string()}).WriteTo(root_ / "master.dbf");
+  server_.ServeFolder(FromNativePath(root_));
+  EXPECT_TRUE(server_.OpenPage(u"Abs", u"Main"));
+}
+
+TEST_F(PageFileServerTest, UnknownProjectMissingListOrNoServedFolderFail) {
+  WriteFile(root_ / "plant" / "Main.json", Page(""));
+  EXPECT_FALSE(server_.OpenPage(u"Nowhere", u"Main"));
+  PageFileServer unserved;
+  EXPECT_FALSE(unserved.OpenPage(u"Plant", u"Main"));
+  server_.ServeFolder(FromNativePath(root_ / "plant"));  // holds no master.dbf
+  EXPECT_FALSE(server_.OpenPage(u"Plant", u"Main"));
+}
+
+TEST_F(PageFileServerTest, ReusedServerServesTheNewFolderAndRereadsTheList) {
+  const fs::path other = root_ / "other-site";
+  doubles::ProjectListWriter().Add({"Plant", "p2"}).WriteTo(other / "master.dbf");
+  WriteFile(other / "p2" / "Only.json", Page(""));
+  WriteFile(root_ / "plant" / "Main.json", Page(""));
+  ASSERT_TRUE(server_.OpenPage(u"Plant", u"Main"));
+  server_.ServeFolder(FromNativePath(other));
+  EXPECT_FALSE(server_.OpenPage(u"Plant", u"Main"));
+  EXPECT_TRUE(server_.OpenPage(u"Plant", u"Only"));
+
+  // Same folder again, with a project list changed in between.
+  doubles::ProjectListWriter().Add({"Plant", "p3"}).WriteTo(other / "master.dbf");
+  WriteFile(other / "p3" / "Third.json", Page(""));
+  server_.ServeFolder(FromNativePath(other));
+  EXPECT_TRUE(server_.OpenPage(u"Plant", u"Third"));
+}
+
+TEST_F(PageFileServerTest, PageFileNameFallsBackToTheFirstCaseInsensitiveMatch) {
+  WriteFile(root_ / "plant" / "main.json", Page(R"({"type":"lower"})"));
+  WriteFile(root_ / "plant" / "MAIN.JSON", Page(R"({"type":"upper"})"));
+  WriteFile(root_ / "plant" / "Main.Json", Page(R"({"type":"mixed"})"));
+  const auto typeOf = [&](const std::u16string& page) {
+    std::u16string type;
+    if (!server_.OpenPage(u"Plant", page) || !server_.FirstObject() || !server_.GetObjectType(type)) return std::u16string(u"<fail>");
+    return type;
+  };
+  EXPECT_EQ(typeOf(u"main"), u"lower");  // exact name wins
+  EXPECT_EQ(typeOf(u"mAiN"), u"upper");  // "MAIN.JSON" sorts first by bytes
+  EXPECT_EQ(typeOf(u"mainx"), u"<fail>");
+}
+
+TEST_F(PageFileServerTest, FoldersAndNamesWithNulAreNotPages) {
+  fs::create_directories(root_ / "plant" / "Dir.json");
+  EXPECT_FALSE(server_.OpenPage(u"Plant", u"Dir"));
+  WriteFile(root_ / "plant" / "Main.json", Page(""));
+  EXPECT_FALSE(server_.OpenPage(u"Plant", std::u16string(u"Main\0.txt", 9)));
+  EXPECT_FALSE(server_.OpenPage(std::u16string(u"Plant\0x", 7), u"Main"));
+}
+
+// --- Pages that cannot be opened ---------------------------------------------------------------------
+
+TEST_F(PageFileServerTest, PagesThatAreNotValidPageDocumentsFailToOpen) {
+  const std::vector<std::string> bad = {
+      "",
+      "   ",
+      "{\"objects\":[{\"type\":\"Tarvo\"}",   // truncated
+      "{\"objects\":[]} trailing",
+      "[]",
+      "\"objects\"",
+      "{}",
+      "{\"objects\":{}}",
+      "{\"objects\":null}",
+      "{\"Objects\":[]}",
+      "{\"objects\":[{\"type\":\"T\xFFrvo\"}]}",  // not UTF-8
+      "{\"objects\":[{\"type\":\"\xED\xA0\x80\"}]}",  // encoded surrogate
+      "\xEF\xBB\xBF{\"objects\":[]}",            // byte order mark
+      "{\"objects\":[],}",
+      "{'objects':[]}",
+  };
+  for (const std::string& bytes : bad) EXPECT_FALSE(OpenContent(bytes)) << bytes;
+}
+
+TEST_F(PageFileServerTest, DeepNestingFailsCleanly) {
+  std::string deep = R"({"objects":[)";
+  deep += std::string(100000, '[') + std::string(100000, ']') + "]}";
+  EXPECT_FALSE(OpenContent(deep));
+  std::string moderate = R"({"objects":[{"x":)" + std::string(500, '[') + std::string(500, ']') + "}]}";
+  EXPECT_TRUE(OpenContent(moderate));
+}
+
+TEST_F(PageFileServerTest, OversizedPageFileIsRefusedWithoutBeingRead) {
+  const fs::path file = root_ / "plant" / "Huge.json";
+  WriteFile(file, "{\"objects\":[]}");
+  fs::resize_file(file, PageDocument::kMaxPageBytes + 1);  // sparse: costs no disk
+  EXPECT_FALSE(server_.OpenPage(u"Plant", u"Huge"));
+}
+
+TEST_F(PageFileServerTest, FailedOpenStillClosesThePreviousPage) {
+  ASSERT_TRUE(OpenContent(Page(R"({"type":"A"})")));
+  ASSERT_TRUE(server_.FirstObject());
+  EXPECT_FALSE(server_.OpenPage(u"Plant", u"Missing"));
+  EXPECT_FALSE(server_.FirstObject());
+  EXPECT_FALSE(server_.ClosePage());
+}
+
+// --- The cursor and what each operation serves -------------------------------------------------------
+
+TEST_F(PageFileServerTest, ClosePageFailsWithoutAnOpenPageAndEndsEveryWalk) {
+  EXPECT_FALSE(server_.ClosePage());
+  ASSERT_TRUE(OpenContent(Page(R"({"type":"A","an":1})")));
+  ASSERT_TRUE(server_.FirstObject());
+  EXPECT_TRUE(server_.ClosePage());
+  int16_t an = 99;
+  EXPECT_FALSE(server_.GetObjectAN(an));
+  EXPECT_EQ(an, 99);
+  EXPECT_FALSE(server_.ClosePage());
+  EXPECT_TRUE(server_.SetInteractive(false));
+  EXPECT_FALSE(server_.Interactive());
+}
+
+TEST_F(PageFileServerTest, ObjectWalkStopsAtTheLastAndKeepsItCurrent) {
+  ASSERT_TRUE(OpenContent(Page(R"({"an":1},{"an":2})")));
+  int16_t an = 0;
+  EXPECT_FALSE(server_.NextObject());  // nothing current after opening
+  EXPECT_FALSE(server_.GetObjectAN(an));
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.NextObject());
+  EXPECT_FALSE(server_.NextObject());
+  ASSERT_TRUE(server_.GetObjectAN(an));
+  EXPECT_EQ(an, 2);
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.GetObjectAN(an));
+  EXPECT_EQ(an, 1);
+}
+
+TEST_F(PageFileServerTest, EmptyObjectsArrayHasNoFirstObject) {
+  ASSERT_TRUE(OpenContent(Page("")));
+  EXPECT_FALSE(server_.FirstObject());
+  EXPECT_TRUE(server_.ClosePage());
+}
+
+TEST_F(PageFileServerTest, EntriesThatAreNotObjectsAreWalkedButServeNothing) {
+  ASSERT_TRUE(OpenContent(Page(R"(1,"x",null,[],{"type":"Tarvo"})")));
+  std::u16string type = u"kept";
+  std::u16string name;
+  std::u16string value;
+  ASSERT_TRUE(server_.FirstObject());
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_FALSE(server_.GetObjectType(type));
+    EXPECT_FALSE(server_.FirstProperty(name, value));
+    ASSERT_TRUE(server_.NextObject());
+  }
+  EXPECT_EQ(type, u"kept");
+  ASSERT_TRUE(server_.GetObjectType(type));
+  EXPECT_EQ(type, u"Tarvo");
+}
+
+TEST_F(PageFileServerTest, ObjectTypeMustBeAString) {
+  ASSERT_TRUE(OpenContent(Page(R"({"type":5},{},{"type":null},{"type":"  Tarvo ","extra":[1,2]})")));
+  std::u16string type = u"kept";
+  ASSERT_TRUE(server_.FirstObject());
+  EXPECT_FALSE(server_.GetObjectType(type));
+  ASSERT_TRUE(server_.NextObject());
+  EXPECT_FALSE(server_.GetObjectType(type));
+  ASSERT_TRUE(server_.NextObject());
+  EXPECT_FALSE(server_.GetObjectType(type));
+  EXPECT_EQ(type, u"kept");
+  ASSERT_TRUE(server_.NextObject());
+  ASSERT_TRUE(server_.GetObjectType(type));
+  EXPECT_EQ(type, u"  Tarvo ");
+}
+
+TEST_F(PageFileServerTest, AnMustBeASixteenBitInteger) {
+  ASSERT_TRUE(OpenContent(Page(
+      R"({"an":-32768},{"an":32767},{"an":32768},{"an":-32769},{"an":1.5},{"an":"17"},{"an":1e3},)"
+      R"({"an":99999999999999999999},{"an":18446744073709551615},{},{"an":true},{"an":-0})")));
+  int16_t an = 7;
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.GetObjectAN(an));
+  EXPECT_EQ(an, -32768);
+  ASSERT_TRUE(server_.NextObject());
+  ASSERT_TRUE(server_.GetObjectAN(an));
+  EXPECT_EQ(an, 32767);
+  for (int i = 0; i < 9; ++i) {
+    ASSERT_TRUE(server_.NextObject());
+    EXPECT_FALSE(server_.GetObjectAN(an)) << "object " << i + 3;
+    EXPECT_EQ(an, 32767);
+  }
+  ASSERT_TRUE(server_.NextObject());
+  ASSERT_TRUE(server_.GetObjectAN(an));
+  EXPECT_EQ(an, 0);
+}
+
+TEST_F(PageFileServerTest, NumbersBeyondTheParsersRangeDoNotCostThePage) {
+  // Valid JSON that simdjson alone refuses: the page opens and only those numbers fail to serve.
+  ASSERT_TRUE(OpenContent(Page(
+      R"({"an":5,"export":{"id":123456789012345678901234567890,"scale":-1e400,"s":"1e400 \"99999999999999999999\""}},)"
+      R"({"an":1e999,"tarvo":{"project":"p","library":"l","name":"n","number":-99999999999999999999}})")));
+  std::u16string project, library, name;
+  int32_t number = 0;
+  int16_t an = 0;
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.GetObjectAN(an));
+  EXPECT_EQ(an, 5);
+  ASSERT_TRUE(server_.NextObject());
+  EXPECT_FALSE(server_.GetObjectAN(an));
+  EXPECT_FALSE(server_.GetTarvoInfo(project, library, name, number));
+  // Malformed numbers stay malformed.
+  EXPECT_FALSE(OpenContent(Page(R"({"an":01,"x":1e400})")));
+  EXPECT_FALSE(OpenContent(Page(R"({"an":1.,"x":1e400})")));
+  EXPECT_FALSE(OpenContent(Page(R"({"an":-,"x":99999999999999999999})")));
+}
+
+TEST_F(PageFileServerTest, TarvoInfoNeedsItsThreeStringsAndAnIntegerNumberIfAny) {
+  ASSERT_TRUE(OpenContent(Page(
+      R"({"tarvo":{"project":"inc","library":"lib","name":"v1","number":3}},)"
+      R"({"tarvo":{"project":"inc","library":"lib","name":"v2"}},)"
+      R"({"tarvo":{"project":"inc","library":"lib"}},)"
+      R"({"tarvo":{"project":"inc","library":7,"name":"v"}},)"
+      R"({"tarvo":"inc/lib/v"},)"
+      R"({},)"
+      R"({"tarvo":{"project":"inc","library":"lib","name":"v","number":2.5}},)"
+      R"({"tarvo":{"project":"inc","library":"lib","name":"v","number":3000000000}},)"
+      R"({"tarvo":{"project":"inc","library":"lib","name":"v","number":"3"}},)"
+      R"({"tarvo":{"project":"","library":"","name":"","number":-2147483648}})")));
+  std::u16string project = u"p", library = u"l", name = u"n";
+  int32_t number = -1;
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.GetTarvoInfo(project, library, name, number));
+  EXPECT_EQ(project + u"/" + library + u"/" + name, u"inc/lib/v1");
+  EXPECT_EQ(number, 3);
+  ASSERT_TRUE(server_.NextObject());
+  ASSERT_TRUE(server_.GetTarvoInfo(project, library, name, number));
+  EXPECT_EQ(name, u"v2");
+  EXPECT_EQ(number, 0);
+  for (int i = 0; i < 7; ++i) {
+    ASSERT_TRUE(server_.NextObject());
+    EXPECT_FALSE(server_.GetTarvoInfo(project, library, name, number)) << "object " << i + 3;
+    EXPECT_EQ(name, u"v2");
+    EXPECT_EQ(number, 0);
+  }
+  ASSERT_TRUE(server_.NextObject());
+  ASSERT_TRUE(server_.GetTarvoInfo(project, library, name, number));
+  EXPECT_EQ(name, u"");
+  EXPECT_EQ(number, INT32_MIN);
+}
+
+TEST_F(PageFileServerTest, PropertyWalkFollowsTheCurrentObject) {
+  ASSERT_TRUE(OpenContent(Page(
+      R"({"properties":[{"name":"TEXT","value":"a"},{"name":"Tag","value":"b"}]},)"
+      R"({"properties":[{"name":"FONT","value":""}]})")));
+  std::u16string name = u"n", value = u"v";
+  EXPECT_FALSE(server_.FirstProperty(name, value));  // no object current
+  ASSERT_TRUE(server_.FirstObject());
+  EXPECT_FALSE(server_.NextProperty(name, value));  // no property current
+  EXPECT_EQ(name, u"n");
+  ASSERT_TRUE(server_.FirstProperty(name, value));
+  EXPECT_EQ(name + u"=" + value, u"TEXT=a");
+  ASSERT_TRUE(server_.NextProperty(name, value));
+  EXPECT_EQ(name + u"=" + value, u"Tag=b");
+  EXPECT_FALSE(server_.NextProperty(name, value));
+  EXPECT_FALSE(server_.NextProperty(name, value));
+  EXPECT_EQ(name + u"=" + value, u"Tag=b");
+  ASSERT_TRUE(server_.NextObject());
+  EXPECT_FALSE(server_.NextProperty(name, value));  // a new object has no current property
+  ASSERT_TRUE(server_.FirstProperty(name, value));
+  EXPECT_EQ(name + u"=" + value, u"FONT=");
+  EXPECT_FALSE(server_.NextProperty(name, value));
+}
+
+TEST_F(PageFileServerTest, MalformedPropertyEntriesFailTheStepThatReachesThem) {
+  ASSERT_TRUE(OpenContent(Page(
+      R"({"properties":[{"name":"A","value":"1"},{"name":"B"},{"name":"C","value":"3"}]},)"
+      R"({"properties":["TEXT"]},{"properties":[]},{"properties":{"name":"A","value":"1"}},)"
+      R"({"properties":[{"name":"A","value":1}]},{"properties":[{"name":null,"value":"x"}]})")));
+  std::u16string name, value;
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.FirstProperty(name, value));
+  EXPECT_FALSE(server_.NextProperty(name, value));
+  EXPECT_FALSE(server_.NextProperty(name, value));  // the cursor stayed in front of the bad entry
+  EXPECT_EQ(name + value, u"A1");
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_TRUE(server_.NextObject());
+    EXPECT_FALSE(server_.FirstProperty(name, value)) << "object " << i + 2;
+    EXPECT_EQ(name + value, u"A1");
+  }
+}
+
+TEST_F(PageFileServerTest, TextIsServedAsUtf16WithEscapesResolved) {
+  ASSERT_TRUE(OpenContent(Page(
+      R"({"type":"Pumpe \u00c4 \u20ac \ud83d\ude00","properties":[{"name":"TEXT","value":"a\tb\"c\u0000d"}]})")));
+  std::u16string type, name, value;
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.GetObjectType(type));
+  EXPECT_EQ(type, u"Pumpe \u00C4 \u20AC \U0001F600");
+  ASSERT_TRUE(server_.FirstProperty(name, value));
+  EXPECT_EQ(value, std::u16string(u"a\tb\"c\0d", 7));
+  ASSERT_TRUE(OpenContent(Page("{\"type\":\"\xC3\x84\xE2\x82\xAC\xF0\x9F\x98\x80\"}")));
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.GetObjectType(type));
+  EXPECT_EQ(type, u"\u00C4\u20AC\U0001F600");
+}
+
+// --- The server behind the scan ----------------------------------------------------------------------
+
+TEST_F(PageFileServerTest, ScanOverARealPageFindsTheReservedNames) {
+  ASSERT_TRUE(OpenContent(Page(
+      R"({"type":"Tarvo","an":17,"tarvo":{"project":"include","library":"valves","name":"valve_h","number":3},)"
+      R"("properties":[{"name":"TEXT","value":"Pump 1"},{"name":"Tag","value":"P1_RUN"}]},)"
+      R"({"type":"Rectangle","an":18,"properties":[{"name":"TEXT","value":"x"}]},)"
+      R"({"type":"Tarvo","an":-3,"properties":[{"name":"FONT","value":"it's"},{"name":"bad"}]})")));
+  doubles::RecordingProgress progress;
+  FindingsList findings;
+  ScanPageObjects(server_, progress, u"Plant", u"Test", findings, true);
+  ASSERT_EQ(findings.Count(), 2);
+  EXPECT_EQ(findings.Line(0), u"Plant\tTest\t17\tinclude\tvalves\tvalve_h\tTEXT\t'Pump 1'");
+  EXPECT_EQ(findings.Line(1), u"Plant\tTest\t-3\t\t\t\tFONT\t'it's'");
+}
+
+TEST_F(PageFileServerTest, NothingIsWrittenUnderTheServedFolder) {
+  WriteFile(root_ / "plant" / "Main.json", Page(R"({"type":"Tarvo","properties":[{"name":"TEXT","value":"x"}]})"));
+  const auto snapshot = [&] {
+    std::set<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(root_))
+      entries.insert(entry.path().string() + ":" +
+                     (entry.is_regular_file() ? std::to_string(entry.file_size()) : std::string("dir")));
+    return entries;
+  };
+  const auto before = snapshot();
+  for (int i = 0; i < 3; ++i) {
+    (void)server_.OpenPage(u"plant", u"MAIN");
+    (void)server_.OpenPage(u"Nowhere", u"Main");
+    (void)server_.OpenPage(u"Plant", u"Missing");
+  }
+  EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(PageFileServerTest, LargePageBuffersAreLetGoWhenThePageCloses) {
+  std::string big = R"({"objects":[)";
+  const std::string object = R"({"type":"Tarvo","an":1,"properties":[{"name":"Tag","value":"0123456789"}]},)";
+  while (big.size() < (size_t{40} << 20)) big += object;
+  big += R"({}]})";
+  ASSERT_TRUE(server_.OpenPageContent(big));
+  EXPECT_GT(server_.Document().RetainedBytes(), size_t{40} << 20);
+  ASSERT_TRUE(server_.ClosePage());
+  EXPECT_LT(server_.Document().RetainedBytes(), size_t{40} << 20);
+  ASSERT_TRUE(server_.OpenPageContent(Page("{}")));
+  EXPECT_TRUE(server_.FirstObject());
+}
+
+TEST(PageFileServerFactory, MakesIndependentServers) {
+  const PageAutomationFactory factory = MakePageFileServerFactory();
+  auto first = factory();
+  auto second = factory();
+  ASSERT_NE(first, nullptr);
+  EXPECT_NE(first.get(), second.get());
+  EXPECT_NE(dynamic_cast<PageFileServer*>(first.get()), nullptr);
+}
+
+}  // namespace
+}  // namespace morvex

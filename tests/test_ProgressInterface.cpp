@@ -1,0 +1,114 @@
+// Tests of the progress object's shared rules: line index checks, percent clamping and the cancel hand-out.
+#include "ProgressInterface.h"
+
+#include <gtest/gtest.h>
+#include <gmock/gmock.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Error.h"
+#include "RecordingProgress.h"
+
+namespace morvex {
+namespace {
+
+using ::testing::ElementsAre;
+
+int32_t ErrorNumberOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error.Number();
+  }
+  return 0;
+}
+
+TEST(ProgressInterface, LineSetThenGetReturnsTheText) {
+  doubles::RecordingProgress progress;
+  progress.Show();
+  progress.Text(1, u"Project: Plant");
+  EXPECT_EQ(progress.Text(1), u"Project: Plant");
+  EXPECT_EQ(progress.Text(0), u"Operation in progress...");
+  EXPECT_EQ(progress.Text(2), u"");
+}
+
+TEST(ProgressInterface, BadIndexRaisesOutOfRangeOrOverflowAndChangesNoLine) {
+  doubles::RecordingProgress progress;
+  progress.Show();
+  progress.Text(0, u"zero");
+  progress.Text(1, u"one");
+  progress.Text(2, u"two");
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(3, u"x"); }), kErrOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(-1, u"x"); }), kErrOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(32767, u"x"); }), kErrOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(-32768, u"x"); }), kErrOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(40000, u"x"); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(32768, u"x"); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(-32769, u"x"); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([&] { (void)progress.Text(3); }), kErrOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { (void)progress.Text(INT32_MIN); }), kErrOverflow);
+  EXPECT_EQ(progress.CurrentLine(0), u"zero");
+  EXPECT_EQ(progress.CurrentLine(1), u"one");
+  EXPECT_EQ(progress.CurrentLine(2), u"two");
+  EXPECT_EQ(progress.LineHistory(0).size() + progress.LineHistory(1).size() + progress.LineHistory(2).size(), 3u);
+}
+
+TEST(ProgressInterface, UpdateClampsThePercentForDisplayOnly) {
+  doubles::RecordingProgress progress;
+  bool cancel = true;
+  progress.Update(-5, cancel);
+  EXPECT_FALSE(cancel);
+  progress.Update(250, cancel);
+  EXPECT_FALSE(cancel);
+  progress.Update(INT32_MIN, cancel);
+  progress.Update(INT32_MAX, cancel);
+  progress.Update(37, cancel);
+  EXPECT_THAT(progress.Percentages(), ElementsAre(0, 100, 0, 100, 37));
+}
+
+TEST(ProgressInterface, CancelIsHandedOutOnceByTheUpdateThatProcessedIt) {
+  doubles::RecordingProgress progress;
+  progress.PressCancelAtUpdate(2);
+  progress.PressCancelAtUpdate(4, 2);  // two presses in one Update are one True
+  bool cancel = false;
+  std::vector<bool> handedOut;
+  for (int i = 0; i < 5; ++i) {
+    progress.Update(i * 10, cancel);
+    handedOut.push_back(cancel);
+  }
+  EXPECT_THAT(handedOut, ElementsAre(false, true, false, true, false));
+}
+
+TEST(ProgressInterface, PressOutsideARunOutlivesCloseAndShow) {
+  doubles::RecordingProgress progress;
+  progress.Show();
+  progress.Close();
+  progress.PressCancel();
+  progress.Show();
+  bool cancel = false;
+  progress.Update(-5, cancel);
+  EXPECT_TRUE(cancel);
+  progress.Update(250, cancel);
+  EXPECT_FALSE(cancel);
+}
+
+TEST(ProgressInterface, FreshShowResetsLinesButShowingAShownWindowKeepsThem) {
+  doubles::RecordingProgress progress;
+  progress.Show();
+  progress.Text(0, u"Searching for reserved Tarvo keywords...");
+  progress.Text(2, u"Page: Main");
+  progress.Show();
+  EXPECT_EQ(progress.Text(0), u"Searching for reserved Tarvo keywords...");
+  EXPECT_EQ(progress.Text(2), u"Page: Main");
+  progress.Close();
+  progress.Show();
+  EXPECT_EQ(progress.Text(0), u"Operation in progress...");
+  EXPECT_EQ(progress.Text(1), u"");
+  EXPECT_EQ(progress.Text(2), u"");
+  EXPECT_FALSE(progress.HasPercent());
+}
+
+}  // namespace
+}  // namespace morvex
