@@ -31,8 +31,6 @@ using doubles::RecordingProgress;
 using doubles::ScriptedSite;
 using doubles::TarvoObject;
 
-constexpr char16_t kSearching[] = u"Searching for reserved Tarvo keywords...";
-
 // Remembers every message together with whether the progress window was up when it appeared.
 class RecordingMessages : public MessageSink {
  public:

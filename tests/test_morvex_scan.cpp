@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -86,8 +87,23 @@ class MorvexScanTest : public ::testing::Test {
   fs::path work_;
 };
 
-TEST_F(MorvexScanTest, ExampleSiteGivesTheCommittedReportAndMessages) {
+// Every entry under the folder with its size and modification time.
+std::vector<std::string> Snapshot(const fs::path& folder) {
+  std::vector<std::string> entries;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+    std::string line = entry.path().string();
+    if (entry.is_regular_file()) line += " " + std::to_string(entry.file_size());
+    line += " " + std::to_string(entry.last_write_time().time_since_epoch().count());
+    entries.push_back(line);
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+TEST_F(MorvexScanTest, ExampleSiteGivesTheCommittedReportAndMessagesAndStaysUntouched) {
+  const std::vector<std::string> before = Snapshot(ExampleSite());
   const ProcessResult result = Run({ExampleSite()});
+  EXPECT_EQ(Snapshot(ExampleSite()), before);
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, Expected("example_site.tsv"));
   EXPECT_EQ(result.err, "Cannot open page list: " + ExampleSite() + "/leitstand/pages.dbf\n");
