@@ -1,5 +1,6 @@
 // morvex-bench-window: one search through the real windows, clicked programmatically, for timing as a process.
-// Usage: morvex-bench-window SITE_DIR [--show-all] [--cancel-after-page N]
+// Usage: morvex-bench-window SITE_DIR [--unique] [--cancel-after-page N]
+// Both boxes start ticked, as on a first start; --unique clears the show-all box.
 // Prints the report's size and, with --cancel-after-page, how many pages the run scanned after the press.
 #include <QApplication>
 #include <QElapsedTimer>
@@ -67,11 +68,11 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
 
   std::string site;
-  bool showAll = false;
+  bool showAll = true;
   int cancelAfterPage = -1;
   for (int index = 1; index < argc; ++index) {
-    if (std::strcmp(argv[index], "--show-all") == 0) {
-      showAll = true;
+    if (std::strcmp(argv[index], "--unique") == 0) {
+      showAll = false;
     } else if (std::strcmp(argv[index], "--cancel-after-page") == 0 && index + 1 < argc) {
       cancelAfterPage = std::atoi(argv[++index]);
     } else {
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
     }
   }
   if (site.empty()) {
-    std::fprintf(stderr, "usage: morvex-bench-window SITE_DIR [--show-all] [--cancel-after-page N]\n");
+    std::fprintf(stderr, "usage: morvex-bench-window SITE_DIR [--unique] [--cancel-after-page N]\n");
     return 2;
   }
 

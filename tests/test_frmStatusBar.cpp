@@ -92,6 +92,9 @@ TEST_F(StatusBarTest, ShowWhileShownKeepsLinesAndBarAndCloseThenShowResetsThem) 
   EXPECT_EQ(window.Text(0), u"Operation in progress...");
   EXPECT_EQ(window.Text(1), u"");
   EXPECT_EQ(CountPixels(window.BarPicture(), 0, 293).white, 293 * 13);
+  // The same percentage as before the close must still be drawn on the fresh, blank box.
+  window.Update(40, cancel);
+  EXPECT_EQ(window.BarPicture(), barAt40);
 }
 
 TEST_F(StatusBarTest, TitleIsMorvexOnEveryLoadEvenAfterBeingChanged) {

@@ -6,3 +6,12 @@ morvex_add_test_executable(morvex_tests_ui ${MORVEX_UI_TEST_DIR}/ui_test_main.cp
 target_link_libraries(morvex_tests_ui PRIVATE morvex_ui Qt6::Test)
 target_include_directories(morvex_tests_ui PRIVATE ${CMAKE_BINARY_DIR}/generated ${MORVEX_UI_TEST_DIR})
 set_target_properties(morvex_tests_ui PROPERTIES AUTOMOC ON)
+
+# The real program on a virtual display; skipped where xvfb-run is missing. A generated site, when the
+# generator was built, lets it also catch the progress window during a run.
+if(TARGET morvex)
+  add_test(NAME morvex_smoke_window
+           COMMAND ${MORVEX_UI_TEST_DIR}/smoke_window.sh $<TARGET_FILE:morvex> ${CMAKE_BINARY_DIR}/smoke
+                   ${CMAKE_BINARY_DIR}/bench/morvex-sitegen)
+  set_tests_properties(morvex_smoke_window PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+endif()

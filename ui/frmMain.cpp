@@ -9,22 +9,18 @@
 #include <QSettings>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
 
 #include "QtText.h"
 #include "Version.h"
-#include "WindowPlacement.h"
+#include "FormLayout.h"
 
 namespace morvex {
 
 namespace {
-
-constexpr int kTwipsPerPixel = 15;
-QRect TwipsRect(int left, int top, int width, int height) {
-  return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
-}
 
 constexpr int kDefaultCheckValue = 1;
 
@@ -108,7 +104,8 @@ frmMain::frmMain(ProgressInterface& progress, SearchRunner runSearch, FolderBrow
 void frmMain::createControls() {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Veltra Tarvo Reserved Keyword Search"));
-  setFixedSize(8400 / kTwipsPerPixel, 7080 / kTwipsPerPixel);
+  setFixedSize(TwipsToPixels(8400), TwipsToPixels(7080));
+  setFont(DialogFont());
 
   Label1_ = new QLabel(QStringLiteral("[User] Path"), this);
   Label1_->setObjectName(QStringLiteral("Label1"));
@@ -144,6 +141,10 @@ void frmMain::createControls() {
   txtFound_ = new ReportTextBox(this);
   txtFound_->setObjectName(QStringLiteral("txtFound"));
   txtFound_->setGeometry(TwipsRect(240, 1560, 7935, 5295));
+
+  // Nothing stands to the right of the two captions, so a desktop font wider than the design's may widen them
+  // instead of clipping them.
+  for (QLabel* label : {Label1_, Label3_}) label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
 
   // Enter and Escape belong to the text boxes, never to a button.
   for (QPushButton* button : {cmdBrowse_, cmdSearch_}) {

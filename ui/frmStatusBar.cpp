@@ -10,15 +10,13 @@
 #include <cmath>
 
 #include "QtText.h"
-#include "WindowPlacement.h"
+#include "FormLayout.h"
 
 namespace morvex {
 
 namespace {
 
-// The form was laid out in twips; at 96 dpi fifteen of them make a pixel.
-constexpr int kTwipsPerPixel = 15;
-constexpr int Px(int twips) { return twips / kTwipsPerPixel; }
+constexpr int Px(int twips) { return TwipsToPixels(twips); }
 
 constexpr int kBarBorder = 2;
 constexpr int kBarInnerWidth = Px(4455) - 2 * kBarBorder;   // 293
@@ -34,11 +32,7 @@ const char16_t* const kDesignLines[3] = {u"Operation in progress...", u"", u""};
 int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
 QFont BarFont() {
-  QFont font(QStringLiteral("MS Sans Serif"));
-  font.setStyleHint(QFont::SansSerif);
-  // 8.25 pt at 96 dpi: the box is measured in pixels of that resolution, so the font must be too.
-  font.setPixelSize(11);
-  font.setBold(true);
+  QFont font = DialogFont(true);
   // Crisp two-colour text, so the not-XOR bar turns every text pixel cleanly white.
   font.setStyleStrategy(QFont::NoAntialias);
   return font;
@@ -70,6 +64,7 @@ frmStatusBar::frmStatusBar(QWidget* parent)
 void frmStatusBar::createControls() {
   setObjectName(QStringLiteral("frmStatusBar"));
   setFixedSize(Px(4680), Px(1680));
+  setFont(DialogFont());
 
   const int lineTops[3] = {120, 360, 600};
   for (int index = 0; index < 3; ++index) {
@@ -99,6 +94,7 @@ void frmStatusBar::createControls() {
 void frmStatusBar::loadDesignState() {
   for (size_t index = 0; index < lblProgress_.size(); ++index) lblProgress_[index]->setText(ToQString(kDesignLines[index]));
   picStatusBar_->Picture().fill(kBarBackground);
+  shownPercent_ = kNothingShown;
 }
 
 void frmStatusBar::Title(const std::u16string& sTitle) { setWindowTitle(ToQString(sTitle)); }
@@ -157,6 +153,10 @@ void frmStatusBar::DrawBar(QImage& picture, int32_t nPercent) {
 }
 
 void frmStatusBar::ShowPercent(int32_t nPercent) {
+  // A run calls this once per page but the picture changes at most 101 times; an unchanged one is on screen
+  // already, and redrawing it would cost a text layout and a flush of the whole window per page.
+  if (nPercent == shownPercent_) return;
+  shownPercent_ = nPercent;
   DrawBar(picStatusBar_->Picture(), nPercent);
   // The run does not return to the event loop, so the new state goes on screen now, not when it is scheduled.
   picStatusBar_->repaint();

@@ -60,6 +60,8 @@ class frmStatusBar : public QWidget, public ProgressInterface {
   std::array<QLabel*, 3> lblProgress_{};
   StatusBarPicture* picStatusBar_ = nullptr;
   QPushButton* cmdCancel_ = nullptr;
+  static constexpr int32_t kNothingShown = -1;
+  int32_t shownPercent_ = kNothingShown;  // the percentage the picture holds, if any
   bool loaded_ = false;
   bool closingByRun_ = false;
 };

@@ -1,11 +1,23 @@
-// Centring of top-level windows on the screen.
-#include "WindowPlacement.h"
+// The dialog font and the centring of top-level windows.
+#include "FormLayout.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStringList>
 #include <QWidget>
 
 namespace morvex {
+
+QFont DialogFont(bool bBold) {
+  QFont font;
+  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                    QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial"),
+                    QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(11);
+  font.setBold(bBold);
+  return font;
+}
 
 void CentreOnScreen(QWidget& window) {
   QScreen* screen = window.screen();

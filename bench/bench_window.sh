@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Whole-process benchmark of one search through the windows (offscreen) against morvex-scan on the same site,
+# and a check that Cancel stops the run within one page.
+# Usage: bench/bench_window.sh [BUILD_DIR] [SITE_DIR]
+set -euo pipefail
+
+build=${1:-build}
+site=${2:-${TMPDIR:-/tmp}/morvex-bench-site}
+window="$build/app/morvex-bench-window"
+scan="$build/app/morvex-scan"
+sitegen="$build/bench/morvex-sitegen"
+projects=${PROJECTS:-100}
+pages=${PAGES:-100}
+objects=${OBJECTS:-200}
+seed=${SEED:-42}
+
+for tool in "$window" "$scan" "$sitegen"; do
+  [ -x "$tool" ] || { echo "missing $tool: build morvex-bench-window, morvex-scan and morvex-sitegen first" >&2; exit 2; }
+done
+command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 2; }
+
+# The same shape stamp as the scan benchmark, so both can share one generated site.
+stamp="$site/.shape"
+shape="$projects $pages $objects $seed"
+if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$shape" ]; then
+  rm -rf "$site"
+  "$sitegen" --projects "$projects" --pages "$pages" --objects "$objects" --seed "$seed" "$site"
+  echo "$shape" > "$stamp"
+fi
+find "$site" -type f -exec cat {} + > /dev/null
+
+export QT_QPA_PLATFORM=offscreen
+results=$(mktemp)
+trap 'rm -f "$results"' EXIT
+# Both run with their defaults: every placement listed, built-in projects skipped. morvex-scan exits 1 on findings.
+hyperfine --warmup 1 --min-runs 10 -i --export-json "$results" \
+  -n morvex-scan "'$scan' '$site' > /dev/null 2>&1" \
+  -n window "'$window' '$site' > /dev/null 2>&1"
+
+python3 - "$results" <<'PY'
+import json, sys
+runs = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+scan, window = runs["morvex-scan"]["median"], runs["window"]["median"]
+print(f"median morvex-scan {scan:.3f} s, window {window:.3f} s, ratio {window / scan:.2f} (target <= 1.5)")
+PY
+
+# A press of Cancel posted while page N is shown must end the run after that very page.
+for page in 1 50 2500; do
+  "$window" "$site" --cancel-after-page "$page" 2>/dev/null | tail -1
+done
