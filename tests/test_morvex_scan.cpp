@@ -40,6 +40,16 @@ std::string ReadFile(const fs::path& file) {
   return text.str();
 }
 
+// Whether the process has a handler for SIGINT, from the caught-signal mask in /proc.
+bool CatchesInterrupt(pid_t process) {
+  std::ifstream status("/proc/" + std::to_string(process) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) & (1ULL << (SIGINT - 1))) != 0;
+  }
+  return false;
+}
+
 class MorvexScanTest : public ::testing::Test {
  protected:
   MorvexScanTest()
@@ -207,7 +217,11 @@ TEST_F(MorvexScanTest, InterruptCancelsAfterTheCurrentPageAndPrintsThePartialRep
   ASSERT_EQ(full.status, 1);
 
   const ProcessResult cancelled = Run({"--format", "json", site.string()}, [](pid_t child) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    // An interrupt that arrives before the handler is installed would just kill the process.
+    for (int attempt = 0; attempt < 500 && !CatchesInterrupt(child); ++attempt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     kill(child, SIGINT);
   });
   if (cancelled.status == 1) GTEST_SKIP() << "the scan finished before the interrupt arrived";
