@@ -11,7 +11,7 @@ namespace {
 
 volatile size_t sink = 0;  // keeps the reads from being optimised away
 
-// Every member, but values only for the first and last rows: a table may legitimately hold a million cells.
+// Every member, but values only at the table's edges: a table may legitimately hold a million cells.
 void ReadEverything(const morvex::clsDBase& table) {
   const int32_t records = table.RecordCount();
   const int32_t fields = table.FieldCount();
@@ -34,9 +34,12 @@ void ReadEverything(const morvex::clsDBase& table) {
     columns = copy.Columns();
   }
   for (int32_t r = 0; r <= rows + 1; ++r) {
-    if (r > 64 && r < rows - 64) r = rows - 64;
+    if (r > 32 && r < rows - 32) r = rows - 32;
     total += table.RecordDeleted(r) ? 1 : 0;
-    for (int32_t c = 0; c <= columns + 1; ++c) total += table.Element(r, c).size();
+    for (int32_t c = 0; c <= columns + 1; ++c) {
+      if (c > 16 && c < columns - 16) c = columns - 16;
+      total += table.Element(r, c).size();
+    }
   }
   total += static_cast<size_t>(table.DeletedTable().Count()) + static_cast<size_t>(records);
   sink = total;

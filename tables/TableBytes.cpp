@@ -47,15 +47,22 @@ const uint8_t* TableBytes::Bytes(int64_t offset, size_t count) {
 }
 
 void TableBytes::Refill(int64_t start, size_t capacity) {
-  window_.assign(capacity, 0);
+  if (window_.size() != capacity) window_.resize(capacity);
   windowStart_ = start;
+  size_t done = 0;
+  // Whatever the read does not cover is zeroed, so no byte of the previous window survives.
+  struct ZeroRest {
+    std::vector<uint8_t>& window;
+    size_t& done;
+    ~ZeroRest() { std::fill(window.begin() + static_cast<std::ptrdiff_t>(done), window.end(), uint8_t{0}); }
+  } zeroRest{window_, done};
   if (start >= size_) return;
   const size_t wanted = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(capacity), size_ - start));
   if (memory_ != nullptr) {
     std::memcpy(window_.data(), memory_ + start, wanted);
+    done = wanted;
     return;
   }
-  size_t done = 0;
   while (done < wanted) {
     const ssize_t got = ::pread(fd_, window_.data() + done, wanted - done, static_cast<off_t>(start) + static_cast<off_t>(done));
     if (got < 0) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -27,7 +28,7 @@ constexpr uint8_t kPadding = 0x20;
 // A table whose records lie beyond the end of its file is still read (the missing bytes as zeros), as long as
 // what it claims stays within twice what the file holds after its header plus this much. Past that the header
 // cannot describe the file it sits in, and reading it would cost memory and time for every record it invents.
-constexpr int64_t kMissingRecordsMargin = int64_t{1} << 20;
+constexpr int64_t kMissingRecordsMargin = int64_t{256} << 10;
 
 int32_t ReadInt32(const uint8_t* p) {
   return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -36,6 +37,23 @@ int32_t ReadInt32(const uint8_t* p) {
 
 int16_t ReadInt16(const uint8_t* p) {
   return static_cast<int16_t>(static_cast<uint16_t>(p[0] | p[1] << 8));
+}
+
+// Only trailing 0x20 bytes go; values are padded with them, often to half their width, so eight at a time.
+size_t TrimmedLength(const uint8_t* value, size_t length) {
+  constexpr uint64_t kEightSpaces = 0x2020202020202020ull;
+  if constexpr (std::endian::native == std::endian::little) {
+    while (length >= 8) {
+      uint64_t word;
+      std::memcpy(&word, value + length - 8, sizeof word);
+      const uint64_t differs = word ^ kEightSpaces;
+      // The last byte is the word's most significant: its leading zero bytes are the trailing spaces.
+      if (differs != 0) return length - static_cast<size_t>(std::countl_zero(differs) / 8);
+      length -= 8;
+    }
+  }
+  while (length > 0 && value[length - 1] == kPadding) --length;
+  return length;
 }
 
 bool IsSingleBytePage(int32_t codepage) {
@@ -51,7 +69,7 @@ bool IsSingleBytePage(int32_t codepage) {
 
 }  // namespace
 
-// Decodes values straight into the packed cell buffer; single-byte pages skip the per-value string.
+// Single-byte pages hand their byte table to the packed cells; other pages decode value by value.
 class TableValueDecoder {
  public:
   explicit TableValueDecoder(int32_t codepage) : decoder_(codepage) {
@@ -64,23 +82,22 @@ class TableValueDecoder {
     }
   }
 
-  void AppendTo(std::vector<char16_t>& text, const uint8_t* bytes, size_t count) const {
+  const PackedCells::ByteTable* ByteTable() const { return singleByte_ ? &table_ : nullptr; }
+
+  void AppendTo(PackedCells& cells, const uint8_t* bytes, size_t count) const {
     if (count == 0) return;
     if (singleByte_) {
-      const size_t old = text.size();
-      text.resize(old + count);
-      char16_t* out = text.data() + old;
-      for (size_t i = 0; i < count; ++i) out[i] = table_[bytes[i]];
+      cells.AppendBytes(bytes, count);
       return;
     }
     const std::u16string decoded = decoder_.Decode(bytes, count);
-    text.insert(text.end(), decoded.begin(), decoded.end());
+    cells.AppendText(decoded.data(), decoded.size());
   }
 
  private:
   CodePageDecoder decoder_;
   bool singleByte_ = false;
-  std::array<char16_t, 256> table_{};
+  PackedCells::ByteTable table_{};
 };
 
 clsDBase::clsDBase() : headerSize_(32), descriptorSize_(32), corrupt_(false) {}
@@ -178,10 +195,7 @@ void clsDBase::ReadFieldDescriptors(TableBytes& bytes) {
 }
 
 void clsDBase::ClearValues() {
-  std::vector<char16_t>().swap(cellText_);
-  std::vector<uint64_t>().swap(cellStart_);
-  packedRows_ = 0;
-  packedColumns_ = 0;
+  packed_cells_.Clear();
   values_ = TextTable();
   packed_ = true;
   deleted_ = FlagArray();
@@ -241,25 +255,19 @@ void clsDBase::ReadRecords(TableBytes& bytes) {
       lengths.push_back(descriptors_.At(f).Length);
       valueBytes += lengths.back();
     }
-    const size_t cells = static_cast<size_t>(records) * static_cast<size_t>(fields);
     deleted_ = FlagArray(records);
-    cellStart_.reserve(cells + 1);
-    // An upper bound for the single-byte pages; pages never touched cost no memory.
-    cellText_.reserve(static_cast<size_t>(records) * valueBytes);
-    packedRows_ = records;
-    packedColumns_ = fields;
   }
-  cellStart_.push_back(0);
 
   const TableValueDecoder decoder(codepage_);
+  if (records >= 1 && fields >= 1) {
+    // For single-byte pages the bytes are an exact bound; pages of the buffer never written cost nothing.
+    packed_cells_.Start(records, fields, static_cast<size_t>(records) * valueBytes, decoder.ByteTable());
+  }
   try {
     ReadRecordValues(bytes, decoder, lengths, valueBytes);
   } catch (...) {
     // A load that fails part-way leaves the records it did not reach as empty texts, never as unset cells.
-    if (packedRows_ > 0) {
-      const size_t cells = static_cast<size_t>(packedRows_) * static_cast<size_t>(packedColumns_);
-      cellStart_.resize(cells + 1, cellText_.size());
-    }
+    packed_cells_.EndEarly();
     throw;
   }
 
@@ -285,10 +293,9 @@ void clsDBase::ReadRecordValues(TableBytes& bytes, const TableValueDecoder& deco
     CheckPosition(start + 1 + static_cast<int64_t>(valueBytes), "a value");
     const uint8_t* value = bytes.Bytes(start + 1, valueBytes);
     for (const size_t length : lengths) {
-      size_t kept = length;
-      while (kept > 0 && value[kept - 1] == kPadding) --kept;
-      decoder.AppendTo(cellText_, value, kept);
-      cellStart_.push_back(cellText_.size());
+      const size_t kept = TrimmedLength(value, length);
+      decoder.AppendTo(packed_cells_, value, kept);
+      packed_cells_.EndCell();
       value += length;
     }
   }
@@ -320,40 +327,34 @@ int32_t clsDBase::FieldLength(int32_t nField) const {
 }
 
 std::u16string clsDBase::Element(int32_t nRow, int32_t nCol) const {
-  if (!packed_) return values_.Contains(nRow, nCol) ? values_.At(nRow, nCol) : std::u16string();
-  if (nRow < 1 || nRow > packedRows_ || nCol < 1 || nCol > packedColumns_) return {};
-  const size_t cell = static_cast<size_t>(nRow - 1) * static_cast<size_t>(packedColumns_) + static_cast<size_t>(nCol - 1);
-  return std::u16string(cellText_.data() + cellStart_[cell], cellText_.data() + cellStart_[cell + 1]);
+  std::u16string value;
+  ReadElement(nRow, nCol, value);
+  return value;
+}
+
+void clsDBase::ReadElement(int32_t nRow, int32_t nCol, std::u16string& sValue) const {
+  if (packed_ && packed_cells_.Contains(nRow, nCol)) {
+    packed_cells_.Read(nRow, nCol, sValue);
+  } else if (!packed_ && values_.Contains(nRow, nCol)) {
+    sValue = values_.At(nRow, nCol);
+  } else {
+    sValue.clear();
+  }
 }
 
 void clsDBase::Element(int32_t nRow, int32_t nCol, const std::u16string& sValue) {
-  const bool inside = packed_ ? nRow >= 1 && nRow <= packedRows_ && nCol >= 1 && nCol <= packedColumns_
-                              : values_.Contains(nRow, nCol);
+  const bool inside = packed_ ? packed_cells_.Contains(nRow, nCol) : values_.Contains(nRow, nCol);
   if (!inside) ThrowOutOfRange();
   Unpack();
   values_.At(nRow, nCol) = sValue;
 }
 
-TextTable clsDBase::Table() const {
-  if (!packed_) return values_;
-  if (packedRows_ < 1) return TextTable();
-  TextTable copy(packedRows_, packedColumns_);
-  size_t cell = 0;
-  for (int32_t r = 1; r <= packedRows_; ++r) {
-    for (int32_t c = 1; c <= packedColumns_; ++c, ++cell) {
-      copy.At(r, c).assign(cellText_.data() + cellStart_[cell], cellText_.data() + cellStart_[cell + 1]);
-    }
-  }
-  return copy;
-}
+TextTable clsDBase::Table() const { return packed_ ? packed_cells_.ToTable() : values_; }
 
 void clsDBase::Table(const TextTable& sRecords) {
   values_ = sRecords;
   packed_ = false;
-  std::vector<char16_t>().swap(cellText_);
-  std::vector<uint64_t>().swap(cellStart_);
-  packedRows_ = 0;
-  packedColumns_ = 0;
+  packed_cells_.Clear();
 }
 
 const TextTable& clsDBase::Values() const {
@@ -365,10 +366,7 @@ void clsDBase::Unpack() const {
   if (!packed_) return;
   values_ = Table();
   packed_ = false;
-  std::vector<char16_t>().swap(cellText_);
-  std::vector<uint64_t>().swap(cellStart_);
-  packedRows_ = 0;
-  packedColumns_ = 0;
+  packed_cells_.Clear();
 }
 
 bool clsDBase::RecordDeleted(int32_t nRecord) const {

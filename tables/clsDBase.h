@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CodePage.h"
+#include "PackedCells.h"
 #include "TableBytes.h"
 #include "TextTable.h"
 
@@ -80,6 +81,8 @@ class clsDBase {
   // Values() unpacks the values into a TextTable once (the first call costs a copy of the whole table).
   const TextTable& Values() const;
   const TableHeader& Header() const { return header_; }
+  // Element into the caller's string, reusing its memory: reading a whole table costs no allocation per value.
+  void ReadElement(int32_t nRow, int32_t nCol, std::u16string& sValue) const;
   // Loads a table held in memory as though it were the file sName: no file is opened or tested, and File
   // becomes sName. Used where the bytes never touch a disk, as fuzzing does. Same errors as Load.
   void LoadFromMemory(const uint8_t* bytes, size_t size, const std::u16string& sName, int32_t nCodepage);
@@ -102,12 +105,8 @@ class clsDBase {
   TableHeader header_;
   NumberedArray<FieldDescriptor> descriptors_;
   FlagArray deleted_;
-  // The values as Load leaves them: the text of every cell, record by record, in one buffer; cell k spans
-  // [cellStart_[k], cellStart_[k + 1]). One string per cell would cost three times the file in memory.
-  mutable std::vector<char16_t> cellText_;
-  mutable std::vector<uint64_t> cellStart_;
-  mutable int32_t packedRows_ = 0;
-  mutable int32_t packedColumns_ = 0;
+  // The values as Load leaves them; unpacked into values_ on the first write (or Values()).
+  mutable PackedCells packed_cells_;
   // Once a value is written (or Values() asked for), the values live here instead and the packed form is gone.
   mutable TextTable values_;
   mutable bool packed_ = true;

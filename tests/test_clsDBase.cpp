@@ -486,14 +486,17 @@ TEST_F(DBaseTest, HeaderClaimingFarMoreRecordsThanTheFileHoldsIsRefused) {
 }
 
 TEST_F(DBaseTest, OrdinaryTruncatedTableStillLoads) {
-  // Claims 20,000 records of 31 bytes (620 kB) with none present: inside the margin, read as zeros.
+  // Claims 8,000 records of 31 bytes (248 kB) with three present: inside the margin, the rest read as zeros.
   DBaseTableBuilder truncated = ProjectList();
-  truncated.recordCount = 20'000;
+  truncated.recordCount = 8'000;
   ASSERT_TRUE(LoadBytes(truncated.Bytes()));
   EXPECT_TRUE(table_.Corrupt());
-  EXPECT_EQ(table_.RecordCount(), 20'000);
+  EXPECT_EQ(table_.RecordCount(), 8'000);
   EXPECT_EQ(table_.Element(3, 1), u"Gamma");
-  EXPECT_EQ(table_.Element(20'000, 1), std::u16string(10, u'\0'));
+  EXPECT_EQ(table_.Element(8'000, 1), std::u16string(10, u'\0'));
+  // Just past the margin the same table is refused.
+  truncated.recordCount = 9'000;
+  EXPECT_EQ(LoadError(truncated.Bytes()), kErrTableTooLarge);
 
   // A large table missing its last third loads too.
   DBaseTableBuilder big;
