@@ -2,7 +2,9 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -19,12 +21,14 @@ constexpr const char* kExitStatusFooter =
     "Exit status:\n"
     "  0    the scan finished and found no collision\n"
     "  1    the scan finished and found collisions\n"
-    "  2    the project list could not be opened, a wrong option was given, or an error ended the scan\n"
+    "  2    the project list could not be opened, a wrong option was given, an error ended the scan,\n"
+    "       or the report could not be written\n"
     "  130  the scan was cancelled with Ctrl-C (the partial report is printed)";
 
-void WriteAll(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+// A report that did not reach its reader (full disk, closed pipe) must not end with a success status.
+bool WriteAll(const std::string& text) {
+  const size_t written = std::fwrite(text.data(), 1, text.size(), stdout);
+  return std::fflush(stdout) == 0 && written == text.size() && std::ferror(stdout) == 0;
 }
 
 }  // namespace
@@ -73,6 +77,10 @@ int main(int argc, char** argv) {
       morvex::RunSearchDetailed(context, morvex::Utf8ToUtf16(folder), bShowAllRun, !bIncludeBuiltIn);
   progress.ClearStatusLine();
 
-  WriteAll(format == "json" ? morvex::FormatJson(result, bShowAllRun) : morvex::FormatTsv(result));
+  if (!WriteAll(format == "json" ? morvex::FormatJson(result, bShowAllRun) : morvex::FormatTsv(result))) {
+    const int writeError = errno;
+    std::fprintf(stderr, "morvex-scan: cannot write the report: %s\n", std::strerror(writeError));
+    return 2;
+  }
   return morvex::ExitStatus(result);
 }

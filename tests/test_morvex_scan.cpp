@@ -62,8 +62,9 @@ class MorvexScanTest : public ::testing::Test {
   ~MorvexScanTest() override { fs::remove_all(work_); }
 
   // Starts morvex-scan with stdout and stderr sent to files; onStarted may signal the child before it is reaped.
-  ProcessResult Run(const std::vector<std::string>& arguments, const std::function<void(pid_t)>& onStarted = {}) {
-    const fs::path outFile = work_ / "stdout";
+  ProcessResult Run(const std::vector<std::string>& arguments, const std::function<void(pid_t)>& onStarted = {},
+                    fs::path outFile = {}) {
+    if (outFile.empty()) outFile = work_ / "stdout";
     const fs::path errFile = work_ / "stderr";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -84,7 +85,7 @@ class MorvexScanTest : public ::testing::Test {
     int wait = 0;
     waitpid(child, &wait, 0);
     result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
-    result.out = ReadFile(outFile);
+    if (outFile.parent_path() == work_) result.out = ReadFile(outFile);
     result.err = ReadFile(errFile);
     return result;
   }
@@ -182,6 +183,13 @@ TEST_F(MorvexScanTest, MissingFolderFileAsFolderAndEmptyProjectListExitTwo) {
   // The unexpected-error form: description, one blank, the number.
   EXPECT_TRUE(empty.err.ends_with(" 9\n")) << empty.err;
   EXPECT_EQ(empty.err.find('\n'), empty.err.size() - 1);
+}
+
+TEST_F(MorvexScanTest, ReportThatCannotBeWrittenIsNotASuccess) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  const ProcessResult result = Run({ExampleSite()}, {}, "/dev/full");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("cannot write the report"), std::string::npos) << result.err;
 }
 
 TEST_F(MorvexScanTest, WrongOptionsPrintUsageOnStderrAndExitTwo) {
