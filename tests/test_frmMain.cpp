@@ -10,13 +10,20 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QtTest/QTest>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
+#include "DbfWriter.h"
 #include "MessageBoxSink.h"
+#include "ScriptedAutomation.h"
+#include "basSearch.h"
+#include "frmStatusBar.h"
 #include "UiTestSupport.h"
+#include "TextUtil.h"
 #include "Version.h"
 
 namespace morvex {
@@ -24,6 +31,7 @@ namespace {
 
 using testing::MemoryProgress;
 using testing::ModalDismisser;
+using testing::ModalDriver;
 
 struct RunCall {
   std::u16string folder;
@@ -379,6 +387,145 @@ TEST_F(MainWindowTest, ClosingAfterAFailedRunClosesTheProgressWindowItLeft) {
   bool cancel = true;
   progress.Update(0, cancel);
   EXPECT_FALSE(cancel) << "a close without a run must not leave a cancel for the next run";
+}
+
+// --- With the real run and the real progress window ---
+
+// The real progress window that queues one action (a click, a close) while page N is on screen, the way user
+// input arrives while a run is busy.
+class ActingProgress : public frmStatusBar {
+ public:
+  int pagesShown = 0;
+  int actAfterPage = -1;
+  std::function<void()> action;
+
+ protected:
+  void ShowPercent(int32_t nPercent) override {
+    frmStatusBar::ShowPercent(nPercent);
+    if (++pagesShown == actAfterPage && action) action();
+  }
+};
+
+class MainWindowRunTest : public MainWindowTest {
+ protected:
+  static constexpr int kProjects = 3;
+  static constexpr int kPagesPerProject = 4;
+
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    ASSERT_TRUE(root.isValid());
+    const std::filesystem::path folder(root.path().toStdString());
+    doubles::DbfWriter projects = doubles::ProjectListWriter();
+    for (int project = 1; project <= kProjects; ++project) {
+      const std::string name = "Plant" + std::to_string(project);
+      projects.Add({name, (folder / name).string()});
+      doubles::DbfWriter pages = doubles::PageListWriter();
+      for (int page = 1; page <= kPagesPerProject; ++page) {
+        const std::string pageName = "Page" + std::to_string(page);
+        pages.Add({pageName});
+        site->AddPage(Utf8ToUtf16(name), Utf8ToUtf16(pageName),
+                      {doubles::TarvoObject(static_cast<int16_t>(page), {u"include", u"valves", u"valve_h", 1},
+                                            {{u"TEXT", Utf8ToUtf16(name + "/" + pageName)}, {u"Tag", u"x"}})});
+      }
+      pages.WriteTo(folder / name / "pages.dbf");
+    }
+    projects.WriteTo(folder / "master.dbf");
+  }
+
+  std::unique_ptr<frmMain> MakeRunningWindow() {
+    auto window = std::make_unique<frmMain>(
+        statusBar,
+        [this](const std::u16string& folder, bool showAll, bool ignoreBuiltIn) {
+          return RunSearch(context, folder, showAll, ignoreBuiltIn);
+        },
+        [](QWidget*, const std::u16string&, const std::u16string& start, bool) { return start; });
+    PathBox(*window)->setText(root.path());
+    window->show();
+    return window;
+  }
+
+  int PagesOpened() const { return static_cast<int>(site->OpenedPages().size()); }
+
+  QTemporaryDir root;
+  std::shared_ptr<doubles::ScriptedSite> site = std::make_shared<doubles::ScriptedSite>();
+  ActingProgress statusBar;
+  MessageBoxSink messages;
+  AppContext context{doubles::MakeScriptedFactory(site), statusBar, messages};
+};
+
+TEST_F(MainWindowRunTest, StartRunsTheSearchIntoTheBoxAndSaysDone) {
+  auto window = MakeRunningWindow();
+  ModalDismisser dismisser;
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  EXPECT_EQ(PagesOpened(), kProjects * kPagesPerProject);
+  EXPECT_EQ(dismisser.Titles(), QStringList{QStringLiteral("Morvex")});
+  const QStringList lines = Found(*window)->toPlainText().split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 1 + kProjects * kPagesPerProject + 1);
+  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Pg Proj\tPage\tAN")));
+  EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Plant1\tPage1\t1\t")));
+  EXPECT_FALSE(statusBar.Shown());
+  EXPECT_FALSE(statusBar.isVisible());
+}
+
+TEST_F(MainWindowRunTest, CancelStopsTheRunAfterThePageOnScreen) {
+  auto window = MakeRunningWindow();
+  auto* cancel = statusBar.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+  statusBar.actAfterPage = 5;
+  statusBar.action = [cancel] { QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection); };
+  ModalDismisser dismisser;
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  EXPECT_EQ(PagesOpened(), 5);
+  EXPECT_TRUE(dismisser.Titles().isEmpty()) << "no Done after a cancel";
+  EXPECT_EQ(Found(*window)->toPlainText().count(QLatin1Char('\n')), 1 + 5);
+}
+
+TEST_F(MainWindowRunTest, SecondStartQueuedDuringARunIsIgnored) {
+  auto window = MakeRunningWindow();
+  QPushButton* start = Button(*window, "cmdSearch");
+  statusBar.actAfterPage = 2;
+  statusBar.action = [start] { QMetaObject::invokeMethod(start, &QPushButton::click, Qt::QueuedConnection); };
+  ModalDismisser dismisser;
+  QTest::mouseClick(start, Qt::LeftButton);
+  EXPECT_EQ(PagesOpened(), kProjects * kPagesPerProject);
+  EXPECT_EQ(site->CreationAttempts(), 1);
+  EXPECT_EQ(dismisser.Titles().size(), 1);
+}
+
+TEST_F(MainWindowRunTest, ClosingTheWindowDuringARunCancelsSavesAndEndsTheApplication) {
+  auto window = MakeRunningWindow();
+  frmMain* target = window.get();
+  statusBar.actAfterPage = 3;
+  statusBar.action = [target] { QMetaObject::invokeMethod(target, &QWidget::close, Qt::QueuedConnection); };
+  ModalDismisser dismisser;
+  // Start from inside the application's event loop, as a user does; the loop must end by itself.
+  QPushButton* start = Button(*window, "cmdSearch");
+  QTimer::singleShot(0, start, [start] { QTest::mouseClick(start, Qt::LeftButton); });
+  bool endedByItself = true;
+  QTimer::singleShot(10000, qApp, [&endedByItself] {
+    endedByItself = false;
+    QCoreApplication::exit(1);
+  });
+  QApplication::exec();
+  EXPECT_TRUE(endedByItself);
+  EXPECT_EQ(PagesOpened(), 3);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(statusBar.isVisible());
+  EXPECT_EQ(StoredSetting("UserPath"), root.path());
+}
+
+TEST_F(MainWindowRunTest, MissingProjectListEmptiesTheBoxAfterItsMessage) {
+  auto window = MakeRunningWindow();
+  PathBox(*window)->setText(root.path() + QStringLiteral("/nowhere"));
+  Found(*window)->setPlainText(QStringLiteral("old"));
+  QString message;
+  ModalDriver driver([&](QWidget* modal) {
+    message = qobject_cast<QMessageBox*>(modal)->text();
+    modal->close();
+  });
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot open project list:\n"))) << message.toStdString();
+  EXPECT_EQ(Found(*window)->toPlainText(), QString());
+  EXPECT_FALSE(statusBar.Shown());
 }
 
 }  // namespace
