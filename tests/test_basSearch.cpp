@@ -471,6 +471,36 @@ TEST_F(SearchRunTest, ScanProjectTreatsAPageListThatFailsToLoadAsMissing) {
   EXPECT_EQ(done, 0);
 }
 
+TEST_F(SearchRunTest, ScanProjectCancelledOnItsFirstPageClosesAndCountsThatPageOnly) {
+  WriteSite({{"A", "a", false, {{"1", "2", "3"}}}});
+  for (const char16_t* page : {u"1", u"2", u"3"}) AddEmptyPage(u"A", page);
+  context_.automation = context_.createAutomation();
+  progress_.PressCancelAtUpdate(1);
+  FindingsList findings;
+  int32_t done = 4;
+
+  EXPECT_EQ(ScanProject(context_, u"A", Folder() + u"/a", findings, done, 8, true), -1);
+
+  EXPECT_EQ(done, 5);
+  EXPECT_EQ(progress_.Percentages(), (std::vector<int32_t>{62}));
+  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::u16string>{u"A|1"}));
+  EXPECT_EQ(site_->CallCount(AutomationOp::kClosePage), 1);
+}
+
+TEST_F(SearchRunTest, ScanProjectWithZeroTotalKeepsThePercentageAtZero) {
+  WriteSite({{"A", "a", false, {{"1", "2"}}}});
+  AddEmptyPage(u"A", u"1");
+  AddEmptyPage(u"A", u"2");
+  context_.automation = context_.createAutomation();
+  FindingsList findings;
+  int32_t done = 0;
+
+  EXPECT_EQ(ScanProject(context_, u"A", Folder() + u"/a", findings, done, 0, true), 0);
+
+  EXPECT_EQ(done, 2);
+  EXPECT_EQ(progress_.Percentages(), (std::vector<int32_t>{0, 0}));
+}
+
 TEST_F(SearchRunTest, FailingProgressCallsInsideThePageScanAreIgnored) {
   WriteSite({{"A", "a", false, {{"1", "2"}}}});
   AddHitPage(u"A", u"1");
@@ -478,6 +508,9 @@ TEST_F(SearchRunTest, FailingProgressCallsInsideThePageScanAreIgnored) {
   // Writes: 1 "Finding...", 2 "Searching...", 3 project, 4 first page line, 5 first count.
   progress_.FailTextAt(4);
   site_->FailCall(AutomationOp::kClosePage, 1);
+  progress_.OnProcessEvents([](int32_t nthUpdate) {
+    if (nthUpdate == 1) throw Error(kErrOutOfRange, "window system gone");
+  });
 
   const SearchResult result = Run();
 
