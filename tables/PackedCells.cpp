@@ -1,8 +1,10 @@
-// PackedCells: filling the one value buffer while loading, and reading cells back as UTF-16.
+// PackedCells: filling the compact value store while loading, and reading cells back as UTF-16.
 #include "PackedCells.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,60 +15,61 @@ namespace morvex {
 void PackedCells::Clear() {
   rows_ = 0;
   columns_ = 0;
-  bytes_ = false;
+  image_form_ = false;
+  image_ = LargeBytes();
+  firstRecordInImage_ = 0;
+  recordLength_ = 0;
+  fieldOffsets_.clear();
+  lengths_ = LargeArray<uint8_t>();
   asciiAsIs_ = false;
-  byteBuffer_ = LargeBytes();
   std::vector<char16_t>().swap(textBuffer_);
   starts32_ = LargeArray<uint32_t>();
   starts64_ = LargeArray<uint64_t>();
   wide_ = false;
   startCount_ = 0;
-  capacity_ = 0;
-  used_ = 0;
   filled_ = 0;
 }
 
-void PackedCells::Start(int32_t rows, int32_t columns, size_t maxUnits, const ByteTable* byteTable) {
+void PackedCells::StartImage(int32_t rows, int32_t columns, LargeBytes image, int64_t imageBase, int64_t firstRecord,
+                             int64_t recordLength, std::vector<uint32_t> fieldOffsets, const ByteTable& byteTable) {
   Clear();
   rows_ = rows;
   columns_ = columns;
+  image_form_ = true;
+  image_ = std::move(image);
+  firstRecordInImage_ = firstRecord - imageBase;
+  recordLength_ = recordLength;
+  fieldOffsets_ = std::move(fieldOffsets);
   const size_t cells = static_cast<size_t>(rows) * static_cast<size_t>(columns);
-  startCount_ = cells + 1;
-  wide_ = maxUnits >= UINT32_MAX;
+  lengths_ = LargeArray<uint8_t>(cells);
+  std::memset(lengths_.Data(), 0, cells);
+  table_ = byteTable;
+  asciiAsIs_ = true;
+  for (size_t b = 0; b < 0x80; ++b) asciiAsIs_ = asciiAsIs_ && table_[b] == static_cast<char16_t>(b);
+}
+
+void PackedCells::StartText(int32_t rows, int32_t columns, size_t expectedUnits) {
+  Clear();
+  rows_ = rows;
+  columns_ = columns;
+  startCount_ = static_cast<size_t>(rows) * static_cast<size_t>(columns) + 1;
+  wide_ = expectedUnits >= UINT32_MAX;
   if (wide_) {
     starts64_ = LargeArray<uint64_t>(startCount_);
   } else {
     starts32_ = LargeArray<uint32_t>(startCount_);
   }
   SetStart(0, 0);
-  bytes_ = byteTable != nullptr;
-  if (bytes_) {
-    table_ = *byteTable;
-    asciiAsIs_ = true;
-    for (size_t b = 0; b < 0x80; ++b) asciiAsIs_ = asciiAsIs_ && table_[b] == static_cast<char16_t>(b);
-    byteBuffer_ = LargeBytes(maxUnits);  // left uninitialised on purpose
-    capacity_ = maxUnits;
-  } else {
-    textBuffer_.reserve(maxUnits);
-  }
+  textBuffer_.reserve(expectedUnits);
 }
 
-void PackedCells::AppendBytes(const uint8_t* bytes, size_t count) {
-  if (count == 0) return;
-  if (used_ + count > capacity_) {  // never with the bound Start was given; kept so a wrong bound cannot overrun
-    const size_t grown = std::max(capacity_ * 2, used_ + count);
-    LargeBytes larger(grown);
-    if (used_ > 0) std::memcpy(larger.Data(), byteBuffer_.Data(), used_);
-    byteBuffer_ = std::move(larger);
-    capacity_ = grown;
-  }
-  std::memcpy(byteBuffer_.Data() + used_, bytes, count);
-  used_ += count;
-  if (!wide_ && used_ >= UINT32_MAX) Widen();
+void PackedCells::AppendText(const char16_t* text, size_t count) {
+  textBuffer_.insert(textBuffer_.end(), text, text + count);
+  if (!wide_ && textBuffer_.size() >= UINT32_MAX) Widen();
 }
 
 void PackedCells::Widen() {
-  // Decoded text may outgrow the bound the starts were sized for; never let a start wrap.
+  // Decoded text may outgrow the size the starts were chosen for; never let a start wrap.
   LargeArray<uint64_t> wide(startCount_);
   for (size_t k = 0; k <= filled_ && k < startCount_; ++k) wide[k] = starts32_[k];
   starts64_ = std::move(wide);
@@ -74,48 +77,63 @@ void PackedCells::Widen() {
   wide_ = true;
 }
 
-void PackedCells::AppendText(const char16_t* text, size_t count) {
-  textBuffer_.insert(textBuffer_.end(), text, text + count);
-  used_ = textBuffer_.size();
-  if (!wide_ && used_ >= UINT32_MAX) Widen();
-}
-
 void PackedCells::EndEarly() {
-  for (size_t k = filled_ + 1; k < startCount_; ++k) SetStart(k, used_);
+  if (image_form_) return;  // unset lengths already read as empty
+  for (size_t k = filled_ + 1; k < startCount_; ++k) SetStart(k, textBuffer_.size());
   filled_ = startCount_ == 0 ? 0 : startCount_ - 1;
 }
 
-void PackedCells::ReadCell(size_t cell, std::u16string& out) const {
-  const size_t begin = StartOf(cell);
-  const size_t count = StartOf(cell + 1) - begin;
-  if (!bytes_) {
-    out.assign(textBuffer_.data() + begin, count);
-    return;
-  }
+void PackedCells::DecodeBytes(const uint8_t* in, size_t count, std::u16string& out) const {
   out.resize(count);
-  const uint8_t* in = byteBuffer_.Data() + begin;
   char16_t* text = out.data();
   size_t i = 0;
   // Most values are ASCII, which every single-byte Windows page keeps as is: widen those without the table.
 #if defined(__SSE2__)
   if (asciiAsIs_) {
+    // Widen every byte as if ASCII, then look up only the bytes that are not.
     const __m128i zero = _mm_setzero_si128();
     for (; i + 16 <= count; i += 16) {
       const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-      if (_mm_movemask_epi8(chunk) != 0) {
-        for (size_t j = 0; j < 16; ++j) text[i + j] = table_[in[i + j]];
-        continue;
-      }
       _mm_storeu_si128(reinterpret_cast<__m128i*>(text + i), _mm_unpacklo_epi8(chunk, zero));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(text + i + 8), _mm_unpackhi_epi8(chunk, zero));
+      for (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(chunk)); high != 0; high &= high - 1) {
+        const size_t j = i + static_cast<size_t>(std::countr_zero(high));
+        text[j] = table_[in[j]];
+      }
+    }
+    if (i + 8 <= count) {
+      const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(text + i), _mm_unpacklo_epi8(chunk, zero));
+      for (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(chunk)) & 0xFFu; high != 0; high &= high - 1) {
+        const size_t j = i + static_cast<size_t>(std::countr_zero(high));
+        text[j] = table_[in[j]];
+      }
+      i += 8;
     }
   }
 #endif
   for (; i < count; ++i) text[i] = table_[in[i]];
 }
 
+void PackedCells::ReadCell(int32_t row, int32_t column, size_t cell, std::u16string& out) const {
+  if (image_form_) {
+    const size_t length = lengths_[cell];
+    if (length == 0) {
+      out.clear();
+      return;
+    }
+    const int64_t at = firstRecordInImage_ + int64_t{row - 1} * recordLength_ + 1 +
+                       fieldOffsets_[static_cast<size_t>(column - 1)];
+    DecodeBytes(image_.Data() + at, length, out);
+    return;
+  }
+  const size_t begin = StartOf(cell);
+  out.assign(textBuffer_.data() + begin, StartOf(cell + 1) - begin);
+}
+
 void PackedCells::Read(int32_t row, int32_t column, std::u16string& out) const {
-  ReadCell(static_cast<size_t>(row - 1) * static_cast<size_t>(columns_) + static_cast<size_t>(column - 1), out);
+  ReadCell(row, column, static_cast<size_t>(row - 1) * static_cast<size_t>(columns_) + static_cast<size_t>(column - 1),
+           out);
 }
 
 TextTable PackedCells::ToTable() const {
@@ -123,7 +141,7 @@ TextTable PackedCells::ToTable() const {
   TextTable table(rows_, columns_);
   size_t cell = 0;
   for (int32_t r = 1; r <= rows_; ++r) {
-    for (int32_t c = 1; c <= columns_; ++c) ReadCell(cell++, table.At(r, c));
+    for (int32_t c = 1; c <= columns_; ++c) ReadCell(r, c, cell++, table.At(r, c));
   }
   return table;
 }

@@ -1,10 +1,9 @@
-// PackedCells: every value of a loaded table in one buffer, records by fields, as compact as the code page allows.
+// PackedCells: every value of a loaded table held compactly, records by fields, read back as UTF-16 on demand.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,21 +12,31 @@
 
 namespace morvex {
 
-// One string object per value would cost about three times the file in memory. Here a cell is a span of one
-// buffer: for single-byte code pages the buffer keeps the bytes themselves, decoded through a 256-entry table
-// when read (half the memory of UTF-16, and loading becomes a copy); other pages keep decoded UTF-16.
+// One string object per value would cost about three times the file in memory. Two compact forms:
+// - single-byte code pages keep an image of the table's record bytes as read, plus one trimmed length per
+//   cell; a cell is found from its record and field, and decoded through a 256-entry table when read. Loading
+//   is then one large read and a pass that measures the trailing spaces.
+// - other pages keep the decoded UTF-16 of every cell in one buffer, with the start of each cell.
 class PackedCells {
  public:
   using ByteTable = std::array<char16_t, 256>;
 
   // Empty, no bounds.
   void Clear();
-  // rows x columns empty cells to be filled in order. byteTable set: cells take raw bytes (AppendBytes), at
-  // most maxUnits of them in all; unset: cells take decoded text (AppendText).
-  void Start(int32_t rows, int32_t columns, size_t maxUnits, const ByteTable* byteTable);
-  void AppendBytes(const uint8_t* bytes, size_t count);
+
+  // Image form. image holds the file's bytes from imageBase on; record r (from 1) starts at
+  // firstRecord + (r - 1) * recordLength in the file, and its field f at 1 + fieldOffsets[f - 1] after that.
+  // Every cell reads empty until SetLength.
+  void StartImage(int32_t rows, int32_t columns, LargeBytes image, int64_t imageBase, int64_t firstRecord,
+                  int64_t recordLength, std::vector<uint32_t> fieldOffsets, const ByteTable& byteTable);
+  const uint8_t* Image() const { return image_.Data(); }
+  size_t ImageSize() const { return image_.Size(); }
+  void SetLength(size_t cell, uint8_t length) { lengths_[cell] = length; }
+
+  // Text form: cells are filled in order, each by AppendText calls and one EndCell.
+  void StartText(int32_t rows, int32_t columns, size_t expectedUnits);
   void AppendText(const char16_t* text, size_t count);
-  void EndCell() { SetStart(++filled_, used_); }
+  void EndCell() { SetStart(++filled_, textBuffer_.size()); }
   // The cells not reached yet stay empty texts (a load that failed part-way).
   void EndEarly();
 
@@ -38,11 +47,10 @@ class PackedCells {
   }
   void Read(int32_t row, int32_t column, std::u16string& out) const;
   TextTable ToTable() const;
-  size_t Units() const { return used_; }
 
  private:
-  void ReadCell(size_t cell, std::u16string& out) const;
-  void Widen();
+  void ReadCell(int32_t row, int32_t column, size_t cell, std::u16string& out) const;
+  void DecodeBytes(const uint8_t* in, size_t count, std::u16string& out) const;
   size_t StartOf(size_t cell) const { return wide_ ? starts64_[cell] : starts32_[cell]; }
   void SetStart(size_t cell, size_t value) {
     if (wide_) {
@@ -51,17 +59,23 @@ class PackedCells {
       starts32_[cell] = static_cast<uint32_t>(value);
     }
   }
+  void Widen();
 
   int32_t rows_ = 0;
   int32_t columns_ = 0;
-  bool bytes_ = false;
-  bool asciiAsIs_ = false;  // the table maps 0x00-0x7F to themselves (every single-byte Windows page does)
+  bool image_form_ = false;
+
+  // Image form.
+  LargeBytes image_;
+  int64_t firstRecordInImage_ = 0;
+  int64_t recordLength_ = 0;
+  std::vector<uint32_t> fieldOffsets_;
+  LargeArray<uint8_t> lengths_;
   ByteTable table_{};
-  LargeBytes byteBuffer_;  // allocated at its bound; pages never written cost nothing
+  bool asciiAsIs_ = false;  // the table maps 0x00-0x7F to themselves (every single-byte Windows page does)
+
+  // Text form. Cell k spans [start k, start k + 1); 32-bit starts until the text outgrows them.
   std::vector<char16_t> textBuffer_;
-  size_t capacity_ = 0;
-  size_t used_ = 0;
-  // Cell k spans [start k, start k + 1); 32-bit starts whenever the buffer's bound allows, half the memory.
   LargeArray<uint32_t> starts32_;
   LargeArray<uint64_t> starts64_;
   bool wide_ = false;

@@ -46,6 +46,29 @@ const uint8_t* TableBytes::Bytes(int64_t offset, size_t count) {
   return window_.data() + (offset - windowStart_);
 }
 
+void TableBytes::ReadInto(int64_t offset, uint8_t* dest, size_t count) {
+  size_t done = 0;
+  if (offset < size_) {
+    const size_t wanted = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), size_ - offset));
+    if (memory_ != nullptr) {
+      std::memcpy(dest, memory_ + offset, wanted);
+      done = wanted;
+    } else {
+      while (done < wanted) {
+        const size_t chunk = std::min<size_t>(wanted - done, size_t{1} << 30);
+        const ssize_t got = ::pread(fd_, dest + done, chunk, static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (got < 0) {
+          if (errno == EINTR) continue;
+          throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + std::strerror(errno));
+        }
+        if (got == 0) break;  // the file shrank while we read it: the rest reads as zero
+        done += static_cast<size_t>(got);
+      }
+    }
+  }
+  if (done < count) std::memset(dest + done, 0, count - done);
+}
+
 void TableBytes::Refill(int64_t start, size_t capacity) {
   if (window_.size() != capacity) window_.resize(capacity);
   windowStart_ = start;

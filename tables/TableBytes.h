@@ -21,6 +21,8 @@ class TableBytes {
 
   // count bytes from offset (offset >= 0). The pointer stays valid until the next call.
   const uint8_t* Bytes(int64_t offset, size_t count);
+  // count bytes from offset (offset >= 0) straight into dest, bypassing the window: for reading a table whole.
+  void ReadInto(int64_t offset, uint8_t* dest, size_t count);
 
  private:
   void Refill(int64_t start, size_t capacity);

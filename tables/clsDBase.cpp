@@ -69,7 +69,8 @@ bool IsSingleBytePage(int32_t codepage) {
 
 }  // namespace
 
-// Single-byte pages hand their byte table to the packed cells; other pages decode value by value.
+// Single-byte pages hand their byte table to the packed cells, which decode when read; other pages decode
+// value by value while loading.
 class TableValueDecoder {
  public:
   explicit TableValueDecoder(int32_t codepage) : decoder_(codepage) {
@@ -86,10 +87,6 @@ class TableValueDecoder {
 
   void AppendTo(PackedCells& cells, const uint8_t* bytes, size_t count) const {
     if (count == 0) return;
-    if (singleByte_) {
-      cells.AppendBytes(bytes, count);
-      return;
-    }
     const std::u16string decoded = decoder_.Decode(bytes, count);
     cells.AppendText(decoded.data(), decoded.size());
   }
@@ -259,12 +256,15 @@ void clsDBase::ReadRecords(TableBytes& bytes) {
   }
 
   const TableValueDecoder decoder(codepage_);
-  if (records >= 1 && fields >= 1) {
-    // For single-byte pages the bytes are an exact bound; pages of the buffer never written cost nothing.
-    packed_cells_.Start(records, fields, static_cast<size_t>(records) * valueBytes, decoder.ByteTable());
-  }
   try {
-    ReadRecordValues(bytes, decoder, lengths, valueBytes);
+    if (records >= 1 && fields >= 1 && decoder.ByteTable() != nullptr) {
+      ReadRecordImage(bytes, *decoder.ByteTable(), lengths, valueBytes);
+    } else {
+      if (records >= 1 && fields >= 1) {
+        packed_cells_.StartText(records, fields, static_cast<size_t>(records) * valueBytes);
+      }
+      ReadRecordValues(bytes, decoder, lengths, valueBytes);
+    }
   } catch (...) {
     // A load that fails part-way leaves the records it did not reach as empty texts, never as unset cells.
     packed_cells_.EndEarly();
@@ -274,6 +274,45 @@ void clsDBase::ReadRecords(TableBytes& bytes) {
   const int64_t endOfFile = headerLength + int64_t{records} * recordLength;
   CheckPosition(endOfFile, "the end-of-file marker");
   if (bytes.Bytes(endOfFile, 1)[0] != kEndOfFileMarker) corrupt_ = true;
+}
+
+void clsDBase::ReadRecordImage(TableBytes& bytes, const PackedCells::ByteTable& byteTable,
+                               const std::vector<size_t>& lengths, size_t valueBytes) {
+  const int64_t headerLength = header_.HeaderLength;
+  const int64_t recordLength = header_.RecordLength;
+  const int32_t records = header_.Records;
+  const int32_t fields = static_cast<int32_t>(lengths.size());
+  // One read covers every record that can be read: from the lowest record start to the end of the highest
+  // record's values, cut to the positions that exist. Records outside it fail their position check first.
+  const int64_t lastStart = headerLength + (int64_t{records} - 1) * recordLength;
+  const int64_t low = std::max<int64_t>(0, std::min(headerLength, lastStart));
+  const int64_t high =
+      std::max(low, std::min<int64_t>(INT32_MAX, std::max(headerLength, lastStart) + 1 + static_cast<int64_t>(valueBytes)));
+  LargeBytes image(static_cast<size_t>(high - low));
+  bytes.ReadInto(low, image.Data(), image.Size());
+
+  std::vector<uint32_t> fieldOffsets;
+  fieldOffsets.reserve(lengths.size());
+  uint32_t offset = 0;
+  for (const size_t length : lengths) {
+    fieldOffsets.push_back(offset);
+    offset += static_cast<uint32_t>(length);
+  }
+  packed_cells_.StartImage(records, fields, std::move(image), low, headerLength, recordLength, fieldOffsets, byteTable);
+  const uint8_t* data = packed_cells_.Image();
+
+  size_t cell = 0;
+  for (int32_t r = 1; r <= records; ++r) {
+    const int64_t start = headerLength + (int64_t{r} - 1) * recordLength;
+    CheckPosition(start, "a record");
+    RecordDeleted(r, data[start - low] == kDeletedMark);
+    CheckPosition(start + 1 + static_cast<int64_t>(valueBytes), "a value");
+    const uint8_t* record = data + (start + 1 - low);
+    for (int32_t f = 0; f < fields; ++f) {
+      const size_t length = lengths[static_cast<size_t>(f)];
+      packed_cells_.SetLength(cell++, static_cast<uint8_t>(TrimmedLength(record + fieldOffsets[static_cast<size_t>(f)], length)));
+    }
+  }
 }
 
 void clsDBase::ReadRecordValues(TableBytes& bytes, const TableValueDecoder& decoder, const std::vector<size_t>& lengths,

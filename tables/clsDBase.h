@@ -92,6 +92,8 @@ class clsDBase {
   void ReadHeader(TableBytes& bytes);
   void ReadFieldDescriptors(TableBytes& bytes);
   void ReadRecords(TableBytes& bytes);
+  void ReadRecordImage(TableBytes& bytes, const PackedCells::ByteTable& byteTable, const std::vector<size_t>& lengths,
+                       size_t valueBytes);
   void ReadRecordValues(TableBytes& bytes, const TableValueDecoder& decoder, const std::vector<size_t>& lengths,
                         size_t valueBytes);
   void CheckPosition(int64_t offset, const char* what) const;

@@ -299,6 +299,39 @@ TEST_F(DBaseTest, ValuesDecodeInTheGivenCodePage) {
   EXPECT_EQ(table_.FieldName(1), u"Name");
 }
 
+TEST_F(DBaseTest, ValuesOfEveryLengthAndByteDecodeAsCUnicodeDoes) {
+  // Long and short values, high bytes at every position: the bulk paths must agree with the plain conversion.
+  DBaseTableBuilder b;
+  b.Field("Long", 255).Field("Mid", 17).Field("Short", 3);
+  uint32_t state = 12345;
+  const auto next = [&state] { return state = state * 1103515245u + 12345u; };
+  std::vector<std::vector<std::string>> rows;
+  for (int r = 0; r < 300; ++r) {
+    std::vector<std::string> values;
+    for (const size_t width : {size_t{255}, size_t{17}, size_t{3}}) {
+      std::string value(next() % (width + 1), ' ');
+      for (char& c : value) {
+        const uint32_t roll = (next() >> 8) % 100;
+        c = static_cast<char>(roll < 80 ? 0x21 + (next() >> 8) % 0x5E : roll < 95 ? 0x80 + (next() >> 8) % 0x80 : (next() >> 8) % 0x21);
+      }
+      values.push_back(value);
+    }
+    b.Record(values);
+    rows.push_back(values);
+  }
+  for (const int32_t codepage : {0, 1251, 866, 437, 932, 65001}) {
+    ASSERT_TRUE(LoadBytes(b.Bytes(), codepage));
+    for (int32_t r = 1; r <= 300; ++r) {
+      for (int32_t f = 1; f <= 3; ++f) {
+        std::string raw = rows[static_cast<size_t>(r - 1)][static_cast<size_t>(f - 1)];
+        while (!raw.empty() && raw.back() == ' ') raw.pop_back();
+        const std::u16string expected = clsDBase::CUnicode(std::vector<uint8_t>(raw.begin(), raw.end()), codepage);
+        ASSERT_EQ(table_.Element(r, f), expected) << "code page " << codepage << " record " << r << " field " << f;
+      }
+    }
+  }
+}
+
 TEST_F(DBaseTest, FieldNamesAlwaysDecodeInTheDefaultPage) {
   DBaseTableBuilder b;
   b.Field("Stra\xDF" "e", 2);
