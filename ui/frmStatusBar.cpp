@@ -86,7 +86,7 @@ void frmStatusBar::createControls() {
   cmdCancel_->setDefault(false);
   connect(cmdCancel_, &QPushButton::clicked, this, [this] { PressCancel(); });
 
-  // Tab order: the bar, line 0, Cancel, lines 1 and 2; only the button takes the focus.
+  // Of the design's tab stops only Cancel can hold the focus, so Tab never lands on the drawing box.
   picStatusBar_->setFocusPolicy(Qt::NoFocus);
   loadDesignState();
 }
