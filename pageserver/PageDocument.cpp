@@ -1,6 +1,7 @@
 // Parsing of page files with simdjson's DOM and the cursor rules of the page-automation operations.
 #include "PageDocument.h"
 
+#include <array>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -15,24 +16,35 @@ namespace {
 // A run of pages keeps at most this much between pages; a larger page's buffers go when it is closed.
 constexpr size_t kRetainedCapacity = size_t{32} << 20;
 
-// simdjson has validated the UTF-8 already; names and values are nearly always ASCII, which needs no ICU.
-bool ToUtf16(std::string_view utf8, std::u16string& out) {
-  std::u16string converted;
+bool IsAscii(std::string_view text) {
+  for (const char byte : text)
+    if (static_cast<unsigned char>(byte) >= 0x80) return false;
+  return true;
+}
+
+// Hands UTF-8 texts out as UTF-16, all or none: either every target gets its text or none changes. simdjson
+// has validated the UTF-8; names and values are nearly always ASCII, which is widened into the callers'
+// own buffers without ICU and, once they have grown, without allocating.
+template <size_t N>
+bool HandOut(const std::array<std::string_view, N>& sources, const std::array<std::u16string*, N>& targets) {
   bool ascii = true;
-  for (const char byte : utf8) {
-    if (static_cast<unsigned char>(byte) >= 0x80) {
-      ascii = false;
-      break;
-    }
-  }
+  for (const std::string_view source : sources) ascii = ascii && IsAscii(source);
   if (ascii) {
-    converted.resize(utf8.size());
-    for (size_t i = 0; i < utf8.size(); ++i) converted[i] = static_cast<char16_t>(static_cast<unsigned char>(utf8[i]));
-  } else {
-    converted = Utf8ToUtf16(utf8);
-    if (converted.empty()) return false;
+    for (size_t i = 0; i < N; ++i) targets[i]->reserve(sources[i].size());  // may throw; changes no text
+    for (size_t i = 0; i < N; ++i) {
+      std::u16string& target = *targets[i];
+      target.resize(sources[i].size());
+      for (size_t k = 0; k < sources[i].size(); ++k)
+        target[k] = static_cast<char16_t>(static_cast<unsigned char>(sources[i][k]));
+    }
+    return true;
   }
-  out = std::move(converted);
+  std::array<std::u16string, N> converted;
+  for (size_t i = 0; i < N; ++i) {
+    converted[i] = Utf8ToUtf16(sources[i]);
+    if (converted[i].empty() && !sources[i].empty()) return false;
+  }
+  for (size_t i = 0; i < N; ++i) *targets[i] = std::move(converted[i]);
   return true;
 }
 
@@ -118,6 +130,25 @@ bool NeutraliseUnrepresentableNumbers(char* text, size_t size) {
 
 bool StringMember(simdjson::dom::object object, std::string_view key, std::string_view& text) {
   return object[key].get_string().get(text) == simdjson::SUCCESS;
+}
+
+// One pass over the members for several keys; as with a lookup, the first member of a name counts.
+// A property is read tens of thousands of times per page, and two lookups would walk its members twice.
+template <size_t N>
+bool StringMembers(simdjson::dom::object object, const std::array<std::string_view, N>& keys,
+                   std::array<std::string_view, N>& texts) {
+  std::array<bool, N> seen{};
+  size_t found = 0;
+  for (const simdjson::dom::key_value_pair member : object) {
+    for (size_t i = 0; i < N; ++i) {
+      if (seen[i] || member.key != keys[i]) continue;
+      seen[i] = true;
+      if (member.value.get_string().get(texts[i]) != simdjson::SUCCESS) return false;
+      if (++found == N) return true;
+      break;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -233,15 +264,9 @@ bool PageDocument::CurrentObject(simdjson::dom::object& object) const {
 bool PageDocument::ReadProperty(simdjson::dom::element entry, std::u16string& sName, std::u16string& sValue) {
   simdjson::dom::object property;
   if (entry.get_object().get(property) != simdjson::SUCCESS) return false;
-  std::string_view name;
-  std::string_view value;
-  if (!StringMember(property, "name", name) || !StringMember(property, "value", value)) return false;
-  std::u16string wideName;
-  std::u16string wideValue;
-  if (!ToUtf16(name, wideName) || !ToUtf16(value, wideValue)) return false;
-  sName = std::move(wideName);
-  sValue = std::move(wideValue);
-  return true;
+  std::array<std::string_view, 2> texts;
+  if (!StringMembers<2>(property, {"name", "value"}, texts)) return false;
+  return HandOut<2>(texts, {&sName, &sValue});
 }
 
 bool PageDocument::FirstProperty(std::u16string& sName, std::u16string& sValue) {
@@ -283,12 +308,8 @@ bool PageDocument::GetTarvoInfo(std::u16string& sLibProject, std::u16string& sLi
     if (!CurrentObject(object)) return false;
     simdjson::dom::object tarvo;
     if (object["tarvo"].get_object().get(tarvo) != simdjson::SUCCESS) return false;
-    std::string_view project;
-    std::string_view library;
-    std::string_view name;
-    if (!StringMember(tarvo, "project", project) || !StringMember(tarvo, "library", library) ||
-        !StringMember(tarvo, "name", name))
-      return false;
+    std::array<std::string_view, 3> texts;
+    if (!StringMembers<3>(tarvo, {"project", "library", "name"}, texts)) return false;
     // A "number" that is there but is no 32-bit integer is a broken entry, not an absent one.
     int64_t number = 0;
     simdjson::dom::element numberElement;
@@ -296,13 +317,7 @@ bool PageDocument::GetTarvoInfo(std::u16string& sLibProject, std::u16string& sLi
       if (numberElement.get_int64().get(number) != simdjson::SUCCESS) return false;
       if (number < INT32_MIN || number > INT32_MAX) return false;
     }
-    std::u16string wideProject;
-    std::u16string wideLibrary;
-    std::u16string wideName;
-    if (!ToUtf16(project, wideProject) || !ToUtf16(library, wideLibrary) || !ToUtf16(name, wideName)) return false;
-    sLibProject = std::move(wideProject);
-    sLibrary = std::move(wideLibrary);
-    sTarvo = std::move(wideName);
+    if (!HandOut<3>(texts, {&sLibProject, &sLibrary, &sTarvo})) return false;
     nNumber = static_cast<int32_t>(number);
     return true;
   } catch (const std::exception&) {
@@ -326,7 +341,7 @@ bool PageDocument::GetObjectType(std::u16string& sType) const {
     if (!CurrentObject(object)) return false;
     std::string_view type;
     if (!StringMember(object, "type", type)) return false;
-    return ToUtf16(type, sType);
+    return HandOut<1>({type}, {&sType});
   } catch (const std::exception&) {
     return false;
   }

@@ -19,9 +19,17 @@ class FindingsList {
   const std::vector<std::u16string>& Fields(int32_t index) const { return fields_[static_cast<size_t>(index)]; }
 
  private:
+  // Open addressing over the lines themselves: no second, folded copy of every line is kept.
+  struct KeySlot {
+    uint64_t hash = 0;
+    int32_t line = -1;  // index into lines_; -1 marks an empty slot
+  };
+  bool ContainsKey(const std::u16string& line, uint64_t hash) const;
+  void PlaceKey(uint64_t hash, int32_t line);
+
   std::vector<std::u16string> lines_;
   std::vector<std::vector<std::u16string>> fields_;
-  std::unordered_set<std::u16string> foldedKeys_;
+  std::vector<KeySlot> keySlots_;
 };
 
 }  // namespace morvex

@@ -1,7 +1,7 @@
 // The package's own property names that a Tarvo property must not reuse, and the lookup against them.
 #include "ReservedKeywords.h"
 
-#include <unordered_set>
+#include <cstdint>
 
 namespace morvex {
 
@@ -33,18 +33,46 @@ namespace {
 constexpr size_t kShortestKeyword = 3;
 constexpr size_t kLongestKeyword = 22;
 
-const std::unordered_set<std::u16string_view>& KeywordSet() {
-  // Built on first use so that no other static's initialisation order matters.
-  static const std::unordered_set<std::u16string_view> set(ReservedKeywords.begin(), ReservedKeywords.end());
-  return set;
-}
+// Open addressing over a table four times the keyword count: a lookup hashes at most 22 code units and
+// usually compares against one entry. Cheaper than std::hash, which this test runs for every property.
+class KeywordTable {
+ public:
+  KeywordTable() {
+    for (const std::u16string_view keyword : ReservedKeywords) {
+      size_t slot = Hash(keyword) & kMask;
+      while (!slots_[slot].empty()) slot = (slot + 1) & kMask;
+      slots_[slot] = keyword;
+    }
+  }
+
+  bool Contains(std::u16string_view name) const {
+    for (size_t slot = Hash(name) & kMask;; slot = (slot + 1) & kMask) {
+      const std::u16string_view entry = slots_[slot];
+      if (entry.empty()) return false;
+      if (entry == name) return true;
+    }
+  }
+
+ private:
+  static constexpr size_t kSlots = 512;
+  static constexpr size_t kMask = kSlots - 1;
+
+  static size_t Hash(std::u16string_view text) {
+    uint32_t hash = 2166136261u;
+    for (const char16_t unit : text) hash = (hash ^ unit) * 16777619u;
+    return hash ^ (hash >> 15);
+  }
+
+  std::array<std::u16string_view, kSlots> slots_{};
+};
 
 }  // namespace
 
 bool IsReservedKeyword(std::u16string_view sName) {
-  // Most property names are longer or shorter than every keyword; skip hashing them.
+  // Most property names are longer or shorter than every keyword and need no lookup at all.
   if (sName.size() < kShortestKeyword || sName.size() > kLongestKeyword) return false;
-  return KeywordSet().count(sName) != 0;
+  static const KeywordTable table;
+  return table.Contains(sName);
 }
 
 }  // namespace morvex

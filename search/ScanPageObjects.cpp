@@ -53,36 +53,41 @@ void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, co
   int16_t an = 0;
   PendingError pending;
 
-  // A server is only trusted with temporaries: whatever a failed call wrote to them is dropped, so the
-  // working values keep what the walk last read successfully.
+  // A server is only trusted with receiving buffers: whatever a failed call wrote to them is dropped, so the
+  // working values keep what the walk last read successfully. Swapping on success hands each buffer's
+  // capacity back for the next call, which keeps a page's walk free of per-property allocations.
+  std::u16string receivedType;
+  std::u16string receivedName;
+  std::u16string receivedValue;
+  std::u16string receivedProject;
+  std::u16string receivedLibrary;
+  std::u16string receivedTarvo;
+  std::u16string countText;
+
   const auto readType = [&] {
-    std::u16string received;
-    if (!automation.GetObjectType(received)) return false;
-    typeText = std::move(received);
+    if (!automation.GetObjectType(receivedType)) return false;
+    typeText.swap(receivedType);
     return true;
   };
   const auto readProperty = [&](bool first) {
     propertyName.clear();
     propertyValue.clear();
-    std::u16string name;
-    std::u16string value;
-    if (!(first ? automation.FirstProperty(name, value) : automation.NextProperty(name, value))) return false;
-    propertyName = std::move(name);
-    propertyValue = std::move(value);
+    if (!(first ? automation.FirstProperty(receivedName, receivedValue)
+                : automation.NextProperty(receivedName, receivedValue)))
+      return false;
+    propertyName.swap(receivedName);
+    propertyValue.swap(receivedValue);
     return true;
   };
   const auto readTarvoInfo = [&] {
     libraryProject.clear();
     library.clear();
     tarvoName.clear();
-    std::u16string receivedProject;
-    std::u16string receivedLibrary;
-    std::u16string receivedName;
     int32_t unusedNumber = 0;
-    if (!automation.GetTarvoInfo(receivedProject, receivedLibrary, receivedName, unusedNumber)) return false;
-    libraryProject = std::move(receivedProject);
-    library = std::move(receivedLibrary);
-    tarvoName = std::move(receivedName);
+    if (!automation.GetTarvoInfo(receivedProject, receivedLibrary, receivedTarvo, unusedNumber)) return false;
+    libraryProject.swap(receivedProject);
+    library.swap(receivedLibrary);
+    tarvoName.swap(receivedTarvo);
     return true;
   };
   const auto readAN = [&] {
@@ -94,15 +99,27 @@ void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, co
   const auto addFinding = [&] {
     std::vector<std::u16string> fields;
     if (bShowAll) {
-      fields = {sProjectName, sPageName, ToDecimal(an), libraryProject, library, tarvoName, propertyName,
-                u"'" + propertyValue + u"'"};
+      fields.reserve(8);
+      fields.push_back(sProjectName);
+      fields.push_back(sPageName);
+      fields.push_back(ToDecimal(an));
     } else {
-      fields = {libraryProject, library, tarvoName, propertyName};
+      fields.reserve(4);
+    }
+    fields.push_back(libraryProject);
+    fields.push_back(library);
+    fields.push_back(tarvoName);
+    fields.push_back(propertyName);
+    if (bShowAll) {
+      std::u16string& quotedValue = fields.emplace_back();
+      quotedValue.reserve(propertyValue.size() + 2);
+      quotedValue.append(1, u'\'').append(propertyValue).append(1, u'\'');
     }
     return findings.Add(std::move(fields));
   };
   const auto showCount = [&] {
-    progress.Text(0, kCountPrefix + ToDecimal(findings.Count()) + kCountSuffix);
+    countText.assign(kCountPrefix).append(ToDecimal(findings.Count())).append(kCountSuffix);
+    progress.Text(0, countText);
     return true;
   };
 

@@ -1,0 +1,233 @@
+// Page scan benchmark: simdjson's parse of a 10,000-object page, our open-and-scan of it, and memory over many pages.
+#include <benchmark/benchmark.h>
+#include <simdjson.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "DbfWriter.h"
+#include "FindingsList.h"
+#include "PageFileServer.h"
+#include "ProgressInterface.h"
+#include "ReservedKeywords.h"
+#include "basFileTools.h"
+#include "basSearch.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class SilentProgress : public morvex::ProgressInterface {
+ public:
+  void Title(const std::u16string& sTitle) override { title_ = sTitle; }
+  std::u16string Title() const override { return title_; }
+  void Show() override {}
+  void Close() override {}
+  bool Shown() const override { return true; }
+
+ protected:
+  void SetLine(int index, const std::u16string& sText) override { lines_[index] = sText; }
+  std::u16string Line(int index) const override { return lines_[index]; }
+  void ShowPercent(int32_t) override {}
+  void ProcessEvents() override {}
+
+ private:
+  std::u16string lines_[3];
+  std::u16string title_;
+};
+
+// Half the objects are Tarvos with 1 to 12 properties; about one property in eight has a reserved name.
+std::string MakePage(int objects, uint32_t seed) {
+  std::mt19937 random(seed);
+  const char* const kPlainTypes[] = {"Rectangle", "Line", "Text", "Ellipse", "Polygon"};
+  const char* const kOrdinaryNames[] = {"Tag", "Units", "Limit", "Colour", "Label", "Device_1", "Text", "COL_X"};
+  std::string page = "{\n  \"objects\": [\n";
+  for (int i = 0; i < objects; ++i) {
+    if (i != 0) page += ",\n";
+    const int an = static_cast<int>(random() % 65536) - 32768;
+    if (i % 2 == 1) {
+      page += R"(    {"type": ")" + std::string(kPlainTypes[random() % 5]) + R"(", "an": )" + std::to_string(an) + "}";
+      continue;
+    }
+    page += R"(    {"type": "Tarvo", "an": )" + std::to_string(an) + R"(, "tarvo": {"project": "include", "library": "lib)" +
+            std::to_string(random() % 40) + R"(", "name": "tarvo_)" + std::to_string(random() % 500) +
+            R"(", "number": )" + std::to_string(random() % 100) + R"(}, "properties": [)";
+    const int properties = 1 + static_cast<int>(random() % 12);
+    for (int p = 0; p < properties; ++p) {
+      if (p != 0) page += ", ";
+      std::string name;
+      if (random() % 8 == 0) {
+        const std::u16string_view keyword = morvex::ReservedKeywords[random() % morvex::ReservedKeywords.size()];
+        name.assign(keyword.begin(), keyword.end());
+      } else {
+        name = kOrdinaryNames[random() % 8];
+      }
+      page += R"({"name": ")" + name + R"(", "value": "value )" + std::to_string(random() % 10000) + "\"}";
+    }
+    page += "]}";
+  }
+  page += "\n  ]\n}\n";
+  return page;
+}
+
+void WriteFile(const fs::path& file, const std::string& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+long ResidentKilobytes() {
+  long pages = 0;
+  long resident = 0;
+  if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(statm);
+  }
+  return resident * 4;
+}
+
+// One site for the whole process: master.dbf, one project, the big page and 2,000 small ones.
+struct Site {
+  static constexpr int kSmallPages = 2000;
+
+  Site() {
+    root = fs::temp_directory_path() /
+           ("morvex-bench-pages-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    fs::create_directories(root / "plant");
+    morvex::doubles::ProjectListWriter().Add({"Plant", "plant"}).WriteTo(root / "master.dbf");
+    bigPage = MakePage(10000, 1);
+    WriteFile(root / "plant" / "Big.json", bigPage);
+    for (int i = 0; i < kSmallPages; ++i)
+      WriteFile(root / "plant" / ("Small" + std::to_string(i) + ".json"), MakePage(20 + i % 200, 100u + static_cast<uint32_t>(i)));
+  }
+  ~Site() {
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+
+  fs::path root;
+  std::string bigPage;
+};
+
+Site& TheSite() {
+  static Site site;
+  return site;
+}
+
+void BM_SimdjsonParse(benchmark::State& state) {
+  const simdjson::padded_string bytes(TheSite().bigPage);
+  simdjson::dom::parser parser;
+  for (auto _ : state) {
+    simdjson::dom::element root;
+    if (parser.parse(bytes).get(root) != simdjson::SUCCESS) state.SkipWithError("parse failed");
+    benchmark::DoNotOptimize(root);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_SimdjsonParse)->Unit(benchmark::kMicrosecond);
+
+void BM_OpenAndScanPageFile(benchmark::State& state) {
+  Site& site = TheSite();
+  morvex::PageFileServer server;
+  server.ServeFolder(morvex::FromNativePath(site.root));
+  SilentProgress progress;
+  int32_t found = 0;
+  for (auto _ : state) {
+    // A run's findings list outlives its pages: making and freeing it is no part of one page's cost.
+    state.PauseTiming();
+    auto findings = std::make_unique<morvex::FindingsList>();
+    state.ResumeTiming();
+    if (!server.OpenPage(u"Plant", u"Big")) state.SkipWithError("open failed");
+    morvex::ScanPageObjects(server, progress, u"Plant", u"Big", *findings, true);
+    server.ClosePage();
+    found = findings->Count();
+    state.PauseTiming();
+    findings.reset();
+    state.ResumeTiming();
+  }
+  state.counters["findings"] = found;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(site.bigPage.size()));
+}
+BENCHMARK(BM_OpenAndScanPageFile)->Unit(benchmark::kMicrosecond);
+
+// Without the file read, to tell parsing and walking apart from I/O.
+void BM_OpenAndScanInMemory(benchmark::State& state) {
+  Site& site = TheSite();
+  morvex::PageFileServer server;
+  SilentProgress progress;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto findings = std::make_unique<morvex::FindingsList>();
+    state.ResumeTiming();
+    if (!server.OpenPageContent(site.bigPage)) state.SkipWithError("open failed");
+    morvex::ScanPageObjects(server, progress, u"Plant", u"Big", *findings, true);
+    server.ClosePage();
+    state.PauseTiming();
+    findings.reset();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(site.bigPage.size()));
+}
+BENCHMARK(BM_OpenAndScanInMemory)->Unit(benchmark::kMicrosecond);
+
+// The server's share: every object and property read, nothing tested or added.
+void BM_OpenAndWalkInMemory(benchmark::State& state) {
+  Site& site = TheSite();
+  morvex::PageFileServer server;
+  std::u16string type, name, value, project, library, tarvo;
+  int16_t an = 0;
+  int32_t number = 0;
+  for (auto _ : state) {
+    if (!server.OpenPageContent(site.bigPage)) state.SkipWithError("open failed");
+    for (bool more = server.FirstObject(); more; more = server.NextObject()) {
+      server.GetObjectType(type);
+      if (type != u"Tarvo") continue;
+      server.GetTarvoInfo(project, library, tarvo, number);
+      server.GetObjectAN(an);
+      for (bool property = server.FirstProperty(name, value); property; property = server.NextProperty(name, value))
+        benchmark::DoNotOptimize(name.data());
+    }
+    server.ClosePage();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(site.bigPage.size()));
+}
+BENCHMARK(BM_OpenAndWalkInMemory)->Unit(benchmark::kMicrosecond);
+
+// Resident memory after the first 100 pages and after all 2,000: one page at a time must not accumulate.
+void BM_ManyPagesMemory(benchmark::State& state) {
+  Site& site = TheSite();
+  morvex::PageFileServer server;
+  server.ServeFolder(morvex::FromNativePath(site.root));
+  SilentProgress progress;
+  long afterFirst = 0;
+  long afterAll = 0;
+  int64_t found = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < Site::kSmallPages; ++i) {
+      // A list per page, so that only the server's own memory can grow.
+      morvex::FindingsList findings;
+      const std::string digits = std::to_string(i);
+      const std::u16string page = u"Small" + std::u16string(digits.begin(), digits.end());
+      if (server.OpenPage(u"Plant", page)) {
+        morvex::ScanPageObjects(server, progress, u"Plant", page, findings, true);
+        server.ClosePage();
+      }
+      found += findings.Count();
+      if (i == 99) afterFirst = ResidentKilobytes();
+    }
+    afterAll = ResidentKilobytes();
+  }
+  state.counters["findings"] = static_cast<double>(found);
+  state.counters["rss_kb_after_100"] = static_cast<double>(afterFirst);
+  state.counters["rss_kb_after_2000"] = static_cast<double>(afterAll);
+}
+BENCHMARK(BM_ManyPagesMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
