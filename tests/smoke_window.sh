@@ -24,7 +24,24 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  cat "$work/morvex.log" >&2 || true
+  exit 1
+}
+
+# Polls a condition for up to ten seconds: a loaded machine (or a sanitizer build) maps and paints slowly.
+eventually() {
+  for _ in $(seq 50); do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+geometry_is() { [ "$(xdotool getwindowgeometry "$1" | awk '/Geometry/ {print $2}')" = "$2" ]; }
+painted_screenshot() {
+  import -window root "$1" && [ "$(convert "$1" -format '%k' info:)" -gt 4 ]
+}
 
 # A settings store of the test's own, already pointing at the site, so no typing is needed.
 export XDG_CONFIG_HOME="$work/config"
@@ -42,23 +59,18 @@ pid=$!
 
 main=$(timeout 20 xdotool search --sync --onlyvisible --name 'Veltra Tarvo Reserved Keyword Search v' | head -1) \
   || fail "the main window did not appear"
-sleep 0.5
-size=$(xdotool getwindowgeometry "$main" | awk '/Geometry/ {print $2}')
-[ "$size" = "560x472" ] || fail "main window is $size, not 560x472"
-import -window root "$out/main.png"
-colours=$(convert "$out/main.png" -format '%k' info:)
-[ "$colours" -gt 4 ] || fail "the screenshot is blank ($colours colours)"
-echo "main window up, $size, screenshot $out/main.png"
+eventually geometry_is "$main" 560x472 || fail "main window is not 560x472"
+eventually painted_screenshot "$out/main.png" || fail "the screenshot stays blank"
+echo "main window up, 560x472, screenshot $out/main.png"
 
 if [ -n "$site" ]; then
   # Start sits at 472,64 with a size of 73×25 in the client area.
   xdotool mousemove --window "$main" 508 76 click 1
   progress=$(timeout 20 xdotool search --sync --onlyvisible --name '^Morvex$' | head -1) \
     || fail "the progress window did not appear"
-  sleep 0.4
+  eventually geometry_is "$progress" 312x112 || fail "progress window is not 312x112"
+  sleep 0.3
   import -window root "$out/progress.png"
-  psize=$(xdotool getwindowgeometry "$progress" | awk '/Geometry/ {print $2}')
-  [ "$psize" = "312x112" ] || fail "progress window is $psize, not 312x112"
-  echo "progress window up, $psize, screenshot $out/progress.png"
+  echo "progress window up, 312x112, screenshot $out/progress.png"
   kill -0 "$pid" || fail "morvex ended during the run"
 fi
