@@ -15,7 +15,7 @@ namespace morvex {
 void PackedCells::Clear() {
   rows_ = 0;
   columns_ = 0;
-  image_form_ = false;
+  imageForm_ = false;
   image_ = LargeBytes();
   firstRecordInImage_ = 0;
   recordLength_ = 0;
@@ -35,7 +35,7 @@ void PackedCells::StartImage(int32_t rows, int32_t columns, LargeBytes image, in
   Clear();
   rows_ = rows;
   columns_ = columns;
-  image_form_ = true;
+  imageForm_ = true;
   image_ = std::move(image);
   firstRecordInImage_ = firstRecord - imageBase;
   recordLength_ = recordLength;
@@ -78,7 +78,7 @@ void PackedCells::Widen() {
 }
 
 void PackedCells::EndEarly() {
-  if (image_form_) return;  // unset lengths already read as empty
+  if (imageForm_) return;  // unset lengths already read as empty
   for (size_t k = filled_ + 1; k < startCount_; ++k) SetStart(k, textBuffer_.size());
   filled_ = startCount_ == 0 ? 0 : startCount_ - 1;
 }
@@ -116,7 +116,7 @@ void PackedCells::DecodeBytes(const uint8_t* in, size_t count, std::u16string& o
 }
 
 void PackedCells::ReadCell(int32_t row, int32_t column, size_t cell, std::u16string& out) const {
-  if (image_form_) {
+  if (imageForm_) {
     const size_t length = lengths_[cell];
     if (length == 0) {
       out.clear();

@@ -63,7 +63,7 @@ class PackedCells {
 
   int32_t rows_ = 0;
   int32_t columns_ = 0;
-  bool image_form_ = false;
+  bool imageForm_ = false;
 
   // Image form.
   LargeBytes image_;

@@ -192,7 +192,7 @@ void clsDBase::ReadFieldDescriptors(TableBytes& bytes) {
 }
 
 void clsDBase::ClearValues() {
-  packed_cells_.Clear();
+  packedCells_.Clear();
   values_ = TextTable();
   packed_ = true;
   deleted_ = FlagArray();
@@ -261,13 +261,13 @@ void clsDBase::ReadRecords(TableBytes& bytes) {
       ReadRecordImage(bytes, *decoder.ByteTable(), lengths, valueBytes);
     } else {
       if (records >= 1 && fields >= 1) {
-        packed_cells_.StartText(records, fields, static_cast<size_t>(records) * valueBytes);
+        packedCells_.StartText(records, fields, static_cast<size_t>(records) * valueBytes);
       }
       ReadRecordValues(bytes, decoder, lengths, valueBytes);
     }
   } catch (...) {
     // A load that fails part-way leaves the records it did not reach as empty texts, never as unset cells.
-    packed_cells_.EndEarly();
+    packedCells_.EndEarly();
     throw;
   }
 
@@ -298,8 +298,8 @@ void clsDBase::ReadRecordImage(TableBytes& bytes, const PackedCells::ByteTable& 
     fieldOffsets.push_back(offset);
     offset += static_cast<uint32_t>(length);
   }
-  packed_cells_.StartImage(records, fields, std::move(image), low, headerLength, recordLength, fieldOffsets, byteTable);
-  const uint8_t* data = packed_cells_.Image();
+  packedCells_.StartImage(records, fields, std::move(image), low, headerLength, recordLength, fieldOffsets, byteTable);
+  const uint8_t* data = packedCells_.Image();
 
   size_t cell = 0;
   for (int32_t r = 1; r <= records; ++r) {
@@ -310,7 +310,7 @@ void clsDBase::ReadRecordImage(TableBytes& bytes, const PackedCells::ByteTable& 
     const uint8_t* record = data + (start + 1 - low);
     for (int32_t f = 0; f < fields; ++f) {
       const size_t length = lengths[static_cast<size_t>(f)];
-      packed_cells_.SetLength(cell++, static_cast<uint8_t>(TrimmedLength(record + fieldOffsets[static_cast<size_t>(f)], length)));
+      packedCells_.SetLength(cell++, static_cast<uint8_t>(TrimmedLength(record + fieldOffsets[static_cast<size_t>(f)], length)));
     }
   }
 }
@@ -333,8 +333,8 @@ void clsDBase::ReadRecordValues(TableBytes& bytes, const TableValueDecoder& deco
     const uint8_t* value = bytes.Bytes(start + 1, valueBytes);
     for (const size_t length : lengths) {
       const size_t kept = TrimmedLength(value, length);
-      decoder.AppendTo(packed_cells_, value, kept);
-      packed_cells_.EndCell();
+      decoder.AppendTo(packedCells_, value, kept);
+      packedCells_.EndCell();
       value += length;
     }
   }
@@ -372,8 +372,8 @@ std::u16string clsDBase::Element(int32_t nRow, int32_t nCol) const {
 }
 
 void clsDBase::ReadElement(int32_t nRow, int32_t nCol, std::u16string& sValue) const {
-  if (packed_ && packed_cells_.Contains(nRow, nCol)) {
-    packed_cells_.Read(nRow, nCol, sValue);
+  if (packed_ && packedCells_.Contains(nRow, nCol)) {
+    packedCells_.Read(nRow, nCol, sValue);
   } else if (!packed_ && values_.Contains(nRow, nCol)) {
     sValue = values_.At(nRow, nCol);
   } else {
@@ -382,18 +382,18 @@ void clsDBase::ReadElement(int32_t nRow, int32_t nCol, std::u16string& sValue) c
 }
 
 void clsDBase::Element(int32_t nRow, int32_t nCol, const std::u16string& sValue) {
-  const bool inside = packed_ ? packed_cells_.Contains(nRow, nCol) : values_.Contains(nRow, nCol);
+  const bool inside = packed_ ? packedCells_.Contains(nRow, nCol) : values_.Contains(nRow, nCol);
   if (!inside) ThrowOutOfRange();
   Unpack();
   values_.At(nRow, nCol) = sValue;
 }
 
-TextTable clsDBase::Table() const { return packed_ ? packed_cells_.ToTable() : values_; }
+TextTable clsDBase::Table() const { return packed_ ? packedCells_.ToTable() : values_; }
 
 void clsDBase::Table(const TextTable& sRecords) {
   values_ = sRecords;
   packed_ = false;
-  packed_cells_.Clear();
+  packedCells_.Clear();
 }
 
 const TextTable& clsDBase::Values() const {
@@ -405,7 +405,7 @@ void clsDBase::Unpack() const {
   if (!packed_) return;
   values_ = Table();
   packed_ = false;
-  packed_cells_.Clear();
+  packedCells_.Clear();
 }
 
 bool clsDBase::RecordDeleted(int32_t nRecord) const {

@@ -108,7 +108,7 @@ class clsDBase {
   NumberedArray<FieldDescriptor> descriptors_;
   FlagArray deleted_;
   // The values as Load leaves them; unpacked into values_ on the first write (or Values()).
-  mutable PackedCells packed_cells_;
+  mutable PackedCells packedCells_;
   // Once a value is written (or Values() asked for), the values live here instead and the packed form is gone.
   mutable TextTable values_;
   mutable bool packed_ = true;
