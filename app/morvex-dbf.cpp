@@ -57,11 +57,13 @@ void PrintTable(const morvex::clsDBase& table) {
   }
   out += '\n';
   const int32_t records = table.RecordCount();
+  std::u16string value;
   for (int32_t r = 1; r <= records; ++r) {
     if (table.RecordDeleted(r)) out += '*';
     for (int32_t f = 1; f <= fields; ++f) {
       out += '\t';
-      AppendEscaped(out, table.Element(r, f));
+      table.ReadElement(r, f, value);
+      AppendEscaped(out, value);
     }
     out += '\n';
     output.MaybeFlush();
