@@ -3,13 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <functional>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QtTest/QTest>
 
 #include "Error.h"
+#include "TextUtil.h"
 
 namespace morvex {
 namespace {
@@ -42,6 +45,17 @@ PixelCounts CountPixels(const QImage& image, int fromX, int toX) {
 bool ColumnIs(const QImage& image, int x, bool (*test)(QRgb)) {
   for (int y = 0; y < image.height(); ++y) {
     if (!test(image.pixel(x, y))) return false;
+  }
+  return true;
+}
+
+// Lets the event loop run until done() holds or a second has passed.
+bool Eventually(const std::function<bool()>& done) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > 1000) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
   }
   return true;
 }
@@ -106,12 +120,36 @@ TEST_F(StatusBarTest, TitleIsMorvexOnEveryLoadEvenAfterBeingChanged) {
   EXPECT_EQ(window.Title(), u"Morvex");
 }
 
-TEST_F(StatusBarTest, LineSetIsShownOnItsLabelAndReadBack) {
+TEST_F(StatusBarTest, LineSetIsReadBackAtOnceAndShownAsPlainText) {
   window.Show();
   window.Text(1, u"Project: Dämpfer <b>5</b>");
   EXPECT_EQ(window.Text(1), u"Project: Dämpfer <b>5</b>");
-  EXPECT_EQ(Label(1)->text(), QStringLiteral("Project: Dämpfer <b>5</b>"));
+  EXPECT_TRUE(Eventually([&] { return Label(1)->text() == QStringLiteral("Project: Dämpfer <b>5</b>"); }));
   EXPECT_EQ(Label(1)->textFormat(), Qt::PlainText);
+}
+
+TEST_F(StatusBarTest, BurstOfLinesEndsWithTheLastOnScreenWithinAFrame) {
+  window.Show();
+  bool cancel = false;
+  for (int page = 1; page <= 500; ++page) {
+    window.Text(2, u"Page: P" + ToDecimal(page));
+    window.Update(page / 5, cancel);
+  }
+  EXPECT_EQ(window.Text(2), u"Page: P500");
+  // Nothing but the event loop runs from here, as after a run that left the window open.
+  EXPECT_TRUE(Eventually([&] { return Label(2)->text() == QStringLiteral("Page: P500"); }));
+}
+
+TEST_F(StatusBarTest, CloseDropsLinesStillOnTheirWayAndShowStartsFromTheDesignTexts) {
+  window.Show();
+  window.Text(0, u"first");
+  window.Text(0, u"second");
+  window.Close();
+  window.Show();
+  EXPECT_EQ(window.Text(0), u"Operation in progress...");
+  EXPECT_EQ(Label(0)->text(), QStringLiteral("Operation in progress..."));
+  QTest::qWait(40);
+  EXPECT_EQ(Label(0)->text(), QStringLiteral("Operation in progress..."));
 }
 
 TEST_F(StatusBarTest, BadIndexFailsAndChangesNoLine) {

@@ -86,13 +86,18 @@ void frmStatusBar::createControls() {
   cmdCancel_->setDefault(false);
   connect(cmdCancel_, &QPushButton::clicked, this, [this] { PressCancel(); });
 
+  linesCatchUp_.setSingleShot(true);
+  linesCatchUp_.setInterval(kLineFrameMs);
+  connect(&linesCatchUp_, &QTimer::timeout, this, [this] { showLines(); });
+
   // Of the design's tab stops only Cancel can hold the focus, so Tab never lands on the drawing box.
   picStatusBar_->setFocusPolicy(Qt::NoFocus);
   loadDesignState();
 }
 
 void frmStatusBar::loadDesignState() {
-  for (size_t index = 0; index < lblProgress_.size(); ++index) lblProgress_[index]->setText(ToQString(kDesignLines[index]));
+  for (size_t index = 0; index < lines_.size(); ++index) lines_[index] = kDesignLines[index];
+  showLines();
   picStatusBar_->Picture().fill(kBarBackground);
   shownPercent_ = kNothingShown;
 }
@@ -115,16 +120,34 @@ void frmStatusBar::Show() {
 void frmStatusBar::Close() {
   if (!loaded_) return;
   loaded_ = false;
+  linesCatchUp_.stop();
   closingByRun_ = true;
   close();
   closingByRun_ = false;
 }
 
 void frmStatusBar::SetLine(int index, const std::u16string& sText) {
-  lblProgress_[static_cast<size_t>(index)]->setText(ToQString(sText));
+  lines_[static_cast<size_t>(index)] = sText;
+  showLinesNowOrSoon();
 }
 
-std::u16string frmStatusBar::Line(int index) const { return ToU16(lblProgress_[static_cast<size_t>(index)]->text()); }
+std::u16string frmStatusBar::Line(int index) const { return lines_[static_cast<size_t>(index)]; }
+
+void frmStatusBar::showLinesNowOrSoon() {
+  if (!linesShownAt_.isValid() || linesShownAt_.elapsed() >= kLineFrameMs) {
+    showLines();
+  } else if (!linesCatchUp_.isActive()) {
+    // Fires inside a later Update, or in the main loop once the run has returned, so the last lines always
+    // reach the screen, also on a window that a failed run leaves open.
+    linesCatchUp_.start();
+  }
+}
+
+void frmStatusBar::showLines() {
+  linesCatchUp_.stop();
+  for (size_t index = 0; index < lines_.size(); ++index) lblProgress_[index]->setText(ToQString(lines_[index]));
+  linesShownAt_.start();
+}
 
 void frmStatusBar::DrawBar(QImage& picture, int32_t nPercent) {
   picture.fill(kBarBackground);

@@ -1,10 +1,13 @@
 // frmStatusBar: the progress window, the application's one progress object, with its percentage bar.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <array>
+#include <string>
 
 #include "ProgressInterface.h"
 
@@ -56,8 +59,16 @@ class frmStatusBar : public QWidget, public ProgressInterface {
  private:
   void createControls();
   void loadDesignState();
+  void showLinesNowOrSoon();
+  void showLines();
 
   std::array<QLabel*, 3> lblProgress_{};
+  // The lines as the run wrote them; the labels catch up at most once per frame (kLineFrameMs), because a run
+  // rewrites them for every page and finding, far faster than anyone can read, and each label paint is costly.
+  static constexpr int kLineFrameMs = 16;
+  std::array<std::u16string, 3> lines_;
+  QElapsedTimer linesShownAt_;
+  QTimer linesCatchUp_;
   StatusBarPicture* picStatusBar_ = nullptr;
   QPushButton* cmdCancel_ = nullptr;
   static constexpr int32_t kNothingShown = -1;
