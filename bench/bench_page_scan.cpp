@@ -42,8 +42,8 @@ class SilentProgress : public morvex::ProgressInterface {
   std::u16string title_;
 };
 
-// Half the objects are Tarvos with 1 to 12 properties; about one property in eight has a reserved name.
-std::string MakePage(int objects, uint32_t seed) {
+// Half the objects are Tarvos with 1 to 12 properties; one property in `reservedOneIn` has a reserved name.
+std::string MakePage(int objects, uint32_t seed, uint32_t reservedOneIn) {
   std::mt19937 random(seed);
   const char* const kPlainTypes[] = {"Rectangle", "Line", "Text", "Ellipse", "Polygon"};
   const char* const kOrdinaryNames[] = {"Tag", "Units", "Limit", "Colour", "Label", "Device_1", "Text", "COL_X"};
@@ -62,7 +62,7 @@ std::string MakePage(int objects, uint32_t seed) {
     for (int p = 0; p < properties; ++p) {
       if (p != 0) page += ", ";
       std::string name;
-      if (random() % 8 == 0) {
+      if (random() % reservedOneIn == 0) {
         const std::u16string_view keyword = morvex::ReservedKeywords[random() % morvex::ReservedKeywords.size()];
         name.assign(keyword.begin(), keyword.end());
       } else {
@@ -94,16 +94,21 @@ long ResidentKilobytes() {
 // One site for the whole process: master.dbf, one project, the big page and 2,000 small ones.
 struct Site {
   static constexpr int kSmallPages = 2000;
+  // Benchmark argument 0: a few collisions per page, as real projects have; 1: a collision-heavy page.
+  static constexpr uint32_t kSparseReserved = 64;
+  static constexpr uint32_t kDenseReserved = 8;
 
   Site() {
     root = fs::temp_directory_path() /
            ("morvex-bench-pages-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     fs::create_directories(root / "plant");
     morvex::doubles::ProjectListWriter().Add({"Plant", "plant"}).WriteTo(root / "master.dbf");
-    bigPage = MakePage(10000, 1);
-    WriteFile(root / "plant" / "Big.json", bigPage);
+    pages[0] = MakePage(10000, 1, kSparseReserved);
+    pages[1] = MakePage(10000, 1, kDenseReserved);
+    WriteFile(root / "plant" / "Big0.json", pages[0]);
+    WriteFile(root / "plant" / "Big1.json", pages[1]);
     for (int i = 0; i < kSmallPages; ++i)
-      WriteFile(root / "plant" / ("Small" + std::to_string(i) + ".json"), MakePage(20 + i % 200, 100u + static_cast<uint32_t>(i)));
+      WriteFile(root / "plant" / ("Small" + std::to_string(i) + ".json"), MakePage(20 + i % 200, 100u + static_cast<uint32_t>(i), kSparseReserved));
   }
   ~Site() {
     std::error_code ignored;
@@ -111,7 +116,7 @@ struct Site {
   }
 
   fs::path root;
-  std::string bigPage;
+  std::string pages[2];
 };
 
 Site& TheSite() {
@@ -120,7 +125,7 @@ Site& TheSite() {
 }
 
 void BM_SimdjsonParse(benchmark::State& state) {
-  const simdjson::padded_string bytes(TheSite().bigPage);
+  const simdjson::padded_string bytes(TheSite().pages[state.range(0)]);
   simdjson::dom::parser parser;
   for (auto _ : state) {
     simdjson::dom::element root;
@@ -129,21 +134,23 @@ void BM_SimdjsonParse(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
 }
-BENCHMARK(BM_SimdjsonParse)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SimdjsonParse)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_OpenAndScanPageFile(benchmark::State& state) {
   Site& site = TheSite();
   morvex::PageFileServer server;
   server.ServeFolder(morvex::FromNativePath(site.root));
   SilentProgress progress;
+  const std::string& bytes = site.pages[state.range(0)];
+  const std::u16string page = state.range(0) == 0 ? u"Big0" : u"Big1";
   int32_t found = 0;
   for (auto _ : state) {
     // A run's findings list outlives its pages: making and freeing it is no part of one page's cost.
     state.PauseTiming();
     auto findings = std::make_unique<morvex::FindingsList>();
     state.ResumeTiming();
-    if (!server.OpenPage(u"Plant", u"Big")) state.SkipWithError("open failed");
-    morvex::ScanPageObjects(server, progress, u"Plant", u"Big", *findings, true);
+    if (!server.OpenPage(u"Plant", page)) state.SkipWithError("open failed");
+    morvex::ScanPageObjects(server, progress, u"Plant", page, *findings, true);
     server.ClosePage();
     found = findings->Count();
     state.PauseTiming();
@@ -151,29 +158,30 @@ void BM_OpenAndScanPageFile(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.counters["findings"] = found;
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(site.bigPage.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
 }
-BENCHMARK(BM_OpenAndScanPageFile)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OpenAndScanPageFile)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // Without the file read, to tell parsing and walking apart from I/O.
 void BM_OpenAndScanInMemory(benchmark::State& state) {
   Site& site = TheSite();
   morvex::PageFileServer server;
   SilentProgress progress;
+  const std::string& bytes = site.pages[state.range(0)];
   for (auto _ : state) {
     state.PauseTiming();
     auto findings = std::make_unique<morvex::FindingsList>();
     state.ResumeTiming();
-    if (!server.OpenPageContent(site.bigPage)) state.SkipWithError("open failed");
+    if (!server.OpenPageContent(bytes)) state.SkipWithError("open failed");
     morvex::ScanPageObjects(server, progress, u"Plant", u"Big", *findings, true);
     server.ClosePage();
     state.PauseTiming();
     findings.reset();
     state.ResumeTiming();
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(site.bigPage.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
 }
-BENCHMARK(BM_OpenAndScanInMemory)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OpenAndScanInMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // The server's share: every object and property read, nothing tested or added.
 void BM_OpenAndWalkInMemory(benchmark::State& state) {
@@ -182,8 +190,9 @@ void BM_OpenAndWalkInMemory(benchmark::State& state) {
   std::u16string type, name, value, project, library, tarvo;
   int16_t an = 0;
   int32_t number = 0;
+  const std::string& bytes = site.pages[0];
   for (auto _ : state) {
-    if (!server.OpenPageContent(site.bigPage)) state.SkipWithError("open failed");
+    if (!server.OpenPageContent(bytes)) state.SkipWithError("open failed");
     for (bool more = server.FirstObject(); more; more = server.NextObject()) {
       server.GetObjectType(type);
       if (type != u"Tarvo") continue;
@@ -194,7 +203,7 @@ void BM_OpenAndWalkInMemory(benchmark::State& state) {
     }
     server.ClosePage();
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(site.bigPage.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
 }
 BENCHMARK(BM_OpenAndWalkInMemory)->Unit(benchmark::kMicrosecond);
 

@@ -16,9 +16,25 @@ namespace {
 // A run of pages keeps at most this much between pages; a larger page's buffers go when it is closed.
 constexpr size_t kRetainedCapacity = size_t{32} << 20;
 
+// Eight bytes at a time: this runs over every name and value of a page.
 bool IsAscii(std::string_view text) {
-  for (const char byte : text)
-    if (static_cast<unsigned char>(byte) >= 0x80) return false;
+  constexpr uint64_t kHighBits = 0x8080808080808080ull;
+  size_t at = 0;
+  for (; at + 8 <= text.size(); at += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + at, 8);
+    if ((word & kHighBits) != 0) return false;
+  }
+  unsigned char high = 0;
+  for (; at < text.size(); ++at) high |= static_cast<unsigned char>(text[at]);
+  return high < 0x80;
+}
+
+// Member names are short; comparing them here spares a library call per member.
+bool SameKey(std::string_view key, std::string_view wanted) {
+  if (key.size() != wanted.size()) return false;
+  for (size_t i = 0; i < key.size(); ++i)
+    if (key[i] != wanted[i]) return false;
   return true;
 }
 
@@ -128,8 +144,15 @@ bool NeutraliseUnrepresentableNumbers(char* text, size_t size) {
   return changed;
 }
 
-bool StringMember(simdjson::dom::object object, std::string_view key, std::string_view& text) {
-  return object[key].get_string().get(text) == simdjson::SUCCESS;
+// The first member of that name, as simdjson's own lookup finds it, without its library call per member.
+bool FindMember(simdjson::dom::object object, std::string_view key, simdjson::dom::element& value) {
+  for (const simdjson::dom::key_value_pair member : object) {
+    if (SameKey(member.key, key)) {
+      value = member.value;
+      return true;
+    }
+  }
+  return false;
 }
 
 // One pass over the members for several keys; as with a lookup, the first member of a name counts.
@@ -141,7 +164,7 @@ bool StringMembers(simdjson::dom::object object, const std::array<std::string_vi
   size_t found = 0;
   for (const simdjson::dom::key_value_pair member : object) {
     for (size_t i = 0; i < N; ++i) {
-      if (seen[i] || member.key != keys[i]) continue;
+      if (seen[i] || !SameKey(member.key, keys[i])) continue;
       seen[i] = true;
       if (member.value.get_string().get(texts[i]) != simdjson::SUCCESS) return false;
       if (++found == N) return true;
@@ -274,7 +297,9 @@ bool PageDocument::FirstProperty(std::u16string& sName, std::u16string& sValue) 
     simdjson::dom::object object;
     if (!CurrentObject(object)) return false;
     simdjson::dom::array properties;
-    if (object["properties"].get_array().get(properties) != simdjson::SUCCESS) return false;
+    simdjson::dom::element member;
+    if (!FindMember(object, "properties", member) || member.get_array().get(properties) != simdjson::SUCCESS)
+      return false;
     const auto first = properties.begin();
     if (!(first != properties.end())) return false;
     if (!ReadProperty(*first, sName, sValue)) return false;
@@ -307,13 +332,14 @@ bool PageDocument::GetTarvoInfo(std::u16string& sLibProject, std::u16string& sLi
     simdjson::dom::object object;
     if (!CurrentObject(object)) return false;
     simdjson::dom::object tarvo;
-    if (object["tarvo"].get_object().get(tarvo) != simdjson::SUCCESS) return false;
+    simdjson::dom::element member;
+    if (!FindMember(object, "tarvo", member) || member.get_object().get(tarvo) != simdjson::SUCCESS) return false;
     std::array<std::string_view, 3> texts;
     if (!StringMembers<3>(tarvo, {"project", "library", "name"}, texts)) return false;
     // A "number" that is there but is no 32-bit integer is a broken entry, not an absent one.
     int64_t number = 0;
     simdjson::dom::element numberElement;
-    if (tarvo["number"].get(numberElement) == simdjson::SUCCESS) {
+    if (FindMember(tarvo, "number", numberElement)) {
       if (numberElement.get_int64().get(number) != simdjson::SUCCESS) return false;
       if (number < INT32_MIN || number > INT32_MAX) return false;
     }
@@ -329,7 +355,8 @@ bool PageDocument::GetObjectAN(int16_t& nAN) const {
   simdjson::dom::object object;
   if (!CurrentObject(object)) return false;
   int64_t an = 0;
-  if (object["an"].get_int64().get(an) != simdjson::SUCCESS) return false;
+  simdjson::dom::element member;
+  if (!FindMember(object, "an", member) || member.get_int64().get(an) != simdjson::SUCCESS) return false;
   if (an < INT16_MIN || an > INT16_MAX) return false;
   nAN = static_cast<int16_t>(an);
   return true;
@@ -339,9 +366,9 @@ bool PageDocument::GetObjectType(std::u16string& sType) const {
   try {
     simdjson::dom::object object;
     if (!CurrentObject(object)) return false;
-    std::string_view type;
-    if (!StringMember(object, "type", type)) return false;
-    return HandOut<1>({type}, {&sType});
+    std::array<std::string_view, 1> type;
+    if (!StringMembers<1>(object, {"type"}, type)) return false;
+    return HandOut<1>(type, {&sType});
   } catch (const std::exception&) {
     return false;
   }
