@@ -49,7 +49,7 @@ export QT_QPA_PLATFORM=xcb
 site=
 if [ -n "$sitegen" ] && [ -x "$sitegen" ]; then
   site="$work/site"
-  "$sitegen" --projects 40 --pages 100 --objects 40 --seed 7 "$site" > /dev/null
+  "$sitegen" --projects 60 --pages 100 --objects 30 --seed 7 "$site" > /dev/null
 fi
 mkdir -p "$XDG_CONFIG_HOME/Morvex"
 printf '[Settings]\nUserPath=%s\nShowInstances=1\nIgnoreBuiltInProjects=1\n' "$site" > "$XDG_CONFIG_HOME/Morvex/Morvex.conf"
@@ -68,9 +68,11 @@ if [ -n "$site" ]; then
   xdotool mousemove --window "$main" 508 76 click 1
   progress=$(timeout 20 xdotool search --sync --onlyvisible --name '^Morvex$' | head -1) \
     || fail "the progress window did not appear"
-  eventually geometry_is "$progress" 312x112 || fail "progress window is not 312x112"
-  sleep 0.3
   import -window root "$out/progress.png"
-  echo "progress window up, 312x112, screenshot $out/progress.png"
+  geometry_is "$progress" 312x112 || fail "progress window is not 312x112"
+  # The bar is pure blue; a screenshot without any was taken before the first page or after the run.
+  blue=$(convert "$out/progress.png" -fill black +opaque 'rgb(0,0,255)' -fill white -opaque 'rgb(0,0,255)' \
+           -format '%[fx:int(mean*w*h)]' info:)
+  echo "progress window up, 312x112, $blue bar pixels, screenshot $out/progress.png"
   kill -0 "$pid" || fail "morvex ended during the run"
 fi
