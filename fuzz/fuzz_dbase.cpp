@@ -1,6 +1,7 @@
 // Fuzz target of the table reader: arbitrary bytes loaded as a table in a few code pages, every member read back.
 #include <algorithm>
 #include <cstddef>
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -26,19 +27,21 @@ void ReadEverything(const morvex::clsDBase& table) {
     // a loaded table without any descriptor read
   }
   // A whole copy only of smaller tables: copying a million cells is the caller's cost, not the reader's.
-  int32_t rows = std::max(records, 0);
-  int32_t columns = std::max(fields, 0);
-  if (int64_t{rows} * columns <= 100000) {
+  // Counts may be anything up to 2^31 - 1, so the loops run in 64 bits.
+  int64_t rows = std::max(records, 0);
+  int64_t columns = std::max(fields, 0);
+  if (rows * columns <= 100000) {
     const morvex::TextTable copy = table.Table();
     rows = copy.Rows();
     columns = copy.Columns();
   }
-  for (int32_t r = 0; r <= rows + 1; ++r) {
+  for (int64_t r = 0; r <= rows + 1; ++r) {
     if (r > 32 && r < rows - 32) r = rows - 32;
-    total += table.RecordDeleted(r) ? 1 : 0;
-    for (int32_t c = 0; c <= columns + 1; ++c) {
+    const int32_t row = static_cast<int32_t>(std::min<int64_t>(r, INT32_MAX));
+    total += table.RecordDeleted(row) ? 1 : 0;
+    for (int64_t c = 0; c <= columns + 1; ++c) {
       if (c > 16 && c < columns - 16) c = columns - 16;
-      total += table.Element(r, c).size();
+      total += table.Element(row, static_cast<int32_t>(std::min<int64_t>(c, INT32_MAX))).size();
     }
   }
   total += static_cast<size_t>(table.DeletedTable().Count()) + static_cast<size_t>(records);
