@@ -96,6 +96,8 @@ void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, co
     an = received;
     return true;
   };
+  // The identity texts and the property texts are emptied before they are next read, so the line may take
+  // them over instead of copying them; only the AN must survive into the next finding.
   const auto addFinding = [&] {
     std::vector<std::u16string> fields;
     if (bShowAll) {
@@ -106,10 +108,10 @@ void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, co
     } else {
       fields.reserve(4);
     }
-    fields.push_back(libraryProject);
-    fields.push_back(library);
-    fields.push_back(tarvoName);
-    fields.push_back(propertyName);
+    fields.push_back(std::move(libraryProject));
+    fields.push_back(std::move(library));
+    fields.push_back(std::move(tarvoName));
+    fields.push_back(std::move(propertyName));
     if (bShowAll) {
       std::u16string& quotedValue = fields.emplace_back();
       quotedValue.reserve(propertyValue.size() + 2);
