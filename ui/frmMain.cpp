@@ -14,9 +14,9 @@
 #include <limits>
 #include <utility>
 
+#include "FormLayout.h"
 #include "QtText.h"
 #include "Version.h"
-#include "FormLayout.h"
 
 namespace morvex {
 
