@@ -505,12 +505,24 @@ TEST_F(MainWindowRunTest, MissingProjectListEmptiesTheBoxAfterItsMessage) {
   PathBox(*window)->setText(root.path() + QStringLiteral("/nowhere"));
   Found(*window)->setPlainText(QStringLiteral("old"));
   QString message;
+  QString caption;
+  QMessageBox::StandardButtons buttons;
+  Qt::TextFormat format = Qt::AutoText;
   ModalDriver driver([&](QWidget* modal) {
-    message = qobject_cast<QMessageBox*>(modal)->text();
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    message = box->text();
+    caption = box->windowTitle();
+    buttons = box->standardButtons();
+    format = box->textFormat();
     modal->close();
   });
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
   EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot open project list:\n"))) << message.toStdString();
+  EXPECT_FALSE(message.contains(QLatin1Char('\r')));
+  EXPECT_EQ(caption, QStringLiteral("Morvex"));
+  EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+  EXPECT_EQ(format, Qt::PlainText) << "a path is never markup";
   EXPECT_EQ(Found(*window)->toPlainText(), QString());
   EXPECT_FALSE(statusBar.Shown());
 }
