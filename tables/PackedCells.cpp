@@ -101,39 +101,21 @@ void PackedCells::DecodeBytes(const uint8_t* in, size_t count, std::u16string& o
         text[j] = table_[in[j]];
       }
     }
-    if (i + 8 <= count) {
-      const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + i));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(text + i), _mm_unpacklo_epi8(chunk, zero));
+    // The rest as eight-byte pieces, the last one overlapping what is done already: writing a character
+    // twice gives the same character.
+    while (i < count && count >= 8) {
+      const size_t at = std::min(i, count - 8);
+      const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + at));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(text + at), _mm_unpacklo_epi8(chunk, zero));
       for (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(chunk)) & 0xFFu; high != 0; high &= high - 1) {
-        const size_t j = i + static_cast<size_t>(std::countr_zero(high));
+        const size_t j = at + static_cast<size_t>(std::countr_zero(high));
         text[j] = table_[in[j]];
       }
-      i += 8;
+      i = at + 8;
     }
   }
 #endif
   for (; i < count; ++i) text[i] = table_[in[i]];
-}
-
-void PackedCells::ReadCell(int32_t row, int32_t column, size_t cell, std::u16string& out) const {
-  if (imageForm_) {
-    const size_t length = lengths_[cell];
-    if (length == 0) {
-      out.clear();
-      return;
-    }
-    const int64_t at = firstRecordInImage_ + int64_t{row - 1} * recordLength_ + 1 +
-                       fieldOffsets_[static_cast<size_t>(column - 1)];
-    DecodeBytes(image_.Data() + at, length, out);
-    return;
-  }
-  const size_t begin = StartOf(cell);
-  out.assign(textBuffer_.data() + begin, StartOf(cell + 1) - begin);
-}
-
-void PackedCells::Read(int32_t row, int32_t column, std::u16string& out) const {
-  ReadCell(row, column, static_cast<size_t>(row - 1) * static_cast<size_t>(columns_) + static_cast<size_t>(column - 1),
-           out);
 }
 
 TextTable PackedCells::ToTable() const {

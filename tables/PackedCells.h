@@ -45,11 +45,29 @@ class PackedCells {
   bool Contains(int32_t row, int32_t column) const {
     return row >= 1 && row <= rows_ && column >= 1 && column <= columns_;
   }
-  void Read(int32_t row, int32_t column, std::u16string& out) const;
+  // Reading every value of a big table goes through here millions of times, hence inline.
+  void Read(int32_t row, int32_t column, std::u16string& out) const {
+    ReadCell(row, column,
+             static_cast<size_t>(row - 1) * static_cast<size_t>(columns_) + static_cast<size_t>(column - 1), out);
+  }
   TextTable ToTable() const;
 
  private:
-  void ReadCell(int32_t row, int32_t column, size_t cell, std::u16string& out) const;
+  void ReadCell(int32_t row, int32_t column, size_t cell, std::u16string& out) const {
+    if (!imageForm_) {
+      const size_t begin = StartOf(cell);
+      out.assign(textBuffer_.data() + begin, StartOf(cell + 1) - begin);
+      return;
+    }
+    const size_t length = lengths_[cell];
+    if (length == 0) {
+      out.clear();
+      return;
+    }
+    const int64_t at = firstRecordInImage_ + int64_t{row - 1} * recordLength_ + 1 +
+                       fieldOffsets_[static_cast<size_t>(column - 1)];
+    DecodeBytes(image_.Data() + at, length, out);
+  }
   void DecodeBytes(const uint8_t* in, size_t count, std::u16string& out) const;
   size_t StartOf(size_t cell) const { return wide_ ? starts64_[cell] : starts32_[cell]; }
   void SetStart(size_t cell, size_t value) {

@@ -301,17 +301,34 @@ void clsDBase::ReadRecordImage(TableBytes& bytes, const PackedCells::ByteTable& 
   packedCells_.StartImage(records, fields, std::move(image), low, headerLength, recordLength, fieldOffsets, byteTable);
   const uint8_t* data = packedCells_.Image();
 
+  // Record starts move one way, so the records whose positions all check out are a prefix; they need no
+  // check each. The record after them is read the checked way and fails as it must.
+  const int64_t lastValueEnd = static_cast<int64_t>(INT32_MAX) - 1 - 1 - static_cast<int64_t>(valueBytes);
+  int64_t readable = records;
+  if (recordLength > 0) {
+    readable = lastValueEnd < headerLength ? 0 : (lastValueEnd - headerLength) / recordLength + 1;
+  } else if (recordLength < 0) {
+    readable = headerLength < 0 ? 0 : headerLength / -recordLength + 1;
+  }
+  readable = std::clamp<int64_t>(readable, 0, records);
+  if (headerLength < 0 || headerLength > lastValueEnd) readable = 0;
+
   size_t cell = 0;
-  for (int32_t r = 1; r <= records; ++r) {
-    const int64_t start = headerLength + (int64_t{r} - 1) * recordLength;
-    CheckPosition(start, "a record");
-    RecordDeleted(r, data[start - low] == kDeletedMark);
-    CheckPosition(start + 1 + static_cast<int64_t>(valueBytes), "a value");
+  const auto readRecord = [&](int32_t r, int64_t start) {
+    deleted_.At(r) = data[start - low] == kDeletedMark ? 1 : 0;
     const uint8_t* record = data + (start + 1 - low);
     for (int32_t f = 0; f < fields; ++f) {
       const size_t length = lengths[static_cast<size_t>(f)];
       packedCells_.SetLength(cell++, static_cast<uint8_t>(TrimmedLength(record + fieldOffsets[static_cast<size_t>(f)], length)));
     }
+  };
+  for (int32_t r = 1; r <= readable; ++r) readRecord(r, headerLength + (int64_t{r} - 1) * recordLength);
+  for (int64_t r = readable + 1; r <= records; ++r) {
+    const int64_t start = headerLength + (r - 1) * recordLength;
+    CheckPosition(start, "a record");
+    deleted_.At(static_cast<int32_t>(r)) = data[start - low] == kDeletedMark ? 1 : 0;
+    CheckPosition(start + 1 + static_cast<int64_t>(valueBytes), "a value");
+    readRecord(static_cast<int32_t>(r), start);
   }
 }
 
@@ -371,15 +388,7 @@ std::u16string clsDBase::Element(int32_t nRow, int32_t nCol) const {
   return value;
 }
 
-void clsDBase::ReadElement(int32_t nRow, int32_t nCol, std::u16string& sValue) const {
-  if (packed_ && packedCells_.Contains(nRow, nCol)) {
-    packedCells_.Read(nRow, nCol, sValue);
-  } else if (!packed_ && values_.Contains(nRow, nCol)) {
-    sValue = values_.At(nRow, nCol);
-  } else {
-    sValue.clear();
-  }
-}
+
 
 void clsDBase::Element(int32_t nRow, int32_t nCol, const std::u16string& sValue) {
   const bool inside = packed_ ? packedCells_.Contains(nRow, nCol) : values_.Contains(nRow, nCol);

@@ -82,7 +82,15 @@ class clsDBase {
   const TextTable& Values() const;
   const TableHeader& Header() const { return header_; }
   // Element into the caller's string, reusing its memory: reading a whole table costs no allocation per value.
-  void ReadElement(int32_t nRow, int32_t nCol, std::u16string& sValue) const;
+  void ReadElement(int32_t nRow, int32_t nCol, std::u16string& sValue) const {
+    if (packed_ && packedCells_.Contains(nRow, nCol)) {
+      packedCells_.Read(nRow, nCol, sValue);
+    } else if (!packed_ && values_.Contains(nRow, nCol)) {
+      sValue = values_.At(nRow, nCol);
+    } else {
+      sValue.clear();
+    }
+  }
   // Loads a table held in memory as though it were the file sName: no file is opened or tested, and File
   // becomes sName. Used where the bytes never touch a disk, as fuzzing does. Same errors as Load.
   void LoadFromMemory(const uint8_t* bytes, size_t size, const std::u16string& sName, int32_t nCodepage);
