@@ -383,6 +383,16 @@ TEST_F(PageFileServerTest, TextIsServedAsUtf16WithEscapesResolved) {
   EXPECT_EQ(type, u"Pumpe \u00C4 \u20AC \U0001F600");
   ASSERT_TRUE(server_.FirstProperty(name, value));
   EXPECT_EQ(value, std::u16string(u"a\tb\"c\0d", 7));
+  // ASCII is widened eight bytes at a time: lengths around and across that step must come out whole.
+  ASSERT_TRUE(OpenContent(Page(
+      R"({"properties":[{"name":"ACTIVEXEXT_*EVENTCLASS","value":"0123456789abcdefghijklmnopqrstuvwxyz~"},)"
+      R"({"name":"DBLCLK_C","value":"1234567"}]})")));
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.FirstProperty(name, value));
+  EXPECT_EQ(name, u"ACTIVEXEXT_*EVENTCLASS");
+  EXPECT_EQ(value, u"0123456789abcdefghijklmnopqrstuvwxyz~");
+  ASSERT_TRUE(server_.NextProperty(name, value));
+  EXPECT_EQ(name + u"|" + value, u"DBLCLK_C|1234567");
   ASSERT_TRUE(OpenContent(Page("{\"type\":\"\xC3\x84\xE2\x82\xAC\xF0\x9F\x98\x80\"}")));
   ASSERT_TRUE(server_.FirstObject());
   ASSERT_TRUE(server_.GetObjectType(type));
