@@ -531,15 +531,16 @@ TEST_F(DBaseTest, OrdinaryTruncatedTableStillLoads) {
   truncated.recordCount = 9'000;
   EXPECT_EQ(LoadError(truncated.Bytes()), kErrTableTooLarge);
 
-  // A large table missing its last third loads too.
+  // A large table (several megabytes, held differently from small ones) missing its last third loads too.
   DBaseTableBuilder big;
   big.Field("Name", 100);
-  for (int i = 0; i < 30'000; ++i) big.Record({"record " + std::to_string(i)});
+  for (int i = 0; i < 60'000; ++i) big.Record({"record " + std::to_string(i)});
   std::string bytes = big.Bytes();
   bytes.resize(bytes.size() * 2 / 3);
   ASSERT_TRUE(LoadBytes(bytes));
-  EXPECT_EQ(table_.Element(30'000, 1), std::u16string(100, u'\0'));
+  EXPECT_EQ(table_.Element(60'000, 1), std::u16string(100, u'\0'));
   EXPECT_EQ(table_.Element(1000, 1), u"record 999");
+  EXPECT_EQ(table_.Element(39'999, 1), u"record 39998");
 }
 
 TEST_F(DBaseTest, LoadFromMemoryReadsAsLoadDoes) {
