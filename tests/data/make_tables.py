@@ -32,10 +32,10 @@ SAMPLE = [
 ]
 
 
-def write(path, spec, codepage, rows):
+def write(path, layout, codepage, rows):
     if os.path.exists(path):
         os.remove(path)
-    table = dbf.Table(path, spec, codepage=codepage, dbf_type="db3")
+    table = dbf.Table(path, layout, codepage=codepage, dbf_type="db3")
     table.open(mode=dbf.READ_WRITE)
     for values, deleted in rows:
         table.append(values)
