@@ -7,7 +7,8 @@ namespace morvex {
 
 using namespace std::string_view_literals;
 
-const std::array<std::u16string_view, 88> ReservedKeywords = {
+// Defined constexpr so that the lookup table below is built by the compiler.
+constexpr std::array<std::u16string_view, 88> ReservedKeywords = {
     u"TEXT"sv,       u"FONT"sv,        u"VISIBLE"sv,    u"MVX"sv,        u"MVY"sv,
     u"ROT"sv,        u"SZX"sv,         u"SZY"sv,        u"FIL"sv,        u"CMD"sv,
     u"DOWN_CMD"sv,   u"DBLCLK_CMD"sv,  u"REPEAT_CMD"sv, u"MSG_LOG"sv,    u"MVXSL"sv,
@@ -33,19 +34,33 @@ namespace {
 constexpr size_t kShortestKeyword = 3;
 constexpr size_t kLongestKeyword = 22;
 
-// Open addressing over a table four times the keyword count: a lookup hashes at most 22 code units and
-// usually compares against one entry. Cheaper than std::hash, which this test runs for every property.
+// Bit of a keyword's first or last character among A to Z, "_", "*" and "!"; other characters have none.
+constexpr uint32_t CharacterBit(char16_t unit) {
+  if (unit >= u'A' && unit <= u'Z') return uint32_t{1} << (unit - u'A');
+  if (unit == u'_') return uint32_t{1} << 26;
+  if (unit == u'*') return uint32_t{1} << 27;
+  if (unit == u'!') return uint32_t{1} << 28;
+  return 0;
+}
+
+// Open addressing over a table several times the keyword count, built at compile time. Most property
+// names are turned away by their length and first and last characters before any hashing.
 class KeywordTable {
  public:
-  KeywordTable() {
+  constexpr KeywordTable() {
     for (const std::u16string_view keyword : ReservedKeywords) {
+      firstCharacters_[keyword.size()] |= CharacterBit(keyword.front());
+      lastCharacters_[keyword.size()] |= CharacterBit(keyword.back());
       size_t slot = Hash(keyword) & kMask;
       while (!slots_[slot].empty()) slot = (slot + 1) & kMask;
       slots_[slot] = keyword;
     }
   }
 
-  bool Contains(std::u16string_view name) const {
+  constexpr bool Contains(std::u16string_view name) const {
+    if (name.size() < kShortestKeyword || name.size() > kLongestKeyword) return false;
+    if ((firstCharacters_[name.size()] & CharacterBit(name.front())) == 0) return false;
+    if ((lastCharacters_[name.size()] & CharacterBit(name.back())) == 0) return false;
     for (size_t slot = Hash(name) & kMask;; slot = (slot + 1) & kMask) {
       const std::u16string_view entry = slots_[slot];
       if (entry.empty()) return false;
@@ -57,22 +72,22 @@ class KeywordTable {
   static constexpr size_t kSlots = 512;
   static constexpr size_t kMask = kSlots - 1;
 
-  static size_t Hash(std::u16string_view text) {
+  static constexpr size_t Hash(std::u16string_view text) {
     uint32_t hash = 2166136261u;
     for (const char16_t unit : text) hash = (hash ^ unit) * 16777619u;
     return hash ^ (hash >> 15);
   }
 
   std::array<std::u16string_view, kSlots> slots_{};
+  std::array<uint32_t, kLongestKeyword + 1> firstCharacters_{};
+  std::array<uint32_t, kLongestKeyword + 1> lastCharacters_{};
 };
 
 }  // namespace
 
 bool IsReservedKeyword(std::u16string_view sName) {
-  // Most property names are longer or shorter than every keyword and need no lookup at all.
-  if (sName.size() < kShortestKeyword || sName.size() > kLongestKeyword) return false;
-  static const KeywordTable table;
-  return table.Contains(sName);
+  static constexpr KeywordTable kTable;
+  return kTable.Contains(sName);
 }
 
 }  // namespace morvex

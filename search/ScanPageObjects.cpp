@@ -53,15 +53,10 @@ void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, co
   int16_t an = 0;
   PendingError pending;
 
-  // A server is only trusted with receiving buffers: whatever a failed call wrote to them is dropped, so the
-  // working values keep what the walk last read successfully. Swapping on success hands each buffer's
-  // capacity back for the next call, which keeps a page's walk free of per-property allocations.
+  // What a failed call left in its outputs is never taken. The property texts and the identity texts are
+  // empty after a failed read anyway, so they are read in place and emptied again on failure; the type
+  // text must keep its earlier value, so it is read into a buffer of its own and swapped in on success.
   std::u16string receivedType;
-  std::u16string receivedName;
-  std::u16string receivedValue;
-  std::u16string receivedProject;
-  std::u16string receivedLibrary;
-  std::u16string receivedTarvo;
   std::u16string countText;
 
   const auto readType = [&] {
@@ -72,23 +67,23 @@ void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, co
   const auto readProperty = [&](bool first) {
     propertyName.clear();
     propertyValue.clear();
-    if (!(first ? automation.FirstProperty(receivedName, receivedValue)
-                : automation.NextProperty(receivedName, receivedValue)))
-      return false;
-    propertyName.swap(receivedName);
-    propertyValue.swap(receivedValue);
-    return true;
+    if (first ? automation.FirstProperty(propertyName, propertyValue)
+              : automation.NextProperty(propertyName, propertyValue))
+      return true;
+    propertyName.clear();
+    propertyValue.clear();
+    return false;
   };
   const auto readTarvoInfo = [&] {
     libraryProject.clear();
     library.clear();
     tarvoName.clear();
     int32_t unusedNumber = 0;
-    if (!automation.GetTarvoInfo(receivedProject, receivedLibrary, receivedTarvo, unusedNumber)) return false;
-    libraryProject.swap(receivedProject);
-    library.swap(receivedLibrary);
-    tarvoName.swap(receivedTarvo);
-    return true;
+    if (automation.GetTarvoInfo(libraryProject, library, tarvoName, unusedNumber)) return true;
+    libraryProject.clear();
+    library.clear();
+    tarvoName.clear();
+    return false;
   };
   const auto readAN = [&] {
     int16_t received = 0;
