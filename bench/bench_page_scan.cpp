@@ -16,31 +16,13 @@
 #include "PageFileServer.h"
 #include "ProgressInterface.h"
 #include "ReservedKeywords.h"
+#include "SilentProgress.h"
 #include "basFileTools.h"
 #include "basSearch.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-class SilentProgress : public morvex::ProgressInterface {
- public:
-  void Title(const std::u16string& sTitle) override { title_ = sTitle; }
-  std::u16string Title() const override { return title_; }
-  void Show() override {}
-  void Close() override {}
-  bool Shown() const override { return true; }
-
- protected:
-  void SetLine(int index, const std::u16string& sText) override { lines_[index] = sText; }
-  std::u16string Line(int index) const override { return lines_[index]; }
-  void ShowPercent(int32_t) override {}
-  void ProcessEvents() override {}
-
- private:
-  std::u16string lines_[3];
-  std::u16string title_;
-};
 
 // Half the objects are Tarvos with 1 to 12 properties; one property in `reservedOneIn` has a reserved name.
 std::string MakePage(int objects, uint32_t seed, uint32_t reservedOneIn) {
@@ -140,7 +122,7 @@ void BM_OpenAndScanPageFile(benchmark::State& state) {
   Site& site = TheSite();
   morvex::PageFileServer server;
   server.ServeFolder(morvex::FromNativePath(site.root));
-  SilentProgress progress;
+  morvex::SilentProgress progress;
   const std::string& bytes = site.pages[state.range(0)];
   const std::u16string page = state.range(0) == 0 ? u"Big0" : u"Big1";
   int32_t found = 0;
@@ -166,7 +148,7 @@ BENCHMARK(BM_OpenAndScanPageFile)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)
 void BM_OpenAndScanInMemory(benchmark::State& state) {
   Site& site = TheSite();
   morvex::PageFileServer server;
-  SilentProgress progress;
+  morvex::SilentProgress progress;
   const std::string& bytes = site.pages[state.range(0)];
   for (auto _ : state) {
     state.PauseTiming();
@@ -212,7 +194,7 @@ void BM_ManyPagesMemory(benchmark::State& state) {
   Site& site = TheSite();
   morvex::PageFileServer server;
   server.ServeFolder(morvex::FromNativePath(site.root));
-  SilentProgress progress;
+  morvex::SilentProgress progress;
   long afterFirst = 0;
   long afterAll = 0;
   int64_t found = 0;

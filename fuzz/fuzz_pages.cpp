@@ -7,28 +7,10 @@
 #include "FindingsList.h"
 #include "PageFileServer.h"
 #include "ProgressInterface.h"
+#include "SilentProgress.h"
 #include "basSearch.h"
 
 namespace {
-
-class SilentProgress : public morvex::ProgressInterface {
- public:
-  void Title(const std::u16string& sTitle) override { title_ = sTitle; }
-  std::u16string Title() const override { return title_; }
-  void Show() override {}
-  void Close() override {}
-  bool Shown() const override { return true; }
-
- protected:
-  void SetLine(int index, const std::u16string& sText) override { lines_[index] = sText; }
-  std::u16string Line(int index) const override { return lines_[index]; }
-  void ShowPercent(int32_t) override {}
-  void ProcessEvents() override {}
-
- private:
-  std::u16string lines_[3];
-  std::u16string title_;
-};
 
 // Touches the received texts so that a bad conversion shows up under the sanitizers.
 size_t Checksum(const std::u16string& text) {
@@ -66,7 +48,7 @@ size_t WalkEverything(morvex::PageFileServer& server) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // One server for the whole process, as one run reuses one server for page after page.
   static morvex::PageFileServer server;
-  static SilentProgress progress;
+  static morvex::SilentProgress progress;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   if (!server.OpenPageContent(bytes)) {
     volatile bool closed = server.ClosePage();
