@@ -8,26 +8,14 @@ build=${1:-build}
 site=${2:-${TMPDIR:-/tmp}/morvex-bench-site}
 scan="$build/app/morvex-scan"
 sitegen="$build/bench/morvex-sitegen"
-projects=${PROJECTS:-100}
-pages=${PAGES:-100}
-objects=${OBJECTS:-200}
-seed=${SEED:-42}
+source "$(dirname "$0")/site.sh"
 
 for tool in "$scan" "$sitegen"; do
   [ -x "$tool" ] || { echo "missing $tool: build the targets morvex-scan and morvex-sitegen first" >&2; exit 2; }
 done
 command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 2; }
 
-stamp="$site/.shape"
-shape="$projects $pages $objects $seed"
-if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$shape" ]; then
-  rm -rf "$site"
-  "$sitegen" --projects "$projects" --pages "$pages" --objects "$objects" --seed "$seed" "$site"
-  echo "$shape" > "$stamp"
-fi
-
-# Warm the page cache so both commands read from memory.
-find "$site" -type f -exec cat {} + > /dev/null
+prepare_site
 
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT

@@ -9,25 +9,14 @@ site=${2:-${TMPDIR:-/tmp}/morvex-bench-site}
 window="$build/app/morvex-bench-window"
 scan="$build/app/morvex-scan"
 sitegen="$build/bench/morvex-sitegen"
-projects=${PROJECTS:-100}
-pages=${PAGES:-100}
-objects=${OBJECTS:-200}
-seed=${SEED:-42}
+source "$(dirname "$0")/site.sh"
 
 for tool in "$window" "$scan" "$sitegen"; do
   [ -x "$tool" ] || { echo "missing $tool: build morvex-bench-window, morvex-scan and morvex-sitegen first" >&2; exit 2; }
 done
 command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 2; }
 
-# The same shape stamp as the scan benchmark, so both can share one generated site.
-stamp="$site/.shape"
-shape="$projects $pages $objects $seed"
-if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$shape" ]; then
-  rm -rf "$site"
-  "$sitegen" --projects "$projects" --pages "$pages" --objects "$objects" --seed "$seed" "$site"
-  echo "$shape" > "$stamp"
-fi
-find "$site" -type f -exec cat {} + > /dev/null
+prepare_site
 
 export QT_QPA_PLATFORM=offscreen
 results=$(mktemp)
