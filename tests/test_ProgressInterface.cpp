@@ -4,26 +4,17 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "Error.h"
+#include "ErrorNumber.h"
 #include "RecordingProgress.h"
 
 namespace morvex {
 namespace {
 
 using ::testing::ElementsAre;
-
-int32_t ErrorNumberOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.Number();
-  }
-  return 0;
-}
 
 TEST(ProgressInterface, LineSetThenGetReturnsTheText) {
   doubles::RecordingProgress progress;

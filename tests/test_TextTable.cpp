@@ -3,22 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include "ErrorNumber.h"
 
 using namespace morvex;
-
-namespace {
-
-int32_t ErrorNumberOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
-
-}  // namespace
 
 TEST(TextTable, EmptyTableHasNoBoundsAndNoElements) {
   const TextTable empty;

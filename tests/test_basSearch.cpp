@@ -10,6 +10,7 @@
 
 #include "DbfWriter.h"
 #include "Error.h"
+#include "ErrorNumber.h"
 #include "PageFileServer.h"
 #include "RecordingProgress.h"
 #include "ScriptedAutomation.h"
@@ -176,18 +177,10 @@ TEST_F(SearchRunTest, CountPagesAddsEveryRecordOfEveryPageListDeletedOrNot) {
 }
 
 TEST_F(SearchRunTest, CountPagesFailsWithOutOfRangeOnEmptyTableOrColumnOutside) {
-  auto numberOf = [](auto&& call) {
-    try {
-      call();
-    } catch (const Error& error) {
-      return error.Number();
-    }
-    return 0;
-  };
-  EXPECT_EQ(numberOf([&] { CountPages(TextTable(), 1, Folder()); }), kErrOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { CountPages(TextTable(), 1, Folder()); }), kErrOutOfRange);
   TextTable table(2, 2);
-  EXPECT_EQ(numberOf([&] { CountPages(table, 3, Folder()); }), kErrOutOfRange);
-  EXPECT_EQ(numberOf([&] { CountPages(table, -1, Folder()); }), kErrOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { CountPages(table, 3, Folder()); }), kErrOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { CountPages(table, -1, Folder()); }), kErrOutOfRange);
 }
 
 TEST_F(SearchRunTest, CompletedRunWritesTheExactProgressSequenceReportAndDone) {
