@@ -19,6 +19,32 @@ using ByteTable = std::array<char16_t, 256>;
 // converter does; other single-byte pages give the replacement character.
 constexpr char16_t kReplacement = 0xFFFD;
 
+// ICU's IBM tables differ from the platform converter the tables were written with in a few bytes. The
+// controls: IBM rotates 0x1A, 0x1C and 0x7F, the platform keeps every byte below 0x80 as itself. The rest are
+// characters the platform's tables map to another (or any) code point.
+struct ByteCorrection {
+  int32_t codepage;
+  uint8_t byte;
+  char16_t value;
+};
+constexpr ByteCorrection kPlatformCorrections[] = {
+    {437, 0xE6, 0x00B5}, {860, 0xE6, 0x00B5}, {861, 0xE6, 0x00B5}, {862, 0xE6, 0x00B5},
+    {863, 0xE6, 0x00B5}, {865, 0xE6, 0x00B5},  // micro sign, not Greek mu
+    {852, 0xAA, 0x00AC},                        // not sign; ICU leaves it undefined
+    {869, 0x88, 0x00B7}, {869, 0xEF, 0x0384},   // middle dot and tonos, not ano teleia and acute accent
+};
+
+bool IsOemPage(int32_t codepage) { return codepage >= 437 && codepage <= 869; }
+
+void ApplyPlatformCorrections(std::array<char16_t, 256>& table, int32_t codepage) {
+  if (IsOemPage(codepage)) {
+    for (size_t byte = 0; byte < 0x80; ++byte) table[byte] = static_cast<char16_t>(byte);
+  }
+  for (const ByteCorrection& correction : kPlatformCorrections) {
+    if (correction.codepage == codepage) table[correction.byte] = correction.value;
+  }
+}
+
 struct ConverterCloser {
   void operator()(UConverter* c) const { ucnv_close(c); }
 };
@@ -50,6 +76,7 @@ std::shared_ptr<const ByteTable> BuildTable(UConverter* converter, int32_t codep
     }
     (*table)[static_cast<size_t>(byte)] = value;
   }
+  ApplyPlatformCorrections(*table, codepage);
   return table;
 }
 

@@ -26,4 +26,10 @@ void ProgressInterface::Update(int32_t nPercent, bool& bCancel) {
   bCancel_ = false;
 }
 
+void ProgressInterface::PollCancel(bool& bCancel) {
+  ProcessEvents();
+  bCancel = bCancel_;
+  bCancel_ = false;
+}
+
 }  // namespace morvex

@@ -27,8 +27,15 @@ class ProgressInterface {
   virtual void Close() = 0;
   virtual bool Shown() const = 0;
 
+  // Lets pending events run and hands out bCancel once, without touching the percentage: a page that failed
+  // to open must not swallow a Cancel pressed meanwhile, yet it moves no bar.
+  void PollCancel(bool& bCancel);
+
   // What the Cancel button does, and nothing more.
   void PressCancel() { bCancel_ = true; }
+
+  // A press left over from a window that outlived its run must not cut the next run short.
+  void ClearCancel() { bCancel_ = false; }
 
   static int32_t ClampPercent(int32_t nPercent) { return nPercent < 0 ? 0 : (nPercent > 100 ? 100 : nPercent); }
 

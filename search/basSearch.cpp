@@ -152,7 +152,12 @@ int16_t ScanProject(AppContext& context, const std::u16string& sProjectName, con
     RunStep(bPendingError, [&] {
       if (!context.automation || !context.automation->OpenPage(sProjectName, pageName)) bPendingError = true;
     });
-    if (bPendingError) continue;
+    if (bPendingError) {
+      // A project whose pages all fail would otherwise run to its end with the user's Cancel unheard.
+      RunStep(bPendingError, [&] { context.progress.PollCancel(bCancel); });
+      if (bCancel) return -1;
+      continue;
+    }
 
     RunStep(bPendingError, [&] {
       ScanPageObjects(*context.automation, context.progress, sProjectName, pageName, findings, bShowAll);
@@ -179,6 +184,7 @@ SearchResult RunSearchDetailed(AppContext& context, const std::u16string& sFolde
   int32_t errorNumber = 0;
   std::string errorDescription;
   try {
+    context.progress.ClearCancel();
     context.progress.Show();
     context.progress.Text(0, std::u16string(kCountingText));
 
@@ -203,7 +209,8 @@ SearchResult RunSearchDetailed(AppContext& context, const std::u16string& sFolde
     const int32_t pathColumn = projectList.FieldNumber(u"Path");
     const int32_t recordCount = projectList.RecordCount();
     // The reader's own array stands in for the copy: the count only reads it, and a copy of a large list costs.
-    const int32_t totalPages = CountPages(projectList.Values(), pathColumn, sFolder);
+    // A valid list without records is a site without projects, not a subscript error: it has no pages.
+    const int32_t totalPages = recordCount == 0 ? 0 : CountPages(projectList.Values(), pathColumn, sFolder);
 
     context.progress.Text(0, std::u16string(kSearchingText));
     SetInteractiveOrThrow(*context.automation, false);

@@ -87,3 +87,29 @@ TEST(CodePage, MalformedMultiByteInputDoesNotFail) {
   EXPECT_FALSE(Decode("\x93", 932).empty());
   EXPECT_EQ(Decode("a\xff", 65001), u"a\uFFFD");
 }
+
+TEST(CodePage, OemPagesAnswerAsThePlatformConverterDoes) {
+  struct Case {
+    int32_t codepage;
+    uint8_t byte;
+    char16_t expected;
+  };
+  const Case cases[] = {
+      {437, 0xE6, u'\u00B5'}, {865, 0xE6, u'\u00B5'}, {860, 0xE6, u'\u00B5'}, {863, 0xE6, u'\u00B5'},
+      {852, 0xAA, u'\u00AC'}, {869, 0x88, u'\u00B7'}, {869, 0xEF, u'\u0384'},
+      // Controls stay themselves: a text with 0x1A in it reads back as written.
+      {437, 0x1A, u'\u001A'}, {866, 0x1A, u'\u001A'}, {850, 0x1C, u'\u001C'}, {852, 0x7F, u'\u007F'},
+      // Neighbours of the corrected bytes keep their letters.
+      {437, 0xE5, u'\u03C3'}, {852, 0xA9, u'\u0119'}, {869, 0x89, u'\u00AC'},
+  };
+  for (const Case& c : cases) {
+    const std::string bytes(1, static_cast<char>(c.byte));
+    EXPECT_EQ(Decode(bytes, c.codepage), std::u16string(1, c.expected)) << c.codepage << " byte " << int(c.byte);
+  }
+  std::string ascii(0x80, '\0');
+  for (int i = 0; i < 0x80; ++i) ascii[static_cast<size_t>(i)] = static_cast<char>(i);
+  for (int32_t cp : {437, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866, 869}) {
+    const std::u16string decoded = Decode(ascii, cp);
+    EXPECT_EQ(decoded, std::u16string(ascii.begin(), ascii.end())) << cp;
+  }
+}
