@@ -1,19 +1,21 @@
-// Code-page decoding on ICU converters, with cached tables for the single-byte pages.
+// Code-page decoding to UTF-8 on ICU converters, with cached tables for the single-byte pages.
 #include "CodePage.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 
 #include <climits>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <utility>
+
+#include "TextUtil.h"
 
 namespace morvex {
 
 namespace {
 
-using ByteTable = std::array<char16_t, 256>;
 
 // Undefined bytes: Windows-1252 gives the C1 control of the same number (0x81 -> U+0081), as the platform's
 // converter does; other single-byte pages give the replacement character.
@@ -58,8 +60,8 @@ ConverterPtr OpenConverter(const std::string& name) {
   return converter;
 }
 
-std::shared_ptr<const ByteTable> BuildTable(UConverter* converter, int32_t codepage) {
-  auto table = std::make_shared<ByteTable>();
+std::shared_ptr<const Utf8ByteTable> BuildTable(UConverter* converter, int32_t codepage) {
+  std::array<char16_t, 256> units{};
   UErrorCode status = U_ZERO_ERROR;
   ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
   for (int byte = 0; byte < 256; ++byte) {
@@ -74,15 +76,24 @@ std::shared_ptr<const ByteTable> BuildTable(UConverter* converter, int32_t codep
     } else if (codepage == kDefaultCodePage) {
       value = static_cast<char16_t>(byte);
     }
-    (*table)[static_cast<size_t>(byte)] = value;
+    units[static_cast<size_t>(byte)] = value;
   }
-  ApplyPlatformCorrections(*table, codepage);
+  ApplyPlatformCorrections(units, codepage);
+  auto table = std::make_shared<Utf8ByteTable>();
+  std::string sequence;
+  for (size_t byte = 0; byte < 256; ++byte) {
+    sequence.clear();
+    AppendUtf8(sequence, units[byte]);
+    Utf8OfByte& entry = (*table)[byte];
+    std::memcpy(entry.bytes, sequence.data(), sequence.size());
+    entry.length = static_cast<uint8_t>(sequence.size());
+  }
   return table;
 }
 
 struct DecoderSource {
   std::string icuName;                      // empty: unsupported
-  std::shared_ptr<const ByteTable> table;   // set for single-byte pages
+  std::shared_ptr<const Utf8ByteTable> table;  // set for single-byte pages
 };
 
 // Tables are immutable once built; the cache only saves building them again for every table read.
@@ -165,15 +176,23 @@ CodePageDecoder& CodePageDecoder::operator=(CodePageDecoder&& other) noexcept {
   return *this;
 }
 
-std::u16string CodePageDecoder::Decode(const uint8_t* bytes, size_t count) const {
-  if (count == 0) return {};
+std::string CodePageDecoder::Decode(const uint8_t* bytes, size_t count) const {
+  std::string text;
+  DecodeAppend(bytes, count, text);
+  return text;
+}
+
+void CodePageDecoder::DecodeAppend(const uint8_t* bytes, size_t count, std::string& out) const {
+  if (count == 0) return;
   if (table_) {
-    std::u16string text(count, u'\0');
-    const ByteTable& table = *table_;
-    for (size_t i = 0; i < count; ++i) text[i] = table[bytes[i]];
-    return text;
+    const Utf8ByteTable& table = *table_;
+    for (size_t i = 0; i < count; ++i) {
+      const Utf8OfByte& entry = table[bytes[i]];
+      out.append(entry.bytes, entry.length);
+    }
+    return;
   }
-  if (!converter_ || count > static_cast<size_t>(INT32_MAX / 2 - 2)) return {};
+  if (!converter_ || count > static_cast<size_t>(INT32_MAX / 2 - 2)) return;
   // No code page gives more than two UTF-16 units per byte.
   std::u16string text(count * 2 + 2, u'\0');
   UErrorCode status = U_ZERO_ERROR;
@@ -181,12 +200,12 @@ std::u16string CodePageDecoder::Decode(const uint8_t* bytes, size_t count) const
   const int32_t written =
       ucnv_toUChars(converter_, reinterpret_cast<UChar*>(text.data()), static_cast<int32_t>(text.size()),
                     reinterpret_cast<const char*>(bytes), static_cast<int32_t>(count), &status);
-  if (U_FAILURE(status) || written <= 0) return {};
+  if (U_FAILURE(status) || written <= 0) return;
   text.resize(static_cast<size_t>(written));
-  return text;
+  out += Utf16ToUtf8(text);
 }
 
-std::u16string DecodeCodePage(const uint8_t* bytes, size_t count, int32_t codepage) {
+std::string DecodeCodePage(const uint8_t* bytes, size_t count, int32_t codepage) {
   return CodePageDecoder(codepage).Decode(bytes, count);
 }
 

@@ -1,4 +1,4 @@
-// Decoding bytes in a Windows code page into UTF-16, as the tables' values need.
+// Decoding bytes in a Windows code page straight into UTF-8, as the tables' values need.
 #pragma once
 
 #include <array>
@@ -17,6 +17,14 @@ inline constexpr int32_t kDefaultCodePage = 1252;
 // The ICU converter name for a Windows code page number, or empty when it is not supported.
 std::string IcuNameForCodePage(int32_t codepage);
 
+// What one byte of a single-byte page decodes to: up to three bytes of UTF-8 (every such page stays in the
+// Basic Multilingual Plane).
+struct Utf8OfByte {
+  char bytes[3];
+  uint8_t length;
+};
+using Utf8ByteTable = std::array<Utf8OfByte, 256>;
+
 // One decoder per code page. Single-byte pages go through a 256-entry table shared by every decoder of that
 // page; multi-byte pages hold a converter of their own, so a decoder is used from one thread at a time.
 class CodePageDecoder {
@@ -32,15 +40,20 @@ class CodePageDecoder {
   bool Supported() const { return table_ != nullptr || converter_ != nullptr; }
 
   // Every byte is decoded, NUL included. An unsupported page or a failed conversion gives empty text.
-  std::u16string Decode(const uint8_t* bytes, size_t count) const;
+  std::string Decode(const uint8_t* bytes, size_t count) const;
+  // The same, appended to out; out is left as it was when nothing can be decoded.
+  void DecodeAppend(const uint8_t* bytes, size_t count, std::string& out) const;
+
+  // The byte table of a single-byte page, null for the others.
+  const Utf8ByteTable* ByteTable() const { return table_.get(); }
 
  private:
   int32_t codepage_;
-  std::shared_ptr<const std::array<char16_t, 256>> table_;
+  std::shared_ptr<const Utf8ByteTable> table_;
   UConverter* converter_ = nullptr;
 };
 
 // One-off decoding; builds a decoder for the call.
-std::u16string DecodeCodePage(const uint8_t* bytes, size_t count, int32_t codepage);
+std::string DecodeCodePage(const uint8_t* bytes, size_t count, int32_t codepage);
 
 }  // namespace morvex

@@ -36,8 +36,8 @@ class TextTable {
   bool Contains(int32_t row, int32_t column) const {
     return row >= 1 && row <= rows_ && column >= 1 && column <= columns_;
   }
-  const std::u16string& At(int32_t row, int32_t column) const { return cells_[Index(row, column)]; }
-  std::u16string& At(int32_t row, int32_t column) { return cells_[Index(row, column)]; }
+  const std::string& At(int32_t row, int32_t column) const { return cells_[Index(row, column)]; }
+  std::string& At(int32_t row, int32_t column) { return cells_[Index(row, column)]; }
 
   friend bool operator==(const TextTable&, const TextTable&) = default;
 
@@ -52,7 +52,7 @@ class TextTable {
 
   int32_t rows_ = 0;
   int32_t columns_ = 0;
-  std::vector<std::u16string> cells_;
+  std::vector<std::string> cells_;
 };
 
 // A one-dimensional array numbered from 1; empty means no bounds.

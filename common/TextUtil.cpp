@@ -1,10 +1,13 @@
-// UTF conversions and case handling on ICU's C API.
+// UTF-8 case handling on ICU's UTF-8 case mapping, with ASCII handled without it.
 #include "TextUtil.h"
 
-#include <unicode/uchar.h>
+#include <unicode/ucasemap.h>
 #include <unicode/ustring.h>
 
+#include <charconv>
 #include <climits>
+#include <cstring>
+#include <memory>
 
 #include "Error.h"
 
@@ -20,21 +23,36 @@ int32_t CheckedLength(size_t size) {
   return static_cast<int32_t>(size);
 }
 
+struct CaseMapCloser {
+  void operator()(UCaseMap* map) const { ucasemap_close(map); }
+};
+
+// One case map per thread: the page reader runs beside the scan, and a map is not to be shared.
+const UCaseMap* RootCaseMap() {
+  thread_local std::unique_ptr<UCaseMap, CaseMapCloser> map = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UCaseMap, CaseMapCloser> opened(ucasemap_open("", U_FOLD_CASE_DEFAULT, &status));
+    if (U_FAILURE(status)) opened.reset();
+    return opened;
+  }();
+  return map.get();
+}
+
 // ICU's "preflight then convert" idiom shared by the case mappings.
 template <typename MapFunction>
-std::u16string MapWithIcu(std::u16string_view text, MapFunction map) {
-  if (text.empty()) return {};
+std::string MapWithIcu(std::string_view text, MapFunction map) {
+  const UCaseMap* caseMap = RootCaseMap();
+  if (caseMap == nullptr) return std::string(text);
   const int32_t length = CheckedLength(text.size());
-  std::u16string result(text.size(), u'\0');
+  std::string result(text.size() + 8, '\0');
   UErrorCode status = U_ZERO_ERROR;
-  int32_t needed = map(AsUChar(result.data()), static_cast<int32_t>(result.size()), AsUChar(text.data()), length,
-                       &status);
+  int32_t needed = map(caseMap, result.data(), static_cast<int32_t>(result.size()), text.data(), length, &status);
   if (status == U_BUFFER_OVERFLOW_ERROR) {
-    result.assign(static_cast<size_t>(needed), u'\0');
+    result.assign(static_cast<size_t>(needed), '\0');
     status = U_ZERO_ERROR;
-    needed = map(AsUChar(result.data()), needed, AsUChar(text.data()), length, &status);
+    needed = map(caseMap, result.data(), needed, text.data(), length, &status);
   }
-  if (U_FAILURE(status)) return std::u16string(text);
+  if (U_FAILURE(status)) return std::string(text);
   result.resize(static_cast<size_t>(needed));
   return result;
 }
@@ -67,43 +85,84 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return result;
 }
 
-std::u16string FoldCase(std::u16string_view text) {
-  return MapWithIcu(text, [](UChar* dest, int32_t capacity, const UChar* src, int32_t length, UErrorCode* status) {
-    return u_strFoldCase(dest, capacity, src, length, U_FOLD_CASE_DEFAULT, status);
-  });
-}
-
-bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
-  // Pure ASCII is by far the common case (field names, most property texts) and needs no ICU call.
-  if (a.size() == b.size()) {
-    bool ascii = true;
-    for (size_t i = 0; i < a.size() && ascii; ++i) {
-      const char16_t x = a[i], y = b[i];
-      if (x >= 0x80 || y >= 0x80) {
-        ascii = false;
-        break;
-      }
-      const char16_t lx = (x >= u'A' && x <= u'Z') ? static_cast<char16_t>(x + 32) : x;
-      const char16_t ly = (y >= u'A' && y <= u'Z') ? static_cast<char16_t>(y + 32) : y;
-      if (lx != ly) return false;
-    }
-    if (ascii) return true;
+void AppendUtf8(std::string& out, char32_t c) {
+  if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   }
-  UErrorCode status = U_ZERO_ERROR;
-  const int32_t order = u_strCaseCompare(AsUChar(a.data()), CheckedLength(a.size()), AsUChar(b.data()),
-                                         CheckedLength(b.size()), U_FOLD_CASE_DEFAULT, &status);
-  return U_SUCCESS(status) && order == 0;
 }
 
-std::u16string ToUpper(std::u16string_view text) {
-  return MapWithIcu(text, [](UChar* dest, int32_t capacity, const UChar* src, int32_t length, UErrorCode* status) {
-    return u_strToUpper(dest, capacity, src, length, "", status);
+bool IsAscii(std::string_view text) {
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    if (word & 0x8080808080808080ull) return false;
+  }
+  for (; i < text.size(); ++i)
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+  return true;
+}
+
+std::string FoldCase(std::string_view text) {
+  if (IsAscii(text)) {
+    std::string folded(text);
+    for (char& c : folded) c = AsciiLower(c);
+    return folded;
+  }
+  return MapWithIcu(text, [](const UCaseMap* map, char* dest, int32_t capacity, const char* src, int32_t length,
+                             UErrorCode* status) {
+    return ucasemap_utf8FoldCase(map, dest, capacity, src, length, status);
   });
 }
 
-std::u16string ToDecimal(long long value) {
-  const std::string digits = std::to_string(value);
-  return std::u16string(digits.begin(), digits.end());
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  // Pure ASCII is by far the common case (field names, most property texts) and needs no ICU call.
+  const bool asciiA = IsAscii(a), asciiB = IsAscii(b);
+  if (asciiA && asciiB) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    return true;
+  }
+  return FoldCase(a) == FoldCase(b);
+}
+
+std::string ToUpper(std::string_view text) {
+  if (IsAscii(text)) {
+    std::string upper(text);
+    for (char& c : upper)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
+    return upper;
+  }
+  return MapWithIcu(text, [](const UCaseMap* map, char* dest, int32_t capacity, const char* src, int32_t length,
+                             UErrorCode* status) {
+    return ucasemap_utf8ToUpper(map, dest, capacity, src, length, status);
+  });
+}
+
+void AppendDecimal(std::string& out, long long value) {
+  char digits[24];
+  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, static_cast<size_t>(end - digits));
+}
+
+std::string ToDecimal(long long value) {
+  std::string text;
+  AppendDecimal(text, value);
+  return text;
 }
 
 }  // namespace morvex

@@ -1,23 +1,34 @@
-// UTF-8/UTF-16 conversion and comparison without regard to letter case (Unicode case folding).
+// UTF-8 text helpers of the core: conversions for the edges, ASCII checks, case folding and comparison.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace morvex {
 
+// The core holds every text as UTF-8; these serve the edges (Qt's QString, Windows' wide calls).
 // Invalid sequences become U+FFFD; never throws.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// Appends one code point as UTF-8 (a surrogate or a value past U+10FFFF as U+FFFD).
+void AppendUtf8(std::string& out, char32_t codePoint);
+
+// Most texts of a site are ASCII, where case needs no tables; checked eight bytes at a time.
+bool IsAscii(std::string_view text);
+inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
 // Full Unicode case folding: "STRASSE" and "straße" fold alike, as do "Σ" and "ς".
-std::u16string FoldCase(std::u16string_view text);
-bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);
+std::string FoldCase(std::string_view text);
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
 // Upper-casing of the whole text by Unicode's root rules (no locale), for the built-in project test.
-std::u16string ToUpper(std::u16string_view text);
+std::string ToUpper(std::string_view text);
 
 // Number in signed decimal, as the report and the progress texts write it.
-std::u16string ToDecimal(long long value);
+std::string ToDecimal(long long value);
+void AppendDecimal(std::string& out, long long value);
 
 }  // namespace morvex

@@ -8,26 +8,28 @@
 namespace morvex {
 
 #ifdef _WIN32
-inline constexpr char16_t kPathSeparator = u'\\';
+inline constexpr char kPathSeparator = '\\';
 #else
-inline constexpr char16_t kPathSeparator = u'/';
+inline constexpr char kPathSeparator = '/';
 #endif
 
 // The folder, one separator unless the folder already ends in one, then the file name (not examined).
 // An empty folder gives the separator and the name.
-std::u16string JoinPath(std::u16string_view sFolder, std::u16string_view sFileName);
+std::string JoinPath(std::string_view sFolder, std::string_view sFileName);
 
 // The same rule with an explicit separator, so both platforms' behaviour can be exercised anywhere.
-std::u16string JoinPathWith(std::u16string_view sFolder, std::u16string_view sFileName, char16_t separator);
+std::string JoinPathWith(std::string_view sFolder, std::string_view sFileName, char separator);
 
-std::filesystem::path ToNativePath(std::u16string_view path);
-std::u16string FromNativePath(const std::filesystem::path& path);
+// Paths are held as UTF-8 on Windows and as the file system's own bytes elsewhere: a Linux name that is not
+// valid UTF-8 still reaches the file system unchanged.
+std::filesystem::path ToNativePath(std::string_view path);
+std::string FromNativePath(const std::filesystem::path& path);
 
 // True when the path names an existing ordinary file (a folder or a device counts as missing).
-bool FileExists(std::u16string_view sFile);
+bool FileExists(std::string_view sFile);
 
 // A project's "Path" cell, taken relative to the folder that holds the project list when it is relative.
 // Empty cells stay empty, so that they keep their old meaning (the root folder).
-std::u16string ResolveAgainst(std::u16string_view sBaseFolder, std::u16string_view sPath);
+std::string ResolveAgainst(std::string_view sBaseFolder, std::string_view sPath);
 
 }  // namespace morvex

@@ -1,50 +1,65 @@
-// The run's report lines in the order found, with case-insensitive duplicates turned away.
+// The findings store: lines written once into growing pieces, with an open-addressed case-folded key index.
 #include "FindingsList.h"
 
+#include <cstring>
+#include <limits>
+
+#include "Error.h"
 #include "TextUtil.h"
 
 namespace morvex {
 
 namespace {
 
-bool IsAscii(std::u16string_view text) {
-  for (const char16_t unit : text)
-    if (unit >= 0x80) return false;
-  return true;
-}
+constexpr size_t kFirstPieceSize = size_t{64} << 10;
+constexpr size_t kLargestPieceSize = size_t{8} << 20;
+constexpr size_t kFirstSlotCount = 64;
 
-uint64_t MixUnit(uint64_t hash, char16_t unit) { return (hash ^ unit) * 0x100000001B3ull; }
+uint64_t MixByte(uint64_t hash, unsigned char byte) { return (hash ^ byte) * 0x100000001B3ull; }
 
 // The hash of the line's case fold. Plain ASCII folds to lower case and nothing else, so ICU is only needed
-// for the rest; both paths hash the same folded units, so "K" and the Kelvin sign meet in one chain.
-uint64_t FoldedHash(const std::u16string& line) {
+// for the rest; both paths hash the same folded bytes, so "K" and the Kelvin sign meet in one chain.
+uint64_t FoldedHash(std::string_view line, std::string& scratch) {
   uint64_t hash = 0xCBF29CE484222325ull;
   if (IsAscii(line)) {
-    for (const char16_t unit : line)
-      hash = MixUnit(hash, (unit >= u'A' && unit <= u'Z') ? static_cast<char16_t>(unit + (u'a' - u'A')) : unit);
+    for (const char c : line) hash = MixByte(hash, static_cast<unsigned char>(AsciiLower(c)));
   } else {
-    for (const char16_t unit : FoldCase(line)) hash = MixUnit(hash, unit);
+    scratch = FoldCase(line);
+    for (const char c : scratch) hash = MixByte(hash, static_cast<unsigned char>(c));
   }
   return hash ^ (hash >> 29);
 }
 
-constexpr size_t kFirstSlotCount = 64;
-
 // Geometric growth done ahead of time, so the push_back that follows cannot throw.
 template <typename T>
-void ReserveForOneMore(std::vector<T>& items) {
-  if (items.size() == items.capacity()) items.reserve(items.capacity() < 16 ? 16 : items.capacity() * 2);
+void ReserveFor(std::vector<T>& items, size_t more) {
+  if (items.size() + more <= items.capacity()) return;
+  size_t wanted = items.capacity() < 16 ? 16 : items.capacity() * 2;
+  if (wanted < items.size() + more) wanted = items.size() + more;
+  items.reserve(wanted);
 }
 
 }  // namespace
 
-bool FindingsList::ContainsKey(const std::u16string& line, uint64_t hash) const {
+char* FindingsList::Reserve(size_t bytes) {
+  if (!pieces_.empty() && pieceSize_ - pieceUsed_ >= bytes) return pieces_.back().get() + pieceUsed_;
+  // Pieces double up to a bound, so a small run stays small and a large one wastes at most one piece's tail.
+  size_t size = pieces_.empty() ? kFirstPieceSize : std::min(pieceSize_ * 2, kLargestPieceSize);
+  if (size < bytes) size = bytes;
+  ReserveFor(pieces_, 1);
+  pieces_.push_back(std::make_unique_for_overwrite<char[]>(size));
+  pieceSize_ = size;
+  pieceUsed_ = 0;
+  return pieces_.back().get();
+}
+
+bool FindingsList::ContainsKey(std::string_view line, uint64_t hash) const {
   if (keySlots_.empty()) return false;
   const size_t mask = keySlots_.size() - 1;
   for (size_t slot = static_cast<size_t>(hash) & mask;; slot = (slot + 1) & mask) {
     const KeySlot& key = keySlots_[slot];
     if (key.line < 0) return false;
-    if (key.hash == hash && EqualsIgnoreCase(lines_[static_cast<size_t>(key.line)], line)) return true;
+    if (key.hash == hash && EqualsIgnoreCase(Line(key.line), line)) return true;
   }
 }
 
@@ -55,32 +70,64 @@ void FindingsList::PlaceKey(uint64_t hash, int32_t line) {
   keySlots_[slot] = KeySlot{hash, line};
 }
 
-bool FindingsList::Add(std::vector<std::u16string> fields) {
-  size_t length = fields.empty() ? 0 : fields.size() - 1;
-  for (const std::u16string& field : fields) length += field.size();
-  std::u16string line;
-  line.reserve(length);
-  for (size_t i = 0; i < fields.size(); ++i) {
-    if (i != 0) line.push_back(u'\t');
-    line.append(fields[i]);
+bool FindingsList::Add(const std::string_view* fields, size_t count) {
+  size_t length = count == 0 ? 0 : count - 1;
+  for (size_t i = 0; i < count; ++i) length += fields[i].size();
+  if (length > std::numeric_limits<uint32_t>::max()) ThrowOverflow("Overflow: a report line of " + std::to_string(length) + " bytes");
+  if (lines_.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max())) ThrowOverflow("Overflow: too many findings");
+
+  // The line is written where it would stay; a duplicate simply leaves the space to the next line.
+  char* const text = Reserve(length);
+  char* out = text;
+  for (size_t i = 0; i < count; ++i) {
+    if (i != 0) *out++ = '\t';
+    if (!fields[i].empty()) std::memcpy(out, fields[i].data(), fields[i].size());
+    out += fields[i].size();
   }
-  const uint64_t hash = FoldedHash(line);
+  const std::string_view line(text, length);
+  const uint64_t hash = FoldedHash(line, foldScratch_);
   if (ContainsKey(line, hash)) return false;
 
   // Everything that can throw happens before the list changes, so a failure leaves it as it was.
-  const size_t count = lines_.size() + 1;
-  if (keySlots_.size() < 2 * count) {
+  const size_t lineCount = lines_.size() + 1;
+  if (keySlots_.size() < 2 * lineCount) {
     std::vector<KeySlot> grown(keySlots_.empty() ? kFirstSlotCount : keySlots_.size() * 2);
     grown.swap(keySlots_);
     for (const KeySlot& key : grown)
       if (key.line >= 0) PlaceKey(key.hash, key.line);
   }
-  ReserveForOneMore(lines_);
-  ReserveForOneMore(fields_);
-  lines_.push_back(std::move(line));
-  fields_.push_back(std::move(fields));
-  PlaceKey(hash, static_cast<int32_t>(count - 1));
+  ReserveFor(lines_, 1);
+  ReserveFor(fieldEnds_, count);
+  if (fieldEnds_.size() + count > std::numeric_limits<uint32_t>::max()) ThrowOverflow("Overflow: too many fields");
+
+  const auto firstField = static_cast<uint32_t>(fieldEnds_.size());
+  uint32_t end = 0;
+  for (size_t i = 0; i < count; ++i) {
+    end += static_cast<uint32_t>(fields[i].size());
+    fieldEnds_.push_back(end);
+    ++end;  // the tab
+  }
+  lines_.push_back(LineEntry{text, static_cast<uint32_t>(length), firstField, static_cast<uint32_t>(count)});
+  PlaceKey(hash, static_cast<int32_t>(lineCount - 1));
+  pieceUsed_ += length;
+  textBytes_ += length;
   return true;
+}
+
+std::string_view FindingsList::Line(int32_t index) const {
+  const LineEntry& entry = lines_[static_cast<size_t>(index)];
+  return {entry.text, entry.length};
+}
+
+int32_t FindingsList::FieldCount(int32_t index) const {
+  return static_cast<int32_t>(lines_[static_cast<size_t>(index)].fieldCount);
+}
+
+std::string_view FindingsList::Field(int32_t index, int32_t field) const {
+  const LineEntry& entry = lines_[static_cast<size_t>(index)];
+  const size_t at = entry.firstFieldEnd + static_cast<size_t>(field);
+  const uint32_t begin = field == 0 ? 0 : fieldEnds_[at - 1] + 1;
+  return {entry.text + begin, fieldEnds_[at] - begin};
 }
 
 }  // namespace morvex

@@ -1,34 +1,62 @@
 // The run's ordered list of report lines, each its own key, duplicates (ignoring case) dropped.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace morvex {
 
+// Each accepted line is held once, as the UTF-8 bytes of its report line (fields joined by tabs, no line
+// end), in pieces of memory that are filled in turn and never moved, so a large report costs about its own
+// size and no allocation per finding. The fields' bounds are kept too: a value may itself hold a tab.
 class FindingsList {
  public:
+  FindingsList() = default;
+  FindingsList(FindingsList&&) noexcept = default;
+  FindingsList& operator=(FindingsList&&) noexcept = default;
+
   // Joins the fields with single tabs. False, and nothing added, when an equal line ignoring case is there.
-  bool Add(std::vector<std::u16string> fields);
+  // Throws std::bad_alloc (the list unchanged) when memory runs out, Error 6 past 2^31 - 1 lines.
+  bool Add(std::initializer_list<std::string_view> fields) { return Add(fields.begin(), fields.size()); }
+  bool Add(const std::string_view* fields, size_t count);
 
   int32_t Count() const { return static_cast<int32_t>(lines_.size()); }
-  // 0-based, insertion order.
-  const std::u16string& Line(int32_t index) const { return lines_[static_cast<size_t>(index)]; }
-  const std::vector<std::u16string>& Fields(int32_t index) const { return fields_[static_cast<size_t>(index)]; }
+  // 0-based, insertion order. The views stay valid as long as the list.
+  std::string_view Line(int32_t index) const;
+  int32_t FieldCount(int32_t index) const;
+  std::string_view Field(int32_t index, int32_t field) const;
+
+  // Bytes of all lines together, without separators between them.
+  size_t TextBytes() const { return textBytes_; }
 
  private:
-  // Open addressing over the lines themselves: no second, folded copy of every line is kept.
+  struct LineEntry {
+    const char* text;
+    uint32_t length;
+    uint32_t firstFieldEnd;  // index into fieldEnds_
+    uint32_t fieldCount;
+  };
   struct KeySlot {
     uint64_t hash = 0;
     int32_t line = -1;  // index into lines_; -1 marks an empty slot
   };
-  bool ContainsKey(const std::u16string& line, uint64_t hash) const;
+  char* Reserve(size_t bytes);
+  bool ContainsKey(std::string_view line, uint64_t hash) const;
   void PlaceKey(uint64_t hash, int32_t line);
 
-  std::vector<std::u16string> lines_;
-  std::vector<std::vector<std::u16string>> fields_;
+  std::vector<std::unique_ptr<char[]>> pieces_;
+  size_t pieceUsed_ = 0;
+  size_t pieceSize_ = 0;
+  std::vector<LineEntry> lines_;
+  std::vector<uint32_t> fieldEnds_;  // each field's end, counted from its line's start
   std::vector<KeySlot> keySlots_;
+  size_t textBytes_ = 0;
+  std::string foldScratch_;
 };
 
 }  // namespace morvex

@@ -4,30 +4,34 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
+#include <string_view>
 
 namespace morvex {
 
 // Every operation reports success (true) or failure (false). A failed call leaves its outputs untouched.
+// Texts come and go as UTF-8. A text handed out is a view into the server's own copy of the page, so the
+// scan copies only what it keeps: an object's type and Tarvo texts stay valid until the current object
+// changes, a property's name and value until the current property changes, all of them at most until the
+// page is closed.
 class PageAutomation {
  public:
   virtual ~PageAutomation() = default;
 
   virtual bool SetInteractive(bool bValue) = 0;
-  virtual bool OpenPage(const std::u16string& sProject, const std::u16string& sPage) = 0;
+  virtual bool OpenPage(std::string_view sProject, std::string_view sPage) = 0;
   virtual bool ClosePage() = 0;
   virtual bool FirstObject() = 0;
   virtual bool NextObject() = 0;
-  virtual bool FirstProperty(std::u16string& sName, std::u16string& sValue) = 0;
-  virtual bool NextProperty(std::u16string& sName, std::u16string& sValue) = 0;
-  virtual bool GetTarvoInfo(std::u16string& sLibProject, std::u16string& sLibrary, std::u16string& sTarvo,
+  virtual bool FirstProperty(std::string_view& sName, std::string_view& sValue) = 0;
+  virtual bool NextProperty(std::string_view& sName, std::string_view& sValue) = 0;
+  virtual bool GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary, std::string_view& sTarvo,
                             int32_t& nNumber) = 0;
   virtual bool GetObjectAN(int16_t& nAN) = 0;
-  virtual bool GetObjectType(std::u16string& sType) = 0;
+  virtual bool GetObjectType(std::string_view& sType) = 0;
 
   // Not one of the package server's operations: our own server has no registry to learn its site from, so
   // each run tells the held server which folder (the one holding "master.dbf") it serves from now on.
-  virtual void ServeFolder(const std::u16string& sUserPath) { (void)sUserPath; }
+  virtual void ServeFolder(std::string_view sUserPath) { (void)sUserPath; }
 };
 
 // Stands for creation by class identifier. It throws Error when the server cannot be created.

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace morvex {
 
@@ -13,11 +14,11 @@ class ProgressInterface {
   virtual ~ProgressInterface() = default;
 
   // Line nIndex (0 to 2). Another index is error 9, one outside the signed 16-bit range error 6; no line changes.
-  void Text(int32_t nIndex, const std::u16string& sText);
-  std::u16string Text(int32_t nIndex) const;
+  void Text(int32_t nIndex, std::string_view sText);
+  std::string Text(int32_t nIndex) const;
 
-  virtual void Title(const std::u16string& sTitle) = 0;
-  virtual std::u16string Title() const = 0;
+  virtual void Title(std::string_view sTitle) = 0;
+  virtual std::string Title() const = 0;
 
   // Shows nPercent (clamped to 0..100 for display), lets pending events run, then hands out bCancel once.
   void Update(int32_t nPercent, bool& bCancel);
@@ -40,8 +41,8 @@ class ProgressInterface {
   static int32_t ClampPercent(int32_t nPercent) { return nPercent < 0 ? 0 : (nPercent > 100 ? 100 : nPercent); }
 
  protected:
-  virtual void SetLine(int index, const std::u16string& sText) = 0;
-  virtual std::u16string Line(int index) const = 0;
+  virtual void SetLine(int index, std::string_view sText) = 0;
+  virtual std::string Line(int index) const = 0;
   // Must make the new state visible before returning; receives the clamped value.
   virtual void ShowPercent(int32_t nPercent) = 0;
   virtual void ProcessEvents() = 0;

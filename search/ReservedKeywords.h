@@ -6,9 +6,9 @@
 
 namespace morvex {
 
-extern const std::array<std::u16string_view, 88> ReservedKeywords;
+extern const std::array<std::string_view, 88> ReservedKeywords;
 
-// Whole text, code unit for code unit, case-sensitive; nothing is trimmed.
-bool IsReservedKeyword(std::u16string_view sName);
+// Whole text, byte for byte, case-sensitive; nothing is trimmed.
+bool IsReservedKeyword(std::string_view sName);
 
 }  // namespace morvex

@@ -1,8 +1,7 @@
 // The walk over one open page: Tarvo objects, their properties, and a report line for every reserved name.
 #include <exception>
+#include <new>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "Error.h"
 #include "ReservedKeywords.h"
@@ -18,9 +17,12 @@ namespace {
 class PendingError {
  public:
   template <typename Step>
-  void Run(Step&& step) noexcept {
+  void Run(Step&& step) {
     try {
       if (!step()) set_ = true;
+    } catch (const std::bad_alloc&) {
+      // A finding that cannot be stored must not vanish from a report that claims to be complete.
+      throw;
     } catch (const Error&) {
       set_ = true;
     } catch (const std::exception&) {
@@ -36,54 +38,60 @@ class PendingError {
   bool set_ = false;
 };
 
-const std::u16string kTarvoType = u"Tarvo";
-const std::u16string kCountPrefix = u"Searching for reserved Tarvo keywords...";
-const std::u16string kCountSuffix = u" found.";
+constexpr std::string_view kTarvoType = "Tarvo";
+constexpr std::string_view kCountPrefix = "Searching for reserved Tarvo keywords...";
+constexpr std::string_view kCountSuffix = " found.";
 
 }  // namespace
 
-void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, const std::u16string& sProjectName,
-                     const std::u16string& sPageName, FindingsList& findings, bool bShowAll) {
-  std::u16string typeText;
-  std::u16string propertyName;
-  std::u16string propertyValue;
-  std::u16string libraryProject;
-  std::u16string library;
-  std::u16string tarvoName;
+void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, std::string_view sProjectName,
+                     std::string_view sPageName, FindingsList& findings, bool bShowAll) {
+  // The texts are views into the server's page; only the finding's line copies them.
+  bool typeIsTarvo = false;
+  std::string_view propertyName;
+  std::string_view propertyValue;
+  std::string_view libraryProject;
+  std::string_view library;
+  std::string_view tarvoName;
   int16_t an = 0;
   PendingError pending;
 
-  // What a failed call left in its outputs is never taken. The property texts and the identity texts are
-  // empty after a failed read anyway, so they are read in place and emptied again on failure; the type
-  // text must keep its earlier value, so it is read into a buffer of its own and swapped in on success.
-  std::u16string receivedType;
-  std::u16string countText;
+  // What a failed call left in its outputs is never taken. The property texts and the identity texts read
+  // as empty after a failed read; the type keeps its earlier verdict, so only a successful read changes it.
+  std::string quotedValue;
+  std::string anText;
+  std::string countText;
 
   const auto readType = [&] {
-    if (!automation.GetObjectType(receivedType)) return false;
-    typeText.swap(receivedType);
+    std::string_view received;
+    if (!automation.GetObjectType(received)) return false;
+    typeIsTarvo = received == kTarvoType;
     return true;
   };
   const auto readProperty = [&](bool first) {
-    propertyName.clear();
-    propertyValue.clear();
-    if (first ? automation.FirstProperty(propertyName, propertyValue)
-              : automation.NextProperty(propertyName, propertyValue))
-      return true;
-    propertyName.clear();
-    propertyValue.clear();
-    return false;
+    std::string_view name, value;
+    if (!(first ? automation.FirstProperty(name, value) : automation.NextProperty(name, value))) {
+      propertyName = {};
+      propertyValue = {};
+      return false;
+    }
+    propertyName = name;
+    propertyValue = value;
+    return true;
   };
   const auto readTarvoInfo = [&] {
-    libraryProject.clear();
-    library.clear();
-    tarvoName.clear();
+    std::string_view project, libraryName, name;
     int32_t unusedNumber = 0;
-    if (automation.GetTarvoInfo(libraryProject, library, tarvoName, unusedNumber)) return true;
-    libraryProject.clear();
-    library.clear();
-    tarvoName.clear();
-    return false;
+    if (!automation.GetTarvoInfo(project, libraryName, name, unusedNumber)) {
+      libraryProject = {};
+      library = {};
+      tarvoName = {};
+      return false;
+    }
+    libraryProject = project;
+    library = libraryName;
+    tarvoName = name;
+    return true;
   };
   const auto readAN = [&] {
     int16_t received = 0;
@@ -91,31 +99,17 @@ void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, co
     an = received;
     return true;
   };
-  // The identity texts and the property texts are emptied before they are next read, so the line may take
-  // them over instead of copying them; only the AN must survive into the next finding.
   const auto addFinding = [&] {
-    std::vector<std::u16string> fields;
-    if (bShowAll) {
-      fields.reserve(8);
-      fields.push_back(sProjectName);
-      fields.push_back(sPageName);
-      fields.push_back(ToDecimal(an));
-    } else {
-      fields.reserve(4);
-    }
-    fields.push_back(std::move(libraryProject));
-    fields.push_back(std::move(library));
-    fields.push_back(std::move(tarvoName));
-    fields.push_back(std::move(propertyName));
-    if (bShowAll) {
-      std::u16string& quotedValue = fields.emplace_back();
-      quotedValue.reserve(propertyValue.size() + 2);
-      quotedValue.append(1, u'\'').append(propertyValue).append(1, u'\'');
-    }
-    return findings.Add(std::move(fields));
+    if (!bShowAll) return findings.Add({libraryProject, library, tarvoName, propertyName});
+    anText.clear();
+    AppendDecimal(anText, an);
+    quotedValue.assign(1, '\'').append(propertyValue).append(1, '\'');
+    return findings.Add({sProjectName, sPageName, anText, libraryProject, library, tarvoName, propertyName, quotedValue});
   };
   const auto showCount = [&] {
-    countText.assign(kCountPrefix).append(ToDecimal(findings.Count())).append(kCountSuffix);
+    countText.assign(kCountPrefix);
+    AppendDecimal(countText, findings.Count());
+    countText.append(kCountSuffix);
     progress.Text(0, countText);
     return true;
   };
@@ -124,7 +118,7 @@ void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, co
   pending.Run([&] { return automation.FirstObject(); });
   while (!pending.IsSet()) {
     pending.Run(readType);
-    if (typeText == kTarvoType) {
+    if (typeIsTarvo) {
       pending.Clear();
       pending.Run([&] { return readProperty(true); });
       while (!pending.IsSet()) {

@@ -21,22 +21,22 @@ constexpr int32_t kErrAutomationCall = 1007;  // SetInteractive reported failure
 constexpr int32_t kErrUnexpected = 1008;      // a standard-library exception that is not a morvex::Error
 constexpr int32_t kErrOutOfMemory = 7;        // the number users of the package's tools know for it
 
-constexpr std::u16string_view kProjectList = u"master.dbf";
-constexpr std::u16string_view kPageList = u"pages.dbf";
-constexpr std::u16string_view kCountingText = u"Finding Page Count...";
-constexpr std::u16string_view kSearchingText = u"Searching for reserved Tarvo keywords...";
+constexpr std::string_view kProjectList = "master.dbf";
+constexpr std::string_view kPageList = "pages.dbf";
+constexpr std::string_view kCountingText = "Finding Page Count...";
+constexpr std::string_view kSearchingText = "Searching for reserved Tarvo keywords...";
 
-constexpr std::array<std::u16string_view, 7> kBuiltInProjects = {
-    u"EXAMPLE", u"INCLUDE", u"SYSTEM", u"INCV2", u"ZRM_EXAMPLE", u"ZRM_INCLUDE", u"ZRM_QUICKPLOT"};
+constexpr std::array<std::string_view, 7> kBuiltInProjects = {
+    "EXAMPLE", "INCLUDE", "SYSTEM", "INCV2", "ZRM_EXAMPLE", "ZRM_INCLUDE", "ZRM_QUICKPLOT"};
 
-constexpr std::u16string_view kShowAllHeader =
-    u"Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue";
-constexpr std::u16string_view kUniqueHeader = u"Project\tLibrary\tObject\tPropertyname";
-constexpr std::u16string_view kLineEnd = u"\r\n";
+constexpr std::string_view kShowAllHeader =
+    "Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue";
+constexpr std::string_view kUniqueHeader = "Project\tLibrary\tObject\tPropertyname";
+constexpr std::string_view kLineEnd = "\r\n";
 
-bool IsBuiltInProject(const std::u16string& sName) {
-  const std::u16string upper = ToUpper(sName);
-  for (std::u16string_view builtIn : kBuiltInProjects) {
+bool IsBuiltInProject(std::string_view sName) {
+  const std::string upper = ToUpper(sName);
+  for (std::string_view builtIn : kBuiltInProjects) {
     if (upper == builtIn) return true;
   }
   return false;
@@ -47,27 +47,18 @@ template <typename StepBody>
 void RunStep(bool& bPendingError, StepBody&& body) {
   try {
     body();
+  } catch (const std::bad_alloc&) {
+    throw;  // out of memory ends the run through the error report: a partial report must not pass as whole
   } catch (const std::exception&) {
     bPendingError = true;
   }
 }
 
-std::u16string BuildReport(const FindingsList& findings, bool bShowAll) {
-  if (findings.Count() == 0) return u"No items found";
-  std::u16string report(bShowAll ? kShowAllHeader : kUniqueHeader);
-  report += kLineEnd;
-  for (int32_t i = 0; i < findings.Count(); ++i) {
-    report += findings.Line(i);
-    report += kLineEnd;
-  }
-  return report;
+std::string ErrorMessage(const std::string& sDescription, int32_t nNumber) {
+  return sDescription + " " + ToDecimal(nNumber);
 }
 
-std::u16string ErrorMessage(const std::string& sDescription, int32_t nNumber) {
-  return Utf8ToUtf16(sDescription) + u" " + ToDecimal(nNumber);
-}
-
-void ShowMessageQuietly(MessageSink& messages, const std::u16string& sMessage) {
+void ShowMessageQuietly(MessageSink& messages, std::string_view sMessage) {
   // The error report is the run's last act; a sink that fails there has nowhere left to report to.
   try {
     messages.ShowMessage(sMessage);
@@ -90,6 +81,32 @@ void ReleaseAutomation(AppContext& context) {
 
 }  // namespace
 
+std::string_view ReportHeader(bool bShowAll) { return bShowAll ? kShowAllHeader : kUniqueHeader; }
+
+void WriteReport(const SearchResult& result, std::string_view lineEnd,
+                 const std::function<void(std::string_view)>& write) {
+  if (result.outcome == RunOutcome::kProjectListMissing || result.outcome == RunOutcome::kUnexpectedError) return;
+  const FindingsList& findings = result.findings;
+  if (findings.Count() == 0) {
+    write(kNoItemsFound);
+    return;
+  }
+  write(ReportHeader(result.showAll));
+  write(lineEnd);
+  for (int32_t i = 0; i < findings.Count(); ++i) {
+    write(findings.Line(i));
+    write(lineEnd);
+  }
+}
+
+std::string SearchResult::Report() const {
+  std::string report;
+  size_t size = findings.TextBytes() + (static_cast<size_t>(findings.Count()) + 1) * kLineEnd.size() + kShowAllHeader.size();
+  report.reserve(size);
+  WriteReport(*this, kLineEnd, [&report](std::string_view piece) { report.append(piece); });
+  return report;
+}
+
 bool ComputePercent(int32_t nPagesDone, int32_t nTotalPages, int32_t& nPercent) {
   if (nTotalPages == 0) return false;
   const double exact = static_cast<double>(nPagesDone) / static_cast<double>(nTotalPages) * 100.0;
@@ -106,13 +123,13 @@ bool ComputePercent(int32_t nPagesDone, int32_t nTotalPages, int32_t& nPercent) 
   return true;
 }
 
-int32_t CountPages(const TextTable& sTable, int32_t nPathColumn, const std::u16string& sBaseFolder) {
+int32_t CountPages(const TextTable& sTable, int32_t nPathColumn, std::string_view sBaseFolder) {
   clsDBase pageList;
   int32_t total = 0;
   const int32_t first = sTable.LowerBound(1);
   const int32_t last = sTable.UpperBound(1);
   for (int32_t row = first; row <= last; ++row) {
-    const std::u16string& cell = sTable.At(row, nPathColumn);
+    const std::string& cell = sTable.At(row, nPathColumn);
     pageList.Load(JoinPath(ResolveAgainst(sBaseFolder, cell), kPageList), 0);
     int32_t sum = 0;
     if (__builtin_add_overflow(total, pageList.RecordCount(), &sum)) ThrowOverflow();
@@ -122,31 +139,36 @@ int32_t CountPages(const TextTable& sTable, int32_t nPathColumn, const std::u16s
   return total;
 }
 
-int16_t ScanProject(AppContext& context, const std::u16string& sProjectName, const std::u16string& sProjectPath,
+int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::string_view sProjectPath,
                     FindingsList& findings, int32_t& nPagesDone, int32_t nTotalPages, bool bShowAll) {
   bool bPendingError = false;
   clsDBase pageList;
-  const std::u16string listPath = JoinPath(sProjectPath, kPageList);
+  const std::string listPath = JoinPath(sProjectPath, kPageList);
 
   bool loaded = false;
   RunStep(bPendingError, [&] { loaded = pageList.Load(listPath, 0); });
   if (!loaded) {
-    RunStep(bPendingError, [&] { context.messages.ShowMessage(u"Cannot open page list:\r\n" + listPath); });
+    RunStep(bPendingError, [&] { context.messages.ShowMessage("Cannot open page list:\r\n" + listPath); });
     RunStep(bPendingError, [&] { pageList.CloseFile(); });
     return 0;
   }
 
   int32_t nameColumn = 0;
   int32_t pageCount = 0;
-  RunStep(bPendingError, [&] { nameColumn = pageList.FieldNumber(u"Name"); });
+  RunStep(bPendingError, [&] { nameColumn = pageList.FieldNumber("Name"); });
   RunStep(bPendingError, [&] { pageCount = pageList.RecordCount(); });
 
   int32_t percent = 0;
   bool bCancel = false;
+  std::string pageName;
+  std::string pageLine;
   for (int32_t record = 1; record <= pageCount; ++record) {
-    std::u16string pageName;
-    RunStep(bPendingError, [&] { pageName = pageList.Element(record, nameColumn); });
-    RunStep(bPendingError, [&] { context.progress.Text(2, u"Page: " + pageName); });
+    pageName.clear();
+    RunStep(bPendingError, [&] { pageList.ReadElement(record, nameColumn, pageName); });
+    RunStep(bPendingError, [&] {
+      pageLine.assign("Page: ").append(pageName);
+      context.progress.Text(2, pageLine);
+    });
 
     bPendingError = false;
     RunStep(bPendingError, [&] {
@@ -178,15 +200,16 @@ int16_t ScanProject(AppContext& context, const std::u16string& sProjectName, con
   return 0;
 }
 
-SearchResult RunSearchDetailed(AppContext& context, const std::u16string& sFolder, bool bShowAll,
+SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bool bShowAll,
                                bool bIgnoreBuiltIn) {
   SearchResult result;
+  result.showAll = bShowAll;
   int32_t errorNumber = 0;
   std::string errorDescription;
   try {
     context.progress.ClearCancel();
     context.progress.Show();
-    context.progress.Text(0, std::u16string(kCountingText));
+    context.progress.Text(0, kCountingText);
 
     if (!context.automation) {
       context.automation = context.createAutomation();
@@ -196,47 +219,45 @@ SearchResult RunSearchDetailed(AppContext& context, const std::u16string& sFolde
     context.automation->ServeFolder(sFolder);
 
     clsDBase projectList;
-    const std::u16string listPath = JoinPath(sFolder, kProjectList);
+    const std::string listPath = JoinPath(sFolder, kProjectList);
     if (!projectList.Load(listPath, 0)) {
       context.progress.Close();
-      context.messages.ShowMessage(u"Cannot open project list:\r\n" + listPath);
+      context.messages.ShowMessage("Cannot open project list:\r\n" + listPath);
       result.outcome = RunOutcome::kProjectListMissing;
       ReleaseAutomation(context);
       return result;
     }
 
-    const int32_t nameColumn = projectList.FieldNumber(u"Name");
-    const int32_t pathColumn = projectList.FieldNumber(u"Path");
+    const int32_t nameColumn = projectList.FieldNumber("Name");
+    const int32_t pathColumn = projectList.FieldNumber("Path");
     const int32_t recordCount = projectList.RecordCount();
     // The reader's own array stands in for the copy: the count only reads it, and a copy of a large list costs.
     // A valid list without records is a site without projects, not a subscript error: it has no pages.
     const int32_t totalPages = recordCount == 0 ? 0 : CountPages(projectList.Values(), pathColumn, sFolder);
 
-    context.progress.Text(0, std::u16string(kSearchingText));
+    context.progress.Text(0, kSearchingText);
     SetInteractiveOrThrow(*context.automation, false);
 
     int32_t pagesDone = 0;
     int16_t lastScanResult = 0;
     for (int32_t record = 1; record <= recordCount; ++record) {
-      const std::u16string name = projectList.Element(record, nameColumn);
+      const std::string name = projectList.Element(record, nameColumn);
       if (bIgnoreBuiltIn && IsBuiltInProject(name)) continue;
-      const std::u16string path = ResolveAgainst(sFolder, projectList.Element(record, pathColumn));
-      context.progress.Text(1, u"Project: " + name);
+      const std::string path = ResolveAgainst(sFolder, projectList.Element(record, pathColumn));
+      context.progress.Text(1, "Project: " + name);
       if (projectList.RecordDeleted(record)) continue;
       lastScanResult = ScanProject(context, name, path, result.findings, pagesDone, totalPages, bShowAll);
       if (lastScanResult == -1) break;
     }
 
-    std::u16string report = BuildReport(result.findings, bShowAll);
     context.progress.Close();
     if (lastScanResult == 0) {
-      context.messages.ShowMessage(u"Done");
+      context.messages.ShowMessage("Done");
       result.outcome = RunOutcome::kCompleted;
     } else {
       result.outcome = RunOutcome::kCancelled;
     }
     ReleaseAutomation(context);
-    result.report = std::move(report);
     return result;
   } catch (const Error& error) {
     errorNumber = error.Number();
@@ -251,13 +272,12 @@ SearchResult RunSearchDetailed(AppContext& context, const std::u16string& sFolde
 
   // The progress window and the automation object stay as they are, for the next run to take over.
   result.outcome = RunOutcome::kUnexpectedError;
-  result.report.clear();
   ShowMessageQuietly(context.messages, ErrorMessage(errorDescription, errorNumber));
   return result;
 }
 
-std::u16string RunSearch(AppContext& context, const std::u16string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
-  return RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn).report;
+std::string RunSearch(AppContext& context, std::string_view sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
+  return RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn).Report();
 }
 
 }  // namespace morvex

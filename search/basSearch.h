@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "AppContext.h"
 #include "FindingsList.h"
@@ -19,28 +21,39 @@ enum class RunOutcome {
 };
 
 struct SearchResult {
-  std::u16string report;  // empty for kProjectListMissing and kUnexpectedError
   RunOutcome outcome = RunOutcome::kCompleted;
-  FindingsList findings;  // what the report was built from
+  bool showAll = true;    // which header the report has
+  FindingsList findings;  // what the report is made from
+
+  // The report text with CR LF line ends; empty for kProjectListMissing and kUnexpectedError. Built anew on
+  // each call: front ends that can take it in pieces use WriteReport instead.
+  std::string Report() const;
 };
 
-SearchResult RunSearchDetailed(AppContext& context, const std::u16string& sFolder, bool bShowAll,
+// Hands the report to write in pieces: "No items found" alone, or the header and every finding, each
+// followed by lineEnd. Nothing for a run that produced no report.
+void WriteReport(const SearchResult& result, std::string_view lineEnd,
+                 const std::function<void(std::string_view)>& write);
+std::string_view ReportHeader(bool bShowAll);
+inline constexpr std::string_view kNoItemsFound = "No items found";
+
+SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bool bShowAll,
                                bool bIgnoreBuiltIn);
 
 // The report text, or empty when the project list cannot be opened or an unexpected error ends the run.
-std::u16string RunSearch(AppContext& context, const std::u16string& sFolder, bool bShowAll, bool bIgnoreBuiltIn);
+std::string RunSearch(AppContext& context, std::string_view sFolder, bool bShowAll, bool bIgnoreBuiltIn);
 
 // Adds up the record counts of every project's "pages.dbf". Raises errors to its caller.
 // sBaseFolder is the folder holding "master.dbf", against which relative project paths are taken.
-int32_t CountPages(const TextTable& sTable, int32_t nPathColumn, const std::u16string& sBaseFolder);
+int32_t CountPages(const TextTable& sTable, int32_t nPathColumn, std::string_view sBaseFolder);
 
 // 0 when the project was walked to its end (also without a page list), -1 when the user cancelled.
-int16_t ScanProject(AppContext& context, const std::u16string& sProjectName, const std::u16string& sProjectPath,
+int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::string_view sProjectPath,
                     FindingsList& findings, int32_t& nPagesDone, int32_t nTotalPages, bool bShowAll);
 
 // Walks the objects of the open page and adds a line for every reserved Tarvo property name.
-void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, const std::u16string& sProjectName,
-                     const std::u16string& sPageName, FindingsList& findings, bool bShowAll);
+void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, std::string_view sProjectName,
+                     std::string_view sPageName, FindingsList& findings, bool bShowAll);
 
 // Rounds pages done / total × 100 half to even; false when total is 0 (the percentage then keeps its value).
 bool ComputePercent(int32_t nPagesDone, int32_t nTotalPages, int32_t& nPercent);

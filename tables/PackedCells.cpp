@@ -1,4 +1,4 @@
-// PackedCells: filling the compact value store while loading, and reading cells back as UTF-16.
+// PackedCells: filling the compact value store while loading, and reading cells back as UTF-8.
 #include "PackedCells.h"
 
 #include <algorithm>
@@ -6,9 +6,6 @@
 #include <cstring>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace morvex {
 
@@ -22,7 +19,7 @@ void PackedCells::Clear() {
   fieldOffsets_.clear();
   lengths_ = LargeArray<uint8_t>();
   asciiAsIs_ = false;
-  std::vector<char16_t>().swap(textBuffer_);
+  std::vector<char>().swap(textBuffer_);
   starts32_ = LargeArray<uint32_t>();
   starts64_ = LargeArray<uint64_t>();
   wide_ = false;
@@ -45,7 +42,8 @@ void PackedCells::StartImage(int32_t rows, int32_t columns, LargeBytes image, in
   std::memset(lengths_.Data(), 0, cells);
   table_ = byteTable;
   asciiAsIs_ = true;
-  for (size_t b = 0; b < 0x80; ++b) asciiAsIs_ = asciiAsIs_ && table_[b] == static_cast<char16_t>(b);
+  for (size_t b = 0; b < 0x80; ++b)
+    asciiAsIs_ = asciiAsIs_ && table_[b].length == 1 && static_cast<uint8_t>(table_[b].bytes[0]) == b;
 }
 
 void PackedCells::StartText(int32_t rows, int32_t columns, size_t expectedUnits) {
@@ -63,7 +61,7 @@ void PackedCells::StartText(int32_t rows, int32_t columns, size_t expectedUnits)
   textBuffer_.reserve(expectedUnits);
 }
 
-void PackedCells::AppendText(const char16_t* text, size_t count) {
+void PackedCells::AppendText(const char* text, size_t count) {
   textBuffer_.insert(textBuffer_.end(), text, text + count);
   if (!wide_ && textBuffer_.size() >= UINT32_MAX) Widen();
 }
@@ -83,39 +81,27 @@ void PackedCells::EndEarly() {
   filled_ = startCount_ == 0 ? 0 : startCount_ - 1;
 }
 
-void PackedCells::DecodeBytes(const uint8_t* in, size_t count, std::u16string& out) const {
-  out.resize(count);
-  char16_t* text = out.data();
+void PackedCells::DecodeBytes(const uint8_t* in, size_t count, std::string& out) const {
   size_t i = 0;
-  // Most values are ASCII, which every single-byte Windows page keeps as is: widen those without the table.
-#if defined(__SSE2__)
+  // Most values are ASCII, which every supported single-byte page keeps as is: the leading ASCII run is
+  // copied as it stands, eight bytes tested at a time, and only the rest goes through the table.
   if (asciiAsIs_) {
-    // Widen every byte as if ASCII, then look up only the bytes that are not.
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= count; i += 16) {
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(text + i), _mm_unpacklo_epi8(chunk, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(text + i + 8), _mm_unpackhi_epi8(chunk, zero));
-      for (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(chunk)); high != 0; high &= high - 1) {
-        const size_t j = i + static_cast<size_t>(std::countr_zero(high));
-        text[j] = table_[in[j]];
-      }
+    while (i + 8 <= count) {
+      uint64_t word;
+      std::memcpy(&word, in + i, sizeof word);
+      if (word & 0x8080808080808080ull) break;
+      i += 8;
     }
-    // The rest as eight-byte pieces, the last one overlapping what is done already: writing a character
-    // twice gives the same character.
-    while (i < count && count >= 8) {
-      const size_t at = std::min(i, count - 8);
-      const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + at));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(text + at), _mm_unpacklo_epi8(chunk, zero));
-      for (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(chunk)) & 0xFFu; high != 0; high &= high - 1) {
-        const size_t j = at + static_cast<size_t>(std::countr_zero(high));
-        text[j] = table_[in[j]];
-      }
-      i = at + 8;
-    }
+    while (i < count && in[i] < 0x80) ++i;
+    out.assign(reinterpret_cast<const char*>(in), i);
+    if (i == count) return;
+  } else {
+    out.clear();
   }
-#endif
-  for (; i < count; ++i) text[i] = table_[in[i]];
+  for (; i < count; ++i) {
+    const Utf8OfByte& entry = table_[in[i]];
+    out.append(entry.bytes, entry.length);
+  }
 }
 
 TextTable PackedCells::ToTable() const {

@@ -1,4 +1,4 @@
-// PackedCells: every value of a loaded table held compactly, records by fields, read back as UTF-16 on demand.
+// PackedCells: every value of a loaded table held compactly, records by fields, read back as UTF-8 on demand.
 #pragma once
 
 #include <array>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CodePage.h"
 #include "LargeBuffer.h"
 #include "TextTable.h"
 
@@ -16,10 +17,10 @@ namespace morvex {
 // - single-byte code pages keep an image of the table's record bytes as read, plus one trimmed length per
 //   cell; a cell is found from its record and field, and decoded through a 256-entry table when read. Loading
 //   is then one large read and a pass that measures the trailing spaces.
-// - other pages keep the decoded UTF-16 of every cell in one buffer, with the start of each cell.
+// - other pages keep the decoded UTF-8 of every cell in one buffer, with the start of each cell.
 class PackedCells {
  public:
-  using ByteTable = std::array<char16_t, 256>;
+  using ByteTable = Utf8ByteTable;
 
   // Empty, no bounds.
   void Clear();
@@ -35,7 +36,7 @@ class PackedCells {
 
   // Text form: cells are filled in order, each by AppendText calls and one EndCell.
   void StartText(int32_t rows, int32_t columns, size_t expectedUnits);
-  void AppendText(const char16_t* text, size_t count);
+  void AppendText(const char* text, size_t count);
   void EndCell() { SetStart(++filled_, textBuffer_.size()); }
   // The cells not reached yet stay empty texts (a load that failed part-way).
   void EndEarly();
@@ -46,14 +47,14 @@ class PackedCells {
     return row >= 1 && row <= rows_ && column >= 1 && column <= columns_;
   }
   // Reading every value of a big table goes through here millions of times, hence inline.
-  void Read(int32_t row, int32_t column, std::u16string& out) const {
+  void Read(int32_t row, int32_t column, std::string& out) const {
     ReadCell(row, column,
              static_cast<size_t>(row - 1) * static_cast<size_t>(columns_) + static_cast<size_t>(column - 1), out);
   }
   TextTable ToTable() const;
 
  private:
-  void ReadCell(int32_t row, int32_t column, size_t cell, std::u16string& out) const {
+  void ReadCell(int32_t row, int32_t column, size_t cell, std::string& out) const {
     if (!imageForm_) {
       const size_t begin = StartOf(cell);
       out.assign(textBuffer_.data() + begin, StartOf(cell + 1) - begin);
@@ -68,7 +69,7 @@ class PackedCells {
                        fieldOffsets_[static_cast<size_t>(column - 1)];
     DecodeBytes(image_.Data() + at, length, out);
   }
-  void DecodeBytes(const uint8_t* in, size_t count, std::u16string& out) const;
+  void DecodeBytes(const uint8_t* in, size_t count, std::string& out) const;
   size_t StartOf(size_t cell) const { return wide_ ? starts64_[cell] : starts32_[cell]; }
   void SetStart(size_t cell, size_t value) {
     if (wide_) {
@@ -90,10 +91,10 @@ class PackedCells {
   std::vector<uint32_t> fieldOffsets_;
   LargeArray<uint8_t> lengths_;
   ByteTable table_{};
-  bool asciiAsIs_ = false;  // the table maps 0x00-0x7F to themselves (every single-byte Windows page does)
+  bool asciiAsIs_ = false;  // the table maps 0x00-0x7F to themselves (every supported single-byte page does)
 
   // Text form. Cell k spans [start k, start k + 1); 32-bit starts until the text outgrows them.
-  std::vector<char16_t> textBuffer_;
+  std::vector<char> textBuffer_;
   LargeArray<uint32_t> starts32_;
   LargeArray<uint64_t> starts64_;
   bool wide_ = false;

@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <unicode/ucnv.h>
 
 #include <algorithm>
 #include <array>
@@ -56,45 +55,26 @@ size_t TrimmedLength(const uint8_t* value, size_t length) {
   return length;
 }
 
-bool IsSingleBytePage(int32_t codepage) {
-  const std::string name = IcuNameForCodePage(codepage);
-  if (name.empty()) return false;
-  UErrorCode status = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(name.c_str(), &status);
-  if (U_FAILURE(status) || converter == nullptr) return false;
-  const bool single = ucnv_getMaxCharSize(converter) == 1;
-  ucnv_close(converter);
-  return single;
-}
-
 }  // namespace
 
 // Single-byte pages hand their byte table to the packed cells, which decode when read; other pages decode
 // value by value while loading.
 class TableValueDecoder {
  public:
-  explicit TableValueDecoder(int32_t codepage) : decoder_(codepage) {
-    if (!decoder_.Supported() || !IsSingleBytePage(codepage)) return;
-    singleByte_ = true;
-    for (size_t byte = 0; byte < table_.size(); ++byte) {
-      const uint8_t in = static_cast<uint8_t>(byte);
-      const std::u16string out = decoder_.Decode(&in, 1);
-      table_[byte] = out.size() == 1 ? out[0] : u'\uFFFD';
-    }
-  }
+  explicit TableValueDecoder(int32_t codepage) : decoder_(codepage) {}
 
-  const PackedCells::ByteTable* ByteTable() const { return singleByte_ ? &table_ : nullptr; }
+  const PackedCells::ByteTable* ByteTable() const { return decoder_.ByteTable(); }
 
-  void AppendTo(PackedCells& cells, const uint8_t* bytes, size_t count) const {
+  void AppendTo(PackedCells& cells, const uint8_t* bytes, size_t count) {
     if (count == 0) return;
-    const std::u16string decoded = decoder_.Decode(bytes, count);
-    cells.AppendText(decoded.data(), decoded.size());
+    scratch_.clear();
+    decoder_.DecodeAppend(bytes, count, scratch_);
+    cells.AppendText(scratch_.data(), scratch_.size());
   }
 
  private:
   CodePageDecoder decoder_;
-  bool singleByte_ = false;
-  PackedCells::ByteTable table_{};
+  std::string scratch_;
 };
 
 clsDBase::clsDBase() : headerSize_(32), descriptorSize_(32), corrupt_(false) {}
@@ -104,8 +84,8 @@ clsDBase::~clsDBase() {
   if (fd_ >= 0) ::close(fd_);  // left by a load that failed before the header was read
 }
 
-bool clsDBase::Load(const std::u16string& sFileGiven, int32_t nCodepage) {
-  const std::u16string sFile = sFileGiven;  // the caller may pass File() itself, which CloseFile clears
+bool clsDBase::Load(const std::string& sFileGiven, int32_t nCodepage) {
+  const std::string sFile = sFileGiven;  // the caller may pass File() itself, which CloseFile clears
   if (loaded_) CloseFile();
   if (fd_ >= 0) {
     ::close(fd_);
@@ -114,7 +94,7 @@ bool clsDBase::Load(const std::u16string& sFileGiven, int32_t nCodepage) {
   codepage_ = nCodepage;
   if (!FileExists(sFile)) return false;
   file_ = sFile;
-  const std::string name = Utf16ToUtf8(sFile);
+  const std::string name = sFile;
   const int fd = ::open(ToNativePath(sFile).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw Error(kErrFileOpen, "Cannot open table \"" + name + "\": " + std::strerror(errno));
   fd_ = fd;
@@ -123,12 +103,12 @@ bool clsDBase::Load(const std::u16string& sFileGiven, int32_t nCodepage) {
   return true;
 }
 
-void clsDBase::LoadFromMemory(const uint8_t* bytes, size_t size, const std::u16string& sNameGiven, int32_t nCodepage) {
-  const std::u16string sName = sNameGiven;  // may be File() itself, which CloseFile clears
+void clsDBase::LoadFromMemory(const uint8_t* bytes, size_t size, const std::string& sNameGiven, int32_t nCodepage) {
+  const std::string sName = sNameGiven;  // may be File() itself, which CloseFile clears
   if (loaded_) CloseFile();
   codepage_ = nCodepage;
   file_ = sName;
-  TableBytes source(bytes, size, Utf16ToUtf8(sName));
+  TableBytes source(bytes, size, sName);
   ReadTable(source);
 }
 
@@ -144,7 +124,7 @@ void clsDBase::CloseFile() {
 }
 
 void clsDBase::Fail(int32_t number, const std::string& reason) const {
-  throw Error(number, "Cannot read table \"" + Utf16ToUtf8(file_) + "\": " + reason);
+  throw Error(number, "Cannot read table \"" + file_ + "\": " + reason);
 }
 
 void clsDBase::ReadTable(TableBytes& bytes) {
@@ -255,7 +235,7 @@ void clsDBase::ReadRecords(TableBytes& bytes) {
     deleted_ = FlagArray(records);
   }
 
-  const TableValueDecoder decoder(codepage_);
+  TableValueDecoder decoder(codepage_);
   try {
     if (records >= 1 && fields >= 1 && decoder.ByteTable() != nullptr) {
       ReadRecordImage(bytes, *decoder.ByteTable(), lengths, valueBytes);
@@ -332,7 +312,7 @@ void clsDBase::ReadRecordImage(TableBytes& bytes, const PackedCells::ByteTable& 
   }
 }
 
-void clsDBase::ReadRecordValues(TableBytes& bytes, const TableValueDecoder& decoder, const std::vector<size_t>& lengths,
+void clsDBase::ReadRecordValues(TableBytes& bytes, TableValueDecoder& decoder, const std::vector<size_t>& lengths,
                                 size_t valueBytes) {
   const int32_t headerLength = header_.HeaderLength;
   const int32_t recordLength = header_.RecordLength;
@@ -363,16 +343,16 @@ int32_t clsDBase::FieldCount() const {
   return loaded_ ? (int32_t{header_.HeaderLength} - headerSize_) / descriptorSize_ : 0;
 }
 
-int32_t clsDBase::FieldNumber(const std::u16string& sField) const {
+int32_t clsDBase::FieldNumber(std::string_view sField) const {
   if (!loaded_) return -1;
-  if (!descriptors_.HasElements()) Fail(kErrOutOfRange, "it has no fields to look \"" + Utf16ToUtf8(sField) + "\" up in");
+  if (!descriptors_.HasElements()) Fail(kErrOutOfRange, "it has no fields to look \"" + std::string(sField) + "\" up in");
   for (int32_t i = descriptors_.LowerBound(); i <= descriptors_.UpperBound(); ++i) {
     if (EqualsIgnoreCase(sField, ToNull(descriptors_.At(i).Name))) return i;
   }
   return -1;
 }
 
-std::u16string clsDBase::FieldName(int32_t nField) const {
+std::string clsDBase::FieldName(int32_t nField) const {
   if (!loaded_ || nField < 1 || nField > FieldCount() || !descriptors_.Contains(nField)) return {};
   return ToNull(descriptors_.At(nField).Name);
 }
@@ -382,15 +362,15 @@ int32_t clsDBase::FieldLength(int32_t nField) const {
   return descriptors_.At(nField).Length;
 }
 
-std::u16string clsDBase::Element(int32_t nRow, int32_t nCol) const {
-  std::u16string value;
+std::string clsDBase::Element(int32_t nRow, int32_t nCol) const {
+  std::string value;
   ReadElement(nRow, nCol, value);
   return value;
 }
 
 
 
-void clsDBase::Element(int32_t nRow, int32_t nCol, const std::u16string& sValue) {
+void clsDBase::Element(int32_t nRow, int32_t nCol, const std::string& sValue) {
   const bool inside = packed_ ? packedCells_.Contains(nRow, nCol) : values_.Contains(nRow, nCol);
   if (!inside) ThrowOutOfRange();
   Unpack();
@@ -427,14 +407,14 @@ void clsDBase::RecordDeleted(int32_t nRecord, bool bValue) {
   deleted_.At(nRecord) = bValue ? 1 : 0;  // error 9 when the table has records but no flags (no fields)
 }
 
-std::u16string clsDBase::CUnicode(const std::vector<uint8_t>& ANSI, int32_t nCodepage) {
+std::string clsDBase::CUnicode(const std::vector<uint8_t>& ANSI, int32_t nCodepage) {
   if (ANSI.empty()) return {};
   return DecodeCodePage(ANSI.data(), ANSI.size(), nCodepage);
 }
 
-std::u16string clsDBase::ToNull(const std::u16string& InputText) {
-  const size_t nul = InputText.find(u'\0');
-  return nul == std::u16string::npos ? InputText : InputText.substr(0, nul);
+std::string clsDBase::ToNull(const std::string& InputText) {
+  const size_t nul = InputText.find('\0');
+  return nul == std::string::npos ? InputText : InputText.substr(0, nul);
 }
 
 }  // namespace morvex

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CodePage.h"
@@ -28,8 +29,8 @@ struct TableHeader {
 static_assert(sizeof(TableHeader) == 32);
 
 struct FieldDescriptor {
-  std::u16string Name;       // exactly 11 characters as read; cut at the first NUL when compared or returned
-  std::u16string FieldType;  // exactly 1 character
+  std::string Name;       // the 11 bytes as read, decoded; cut at the first NUL when compared or returned
+  std::string FieldType;  // the 1 byte as read, decoded
   uint8_t Address[4] = {};
   uint8_t Length = 0;
   uint8_t Decimals = 0;
@@ -49,23 +50,23 @@ class clsDBase {
 
   // True when the file exists and was read (even when Corrupt), false when it does not exist.
   // Throws Error for a file that cannot be opened or read, overflow (6), out of range (9).
-  bool Load(const std::u16string& sFile, int32_t nCodepage);
+  bool Load(const std::string& sFile, int32_t nCodepage);
   void CloseFile();
 
   bool Loaded() const { return loaded_; }
   bool Corrupt() const { return corrupt_; }
-  const std::u16string& File() const { return file_; }
+  const std::string& File() const { return file_; }
   int32_t Codepage() const { return codepage_; }
   void Codepage(int32_t nCodepage) { codepage_ = nCodepage; }
 
   int32_t RecordCount() const;
   int32_t FieldCount() const;
-  int32_t FieldNumber(const std::u16string& sField) const;
-  std::u16string FieldName(int32_t nField) const;
+  int32_t FieldNumber(std::string_view sField) const;
+  std::string FieldName(int32_t nField) const;
   int32_t FieldLength(int32_t nField) const;
 
-  std::u16string Element(int32_t nRow, int32_t nCol) const;  // never fails
-  void Element(int32_t nRow, int32_t nCol, const std::u16string& sValue);  // error 9 outside the array
+  std::string Element(int32_t nRow, int32_t nCol) const;  // never fails
+  void Element(int32_t nRow, int32_t nCol, const std::string& sValue);  // error 9 outside the array
 
   TextTable Table() const;
   void Table(const TextTable& sRecords);
@@ -74,15 +75,15 @@ class clsDBase {
   bool RecordDeleted(int32_t nRecord) const;
   void RecordDeleted(int32_t nRecord, bool bValue);
 
-  static std::u16string CUnicode(const std::vector<uint8_t>& ANSI, int32_t nCodepage);
-  static std::u16string ToNull(const std::u16string& InputText);
+  static std::string CUnicode(const std::vector<uint8_t>& ANSI, int32_t nCodepage);
+  static std::string ToNull(const std::string& InputText);
 
   // Beyond what callers of the interface need: direct access without copies, for the tools and the search.
   // Values() unpacks the values into a TextTable once (the first call costs a copy of the whole table).
   const TextTable& Values() const;
   const TableHeader& Header() const { return header_; }
   // Element into the caller's string, reusing its memory: reading a whole table costs no allocation per value.
-  void ReadElement(int32_t nRow, int32_t nCol, std::u16string& sValue) const {
+  void ReadElement(int32_t nRow, int32_t nCol, std::string& sValue) const {
     if (packed_ && packedCells_.Contains(nRow, nCol)) {
       packedCells_.Read(nRow, nCol, sValue);
     } else if (!packed_ && values_.Contains(nRow, nCol)) {
@@ -93,7 +94,7 @@ class clsDBase {
   }
   // Loads a table held in memory as though it were the file sName: no file is opened or tested, and File
   // becomes sName. Used where the bytes never touch a disk, as fuzzing does. Same errors as Load.
-  void LoadFromMemory(const uint8_t* bytes, size_t size, const std::u16string& sName, int32_t nCodepage);
+  void LoadFromMemory(const uint8_t* bytes, size_t size, const std::string& sName, int32_t nCodepage);
 
  private:
   void ReadTable(TableBytes& bytes);
@@ -102,7 +103,7 @@ class clsDBase {
   void ReadRecords(TableBytes& bytes);
   void ReadRecordImage(TableBytes& bytes, const PackedCells::ByteTable& byteTable, const std::vector<size_t>& lengths,
                        size_t valueBytes);
-  void ReadRecordValues(TableBytes& bytes, const TableValueDecoder& decoder, const std::vector<size_t>& lengths,
+  void ReadRecordValues(TableBytes& bytes, TableValueDecoder& decoder, const std::vector<size_t>& lengths,
                         size_t valueBytes);
   void CheckPosition(int64_t offset, const char* what) const;
   void CheckRecordArea(int32_t records, int32_t fields, int64_t fileSize) const;
@@ -110,7 +111,7 @@ class clsDBase {
   void Unpack() const;
   void ClearValues();
 
-  std::u16string file_;
+  std::string file_;
   int fd_ = -1;  // open from Load until CloseFile
   TableHeader header_;
   NumberedArray<FieldDescriptor> descriptors_;
