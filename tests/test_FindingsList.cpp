@@ -9,51 +9,57 @@
 namespace morvex {
 namespace {
 
+std::vector<std::string> FieldsOf(const FindingsList& findings, int32_t line) {
+  std::vector<std::string> fields;
+  for (int32_t f = 0; f < findings.FieldCount(line); ++f) fields.emplace_back(findings.Field(line, f));
+  return fields;
+}
+
 TEST(FindingsList, JoinsFieldsWithSingleTabsAndKeepsThemUnchanged) {
   FindingsList findings;
-  ASSERT_TRUE(findings.Add({u"a b", u"", u"'it''s\tx'", u" c "}));
-  EXPECT_EQ(findings.Line(0), u"a b\t\t'it''s\tx'\t c ");
-  EXPECT_EQ(findings.Fields(0), (std::vector<std::u16string>{u"a b", u"", u"'it''s\tx'", u" c "}));
-  ASSERT_TRUE(findings.Add({u"only"}));
-  EXPECT_EQ(findings.Line(1), u"only");
+  ASSERT_TRUE(findings.Add({"a b", "", "'it''s\tx'", " c "}));
+  EXPECT_EQ(findings.Line(0), "a b\t\t'it''s\tx'\t c ");
+  EXPECT_EQ(FieldsOf(findings, 0), (std::vector<std::string>{"a b", "", "'it''s\tx'", " c "}));
+  ASSERT_TRUE(findings.Add({"only"}));
+  EXPECT_EQ(findings.Line(1), "only");
 }
 
 TEST(FindingsList, KeepsInsertionOrder) {
   FindingsList findings;
-  for (const char16_t* name : {u"zeta", u"alpha", u"mid"}) ASSERT_TRUE(findings.Add({name}));
+  for (const char* name : {"zeta", "alpha", "mid"}) ASSERT_TRUE(findings.Add({name}));
   ASSERT_EQ(findings.Count(), 3);
-  EXPECT_EQ(findings.Line(0), u"zeta");
-  EXPECT_EQ(findings.Line(1), u"alpha");
-  EXPECT_EQ(findings.Line(2), u"mid");
+  EXPECT_EQ(findings.Line(0), "zeta");
+  EXPECT_EQ(findings.Line(1), "alpha");
+  EXPECT_EQ(findings.Line(2), "mid");
 }
 
 TEST(FindingsList, RejectsALineEqualIgnoringCaseAndKeepsTheFirst) {
   FindingsList findings;
-  ASSERT_TRUE(findings.Add({u"include", u"valves", u"Valve", u"TEXT"}));
-  EXPECT_FALSE(findings.Add({u"include", u"valves", u"VALVE", u"TEXT"}));
-  EXPECT_FALSE(findings.Add({u"include", u"valves", u"Valve", u"TEXT"}));
+  ASSERT_TRUE(findings.Add({"include", "valves", "Valve", "TEXT"}));
+  EXPECT_FALSE(findings.Add({"include", "valves", "VALVE", "TEXT"}));
+  EXPECT_FALSE(findings.Add({"include", "valves", "Valve", "TEXT"}));
   ASSERT_EQ(findings.Count(), 1);
-  EXPECT_EQ(findings.Line(0), u"include\tvalves\tValve\tTEXT");
+  EXPECT_EQ(findings.Line(0), "include\tvalves\tValve\tTEXT");
 }
 
 TEST(FindingsList, CaseFoldingCoversTextBeyondAscii) {
   FindingsList findings;
-  ASSERT_TRUE(findings.Add({u"STRASSE"}));
-  EXPECT_FALSE(findings.Add({u"stra\u00DFe"}));
-  ASSERT_TRUE(findings.Add({u"\u03A3\u03A3"}));
-  EXPECT_FALSE(findings.Add({u"\u03C3\u03C2"}));
+  ASSERT_TRUE(findings.Add({"STRASSE"}));
+  EXPECT_FALSE(findings.Add({"stra\u00DFe"}));
+  ASSERT_TRUE(findings.Add({"\u03A3\u03A3"}));
+  EXPECT_FALSE(findings.Add({"\u03C3\u03C2"}));
   // A mixed line folds as a whole: the ASCII part must fold the same way as in a pure ASCII line.
-  ASSERT_TRUE(findings.Add({u"Pump\u00C9", u"TEXT"}));
-  EXPECT_FALSE(findings.Add({u"PUMP\u00E9", u"text"}));
+  ASSERT_TRUE(findings.Add({"Pump\u00C9", "TEXT"}));
+  EXPECT_FALSE(findings.Add({"PUMP\u00E9", "text"}));
   EXPECT_EQ(findings.Count(), 3);
 }
 
 TEST(FindingsList, FieldBoundariesMatterOnlyThroughTheJoinedLine) {
   FindingsList findings;
-  ASSERT_TRUE(findings.Add({u"a", u"b"}));
+  ASSERT_TRUE(findings.Add({"a", "b"}));
   // "a\tb" as one field joins to the same line, so it is the same key.
-  EXPECT_FALSE(findings.Add({u"a\tb"}));
-  EXPECT_TRUE(findings.Add({u"a", u"b", u""}));
+  EXPECT_FALSE(findings.Add({"a\tb"}));
+  EXPECT_TRUE(findings.Add({"a", "b", ""}));
 }
 
 TEST(FindingsList, ManyDistinctLinesStayInOrder) {
@@ -61,11 +67,51 @@ TEST(FindingsList, ManyDistinctLinesStayInOrder) {
   constexpr int kLines = 20000;
   for (int i = 0; i < kLines; ++i) {
     const std::string digits = std::to_string(i);
-    ASSERT_TRUE(findings.Add({u"Tarvo", std::u16string(digits.begin(), digits.end())}));
+    ASSERT_TRUE(findings.Add({"Tarvo", std::string(digits.begin(), digits.end())}));
   }
-  EXPECT_FALSE(findings.Add({u"TARVO", u"19999"}));
+  EXPECT_FALSE(findings.Add({"TARVO", "19999"}));
   ASSERT_EQ(findings.Count(), kLines);
-  EXPECT_EQ(findings.Line(12345), u"Tarvo\t12345");
+  EXPECT_EQ(findings.Line(12345), "Tarvo\t12345");
+}
+
+TEST(FindingsList, GrowthPastTheFirstPieceKeepsEveryLineItsFieldsAndItsKey) {
+  FindingsList findings;
+  // Lines of every size around the piece sizes, one larger than any piece, and many small ones between.
+  const std::string huge(9u << 20, 'h');
+  const std::vector<size_t> sizes = {1, 70000, 65536, 3, 1u << 20, 5, 200000};
+  std::vector<std::string> expected;
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    expected.push_back(std::string(sizes[i], static_cast<char>('a' + i)) + "\t" + std::to_string(i));
+    ASSERT_TRUE(findings.Add({std::string_view(expected.back()).substr(0, sizes[i]), std::to_string(i)}));
+  }
+  ASSERT_TRUE(findings.Add({huge}));
+  expected.push_back(huge);
+  for (int i = 0; i < 50000; ++i) {
+    expected.push_back("Pump" + std::to_string(i) + "\t\u00C4");
+    ASSERT_TRUE(findings.Add({"Pump" + std::to_string(i), "\u00C4"}));
+  }
+  ASSERT_EQ(findings.Count(), static_cast<int32_t>(expected.size()));
+  size_t bytes = 0;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ(findings.Line(static_cast<int32_t>(i)), expected[i]) << i;
+    bytes += expected[i].size();
+  }
+  EXPECT_EQ(findings.TextBytes(), bytes);
+  EXPECT_EQ(FieldsOf(findings, 1), (std::vector<std::string>{std::string(70000, 'b'), "1"}));
+  // Every key still finds its line after the index grew many times, whatever its case.
+  EXPECT_FALSE(findings.Add({"PUMP49999", "\u00E4"}));
+  EXPECT_FALSE(findings.Add({std::string(65536, 'C'), "2"}));
+  EXPECT_FALSE(findings.Add({std::string(huge.size(), 'H')}));
+  EXPECT_EQ(findings.Count(), static_cast<int32_t>(expected.size()));
+}
+
+TEST(FindingsList, FieldsKeepTheirBoundsWhenAValueHoldsATab) {
+  FindingsList findings;
+  ASSERT_TRUE(findings.Add({"p", "'a\tb'", ""}));
+  ASSERT_TRUE(findings.Add({}));
+  EXPECT_EQ(FieldsOf(findings, 0), (std::vector<std::string>{"p", "'a\tb'", ""}));
+  EXPECT_EQ(findings.FieldCount(1), 0);
+  EXPECT_EQ(findings.Line(1), "");
 }
 
 }  // namespace

@@ -19,30 +19,30 @@ using ::testing::ElementsAre;
 TEST(ProgressInterface, LineSetThenGetReturnsTheText) {
   doubles::RecordingProgress progress;
   progress.Show();
-  progress.Text(1, u"Project: Plant");
-  EXPECT_EQ(progress.Text(1), u"Project: Plant");
-  EXPECT_EQ(progress.Text(0), u"Operation in progress...");
-  EXPECT_EQ(progress.Text(2), u"");
+  progress.Text(1, "Project: Plant");
+  EXPECT_EQ(progress.Text(1), "Project: Plant");
+  EXPECT_EQ(progress.Text(0), "Operation in progress...");
+  EXPECT_EQ(progress.Text(2), "");
 }
 
 TEST(ProgressInterface, BadIndexRaisesOutOfRangeOrOverflowAndChangesNoLine) {
   doubles::RecordingProgress progress;
   progress.Show();
-  progress.Text(0, u"zero");
-  progress.Text(1, u"one");
-  progress.Text(2, u"two");
-  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(3, u"x"); }), kErrOutOfRange);
-  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(-1, u"x"); }), kErrOutOfRange);
-  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(32767, u"x"); }), kErrOutOfRange);
-  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(-32768, u"x"); }), kErrOutOfRange);
-  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(40000, u"x"); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(32768, u"x"); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(-32769, u"x"); }), kErrOverflow);
+  progress.Text(0, "zero");
+  progress.Text(1, "one");
+  progress.Text(2, "two");
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(3, "x"); }), kErrOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(-1, "x"); }), kErrOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(32767, "x"); }), kErrOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(-32768, "x"); }), kErrOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(40000, "x"); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(32768, "x"); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([&] { progress.Text(-32769, "x"); }), kErrOverflow);
   EXPECT_EQ(ErrorNumberOf([&] { (void)progress.Text(3); }), kErrOutOfRange);
   EXPECT_EQ(ErrorNumberOf([&] { (void)progress.Text(INT32_MIN); }), kErrOverflow);
-  EXPECT_EQ(progress.CurrentLine(0), u"zero");
-  EXPECT_EQ(progress.CurrentLine(1), u"one");
-  EXPECT_EQ(progress.CurrentLine(2), u"two");
+  EXPECT_EQ(progress.CurrentLine(0), "zero");
+  EXPECT_EQ(progress.CurrentLine(1), "one");
+  EXPECT_EQ(progress.CurrentLine(2), "two");
   EXPECT_EQ(progress.LineHistory(0).size() + progress.LineHistory(1).size() + progress.LineHistory(2).size(), 3u);
 }
 
@@ -88,16 +88,16 @@ TEST(ProgressInterface, PressOutsideARunOutlivesCloseAndShow) {
 TEST(ProgressInterface, FreshShowResetsLinesButShowingAShownWindowKeepsThem) {
   doubles::RecordingProgress progress;
   progress.Show();
-  progress.Text(0, u"Searching for reserved Tarvo keywords...");
-  progress.Text(2, u"Page: Main");
+  progress.Text(0, "Searching for reserved Tarvo keywords...");
+  progress.Text(2, "Page: Main");
   progress.Show();
-  EXPECT_EQ(progress.Text(0), u"Searching for reserved Tarvo keywords...");
-  EXPECT_EQ(progress.Text(2), u"Page: Main");
+  EXPECT_EQ(progress.Text(0), "Searching for reserved Tarvo keywords...");
+  EXPECT_EQ(progress.Text(2), "Page: Main");
   progress.Close();
   progress.Show();
-  EXPECT_EQ(progress.Text(0), u"Operation in progress...");
-  EXPECT_EQ(progress.Text(1), u"");
-  EXPECT_EQ(progress.Text(2), u"");
+  EXPECT_EQ(progress.Text(0), "Operation in progress...");
+  EXPECT_EQ(progress.Text(1), "");
+  EXPECT_EQ(progress.Text(2), "");
   EXPECT_FALSE(progress.HasPercent());
 }
 

@@ -20,8 +20,8 @@ TEST(TextTable, BoundsAndElementsCountFromOne) {
   EXPECT_EQ(table.LowerBound(1), 1);
   EXPECT_EQ(table.UpperBound(1), 3);
   EXPECT_EQ(table.UpperBound(2), 2);
-  table.At(3, 2) = u"last";
-  EXPECT_EQ(table.At(3, 2), u"last");
+  table.At(3, 2) = "last";
+  EXPECT_EQ(table.At(3, 2), "last");
   for (auto [r, c] : {std::pair{0, 1}, {1, 0}, {4, 1}, {1, 3}, {-1, -1}})
     EXPECT_EQ(ErrorNumberOf([&] { (void)table.At(r, c); }), 9) << r << "," << c;
   EXPECT_EQ(ErrorNumberOf([&] { (void)table.UpperBound(3); }), 9);

@@ -17,25 +17,25 @@ TEST(TextUtil, InvalidUtf8BecomesReplacementCharacter) {
 }
 
 TEST(TextUtil, EqualsIgnoreCaseFoldsUnicode) {
-  EXPECT_TRUE(EqualsIgnoreCase(u"Name", u"NAME"));
-  EXPECT_TRUE(EqualsIgnoreCase(u"ÄRGER", u"ärger"));
-  EXPECT_TRUE(EqualsIgnoreCase(u"STRASSE", u"straße"));  // full folding, lengths differ
-  EXPECT_TRUE(EqualsIgnoreCase(u"ΣΊΣΥΦΟΣ", u"σίσυφος"));
-  EXPECT_FALSE(EqualsIgnoreCase(u"Name", u"Name "));
-  EXPECT_FALSE(EqualsIgnoreCase(u"Name", u"Nam"));
-  EXPECT_FALSE(EqualsIgnoreCase(u"a\tb", u"a b"));
-  EXPECT_TRUE(EqualsIgnoreCase(u"", u""));
+  EXPECT_TRUE(EqualsIgnoreCase("Name", "NAME"));
+  EXPECT_TRUE(EqualsIgnoreCase("ÄRGER", "ärger"));
+  EXPECT_TRUE(EqualsIgnoreCase("STRASSE", "straße"));  // full folding, lengths differ
+  EXPECT_TRUE(EqualsIgnoreCase("ΣΊΣΥΦΟΣ", "σίσυφος"));
+  EXPECT_FALSE(EqualsIgnoreCase("Name", "Name "));
+  EXPECT_FALSE(EqualsIgnoreCase("Name", "Nam"));
+  EXPECT_FALSE(EqualsIgnoreCase("a\tb", "a b"));
+  EXPECT_TRUE(EqualsIgnoreCase("", ""));
 }
 
 TEST(TextUtil, FoldCaseGivesOneKeyForAllCaseVariants) {
-  EXPECT_EQ(FoldCase(u"Valve\tTEXT"), FoldCase(u"VALVE\ttext"));
-  EXPECT_EQ(FoldCase(u"Straße"), FoldCase(u"STRASSE"));
-  EXPECT_NE(FoldCase(u"Valve"), FoldCase(u"Valve "));
+  EXPECT_EQ(FoldCase("Valve\tTEXT"), FoldCase("VALVE\ttext"));
+  EXPECT_EQ(FoldCase("Straße"), FoldCase("STRASSE"));
+  EXPECT_NE(FoldCase("Valve"), FoldCase("Valve "));
 }
 
 TEST(TextUtil, ToUpperAndDecimal) {
-  EXPECT_EQ(ToUpper(u"zrm_Example"), u"ZRM_EXAMPLE");
-  EXPECT_EQ(ToUpper(u" include"), u" INCLUDE");
-  EXPECT_EQ(ToDecimal(-32768), u"-32768");
-  EXPECT_EQ(ToDecimal(0), u"0");
+  EXPECT_EQ(ToUpper("zrm_Example"), "ZRM_EXAMPLE");
+  EXPECT_EQ(ToUpper(" include"), " INCLUDE");
+  EXPECT_EQ(ToDecimal(-32768), "-32768");
+  EXPECT_EQ(ToDecimal(0), "0");
 }

@@ -9,25 +9,25 @@
 using namespace morvex;
 
 TEST(JoinPath, WindowsRuleWithBackslash) {
-  EXPECT_EQ(JoinPathWith(u"C:\\Site", u"master.dbf", u'\\'), u"C:\\Site\\master.dbf");
-  EXPECT_EQ(JoinPathWith(u"C:\\Site\\", u"master.dbf", u'\\'), u"C:\\Site\\master.dbf");
-  EXPECT_EQ(JoinPathWith(u"", u"master.dbf", u'\\'), u"\\master.dbf");
-  EXPECT_EQ(JoinPathWith(u"C:/Site", u"master.dbf", u'\\'), u"C:/Site\\master.dbf");  // only "\" counts
-  EXPECT_EQ(JoinPathWith(u"C:\\Site", u"\\x", u'\\'), u"C:\\Site\\\\x");             // name not examined
+  EXPECT_EQ(JoinPathWith("C:\\Site", "master.dbf", '\\'), "C:\\Site\\master.dbf");
+  EXPECT_EQ(JoinPathWith("C:\\Site\\", "master.dbf", '\\'), "C:\\Site\\master.dbf");
+  EXPECT_EQ(JoinPathWith("", "master.dbf", '\\'), "\\master.dbf");
+  EXPECT_EQ(JoinPathWith("C:/Site", "master.dbf", '\\'), "C:/Site\\master.dbf");  // only "\" counts
+  EXPECT_EQ(JoinPathWith("C:\\Site", "\\x", '\\'), "C:\\Site\\\\x");             // name not examined
 }
 
 TEST(JoinPath, PlatformRule) {
-  EXPECT_EQ(JoinPath(u"/srv/site", u"master.dbf"), u"/srv/site/master.dbf");
-  EXPECT_EQ(JoinPath(u"/srv/site/", u"master.dbf"), u"/srv/site/master.dbf");
-  EXPECT_EQ(JoinPath(u"", u"pages.dbf"), u"/pages.dbf");
-  EXPECT_EQ(JoinPath(u"/srv/site ", u"pages.dbf"), u"/srv/site /pages.dbf");
+  EXPECT_EQ(JoinPath("/srv/site", "master.dbf"), "/srv/site/master.dbf");
+  EXPECT_EQ(JoinPath("/srv/site/", "master.dbf"), "/srv/site/master.dbf");
+  EXPECT_EQ(JoinPath("", "pages.dbf"), "/pages.dbf");
+  EXPECT_EQ(JoinPath("/srv/site ", "pages.dbf"), "/srv/site /pages.dbf");
 }
 
 TEST(ResolveAgainst, RelativeCellsHangOffTheProjectListFolder) {
-  EXPECT_EQ(ResolveAgainst(u"/srv/site", u"plant1"), u"/srv/site/plant1");
-  EXPECT_EQ(ResolveAgainst(u"/srv/site/", u"sub/plant1"), u"/srv/site/sub/plant1");
-  EXPECT_EQ(ResolveAgainst(u"/srv/site", u"/abs/plant"), u"/abs/plant");
-  EXPECT_EQ(ResolveAgainst(u"/srv/site", u""), u"");
+  EXPECT_EQ(ResolveAgainst("/srv/site", "plant1"), "/srv/site/plant1");
+  EXPECT_EQ(ResolveAgainst("/srv/site/", "sub/plant1"), "/srv/site/sub/plant1");
+  EXPECT_EQ(ResolveAgainst("/srv/site", "/abs/plant"), "/abs/plant");
+  EXPECT_EQ(ResolveAgainst("/srv/site", ""), "");
 }
 
 TEST(FileExists, OnlyOrdinaryFilesCount) {
@@ -37,6 +37,6 @@ TEST(FileExists, OnlyOrdinaryFilesCount) {
   EXPECT_TRUE(FileExists(FromNativePath(dir / "täble.dbf")));
   EXPECT_FALSE(FileExists(FromNativePath(dir / "folder.dbf")));
   EXPECT_FALSE(FileExists(FromNativePath(dir / "missing.dbf")));
-  EXPECT_FALSE(FileExists(u""));
+  EXPECT_FALSE(FileExists(""));
   std::filesystem::remove_all(dir);
 }

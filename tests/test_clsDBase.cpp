@@ -34,11 +34,11 @@ class TempFolder {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  std::u16string Write(const std::string& name, const std::string& bytes) const {
+  std::string Write(const std::string& name, const std::string& bytes) const {
     std::ofstream(path_ / name, std::ios::binary) << bytes;
     return FromNativePath(path_ / name);
   }
-  std::u16string PathOf(const std::string& name) const { return FromNativePath(path_ / name); }
+  std::string PathOf(const std::string& name) const { return FromNativePath(path_ / name); }
 
  private:
   std::filesystem::path path_;
@@ -63,7 +63,7 @@ class DBaseTest : public ::testing::Test {
 
   TempFolder folder_;
   clsDBase table_;
-  std::u16string path_;
+  std::string path_;
   int files_ = 0;
 };
 
@@ -83,17 +83,17 @@ TEST_F(DBaseTest, ReadsAWellFormedTable) {
   EXPECT_EQ(table_.File(), path_);
   EXPECT_EQ(table_.RecordCount(), 3);
   EXPECT_EQ(table_.FieldCount(), 2);
-  EXPECT_EQ(table_.FieldName(1), u"Name");
+  EXPECT_EQ(table_.FieldName(1), "Name");
   EXPECT_EQ(table_.FieldLength(2), 20);
-  EXPECT_EQ(table_.Element(1, 2), u"C:\\Projects\\Alpha");
-  EXPECT_EQ(table_.Element(3, 2), u"");
+  EXPECT_EQ(table_.Element(1, 2), "C:\\Projects\\Alpha");
+  EXPECT_EQ(table_.Element(3, 2), "");
   EXPECT_FALSE(table_.RecordDeleted(1));
   EXPECT_TRUE(table_.RecordDeleted(2));
 
   const TextTable copy = table_.Table();
   ASSERT_EQ(copy.Rows(), 3);
   ASSERT_EQ(copy.Columns(), 2);
-  EXPECT_EQ(copy.At(2, 1), u"Beta");
+  EXPECT_EQ(copy.At(2, 1), "Beta");
   const FlagArray flags = table_.DeletedTable();
   ASSERT_EQ(flags.Count(), 3);
   EXPECT_EQ(flags.At(2), 1);
@@ -108,7 +108,7 @@ TEST_F(DBaseTest, MissingFileIsNotAnError) {
   EXPECT_TRUE(table_.File().empty());
   // A folder counts as missing.
   EXPECT_FALSE(table_.Load(FromNativePath(std::filesystem::temp_directory_path()), 0));
-  EXPECT_FALSE(table_.Load(u"", 0));
+  EXPECT_FALSE(table_.Load("", 0));
 }
 
 TEST_F(DBaseTest, FieldCountFollowsHeaderLengthTruncatedTowardZero) {
@@ -139,7 +139,7 @@ TEST_F(DBaseTest, TerminatorAndEndOfFileMarkerDecideCorrupt) {
   wrongTerminator.terminator = 0x00;
   ASSERT_TRUE(LoadBytes(wrongTerminator.Bytes()));
   EXPECT_TRUE(table_.Corrupt());
-  EXPECT_EQ(table_.Element(3, 1), u"Gamma");  // still read whole
+  EXPECT_EQ(table_.Element(3, 1), "Gamma");  // still read whole
 
   DBaseTableBuilder noMarker = ProjectList();
   noMarker.endOfFileMarker = false;
@@ -168,16 +168,16 @@ TEST_F(DBaseTest, HeaderLengthBeyondTheDescriptorsReadsSurplusDescriptors) {
   ASSERT_TRUE(LoadBytes(padded.Bytes()));
   EXPECT_EQ(table_.FieldCount(), 2);
   EXPECT_FALSE(table_.Corrupt());
-  EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+  EXPECT_EQ(table_.Element(1, 1), "Alpha");
 
   // 31 more bytes make a third descriptor out of the terminator and the padding.
   padded.afterTerminator = std::string(31, '\0');
   ASSERT_TRUE(LoadBytes(padded.Bytes()));
   EXPECT_EQ(table_.FieldCount(), 3);
-  EXPECT_EQ(table_.FieldName(3), u"\r");
+  EXPECT_EQ(table_.FieldName(3), "\r");
   EXPECT_EQ(table_.FieldLength(3), 0);
   EXPECT_TRUE(table_.Corrupt());
-  EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+  EXPECT_EQ(table_.Element(1, 1), "Alpha");
 }
 
 TEST_F(DBaseTest, OnlyTrailingSpacesAreRemovedAndNulsStay) {
@@ -185,10 +185,10 @@ TEST_F(DBaseTest, OnlyTrailingSpacesAreRemovedAndNulsStay) {
   b.Field("Value", 6);
   b.Record({" 42  "}).Record({"      "}).Record({std::string("a\0b\0", 4)}).Record({"\t x"});
   ASSERT_TRUE(LoadBytes(b.Bytes()));
-  EXPECT_EQ(table_.Element(1, 1), u" 42");
-  EXPECT_EQ(table_.Element(2, 1), u"");
-  EXPECT_EQ(table_.Element(3, 1), std::u16string(u"a\0b\0", 4));
-  EXPECT_EQ(table_.Element(4, 1), u"\t x");
+  EXPECT_EQ(table_.Element(1, 1), " 42");
+  EXPECT_EQ(table_.Element(2, 1), "");
+  EXPECT_EQ(table_.Element(3, 1), std::string("a\0b\0", 4));
+  EXPECT_EQ(table_.Element(4, 1), "\t x");
 }
 
 TEST_F(DBaseTest, OnlyAnAsteriskMarksADeletedRecord) {
@@ -214,21 +214,21 @@ TEST_F(DBaseTest, FieldNumberMatchesNamesCutAtNulWithoutRegardToCase) {
   b.Field(std::string("Name\0\0\0\0\0\0\0", 11), 4).Field("PATH", 4).Field("name", 4);
   b.Record({"a", "b", "c"}).Record({"d", "e", "f"});
   ASSERT_TRUE(LoadBytes(b.Bytes()));
-  EXPECT_EQ(table_.FieldNumber(u"NAME"), 1);
-  EXPECT_EQ(table_.FieldNumber(u"name"), 1);  // the first match wins
-  EXPECT_EQ(table_.FieldNumber(u"Path"), 2);
-  EXPECT_EQ(table_.FieldNumber(u"Name "), -1);
-  EXPECT_EQ(table_.FieldNumber(u" Name"), -1);
-  EXPECT_EQ(table_.FieldNumber(u"Nam"), -1);
-  EXPECT_EQ(table_.FieldNumber(u""), -1);
-  EXPECT_EQ(table_.FieldName(1), u"Name");
-  EXPECT_EQ(table_.FieldName(0), u"");
-  EXPECT_EQ(table_.FieldName(4), u"");
+  EXPECT_EQ(table_.FieldNumber("NAME"), 1);
+  EXPECT_EQ(table_.FieldNumber("name"), 1);  // the first match wins
+  EXPECT_EQ(table_.FieldNumber("Path"), 2);
+  EXPECT_EQ(table_.FieldNumber("Name "), -1);
+  EXPECT_EQ(table_.FieldNumber(" Name"), -1);
+  EXPECT_EQ(table_.FieldNumber("Nam"), -1);
+  EXPECT_EQ(table_.FieldNumber(""), -1);
+  EXPECT_EQ(table_.FieldName(1), "Name");
+  EXPECT_EQ(table_.FieldName(0), "");
+  EXPECT_EQ(table_.FieldName(4), "");
   EXPECT_EQ(table_.FieldLength(0), -1);
   EXPECT_EQ(table_.FieldLength(4), -1);
 
-  const int32_t missing = table_.FieldNumber(u"Title");
-  for (int32_t r = 1; r <= table_.RecordCount(); ++r) EXPECT_EQ(table_.Element(r, missing), u"");
+  const int32_t missing = table_.FieldNumber("Title");
+  for (int32_t r = 1; r <= table_.RecordCount(); ++r) EXPECT_EQ(table_.Element(r, missing), "");
 }
 
 TEST_F(DBaseTest, FieldNumberOfATableWithoutFields) {
@@ -237,7 +237,7 @@ TEST_F(DBaseTest, FieldNumberOfATableWithoutFields) {
   // Never read a descriptor: the empty descriptor array is out of range.
   ASSERT_TRUE(LoadBytes(noFields.Bytes()));
   try {
-    table_.FieldNumber(u"Name");
+    table_.FieldNumber("Name");
     FAIL() << "expected error 9";
   } catch (const Error& e) {
     EXPECT_EQ(e.Number(), kErrOutOfRange);
@@ -246,8 +246,8 @@ TEST_F(DBaseTest, FieldNumberOfATableWithoutFields) {
   ASSERT_TRUE(LoadBytes(ProjectList().Bytes()));
   ASSERT_TRUE(LoadBytes(noFields.Bytes()));
   EXPECT_EQ(table_.FieldCount(), 0);
-  EXPECT_EQ(table_.FieldNumber(u"path"), 2);
-  EXPECT_EQ(table_.FieldName(1), u"");  // beyond FieldCount
+  EXPECT_EQ(table_.FieldNumber("path"), 2);
+  EXPECT_EQ(table_.FieldName(1), "");  // beyond FieldCount
 }
 
 TEST_F(DBaseTest, RecordLengthIsOnlyTheDistanceBetweenRecords) {
@@ -256,16 +256,16 @@ TEST_F(DBaseTest, RecordLengthIsOnlyTheDistanceBetweenRecords) {
   longer.records = {std::string(" abcdXYZ"), std::string(" efghXYZ")};
   longer.recordLength = 8;
   ASSERT_TRUE(LoadBytes(longer.Bytes()));
-  EXPECT_EQ(table_.Element(2, 1), u"ef");
-  EXPECT_EQ(table_.Element(2, 2), u"gh");
+  EXPECT_EQ(table_.Element(2, 1), "ef");
+  EXPECT_EQ(table_.Element(2, 2), "gh");
 
   DBaseTableBuilder shorter;
   shorter.Field("A", 2).Field("B", 4);
   shorter.records = {std::string(" abc"), std::string(" def"), std::string(" ghi")};
   shorter.recordLength = 4;
   ASSERT_TRUE(LoadBytes(shorter.Bytes()));
-  EXPECT_EQ(table_.Element(1, 2), u"c de");  // reads into the next record
-  EXPECT_EQ(table_.Element(3, 2), std::u16string(u"i\x1A\0\0", 4));  // and past the end as zeros
+  EXPECT_EQ(table_.Element(1, 2), "c de");  // reads into the next record
+  EXPECT_EQ(table_.Element(3, 2), std::string("i\x1A\0\0", 4));  // and past the end as zeros
   EXPECT_FALSE(table_.RecordDeleted(2));
 }
 
@@ -274,8 +274,8 @@ TEST_F(DBaseTest, ZeroLengthFieldReadsAsEmptyText) {
   b.Field("Empty", 0).Field("Name", 3);
   b.Record({"", "abc"});
   ASSERT_TRUE(LoadBytes(b.Bytes()));
-  EXPECT_EQ(table_.Element(1, 1), u"");
-  EXPECT_EQ(table_.Element(1, 2), u"abc");
+  EXPECT_EQ(table_.Element(1, 1), "");
+  EXPECT_EQ(table_.Element(1, 2), "abc");
 }
 
 TEST_F(DBaseTest, ValuesDecodeInTheGivenCodePage) {
@@ -284,19 +284,19 @@ TEST_F(DBaseTest, ValuesDecodeInTheGivenCodePage) {
   b.Record({"\x81\x8D\x8F\x90\x9D\x80"}).Record({"\x8F\xE0\xA8"});
   ASSERT_TRUE(LoadBytes(b.Bytes(), 0));
   // The bytes Windows-1252 leaves undefined pass through as the C1 controls of the same number.
-  EXPECT_EQ(table_.Element(1, 1), u"\u0081\u008D\u008F\u0090\u009D€");
+  EXPECT_EQ(table_.Element(1, 1), "\u0081\u008D\u008F\u0090\u009D€");
   ASSERT_TRUE(LoadBytes(b.Bytes(), 1252));
-  EXPECT_EQ(table_.Element(1, 1), u"\u0081\u008D\u008F\u0090\u009D€");
+  EXPECT_EQ(table_.Element(1, 1), "\u0081\u008D\u008F\u0090\u009D€");
   ASSERT_TRUE(LoadBytes(b.Bytes(), 866));
-  EXPECT_EQ(table_.Element(2, 1), u"При");
+  EXPECT_EQ(table_.Element(2, 1), "При");
   ASSERT_TRUE(LoadBytes(b.Bytes(), 65001));
-  EXPECT_EQ(table_.Element(1, 1).size(), 6u);  // invalid UTF-8, replaced, never an error
+  EXPECT_EQ(table_.Element(1, 1), "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");  // invalid UTF-8, replaced, never an error
 
   // An unsupported page empties every value but reads everything else.
   ASSERT_TRUE(LoadBytes(b.Bytes(), 12345));
-  EXPECT_EQ(table_.Element(1, 1), u"");
+  EXPECT_EQ(table_.Element(1, 1), "");
   EXPECT_EQ(table_.RecordCount(), 2);
-  EXPECT_EQ(table_.FieldName(1), u"Name");
+  EXPECT_EQ(table_.FieldName(1), "Name");
 }
 
 TEST_F(DBaseTest, ValuesOfEveryLengthAndByteDecodeAsCUnicodeDoes) {
@@ -325,7 +325,7 @@ TEST_F(DBaseTest, ValuesOfEveryLengthAndByteDecodeAsCUnicodeDoes) {
       for (int32_t f = 1; f <= 3; ++f) {
         std::string raw = rows[static_cast<size_t>(r - 1)][static_cast<size_t>(f - 1)];
         while (!raw.empty() && raw.back() == ' ') raw.pop_back();
-        const std::u16string expected = clsDBase::CUnicode(std::vector<uint8_t>(raw.begin(), raw.end()), codepage);
+        const std::string expected = clsDBase::CUnicode(std::vector<uint8_t>(raw.begin(), raw.end()), codepage);
         ASSERT_EQ(table_.Element(r, f), expected) << "code page " << codepage << " record " << r << " field " << f;
       }
     }
@@ -337,8 +337,8 @@ TEST_F(DBaseTest, FieldNamesAlwaysDecodeInTheDefaultPage) {
   b.Field("Stra\xDF" "e", 2);
   b.Record({"x"});
   ASSERT_TRUE(LoadBytes(b.Bytes(), 866));
-  EXPECT_EQ(table_.FieldName(1), u"Straße");
-  EXPECT_EQ(table_.FieldNumber(u"STRASSE"), 1);
+  EXPECT_EQ(table_.FieldName(1), "Straße");
+  EXPECT_EQ(table_.FieldNumber("STRASSE"), 1);
 }
 
 TEST_F(DBaseTest, ShortFileReadsZerosNeverBytesOfAnEarlierTable) {
@@ -356,10 +356,10 @@ TEST_F(DBaseTest, ShortFileReadsZerosNeverBytesOfAnEarlierTable) {
   ASSERT_TRUE(LoadBytes(bytes));
   EXPECT_TRUE(table_.Corrupt());
   EXPECT_EQ(table_.RecordCount(), 3);
-  EXPECT_EQ(table_.Element(1, 2), u"one");
-  EXPECT_EQ(table_.Element(2, 1), std::u16string(u"seco\0\0\0\0", 8));
-  EXPECT_EQ(table_.Element(2, 2), std::u16string(8, u'\0'));
-  EXPECT_EQ(table_.Element(3, 1), std::u16string(8, u'\0'));
+  EXPECT_EQ(table_.Element(1, 2), "one");
+  EXPECT_EQ(table_.Element(2, 1), std::string("seco\0\0\0\0", 8));
+  EXPECT_EQ(table_.Element(2, 2), std::string(8, '\0'));
+  EXPECT_EQ(table_.Element(3, 1), std::string(8, '\0'));
   EXPECT_FALSE(table_.RecordDeleted(3));
   EXPECT_EQ(table_.Table().Rows(), 3);
 
@@ -380,31 +380,31 @@ TEST_F(DBaseTest, CloseFileKeepsTheLastTableInMemory) {
   EXPECT_TRUE(table_.File().empty());
   EXPECT_EQ(table_.RecordCount(), 0);
   EXPECT_EQ(table_.FieldCount(), 0);
-  EXPECT_EQ(table_.FieldNumber(u"Name"), -1);
-  EXPECT_EQ(table_.FieldName(1), u"");
+  EXPECT_EQ(table_.FieldNumber("Name"), -1);
+  EXPECT_EQ(table_.FieldName(1), "");
   EXPECT_EQ(table_.FieldLength(1), -1);
   EXPECT_FALSE(table_.RecordDeleted(2));
-  EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+  EXPECT_EQ(table_.Element(1, 1), "Alpha");
   EXPECT_EQ(table_.Table(), before);
   EXPECT_EQ(table_.DeletedTable().Count(), 3);
 
   EXPECT_FALSE(table_.Load(folder_.PathOf("absent.dbf"), 0));
-  EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+  EXPECT_EQ(table_.Element(1, 1), "Alpha");
   table_.CloseFile();  // nothing loaded: nothing happens
-  EXPECT_EQ(table_.Element(2, 2), u"D:\\Beta");
+  EXPECT_EQ(table_.Element(2, 2), "D:\\Beta");
 }
 
 TEST_F(DBaseTest, SecondLoadReplacesTheFirst) {
   ASSERT_TRUE(LoadBytes(ProjectList().Bytes()));
-  const std::u16string first = path_;
+  const std::string first = path_;
   DBaseTableBuilder pages;
   pages.Field("Name", 12).Record({"Overview"});
   ASSERT_TRUE(LoadBytes(pages.Bytes()));
   EXPECT_NE(path_, first);
   EXPECT_EQ(table_.File(), path_);
   EXPECT_EQ(table_.RecordCount(), 1);
-  EXPECT_EQ(table_.Element(1, 1), u"Overview");
-  EXPECT_EQ(table_.Element(3, 1), u"");
+  EXPECT_EQ(table_.Element(1, 1), "Overview");
+  EXPECT_EQ(table_.Element(3, 1), "");
   EXPECT_EQ(table_.DeletedTable().Count(), 1);
   // The first file is closed: it can be removed and replaced freely.
   std::filesystem::remove(ToNativePath(first));
@@ -412,12 +412,12 @@ TEST_F(DBaseTest, SecondLoadReplacesTheFirst) {
 
 TEST_F(DBaseTest, WritesChangeOnlyTheCopyInMemory) {
   ASSERT_TRUE(LoadBytes(ProjectList().Bytes()));
-  table_.Element(2, 1, u"Renamed");
-  EXPECT_EQ(table_.Element(2, 1), u"Renamed");
-  EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+  table_.Element(2, 1, "Renamed");
+  EXPECT_EQ(table_.Element(2, 1), "Renamed");
+  EXPECT_EQ(table_.Element(1, 1), "Alpha");
   for (const auto& [row, col] : {std::pair{0, 1}, std::pair{4, 1}, std::pair{1, 0}, std::pair{1, 3}}) {
     try {
-      table_.Element(row, col, u"x");
+      table_.Element(row, col, "x");
       FAIL() << row << "," << col;
     } catch (const Error& e) {
       EXPECT_EQ(e.Number(), kErrOutOfRange);
@@ -425,19 +425,19 @@ TEST_F(DBaseTest, WritesChangeOnlyTheCopyInMemory) {
   }
 
   TextTable replacement(1, 5);
-  replacement.At(1, 5) = u"wide";
+  replacement.At(1, 5) = "wide";
   table_.Table(replacement);
-  EXPECT_EQ(table_.Element(1, 5), u"wide");
-  EXPECT_EQ(table_.Element(2, 1), u"");
+  EXPECT_EQ(table_.Element(1, 5), "wide");
+  EXPECT_EQ(table_.Element(2, 1), "");
   EXPECT_EQ(table_.RecordCount(), 3);
   EXPECT_EQ(table_.FieldCount(), 2);
   table_.Table(TextTable());
   EXPECT_FALSE(table_.Table().HasElements());
-  EXPECT_THROW(table_.Element(1, 1, u"x"), Error);
+  EXPECT_THROW(table_.Element(1, 1, "x"), Error);
 
   // The next load brings the file's values back.
   ASSERT_TRUE(table_.Load(path_, 0));
-  EXPECT_EQ(table_.Element(2, 1), u"Beta");
+  EXPECT_EQ(table_.Element(2, 1), "Beta");
 }
 
 TEST_F(DBaseTest, PositionErrorsCarryTheirNumbersAndNameTheFile) {
@@ -445,24 +445,24 @@ TEST_F(DBaseTest, PositionErrorsCarryTheirNumbersAndNameTheFile) {
   DBaseTableBuilder header32767 = ProjectList();
   header32767.headerLength = 32767;
   EXPECT_EQ(LoadError(header32767.Bytes(), &description), kErrOverflow);
-  EXPECT_NE(description.find(Utf16ToUtf8(path_)), std::string::npos) << description;
+  EXPECT_NE(description.find((path_)), std::string::npos) << description;
   EXPECT_TRUE(table_.Loaded());  // no clean-up after a failed load
   EXPECT_EQ(table_.File(), path_);
 
   DBaseTableBuilder negativeRecords = ProjectList();
   negativeRecords.recordLength = -40;
   EXPECT_EQ(LoadError(negativeRecords.Bytes(), &description), kErrNegativePosition);
-  EXPECT_NE(description.find(Utf16ToUtf8(path_)), std::string::npos) << description;
+  EXPECT_NE(description.find((path_)), std::string::npos) << description;
   // Records before the failure were read.
-  EXPECT_EQ(table_.Element(1, 1), u"Alpha");
+  EXPECT_EQ(table_.Element(1, 1), "Alpha");
   // Records after a failure part-way are empty texts in a table of full size.
   negativeRecords.recordLength = -60;
   EXPECT_EQ(LoadError(negativeRecords.Bytes()), kErrNegativePosition);
   const TextTable partial = table_.Table();
   ASSERT_EQ(partial.Rows(), 3);
-  EXPECT_EQ(partial.At(1, 1), u"Alpha");
-  EXPECT_EQ(partial.At(3, 2), u"");
-  EXPECT_EQ(table_.Element(3, 1), u"");
+  EXPECT_EQ(partial.At(1, 1), "Alpha");
+  EXPECT_EQ(partial.At(3, 2), "");
+  EXPECT_EQ(table_.Element(3, 1), "");
 
   DBaseTableBuilder negativeHeader;
   negativeHeader.headerLength = -200;
@@ -501,7 +501,7 @@ TEST_F(DBaseTest, HeaderClaimingFarMoreRecordsThanTheFileHoldsIsRefused) {
   hostile.recordCount = 50'000'000;
   std::string description;
   EXPECT_EQ(LoadError(hostile.Bytes(), &description), kErrTableTooLarge);
-  EXPECT_NE(description.find(Utf16ToUtf8(path_)), std::string::npos) << description;
+  EXPECT_NE(description.find((path_)), std::string::npos) << description;
   EXPECT_NE(description.find("50000000"), std::string::npos) << description;
 
   // Many zero-length fields with a tiny record length cost a value each: counted too.
@@ -525,8 +525,8 @@ TEST_F(DBaseTest, OrdinaryTruncatedTableStillLoads) {
   ASSERT_TRUE(LoadBytes(truncated.Bytes()));
   EXPECT_TRUE(table_.Corrupt());
   EXPECT_EQ(table_.RecordCount(), 8'000);
-  EXPECT_EQ(table_.Element(3, 1), u"Gamma");
-  EXPECT_EQ(table_.Element(8'000, 1), std::u16string(10, u'\0'));
+  EXPECT_EQ(table_.Element(3, 1), "Gamma");
+  EXPECT_EQ(table_.Element(8'000, 1), std::string(10, '\0'));
   // Just past the margin the same table is refused.
   truncated.recordCount = 9'000;
   EXPECT_EQ(LoadError(truncated.Bytes()), kErrTableTooLarge);
@@ -538,9 +538,9 @@ TEST_F(DBaseTest, OrdinaryTruncatedTableStillLoads) {
   std::string bytes = big.Bytes();
   bytes.resize(bytes.size() * 2 / 3);
   ASSERT_TRUE(LoadBytes(bytes));
-  EXPECT_EQ(table_.Element(60'000, 1), std::u16string(100, u'\0'));
-  EXPECT_EQ(table_.Element(1000, 1), u"record 999");
-  EXPECT_EQ(table_.Element(39'999, 1), u"record 39998");
+  EXPECT_EQ(table_.Element(60'000, 1), std::string(100, '\0'));
+  EXPECT_EQ(table_.Element(1000, 1), "record 999");
+  EXPECT_EQ(table_.Element(39'999, 1), "record 39998");
 }
 
 TEST_F(DBaseTest, LoadFromMemoryReadsAsLoadDoes) {
@@ -548,9 +548,9 @@ TEST_F(DBaseTest, LoadFromMemoryReadsAsLoadDoes) {
   ASSERT_TRUE(LoadBytes(bytes));
   const TextTable fromFile = table_.Table();
   clsDBase memory;
-  memory.LoadFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), u"in memory", 0);
+  memory.LoadFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), "in memory", 0);
   EXPECT_TRUE(memory.Loaded());
-  EXPECT_EQ(memory.File(), u"in memory");
+  EXPECT_EQ(memory.File(), "in memory");
   EXPECT_EQ(memory.Table(), fromFile);
   EXPECT_EQ(memory.DeletedTable(), table_.DeletedTable());
 }
@@ -562,18 +562,18 @@ TEST(DBaseWrittenElsewhere, Cp1252TableReadsValueByValue) {
   EXPECT_FALSE(table.Corrupt());
   ASSERT_EQ(table.RecordCount(), 5);
   ASSERT_EQ(table.FieldCount(), 4);
-  const char16_t* names[] = {u"NAME", u"PATH", u"NOTE", u"COUNT"};
+  const char* names[] = {"NAME", "PATH", "NOTE", "COUNT"};
   const int32_t lengths[] = {20, 40, 30, 6};
   for (int32_t f = 1; f <= 4; ++f) {
     EXPECT_EQ(table.FieldName(f), names[f - 1]);
     EXPECT_EQ(table.FieldLength(f), lengths[f - 1]);
   }
-  const std::u16string expected[5][4] = {
-      {u"Café Süd", u"C:\\Projekte\\Café", u"Prix 5 €", u"    42"},
-      {u"Straße", u"D:\\Werk\\Straße", u"Ärger œ Š ž", u"     7"},
-      {u"Include", u"C:\\SCADA\\Include", u"", u"     0"},
-      {u"Indented", u"", u"trailing", u"   -15"},  // the writer drops leading blanks of text
-      {u"Ñandú", u"E:\\ñ", u"«quoted» ±½", u"123456"},
+  const std::string expected[5][4] = {
+      {"Café Süd", "C:\\Projekte\\Café", "Prix 5 €", "    42"},
+      {"Straße", "D:\\Werk\\Straße", "Ärger œ Š ž", "     7"},
+      {"Include", "C:\\SCADA\\Include", "", "     0"},
+      {"Indented", "", "trailing", "   -15"},  // the writer drops leading blanks of text
+      {"Ñandú", "E:\\ñ", "«quoted» ±½", "123456"},
   };
   const bool deleted[5] = {false, true, false, false, true};
   for (int32_t r = 1; r <= 5; ++r) {
@@ -582,7 +582,7 @@ TEST(DBaseWrittenElsewhere, Cp1252TableReadsValueByValue) {
   }
   // Code page 0 is Windows-1252 here.
   ASSERT_TRUE(table.Load(table.File(), 0));
-  EXPECT_EQ(table.Element(2, 3), u"Ärger œ Š ž");
+  EXPECT_EQ(table.Element(2, 3), "Ärger œ Š ž");
 }
 
 TEST(DBaseWrittenElsewhere, Cp866TableAndEmptyTable) {
@@ -590,8 +590,8 @@ TEST(DBaseWrittenElsewhere, Cp866TableAndEmptyTable) {
   ASSERT_TRUE(table.Load(FromNativePath(std::filesystem::path(MORVEX_TEST_DATA_DIR) / "pages_cp866.dbf"), 866));
   EXPECT_FALSE(table.Corrupt());
   ASSERT_EQ(table.RecordCount(), 4);
-  EXPECT_EQ(table.FieldNumber(u"Name"), 1);
-  const std::u16string expected[] = {u"Главная", u"Насос №1", u"Удалённая", u"Ёлка"};
+  EXPECT_EQ(table.FieldNumber("Name"), 1);
+  const std::string expected[] = {"Главная", "Насос №1", "Удалённая", "Ёлка"};
   for (int32_t r = 1; r <= 4; ++r) {
     EXPECT_EQ(table.Element(r, 1), expected[r - 1]);
     EXPECT_EQ(table.RecordDeleted(r), r == 3);
@@ -602,16 +602,16 @@ TEST(DBaseWrittenElsewhere, Cp866TableAndEmptyTable) {
   EXPECT_EQ(table.RecordCount(), 0);
   EXPECT_EQ(table.FieldCount(), 2);
   EXPECT_FALSE(table.Table().HasElements());
-  EXPECT_EQ(table.Element(1, 1), u"");  // the earlier table's values are gone
+  EXPECT_EQ(table.Element(1, 1), "");  // the earlier table's values are gone
 }
 
 TEST(DBaseHelpers, CUnicodeAndToNull) {
-  EXPECT_EQ(clsDBase::CUnicode({}, 0), u"");
-  EXPECT_EQ(clsDBase::CUnicode({0x41, 0x00, 0xE9}, 0), std::u16string(u"A\0é", 3));
-  EXPECT_EQ(clsDBase::CUnicode({0x41}, 99999), u"");
-  EXPECT_EQ(clsDBase::ToNull(std::u16string(u"ab\0cd", 5)), u"ab");
-  EXPECT_EQ(clsDBase::ToNull(u"abc"), u"abc");
-  EXPECT_EQ(clsDBase::ToNull(std::u16string(u"\0x", 2)), u"");
+  EXPECT_EQ(clsDBase::CUnicode({}, 0), "");
+  EXPECT_EQ(clsDBase::CUnicode({0x41, 0x00, 0xE9}, 0), std::string("A\0é", 4));
+  EXPECT_EQ(clsDBase::CUnicode({0x41}, 99999), "");
+  EXPECT_EQ(clsDBase::ToNull(std::string("ab\0cd", 5)), "ab");
+  EXPECT_EQ(clsDBase::ToNull("abc"), "abc");
+  EXPECT_EQ(clsDBase::ToNull(std::string("\0x", 2)), "");
 }
 
 TEST(DBaseHelpers, FreshInstanceAnswersEmpty) {
@@ -621,8 +621,8 @@ TEST(DBaseHelpers, FreshInstanceAnswersEmpty) {
   EXPECT_EQ(table.Codepage(), 0);
   EXPECT_EQ(table.RecordCount(), 0);
   EXPECT_EQ(table.FieldCount(), 0);
-  EXPECT_EQ(table.FieldNumber(u"Name"), -1);
-  EXPECT_EQ(table.Element(1, 1), u"");
+  EXPECT_EQ(table.FieldNumber("Name"), -1);
+  EXPECT_EQ(table.Element(1, 1), "");
   EXPECT_FALSE(table.Table().HasElements());
-  EXPECT_THROW(table.Element(1, 1, u"x"), Error);
+  EXPECT_THROW(table.Element(1, 1, "x"), Error);
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,13 +19,13 @@ enum class ProgressCall { kShow, kClose, kTitle, kText, kUpdate };
 struct ProgressEvent {
   ProgressCall call = ProgressCall::kShow;
   int32_t index = 0;      // line index for kText
-  std::u16string text;    // line text for kText, caption for kTitle
+  std::string text;    // line text for kText, caption for kTitle
   int32_t percent = 0;    // clamped percentage for kUpdate
 };
 
 class RecordingProgress : public ProgressInterface {
  public:
-  static constexpr const char16_t* kFirstLine = u"Operation in progress...";
+  static constexpr const char* kFirstLine = "Operation in progress...";
 
   RecordingProgress() { ResetLines(); }
 
@@ -40,11 +41,11 @@ class RecordingProgress : public ProgressInterface {
   // Runs inside Update as the window's event processing would: user input during a run lands here.
   void OnProcessEvents(std::function<void(int32_t nthUpdate)> handler) { onEvents_ = std::move(handler); }
 
-  void Title(const std::u16string& sTitle) override {
-    title_ = sTitle;
-    events_.push_back({ProgressCall::kTitle, 0, sTitle, 0});
+  void Title(std::string_view sTitle) override {
+    title_.assign(sTitle);
+    events_.push_back({ProgressCall::kTitle, 0, std::string(sTitle), 0});
   }
-  std::u16string Title() const override { return title_; }
+  std::string Title() const override { return title_; }
 
   void Show() override {
     events_.push_back({ProgressCall::kShow, 0, {}, 0});
@@ -64,8 +65,8 @@ class RecordingProgress : public ProgressInterface {
 
   const std::vector<ProgressEvent>& Events() const { return events_; }
   // Every text written to one line, in order (failed writes excluded).
-  std::vector<std::u16string> LineHistory(int32_t index) const {
-    std::vector<std::u16string> history;
+  std::vector<std::string> LineHistory(int32_t index) const {
+    std::vector<std::string> history;
     for (const ProgressEvent& event : events_)
       if (event.call == ProgressCall::kText && event.index == index) history.push_back(event.text);
     return history;
@@ -77,7 +78,7 @@ class RecordingProgress : public ProgressInterface {
       if (event.call == ProgressCall::kUpdate) shown.push_back(event.percent);
     return shown;
   }
-  std::u16string CurrentLine(int index) const { return lines_[static_cast<size_t>(index)]; }
+  std::string CurrentLine(int index) const { return lines_[static_cast<size_t>(index)]; }
   int32_t CurrentPercent() const { return percent_; }
   bool HasPercent() const { return hasPercent_; }
   int32_t UpdateCount() const { return updates_; }
@@ -87,15 +88,15 @@ class RecordingProgress : public ProgressInterface {
   void ClearEvents() { events_.clear(); }
 
  protected:
-  void SetLine(int index, const std::u16string& sText) override {
+  void SetLine(int index, std::string_view sText) override {
     ++writes_;
     if (failAllWrites_) throw Error(failAllNumber_, "scripted progress failure");
     if (const auto failing = failingWrites_.find(writes_); failing != failingWrites_.end())
       throw Error(failing->second, "scripted progress failure");
     lines_[static_cast<size_t>(index)] = sText;
-    events_.push_back({ProgressCall::kText, index, sText, 0});
+    events_.push_back({ProgressCall::kText, index, std::string(sText), 0});
   }
-  std::u16string Line(int index) const override { return lines_[static_cast<size_t>(index)]; }
+  std::string Line(int index) const override { return lines_[static_cast<size_t>(index)]; }
   void ShowPercent(int32_t nPercent) override {
     ++updates_;
     percent_ = nPercent;
@@ -115,8 +116,8 @@ class RecordingProgress : public ProgressInterface {
     lines_[2].clear();
   }
 
-  std::u16string lines_[3];
-  std::u16string title_;
+  std::string lines_[3];
+  std::string title_;
   int32_t percent_ = 0;
   bool hasPercent_ = false;
   bool shown_ = false;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -47,35 +48,35 @@ inline const char* OpName(AutomationOp op) {
 }
 
 struct ScriptedTarvoInfo {
-  std::u16string libraryProject;
-  std::u16string library;
-  std::u16string name;
+  std::string libraryProject;
+  std::string library;
+  std::string name;
   int32_t number = 0;
 };
 
 struct ScriptedProperty {
-  std::u16string name;
-  std::u16string value;
+  std::string name;
+  std::string value;
 };
 
 // A missing type, AN or Tarvo info makes the matching Get fail, as a server does for an object without it.
 struct ScriptedObject {
-  std::optional<std::u16string> type;
+  std::optional<std::string> type;
   std::optional<int16_t> an;
   std::optional<ScriptedTarvoInfo> tarvo;
   std::vector<ScriptedProperty> properties;
 };
 
 inline ScriptedObject TarvoObject(int16_t an, ScriptedTarvoInfo info, std::vector<ScriptedProperty> properties) {
-  return ScriptedObject{u"Tarvo", an, std::move(info), std::move(properties)};
+  return ScriptedObject{"Tarvo", an, std::move(info), std::move(properties)};
 }
-inline ScriptedObject PlainObject(std::u16string type, int16_t an) {
+inline ScriptedObject PlainObject(std::string type, int16_t an) {
   return ScriptedObject{std::move(type), an, std::nullopt, {}};
 }
 
 struct AutomationCall {
   AutomationOp op = AutomationOp::kOpenPage;
-  std::u16string argument;  // "project|page" for OpenPage, "1"/"0" for SetInteractive, the folder for ServeFolder
+  std::string argument;  // "project|page" for OpenPage, "1"/"0" for SetInteractive, the folder for ServeFolder
   bool succeeded = false;
 };
 
@@ -83,10 +84,10 @@ struct AutomationCall {
 // the call counts and the creation count outlive the instance a run releases.
 class ScriptedSite {
  public:
-  void AddPage(const std::u16string& project, const std::u16string& page, std::vector<ScriptedObject> objects) {
+  void AddPage(const std::string& project, const std::string& page, std::vector<ScriptedObject> objects) {
     pages_[{project, page}] = std::move(objects);
   }
-  const std::vector<ScriptedObject>* FindPage(const std::u16string& project, const std::u16string& page) const {
+  const std::vector<ScriptedObject>* FindPage(const std::string& project, const std::string& page) const {
     const auto found = pages_.find({project, page});
     return found == pages_.end() ? nullptr : &found->second;
   }
@@ -101,7 +102,7 @@ class ScriptedSite {
   void ThrowOnCall(AutomationOp op, int32_t nthCall, int32_t number = kErrInvalidArgument) {
     throwing_[op][nthCall] = number;
   }
-  void FailOpenPage(const std::u16string& project, const std::u16string& page) { failingPages_.insert({project, page}); }
+  void FailOpenPage(const std::string& project, const std::string& page) { failingPages_.insert({project, page}); }
   // The nth creation (1-based) throws, as creation by class identifier fails when no server is installed.
   void FailCreation(int32_t nthCreation) { failingCreations_.insert(nthCreation); }
   // A failing call scribbles on its outputs, to prove that callers drop what a failed call wrote.
@@ -117,8 +118,8 @@ class ScriptedSite {
     const auto found = counts_.find(op);
     return found == counts_.end() ? 0 : found->second;
   }
-  std::vector<std::u16string> OpenedPages() const {
-    std::vector<std::u16string> opened;
+  std::vector<std::string> OpenedPages() const {
+    std::vector<std::string> opened;
     for (const AutomationCall& call : calls_)
       if (call.op == AutomationOp::kOpenPage) opened.push_back(call.argument);
     return opened;
@@ -132,7 +133,7 @@ class ScriptedSite {
   int32_t CreationAttempts() const { return creationAttempts_; }
   int32_t LiveInstances() const { return live_; }
   std::optional<bool> Interactive() const { return interactive_; }
-  const std::u16string& ServedFolder() const { return servedFolder_; }
+  const std::string& ServedFolder() const { return servedFolder_; }
 
  private:
   friend class ScriptedAutomation;
@@ -151,15 +152,15 @@ class ScriptedSite {
     const auto failing = failing_.find(op);
     return failing == failing_.end() || failing->second.count(nth) == 0;
   }
-  void Log(AutomationOp op, std::u16string argument, bool succeeded) {
+  void Log(AutomationOp op, std::string argument, bool succeeded) {
     calls_.push_back({op, std::move(argument), succeeded});
   }
 
-  std::map<std::pair<std::u16string, std::u16string>, std::vector<ScriptedObject>> pages_;
+  std::map<std::pair<std::string, std::string>, std::vector<ScriptedObject>> pages_;
   std::map<AutomationOp, std::set<int32_t>> failing_;
   std::set<AutomationOp> failingAlways_;
   std::map<AutomationOp, std::map<int32_t, int32_t>> throwing_;
-  std::set<std::pair<std::u16string, std::u16string>> failingPages_;
+  std::set<std::pair<std::string, std::string>> failingPages_;
   std::set<int32_t> failingCreations_;
   size_t failedCreations_ = 0;
   bool scribble_ = false;
@@ -168,7 +169,7 @@ class ScriptedSite {
   int32_t creationAttempts_ = 0;
   int32_t live_ = 0;
   std::optional<bool> interactive_;
-  std::u16string servedFolder_;
+  std::string servedFolder_;
 };
 
 // Follows the page-file server's cursor rules, so code tested against it behaves the same on real pages.
@@ -182,11 +183,12 @@ class ScriptedAutomation : public PageAutomation {
   bool SetInteractive(bool bValue) override {
     const bool ok = site_->Begin(AutomationOp::kSetInteractive);
     if (ok) site_->interactive_ = bValue;
-    site_->Log(AutomationOp::kSetInteractive, bValue ? u"1" : u"0", ok);
+    site_->Log(AutomationOp::kSetInteractive, bValue ? "1" : "0", ok);
     return ok;
   }
 
-  bool OpenPage(const std::u16string& sProject, const std::u16string& sPage) override {
+  bool OpenPage(std::string_view sProjectView, std::string_view sPageView) override {
+    const std::string sProject(sProjectView), sPage(sPageView);
     const bool allowed = site_->Begin(AutomationOp::kOpenPage);
     // Opening always lets go of the page held before, whether or not the new one opens.
     page_ = nullptr;
@@ -195,7 +197,7 @@ class ScriptedAutomation : public PageAutomation {
     const std::vector<ScriptedObject>* found = site_->FindPage(sProject, sPage);
     const bool ok = allowed && found != nullptr && site_->failingPages_.count({sProject, sPage}) == 0;
     if (ok) page_ = found;
-    site_->Log(AutomationOp::kOpenPage, sProject + u"|" + sPage, ok);
+    site_->Log(AutomationOp::kOpenPage, sProject + "|" + sPage, ok);
     return ok;
   }
 
@@ -225,7 +227,7 @@ class ScriptedAutomation : public PageAutomation {
     return ok;
   }
 
-  bool FirstProperty(std::u16string& sName, std::u16string& sValue) override {
+  bool FirstProperty(std::string_view& sName, std::string_view& sValue) override {
     const ScriptedObject* object = CurrentObject();
     const bool ok = site_->Begin(AutomationOp::kFirstProperty) && object != nullptr && !object->properties.empty();
     if (ok) TakeProperty(0, sName, sValue);
@@ -234,7 +236,7 @@ class ScriptedAutomation : public PageAutomation {
     return ok;
   }
 
-  bool NextProperty(std::u16string& sName, std::u16string& sValue) override {
+  bool NextProperty(std::string_view& sName, std::string_view& sValue) override {
     const ScriptedObject* object = CurrentObject();
     const bool ok = site_->Begin(AutomationOp::kNextProperty) && object != nullptr && property_.has_value() &&
                     *property_ + 1 < object->properties.size();
@@ -244,7 +246,7 @@ class ScriptedAutomation : public PageAutomation {
     return ok;
   }
 
-  bool GetTarvoInfo(std::u16string& sLibProject, std::u16string& sLibrary, std::u16string& sTarvo,
+  bool GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary, std::string_view& sTarvo,
                     int32_t& nNumber) override {
     const ScriptedObject* object = CurrentObject();
     const bool ok = site_->Begin(AutomationOp::kGetTarvoInfo) && object != nullptr && object->tarvo.has_value();
@@ -254,7 +256,7 @@ class ScriptedAutomation : public PageAutomation {
       sTarvo = object->tarvo->name;
       nNumber = object->tarvo->number;
     } else if (site_->scribble_) {
-      sLibProject = sLibrary = sTarvo = u"#scribble#";
+      sLibProject = sLibrary = sTarvo = "#scribble#";
       nNumber = -1;
     }
     site_->Log(AutomationOp::kGetTarvoInfo, {}, ok);
@@ -270,19 +272,19 @@ class ScriptedAutomation : public PageAutomation {
     return ok;
   }
 
-  bool GetObjectType(std::u16string& sType) override {
+  bool GetObjectType(std::string_view& sType) override {
     const ScriptedObject* object = CurrentObject();
     const bool ok = site_->Begin(AutomationOp::kGetObjectType) && object != nullptr && object->type.has_value();
     if (ok) sType = *object->type;
-    else if (site_->scribble_) sType = u"Tarvo";
+    else if (site_->scribble_) sType = "Tarvo";
     site_->Log(AutomationOp::kGetObjectType, {}, ok);
     return ok;
   }
 
-  void ServeFolder(const std::u16string& sUserPath) override {
+  void ServeFolder(std::string_view sUserPath) override {
     site_->servedFolder_ = sUserPath;
     ++site_->counts_[AutomationOp::kServeFolder];
-    site_->Log(AutomationOp::kServeFolder, sUserPath, true);
+    site_->Log(AutomationOp::kServeFolder, std::string(sUserPath), true);
   }
 
  private:
@@ -293,16 +295,16 @@ class ScriptedAutomation : public PageAutomation {
     object_ = index;
     property_.reset();
   }
-  void TakeProperty(size_t index, std::u16string& sName, std::u16string& sValue) {
+  void TakeProperty(size_t index, std::string_view& sName, std::string_view& sValue) {
     const ScriptedProperty& property = CurrentObject()->properties[index];
     property_ = index;
     sName = property.name;
     sValue = property.value;
   }
-  void Scribble(std::u16string& sName, std::u16string& sValue) const {
+  void Scribble(std::string_view& sName, std::string_view& sValue) const {
     if (!site_->scribble_) return;
-    sName = u"TEXT";
-    sValue = u"#scribble#";
+    sName = "TEXT";
+    sValue = "#scribble#";
   }
 
   std::shared_ptr<ScriptedSite> site_;

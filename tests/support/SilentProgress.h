@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "ProgressInterface.h"
 
@@ -10,21 +11,21 @@ namespace morvex {
 
 class SilentProgress : public ProgressInterface {
  public:
-  void Title(const std::u16string& sTitle) override { title_ = sTitle; }
-  std::u16string Title() const override { return title_; }
+  void Title(std::string_view sTitle) override { title_.assign(sTitle); }
+  std::string Title() const override { return title_; }
   void Show() override {}
   void Close() override {}
   bool Shown() const override { return true; }
 
  protected:
-  void SetLine(int index, const std::u16string& sText) override { lines_[index] = sText; }
-  std::u16string Line(int index) const override { return lines_[index]; }
+  void SetLine(int index, std::string_view sText) override { lines_[index].assign(sText); }
+  std::string Line(int index) const override { return lines_[index]; }
   void ShowPercent(int32_t) override {}
   void ProcessEvents() override {}
 
  private:
-  std::u16string lines_[3];
-  std::u16string title_;
+  std::string lines_[3];
+  std::string title_;
 };
 
 }  // namespace morvex
