@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   const bool copies = argc > 2 && std::string(argv[2]) == "--element";
   morvex::clsDBase table;
   try {
-    if (!table.Load(morvex::Utf8ToUtf16(argv[1]), 0)) {
+    if (!table.Load(argv[1], 0)) {
       std::fprintf(stderr, "no such table: %s\n", argv[1]);
       return 2;
     }
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   unsigned long long deleted = 0;
   const int32_t records = table.RecordCount();
   const int32_t fields = table.FieldCount();
-  std::u16string value;
+  std::string value;
   for (int32_t r = 1; r <= records; ++r) {
     deleted += table.RecordDeleted(r) ? 1 : 0;
     for (int32_t f = 1; f <= fields; ++f) {

@@ -45,7 +45,7 @@ std::string MakePage(int objects, uint32_t seed, uint32_t reservedOneIn) {
       if (p != 0) page += ", ";
       std::string name;
       if (random() % reservedOneIn == 0) {
-        const std::u16string_view keyword = morvex::ReservedKeywords[random() % morvex::ReservedKeywords.size()];
+        const std::string_view keyword = morvex::ReservedKeywords[random() % morvex::ReservedKeywords.size()];
         name.assign(keyword.begin(), keyword.end());
       } else {
         name = kOrdinaryNames[random() % 8];
@@ -124,15 +124,15 @@ void BM_OpenAndScanPageFile(benchmark::State& state) {
   server.ServeFolder(morvex::FromNativePath(site.root));
   morvex::SilentProgress progress;
   const std::string& bytes = site.pages[state.range(0)];
-  const std::u16string page = state.range(0) == 0 ? u"Big0" : u"Big1";
+  const std::string page = state.range(0) == 0 ? "Big0" : "Big1";
   int32_t found = 0;
   for (auto _ : state) {
     // A run's findings list outlives its pages: making and freeing it is no part of one page's cost.
     state.PauseTiming();
     auto findings = std::make_unique<morvex::FindingsList>();
     state.ResumeTiming();
-    if (!server.OpenPage(u"Plant", page)) state.SkipWithError("open failed");
-    morvex::ScanPageObjects(server, progress, u"Plant", page, *findings, true);
+    if (!server.OpenPage("Plant", page)) state.SkipWithError("open failed");
+    morvex::ScanPageObjects(server, progress, "Plant", page, *findings, true);
     server.ClosePage();
     found = findings->Count();
     state.PauseTiming();
@@ -155,7 +155,7 @@ void BM_OpenAndScanInMemory(benchmark::State& state) {
     auto findings = std::make_unique<morvex::FindingsList>();
     state.ResumeTiming();
     if (!server.OpenPageContent(bytes)) state.SkipWithError("open failed");
-    morvex::ScanPageObjects(server, progress, u"Plant", u"Big", *findings, true);
+    morvex::ScanPageObjects(server, progress, "Plant", "Big", *findings, true);
     server.ClosePage();
     state.PauseTiming();
     findings.reset();
@@ -169,7 +169,7 @@ BENCHMARK(BM_OpenAndScanInMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)
 void BM_OpenAndWalkInMemory(benchmark::State& state) {
   Site& site = TheSite();
   morvex::PageFileServer server;
-  std::u16string type, name, value, project, library, tarvo;
+  std::string_view type, name, value, project, library, tarvo;
   int16_t an = 0;
   int32_t number = 0;
   const std::string& bytes = site.pages[0];
@@ -177,7 +177,7 @@ void BM_OpenAndWalkInMemory(benchmark::State& state) {
     if (!server.OpenPageContent(bytes)) state.SkipWithError("open failed");
     for (bool more = server.FirstObject(); more; more = server.NextObject()) {
       server.GetObjectType(type);
-      if (type != u"Tarvo") continue;
+      if (type != "Tarvo") continue;
       server.GetTarvoInfo(project, library, tarvo, number);
       server.GetObjectAN(an);
       for (bool property = server.FirstProperty(name, value); property; property = server.NextProperty(name, value))
@@ -203,9 +203,9 @@ void BM_ManyPagesMemory(benchmark::State& state) {
       // A list per page, so that only the server's own memory can grow.
       morvex::FindingsList findings;
       const std::string digits = std::to_string(i);
-      const std::u16string page = u"Small" + std::u16string(digits.begin(), digits.end());
-      if (server.OpenPage(u"Plant", page)) {
-        morvex::ScanPageObjects(server, progress, u"Plant", page, findings, true);
+      const std::string page = "Small" + std::string(digits.begin(), digits.end());
+      if (server.OpenPage("Plant", page)) {
+        morvex::ScanPageObjects(server, progress, "Plant", page, findings, true);
         server.ClosePage();
       }
       found += findings.Count();

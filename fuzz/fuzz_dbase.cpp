@@ -22,7 +22,7 @@ void ReadEverything(const morvex::clsDBase& table) {
     total += static_cast<size_t>(table.FieldLength(f) + 1);
   }
   try {
-    total += static_cast<size_t>(table.FieldNumber(u"Name") + table.FieldNumber(u"PATH"));
+    total += static_cast<size_t>(table.FieldNumber("Name") + table.FieldNumber("PATH"));
   } catch (const morvex::Error&) {
     // a loaded table without any descriptor read
   }
@@ -54,14 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const int32_t codepage : {0, 932}) {
     morvex::clsDBase table;
     try {
-      table.LoadFromMemory(data, size, u"fuzz.dbf", codepage);
+      table.LoadFromMemory(data, size, "fuzz.dbf", codepage);
     } catch (const morvex::Error&) {
       // refused tables are part of the contract; only crashes, leaks and hangs are faults
     }
     ReadEverything(table);
     if (table.Loaded() && table.RecordCount() >= 1 && table.FieldCount() >= 1) {
       try {
-        table.Element(1, 1, u"changed");
+        table.Element(1, 1, "changed");
       } catch (const morvex::Error&) {
       }
     }

@@ -13,15 +13,15 @@
 namespace {
 
 // Touches the received texts so that a bad conversion shows up under the sanitizers.
-size_t Checksum(const std::u16string& text) {
+size_t Checksum(std::string_view text) {
   size_t sum = text.size();
-  for (const char16_t unit : text) sum = sum * 31 + unit;
+  for (const char unit : text) sum = sum * 31 + static_cast<unsigned char>(unit);
   return sum;
 }
 
 size_t WalkEverything(morvex::PageFileServer& server) {
   size_t sum = 0;
-  std::u16string type, name, value, project, library, tarvo;
+  std::string_view type, name, value, project, library, tarvo;
   int16_t an = 0;
   int32_t number = 0;
   // Calls out of order must fail quietly.
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   volatile size_t sink = WalkEverything(server);
   (void)sink;
   morvex::FindingsList findings;
-  morvex::ScanPageObjects(server, progress, u"Fuzz", u"Page", findings, size % 2 == 0);
+  morvex::ScanPageObjects(server, progress, "Fuzz", "Page", findings, size % 2 == 0);
   server.ClosePage();
   return 0;
 }
