@@ -36,11 +36,11 @@ using doubles::TarvoObject;
 class RecordingMessages : public MessageSink {
  public:
   explicit RecordingMessages(const ProgressInterface& progress) : progress_(progress) {}
-  void ShowMessage(const std::u16string& sMessage) override {
-    messages.push_back(sMessage);
+  void ShowMessage(std::string_view sMessage) override {
+    messages.emplace_back(sMessage);
     progressShownAtMessage.push_back(progress_.Shown());
   }
-  std::vector<std::u16string> messages;
+  std::vector<std::string> messages;
   std::vector<bool> progressShownAtMessage;
 
  private:
@@ -68,7 +68,7 @@ class SearchRunTest : public ::testing::Test {
   }
   ~SearchRunTest() override { fs::remove_all(root_); }
 
-  std::u16string Folder() const { return FromNativePath(root_); }
+  std::string Folder() const { return FromNativePath(root_); }
 
   void WriteSite(const std::vector<ProjectSpec>& projects) {
     DbfWriter master = ProjectListWriter();
@@ -84,39 +84,39 @@ class SearchRunTest : public ::testing::Test {
   }
 
   // One Tarvo with one reserved property, so every scanned page leaves one finding named after the page.
-  void AddHitPage(const std::u16string& project, const std::u16string& page, int16_t an = 1) {
-    site_->AddPage(project, page, {TarvoObject(an, {u"inc", u"valves", u"v_" + page}, {{u"TEXT", page}})});
+  void AddHitPage(const std::string& project, const std::string& page, int16_t an = 1) {
+    site_->AddPage(project, page, {TarvoObject(an, {"inc", "valves", "v_" + page}, {{"TEXT", page}})});
   }
-  void AddEmptyPage(const std::u16string& project, const std::u16string& page) { site_->AddPage(project, page, {}); }
+  void AddEmptyPage(const std::string& project, const std::string& page) { site_->AddPage(project, page, {}); }
 
   SearchResult Run(bool bShowAll = true, bool bIgnoreBuiltIn = true) {
     return RunSearchDetailed(context_, Folder(), bShowAll, bIgnoreBuiltIn);
   }
 
   // Progress calls as short texts: "show", "close", "0:<text>", "%<percent>".
-  std::vector<std::u16string> ProgressTrace() const {
-    std::vector<std::u16string> trace;
+  std::vector<std::string> ProgressTrace() const {
+    std::vector<std::string> trace;
     for (const doubles::ProgressEvent& event : progress_.Events()) {
       switch (event.call) {
-        case ProgressCall::kShow: trace.push_back(u"show"); break;
-        case ProgressCall::kClose: trace.push_back(u"close"); break;
-        case ProgressCall::kTitle: trace.push_back(u"title:" + event.text); break;
-        case ProgressCall::kText: trace.push_back(ToDecimal(event.index) + u":" + event.text); break;
-        case ProgressCall::kUpdate: trace.push_back(u"%" + ToDecimal(event.percent)); break;
+        case ProgressCall::kShow: trace.push_back("show"); break;
+        case ProgressCall::kClose: trace.push_back("close"); break;
+        case ProgressCall::kTitle: trace.push_back("title:" + event.text); break;
+        case ProgressCall::kText: trace.push_back(ToDecimal(event.index) + ":" + event.text); break;
+        case ProgressCall::kUpdate: trace.push_back("%" + ToDecimal(event.percent)); break;
       }
     }
     return trace;
   }
 
-  std::vector<std::u16string> InteractiveCalls() const {
-    std::vector<std::u16string> calls;
+  std::vector<std::string> InteractiveCalls() const {
+    std::vector<std::string> calls;
     for (const doubles::AutomationCall& call : site_->Calls())
       if (call.op == AutomationOp::kSetInteractive) calls.push_back(call.argument);
     return calls;
   }
 
-  std::u16string ListPath(const std::string& projectFolder) const {
-    return JoinPath(JoinPath(Folder(), Utf8ToUtf16(projectFolder)), u"pages.dbf");
+  std::string ListPath(const std::string& projectFolder) const {
+    return JoinPath(JoinPath(Folder(), (projectFolder)), "pages.dbf");
   }
 
   fs::path root_;
@@ -169,10 +169,10 @@ TEST_F(SearchRunTest, CountPagesAddsEveryRecordOfEveryPageListDeletedOrNot) {
   withDeletedPage.Add({"x"}).Add({"y"}, true);
   withDeletedPage.WriteTo(root_ / "b" / "pages.dbf");
   TextTable table(4, 1);
-  table.At(1, 1) = u"a";
-  table.At(2, 1) = u"b";
+  table.At(1, 1) = "a";
+  table.At(2, 1) = "b";
   table.At(3, 1) = FromNativePath(root_ / "c");  // absolute cells are taken as they are
-  table.At(4, 1) = u"d";
+  table.At(4, 1) = "d";
   EXPECT_EQ(CountPages(table, 1, Folder()), 13);
 }
 
@@ -185,23 +185,23 @@ TEST_F(SearchRunTest, CountPagesFailsWithOutOfRangeOnEmptyTableOrColumnOutside) 
 
 TEST_F(SearchRunTest, CompletedRunWritesTheExactProgressSequenceReportAndDone) {
   WriteSite({{"Alpha", "alpha", false, {{"P1", "P2"}}}});
-  AddHitPage(u"Alpha", u"P1", 17);
-  AddEmptyPage(u"Alpha", u"P2");
+  AddHitPage("Alpha", "P1", 17);
+  AddEmptyPage("Alpha", "P2");
 
   const SearchResult result = Run();
 
   EXPECT_EQ(result.outcome, RunOutcome::kCompleted);
-  EXPECT_EQ(result.report,
-            u"Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue\r\n"
-            u"Alpha\tP1\t17\tinc\tvalves\tv_P1\tTEXT\t'P1'\r\n");
-  EXPECT_EQ(ProgressTrace(), (std::vector<std::u16string>{
-                                 u"show", u"0:Finding Page Count...", u"0:Searching for reserved Tarvo keywords...",
-                                 u"1:Project: Alpha", u"2:Page: P1",
-                                 u"0:Searching for reserved Tarvo keywords...1 found.", u"%50", u"2:Page: P2",
-                                 u"%100", u"close"}));
-  EXPECT_EQ(messages_.messages, (std::vector<std::u16string>{u"Done"}));
+  EXPECT_EQ(result.Report(),
+            "Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue\r\n"
+            "Alpha\tP1\t17\tinc\tvalves\tv_P1\tTEXT\t'P1'\r\n");
+  EXPECT_EQ(ProgressTrace(), (std::vector<std::string>{
+                                 "show", "0:Finding Page Count...", "0:Searching for reserved Tarvo keywords...",
+                                 "1:Project: Alpha", "2:Page: P1",
+                                 "0:Searching for reserved Tarvo keywords...1 found.", "%50", "2:Page: P2",
+                                 "%100", "close"}));
+  EXPECT_EQ(messages_.messages, (std::vector<std::string>{"Done"}));
   EXPECT_EQ(messages_.progressShownAtMessage, (std::vector<bool>{false}));
-  EXPECT_EQ(InteractiveCalls(), (std::vector<std::u16string>{u"0", u"1"}));
+  EXPECT_EQ(InteractiveCalls(), (std::vector<std::string>{"0", "1"}));
   EXPECT_EQ(site_->ServedFolder(), Folder());
   EXPECT_EQ(context_.automation, nullptr);
   EXPECT_EQ(site_->LiveInstances(), 0);
@@ -209,61 +209,61 @@ TEST_F(SearchRunTest, CompletedRunWritesTheExactProgressSequenceReportAndDone) {
 
 TEST_F(SearchRunTest, UniqueReportHasFourColumnsAndDropsRepeatsAcrossProjects) {
   WriteSite({{"One", "one", false, {{"A"}}}, {"Two", "two", false, {{"B"}}}});
-  site_->AddPage(u"One", u"A", {TarvoObject(1, {u"inc", u"valves", u"Valve"}, {{u"TEXT", u"x"}})});
-  site_->AddPage(u"Two", u"B", {TarvoObject(2, {u"inc", u"valves", u"VALVE"}, {{u"TEXT", u"y"}, {u"FONT", u""}})});
+  site_->AddPage("One", "A", {TarvoObject(1, {"inc", "valves", "Valve"}, {{"TEXT", "x"}})});
+  site_->AddPage("Two", "B", {TarvoObject(2, {"inc", "valves", "VALVE"}, {{"TEXT", "y"}, {"FONT", ""}})});
 
   const SearchResult result = Run(false);
 
-  EXPECT_EQ(result.report, u"Project\tLibrary\tObject\tPropertyname\r\n"
-                           u"inc\tvalves\tValve\tTEXT\r\n"
-                           u"inc\tvalves\tVALVE\tFONT\r\n");
+  EXPECT_EQ(result.Report(), "Project\tLibrary\tObject\tPropertyname\r\n"
+                           "inc\tvalves\tValve\tTEXT\r\n"
+                           "inc\tvalves\tVALVE\tFONT\r\n");
 }
 
 TEST_F(SearchRunTest, NoFindingsGivesNoItemsFoundWithoutLineEndThenDone) {
   WriteSite({{"Alpha", "alpha", false, {{"P1"}}}});
-  AddEmptyPage(u"Alpha", u"P1");
+  AddEmptyPage("Alpha", "P1");
   const SearchResult result = Run();
-  EXPECT_EQ(result.report, u"No items found");
+  EXPECT_EQ(result.Report(), "No items found");
   EXPECT_EQ(result.outcome, RunOutcome::kCompleted);
-  EXPECT_EQ(messages_.messages, (std::vector<std::u16string>{u"Done"}));
+  EXPECT_EQ(messages_.messages, (std::vector<std::string>{"Done"}));
 }
 
 TEST_F(SearchRunTest, EightPagesSendTheRoundedPercentages) {
   WriteSite({{"A", "a", false, {{"1", "2", "3"}}}, {"B", "b", false, {{"4", "5", "6", "7", "8"}}}});
-  for (const char16_t* page : {u"1", u"2", u"3"}) AddEmptyPage(u"A", page);
-  for (const char16_t* page : {u"4", u"5", u"6", u"7", u"8"}) AddEmptyPage(u"B", page);
+  for (const char* page : {"1", "2", "3"}) AddEmptyPage("A", page);
+  for (const char* page : {"4", "5", "6", "7", "8"}) AddEmptyPage("B", page);
   Run();
   EXPECT_EQ(progress_.Percentages(), (std::vector<int32_t>{12, 25, 38, 50, 62, 75, 88, 100}));
 }
 
 TEST_F(SearchRunTest, PageThatFailsToOpenIsNeitherCountedNorUpdated) {
   WriteSite({{"A", "a", false, {{"First", "Broken  ", "Third"}}}});
-  AddHitPage(u"A", u"First");
-  AddHitPage(u"A", u"Broken");
-  AddHitPage(u"A", u"Third");
-  site_->FailOpenPage(u"A", u"Broken");
+  AddHitPage("A", "First");
+  AddHitPage("A", "Broken");
+  AddHitPage("A", "Third");
+  site_->FailOpenPage("A", "Broken");
 
   const SearchResult result = Run();
 
   // The page list holds three pages, two open: the percentage ends at 67, not 100.
   EXPECT_EQ(progress_.Percentages(), (std::vector<int32_t>{33, 67}));
   EXPECT_EQ(progress_.LineHistory(2),
-            (std::vector<std::u16string>{u"Page: First", u"Page: Broken", u"Page: Third"}));
+            (std::vector<std::string>{"Page: First", "Page: Broken", "Page: Third"}));
   EXPECT_EQ(site_->CallCount(AutomationOp::kClosePage), 2);
   EXPECT_EQ(result.findings.Count(), 2);
   // The blanks after "Broken" in the page list do not reach OpenPage.
-  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::u16string>{u"A|First", u"A|Broken", u"A|Third"}));
+  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::string>{"A|First", "A|Broken", "A|Third"}));
 }
 
 TEST_F(SearchRunTest, ProjectWithoutPageListGivesOneMessageAndTheRunGoesOn) {
   WriteSite({{"Empty", "empty", false, std::nullopt}, {"Full", "full", false, {{"P"}}}});
   fs::create_directories(root_ / "empty");
-  AddHitPage(u"Full", u"P");
+  AddHitPage("Full", "P");
 
   const SearchResult result = Run();
 
   EXPECT_EQ(messages_.messages,
-            (std::vector<std::u16string>{u"Cannot open page list:\r\n" + ListPath("empty"), u"Done"}));
+            (std::vector<std::string>{"Cannot open page list:\r\n" + ListPath("empty"), "Done"}));
   EXPECT_EQ(messages_.progressShownAtMessage, (std::vector<bool>{true, false}));
   EXPECT_EQ(result.findings.Count(), 1);
   // The missing list counts no page, so the single scanned page is all of them.
@@ -275,11 +275,11 @@ TEST_F(SearchRunTest, BuiltInProjectsAreSkippedOnlyWhenAskedAndByWholeUpperCased
              {"EXAMPLE1", "p2", false, {{"p"}}},
              {" SYSTEM", "p3", false, {{"p"}}},
              {"zrm_quickplot", "p4", false, {{"p"}}}});
-  for (const char16_t* project : {u"ExAmPle", u"EXAMPLE1", u" SYSTEM", u"zrm_quickplot"}) AddEmptyPage(project, u"p");
+  for (const char* project : {"ExAmPle", "EXAMPLE1", " SYSTEM", "zrm_quickplot"}) AddEmptyPage(project, "p");
 
   Run(true, true);
-  EXPECT_EQ(progress_.LineHistory(1), (std::vector<std::u16string>{u"Project: EXAMPLE1", u"Project:  SYSTEM"}));
-  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::u16string>{u"EXAMPLE1|p", u" SYSTEM|p"}));
+  EXPECT_EQ(progress_.LineHistory(1), (std::vector<std::string>{"Project: EXAMPLE1", "Project:  SYSTEM"}));
+  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::string>{"EXAMPLE1|p", " SYSTEM|p"}));
   // Skipped projects still count: two of four pages scanned.
   EXPECT_EQ(progress_.Percentages(), (std::vector<int32_t>{25, 50}));
 
@@ -287,27 +287,27 @@ TEST_F(SearchRunTest, BuiltInProjectsAreSkippedOnlyWhenAskedAndByWholeUpperCased
   site_->ClearCalls();
   Run(true, false);
   EXPECT_EQ(progress_.LineHistory(1),
-            (std::vector<std::u16string>{u"Project: ExAmPle", u"Project: EXAMPLE1", u"Project:  SYSTEM",
-                                         u"Project: zrm_quickplot"}));
+            (std::vector<std::string>{"Project: ExAmPle", "Project: EXAMPLE1", "Project:  SYSTEM",
+                                         "Project: zrm_quickplot"}));
   EXPECT_EQ(site_->OpenedPages().size(), 4u);
 }
 
 TEST_F(SearchRunTest, DeletedProjectShowsItsNameButIsNotScannedInEitherFlagState) {
   WriteSite({{"Gone", "gone", true, {{"p"}}}, {"Include", "inc", true, {{"p"}}}, {"Kept", "kept", false, {{"p"}}}});
-  AddHitPage(u"Gone", u"p");
-  AddHitPage(u"Include", u"p");
-  AddHitPage(u"Kept", u"p");
+  AddHitPage("Gone", "p");
+  AddHitPage("Include", "p");
+  AddHitPage("Kept", "p");
 
   Run(true, true);
-  EXPECT_EQ(progress_.LineHistory(1), (std::vector<std::u16string>{u"Project: Gone", u"Project: Kept"}));
-  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::u16string>{u"Kept|p"}));
+  EXPECT_EQ(progress_.LineHistory(1), (std::vector<std::string>{"Project: Gone", "Project: Kept"}));
+  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::string>{"Kept|p"}));
 
   progress_.ClearEvents();
   site_->ClearCalls();
   const SearchResult result = Run(true, false);
   EXPECT_EQ(progress_.LineHistory(1),
-            (std::vector<std::u16string>{u"Project: Gone", u"Project: Include", u"Project: Kept"}));
-  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::u16string>{u"Kept|p"}));
+            (std::vector<std::string>{"Project: Gone", "Project: Include", "Project: Kept"}));
+  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::string>{"Kept|p"}));
   EXPECT_EQ(result.findings.Count(), 1);
 }
 
@@ -316,7 +316,7 @@ TEST_F(SearchRunTest, CancelDuringThirdOfFiveProjectsKeepsWhatWasFoundAndSkipsTh
   for (int p = 1; p <= 5; ++p) {
     const std::string name = "P" + std::to_string(p);
     projects.push_back({name, name, false, {{"a", "b", "c"}}});
-    for (const char16_t* page : {u"a", u"b", u"c"}) AddHitPage(Utf8ToUtf16(name), page);
+    for (const char* page : {"a", "b", "c"}) AddHitPage((name), page);
   }
   WriteSite(projects);
   // Updates 1-6 belong to projects 1 and 2; the press lands while the second page of project 3 is scanned.
@@ -326,36 +326,36 @@ TEST_F(SearchRunTest, CancelDuringThirdOfFiveProjectsKeepsWhatWasFoundAndSkipsTh
 
   EXPECT_EQ(result.outcome, RunOutcome::kCancelled);
   EXPECT_EQ(result.findings.Count(), 8);
-  EXPECT_EQ(result.findings.Line(7), u"P3\tb\t1\tinc\tvalves\tv_b\tTEXT\t'b'");
-  EXPECT_TRUE(result.report.ends_with(u"'b'\r\n"));
-  EXPECT_EQ(site_->OpenedPages().back(), u"P3|b");
-  EXPECT_EQ(progress_.LineHistory(1).back(), u"Project: P3");
+  EXPECT_EQ(result.findings.Line(7), "P3\tb\t1\tinc\tvalves\tv_b\tTEXT\t'b'");
+  EXPECT_TRUE(result.Report().ends_with("'b'\r\n"));
+  EXPECT_EQ(site_->OpenedPages().back(), "P3|b");
+  EXPECT_EQ(progress_.LineHistory(1).back(), "Project: P3");
   EXPECT_TRUE(messages_.messages.empty());
-  EXPECT_EQ(ProgressTrace().back(), u"close");
+  EXPECT_EQ(ProgressTrace().back(), "close");
   // A cancel is a normal end: the automation object goes back to interactive and is released.
-  EXPECT_EQ(InteractiveCalls(), (std::vector<std::u16string>{u"0", u"1"}));
+  EXPECT_EQ(InteractiveCalls(), (std::vector<std::string>{"0", "1"}));
   EXPECT_EQ(context_.automation, nullptr);
   EXPECT_EQ(site_->CallCount(AutomationOp::kOpenPage), site_->CallCount(AutomationOp::kClosePage));
 }
 
 TEST_F(SearchRunTest, CancelPressedBetweenRunsHasNoEffectOnTheNextRun) {
   WriteSite({{"A", "a", false, {{"1", "2"}}}});
-  AddEmptyPage(u"A", u"1");
-  AddEmptyPage(u"A", u"2");
+  AddEmptyPage("A", "1");
+  AddEmptyPage("A", "2");
   progress_.PressCancel();
   const SearchResult result = Run();
   EXPECT_EQ(result.outcome, RunOutcome::kCompleted);
-  EXPECT_EQ(messages_.messages, (std::vector<std::u16string>{u"Done"}));
-  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::u16string>{u"A|1", u"A|2"}));
+  EXPECT_EQ(messages_.messages, (std::vector<std::string>{"Done"}));
+  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::string>{"A|1", "A|2"}));
 }
 
 TEST_F(SearchRunTest, CancelIsHonouredWhilePagesFailToOpen) {
   // Pages 1 and 2 open, x, y and z fail; the press lands while the nth failing page is handled.
   WriteSite({{"A", "a", false, {{"1", "2", "x", "y", "z"}}}, {"B", "b", false, {{"q"}}}});
-  AddHitPage(u"A", u"1");
-  AddHitPage(u"A", u"2");
-  AddHitPage(u"B", u"q");
-  const std::vector<std::u16string> opened = {u"A|1", u"A|2", u"A|x", u"A|y", u"A|z"};
+  AddHitPage("A", "1");
+  AddHitPage("A", "2");
+  AddHitPage("B", "q");
+  const std::vector<std::string> opened = {"A|1", "A|2", "A|x", "A|y", "A|z"};
   for (int failing = 1; failing <= 3; ++failing) {
     RecordingProgress progress;
     RecordingMessages messages(progress);
@@ -370,7 +370,7 @@ TEST_F(SearchRunTest, CancelIsHonouredWhilePagesFailToOpen) {
     const SearchResult result = RunSearchDetailed(context, Folder(), true, true);
 
     EXPECT_EQ(result.outcome, RunOutcome::kCancelled) << failing;
-    EXPECT_EQ(site_->OpenedPages(), std::vector<std::u16string>(opened.begin(), opened.begin() + 2 + failing))
+    EXPECT_EQ(site_->OpenedPages(), std::vector<std::string>(opened.begin(), opened.begin() + 2 + failing))
         << failing;
     EXPECT_EQ(result.findings.Count(), 2) << failing;
     EXPECT_TRUE(messages.messages.empty()) << failing;
@@ -380,30 +380,30 @@ TEST_F(SearchRunTest, CancelIsHonouredWhilePagesFailToOpen) {
 }
 
 TEST_F(SearchRunTest, MissingProjectListClosesProgressThenReportsTheJoinedPath) {
-  for (const std::u16string& folder : {Folder() + u"/nowhere", Folder() + u"/nowhere/"}) {
+  for (const std::string& folder : {Folder() + "/nowhere", Folder() + "/nowhere/"}) {
     messages_.messages.clear();
     const SearchResult result = RunSearchDetailed(context_, folder, true, true);
     EXPECT_EQ(result.outcome, RunOutcome::kProjectListMissing);
-    EXPECT_EQ(result.report, u"");
+    EXPECT_EQ(result.Report(), "");
     EXPECT_EQ(messages_.messages,
-              (std::vector<std::u16string>{u"Cannot open project list:\r\n" + Folder() + u"/nowhere/master.dbf"}));
+              (std::vector<std::string>{"Cannot open project list:\r\n" + Folder() + "/nowhere/master.dbf"}));
     EXPECT_EQ(messages_.progressShownAtMessage.back(), false);
   }
   // Even without a loop, the object is set interactive and released.
-  EXPECT_EQ(InteractiveCalls(), (std::vector<std::u16string>{u"1", u"1"}));
+  EXPECT_EQ(InteractiveCalls(), (std::vector<std::string>{"1", "1"}));
   EXPECT_EQ(context_.automation, nullptr);
   EXPECT_EQ(site_->Creations(), 2);
 }
 
 TEST_F(SearchRunTest, EmptyFolderTextAndFileAsFolderAreMissingProjectLists) {
-  const SearchResult empty = RunSearchDetailed(context_, u"", true, true);
+  const SearchResult empty = RunSearchDetailed(context_, "", true, true);
   EXPECT_EQ(empty.outcome, RunOutcome::kProjectListMissing);
   std::ofstream(root_ / "plain.txt") << "not a folder";
-  const SearchResult file = RunSearchDetailed(context_, Folder() + u"/plain.txt", true, true);
+  const SearchResult file = RunSearchDetailed(context_, Folder() + "/plain.txt", true, true);
   EXPECT_EQ(file.outcome, RunOutcome::kProjectListMissing);
   EXPECT_EQ(messages_.messages,
-            (std::vector<std::u16string>{u"Cannot open project list:\r\n/master.dbf",
-                                         u"Cannot open project list:\r\n" + Folder() + u"/plain.txt/master.dbf"}));
+            (std::vector<std::string>{"Cannot open project list:\r\n/master.dbf",
+                                         "Cannot open project list:\r\n" + Folder() + "/plain.txt/master.dbf"}));
 }
 
 TEST_F(SearchRunTest, ProjectListWithoutRecordsIsASiteWithoutProjects) {
@@ -412,11 +412,11 @@ TEST_F(SearchRunTest, ProjectListWithoutRecordsIsASiteWithoutProjects) {
   const SearchResult result = Run();
 
   EXPECT_EQ(result.outcome, RunOutcome::kCompleted);
-  EXPECT_EQ(result.report, u"No items found");
-  EXPECT_EQ(messages_.messages, (std::vector<std::u16string>{u"Done"}));
+  EXPECT_EQ(result.Report(), "No items found");
+  EXPECT_EQ(messages_.messages, (std::vector<std::string>{"Done"}));
   EXPECT_FALSE(progress_.Shown());
   EXPECT_EQ(context_.automation, nullptr);
-  EXPECT_EQ(InteractiveCalls(), (std::vector<std::u16string>{u"0", u"1"}));
+  EXPECT_EQ(InteractiveCalls(), (std::vector<std::string>{"0", "1"}));
 }
 
 TEST_F(SearchRunTest, RunAfterAnUnexpectedErrorReusesTheAutomationObject) {
@@ -427,7 +427,7 @@ TEST_F(SearchRunTest, RunAfterAnUnexpectedErrorReusesTheAutomationObject) {
   ASSERT_EQ(Run().outcome, RunOutcome::kUnexpectedError);
 
   WriteSite({{"A", "a", false, {{"p"}}}});
-  AddHitPage(u"A", u"p");
+  AddHitPage("A", "p");
   const SearchResult second = Run();
 
   EXPECT_EQ(second.outcome, RunOutcome::kCompleted);
@@ -445,18 +445,18 @@ TEST_F(SearchRunTest, AutomationThatCannotBeCreatedEndsTheRunBeforeAnyTable) {
   const SearchResult result = Run();
 
   EXPECT_EQ(result.outcome, RunOutcome::kUnexpectedError);
-  EXPECT_EQ(messages_.messages, (std::vector<std::u16string>{u"scripted creation failure 1005"}));
-  EXPECT_EQ(ProgressTrace(), (std::vector<std::u16string>{u"show", u"0:Finding Page Count..."}));
+  EXPECT_EQ(messages_.messages, (std::vector<std::string>{"scripted creation failure 1005"}));
+  EXPECT_EQ(ProgressTrace(), (std::vector<std::string>{"show", "0:Finding Page Count..."}));
   EXPECT_EQ(context_.automation, nullptr);
 
   // The next run tries again and succeeds.
-  AddEmptyPage(u"A", u"p");
+  AddEmptyPage("A", "p");
   EXPECT_EQ(Run().outcome, RunOutcome::kCompleted);
 }
 
 TEST_F(SearchRunTest, FailingSetInteractiveEndsTheRunThroughTheErrorReport) {
   WriteSite({{"A", "a", false, {{"p"}}}});
-  AddHitPage(u"A", u"p");
+  AddHitPage("A", "p");
   site_->FailCall(AutomationOp::kSetInteractive, 1);
 
   const SearchResult result = Run();
@@ -464,7 +464,7 @@ TEST_F(SearchRunTest, FailingSetInteractiveEndsTheRunThroughTheErrorReport) {
   EXPECT_EQ(result.outcome, RunOutcome::kUnexpectedError);
   EXPECT_TRUE(site_->OpenedPages().empty());
   ASSERT_EQ(messages_.messages.size(), 1u);
-  EXPECT_TRUE(messages_.messages[0].ends_with(u" 1007"));
+  EXPECT_TRUE(messages_.messages[0].ends_with(" 1007"));
   EXPECT_NE(context_.automation, nullptr);
 }
 
@@ -479,7 +479,7 @@ TEST_F(SearchRunTest, DamagedPageListInTheCountIsAnUnexpectedError) {
 
   EXPECT_EQ(result.outcome, RunOutcome::kUnexpectedError);
   ASSERT_EQ(messages_.messages.size(), 1u);
-  EXPECT_TRUE(messages_.messages[0].ends_with(u" 9"));
+  EXPECT_TRUE(messages_.messages[0].ends_with(" 9"));
 }
 
 TEST_F(SearchRunTest, ScanProjectTreatsAPageListThatFailsToLoadAsMissing) {
@@ -490,36 +490,36 @@ TEST_F(SearchRunTest, ScanProjectTreatsAPageListThatFailsToLoadAsMissing) {
   FindingsList findings;
   int32_t done = 0;
 
-  EXPECT_EQ(ScanProject(context_, u"A", Folder() + u"/a", findings, done, 5, true), 0);
-  EXPECT_EQ(messages_.messages, (std::vector<std::u16string>{u"Cannot open page list:\r\n" + ListPath("a")}));
+  EXPECT_EQ(ScanProject(context_, "A", Folder() + "/a", findings, done, 5, true), 0);
+  EXPECT_EQ(messages_.messages, (std::vector<std::string>{"Cannot open page list:\r\n" + ListPath("a")}));
   EXPECT_EQ(done, 0);
 }
 
 TEST_F(SearchRunTest, ScanProjectCancelledOnItsFirstPageClosesAndCountsThatPageOnly) {
   WriteSite({{"A", "a", false, {{"1", "2", "3"}}}});
-  for (const char16_t* page : {u"1", u"2", u"3"}) AddEmptyPage(u"A", page);
+  for (const char* page : {"1", "2", "3"}) AddEmptyPage("A", page);
   context_.automation = context_.createAutomation();
   progress_.PressCancelAtUpdate(1);
   FindingsList findings;
   int32_t done = 4;
 
-  EXPECT_EQ(ScanProject(context_, u"A", Folder() + u"/a", findings, done, 8, true), -1);
+  EXPECT_EQ(ScanProject(context_, "A", Folder() + "/a", findings, done, 8, true), -1);
 
   EXPECT_EQ(done, 5);
   EXPECT_EQ(progress_.Percentages(), (std::vector<int32_t>{62}));
-  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::u16string>{u"A|1"}));
+  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::string>{"A|1"}));
   EXPECT_EQ(site_->CallCount(AutomationOp::kClosePage), 1);
 }
 
 TEST_F(SearchRunTest, ScanProjectWithZeroTotalKeepsThePercentageAtZero) {
   WriteSite({{"A", "a", false, {{"1", "2"}}}});
-  AddEmptyPage(u"A", u"1");
-  AddEmptyPage(u"A", u"2");
+  AddEmptyPage("A", "1");
+  AddEmptyPage("A", "2");
   context_.automation = context_.createAutomation();
   FindingsList findings;
   int32_t done = 0;
 
-  EXPECT_EQ(ScanProject(context_, u"A", Folder() + u"/a", findings, done, 0, true), 0);
+  EXPECT_EQ(ScanProject(context_, "A", Folder() + "/a", findings, done, 0, true), 0);
 
   EXPECT_EQ(done, 2);
   EXPECT_EQ(progress_.Percentages(), (std::vector<int32_t>{0, 0}));
@@ -527,8 +527,8 @@ TEST_F(SearchRunTest, ScanProjectWithZeroTotalKeepsThePercentageAtZero) {
 
 TEST_F(SearchRunTest, FailingProgressCallsInsideThePageScanAreIgnored) {
   WriteSite({{"A", "a", false, {{"1", "2"}}}});
-  AddHitPage(u"A", u"1");
-  AddHitPage(u"A", u"2");
+  AddHitPage("A", "1");
+  AddHitPage("A", "2");
   // Writes: 1 "Finding...", 2 "Searching...", 3 project, 4 first page line, 5 first count.
   progress_.FailTextAt(4);
   site_->FailCall(AutomationOp::kClosePage, 1);
@@ -545,22 +545,22 @@ TEST_F(SearchRunTest, FailingProgressCallsInsideThePageScanAreIgnored) {
 
 TEST_F(SearchRunTest, RelativePathsAreTakenFromTheProjectListFolderAndNamesDecodedFrom1252) {
   WriteSite({{"Kl\xE4ranlage", "sub/kl", false, {{"\xDC" "bersicht"}}}});
-  AddHitPage(u"Kläranlage", u"Übersicht");
+  AddHitPage("Kläranlage", "Übersicht");
 
   const SearchResult result = Run();
 
-  EXPECT_EQ(messages_.messages, (std::vector<std::u16string>{u"Done"}));
-  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::u16string>{u"Kläranlage|Übersicht"}));
-  EXPECT_EQ(result.report, u"Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue\r\n"
-                           u"Kläranlage\tÜbersicht\t1\tinc\tvalves\tv_Übersicht\tTEXT\t'Übersicht'\r\n");
+  EXPECT_EQ(messages_.messages, (std::vector<std::string>{"Done"}));
+  EXPECT_EQ(site_->OpenedPages(), (std::vector<std::string>{"Kläranlage|Übersicht"}));
+  EXPECT_EQ(result.Report(), "Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue\r\n"
+                           "Kläranlage\tÜbersicht\t1\tinc\tvalves\tv_Übersicht\tTEXT\t'Übersicht'\r\n");
 }
 
 TEST_F(SearchRunTest, TrailingSeparatorDoesNotChangeTheRun) {
   WriteSite({{"A", "a", false, {{"p"}}}});
-  AddHitPage(u"A", u"p");
+  AddHitPage("A", "p");
   const SearchResult plain = RunSearchDetailed(context_, Folder(), true, true);
-  const SearchResult trailing = RunSearchDetailed(context_, Folder() + u"/", true, true);
-  EXPECT_EQ(plain.report, trailing.report);
+  const SearchResult trailing = RunSearchDetailed(context_, Folder() + "/", true, true);
+  EXPECT_EQ(plain.Report(), trailing.Report());
   EXPECT_EQ(trailing.findings.Count(), 1);
 }
 
@@ -575,8 +575,8 @@ TEST_F(SearchRunTest, RealPageFilesGiveTheSameReportThroughThePageFileServer) {
   const SearchResult result = RunSearchDetailed(realContext, Folder(), true, true);
 
   EXPECT_EQ(result.outcome, RunOutcome::kCompleted);
-  EXPECT_EQ(result.report, u"Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue\r\n"
-                           u"Pumps\tMain\t-3\tinc\tlib\tp\tCOL_A\t'it's'\r\n");
+  EXPECT_EQ(result.Report(), "Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue\r\n"
+                           "Pumps\tMain\t-3\tinc\tlib\tp\tCOL_A\t'it's'\r\n");
   EXPECT_EQ(progress_.Percentages(), (std::vector<int32_t>{50}));
 }
 
