@@ -33,17 +33,20 @@ TableBytes::TableBytes(const uint8_t* data, size_t size, std::string name)
 const uint8_t* TableBytes::Bytes(int64_t offset, size_t count) {
   const int64_t end = offset + static_cast<int64_t>(count);
   if (memory_ != nullptr && end <= size_) return memory_ + offset;
-  if (windowStart_ >= 0 && offset >= windowStart_ && end <= windowStart_ + static_cast<int64_t>(window_.size())) {
-    return window_.data() + (offset - windowStart_);
+  if (windowStart_ >= 0 && offset >= windowStart_ && end <= windowStart_ + static_cast<int64_t>(windowSize_)) {
+    return window_.get() + (offset - windowStart_);
   }
-  const size_t capacity = std::max(kWindowBytes, count);
+  // A small table needs a window of its own size, not a megabyte to fill and zero.
+  const int64_t fileLeft = std::max<int64_t>(0, size_ - std::max<int64_t>(0, offset));
+  const size_t capacity =
+      std::max({std::min(kWindowBytes, static_cast<size_t>(std::min<int64_t>(fileLeft, int64_t{1} << 40))), count, size_t{1}});
   int64_t start = offset;
   // Walking backwards (a negative record length) keeps the window behind the request useful.
   if (windowStart_ >= 0 && offset < windowStart_) {
     start = std::max<int64_t>(0, end - static_cast<int64_t>(capacity));
   }
   Refill(start, capacity);
-  return window_.data() + (offset - windowStart_);
+  return window_.get() + (offset - windowStart_);
 }
 
 void TableBytes::ReadInto(int64_t offset, uint8_t* dest, size_t count) {
@@ -70,24 +73,30 @@ void TableBytes::ReadInto(int64_t offset, uint8_t* dest, size_t count) {
 }
 
 void TableBytes::Refill(int64_t start, size_t capacity) {
-  if (window_.size() != capacity) window_.resize(capacity);
+  if (windowCapacity_ < capacity) {
+    window_ = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+    windowCapacity_ = capacity;
+  }
+  windowSize_ = capacity;
   windowStart_ = start;
+  uint8_t* const window = window_.get();
   size_t done = 0;
   // Whatever the read does not cover is zeroed, so no byte of the previous window survives.
   struct ZeroRest {
-    std::vector<uint8_t>& window;
+    uint8_t* window;
+    size_t size;
     size_t& done;
-    ~ZeroRest() { std::fill(window.begin() + static_cast<std::ptrdiff_t>(done), window.end(), uint8_t{0}); }
-  } zeroRest{window_, done};
+    ~ZeroRest() { std::memset(window + done, 0, size - done); }
+  } zeroRest{window, capacity, done};
   if (start >= size_) return;
   const size_t wanted = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(capacity), size_ - start));
   if (memory_ != nullptr) {
-    std::memcpy(window_.data(), memory_ + start, wanted);
+    std::memcpy(window, memory_ + start, wanted);
     done = wanted;
     return;
   }
   while (done < wanted) {
-    const ssize_t got = ::pread(fd_, window_.data() + done, wanted - done, static_cast<off_t>(start) + static_cast<off_t>(done));
+    const ssize_t got = ::pread(fd_, window + done, wanted - done, static_cast<off_t>(start) + static_cast<off_t>(done));
     if (got < 0) {
       if (errno == EINTR) continue;
       throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + std::strerror(errno));
