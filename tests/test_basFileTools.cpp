@@ -1,10 +1,17 @@
-// Tests of path joining, the ordinary-file test and relative project paths.
+// Tests of path joining, the ordinary-file test, relative project paths, names and opening files.
 #include "basFileTools.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
+
+#include "PipeGuard.h"
+#include "TextUtil.h"
 
 using namespace morvex;
 
@@ -39,4 +46,87 @@ TEST(FileExists, OnlyOrdinaryFilesCount) {
   EXPECT_FALSE(FileExists(FromNativePath(dir / "missing.dbf")));
   EXPECT_FALSE(FileExists(u""));
   std::filesystem::remove_all(dir);
+}
+
+TEST(IsNameWithinFolder, NamesThatCouldLeaveTheFolderAreRefused) {
+  struct Case {
+    std::u16string name;
+    bool posix;
+    bool windows;
+  };
+  const Case cases[] = {
+      {u"Main", true, true},         {u"a..b", true, true},        {u"...", true, true},
+      {u".hidden", true, true},      {u"", true, true},            {u"Pump 1 (old)", true, true},
+      {u".", false, false},          {u"..", false, false},        {u"../x", false, false},
+      {u"../../x", false, false},    {u"sub/x", false, false},     {u"/etc/passwd", false, false},
+      {u"x/", false, false},         {u"..\\x", true, false},      {u"\\\\server\\x", true, false},
+      {u"C:x", true, false},         {u"c:\\x", true, false},      {u"z:", true, false},
+      {u"1:x", true, true},          {u"ab:x", true, true},        {u"\u00C4:x", true, true},
+  };
+  for (const Case& c : cases) {
+    const std::string shown = Utf16ToUtf8(c.name);
+    EXPECT_EQ(IsNameWithinFolderOn(c.name, false), c.posix) << shown;
+    EXPECT_EQ(IsNameWithinFolderOn(c.name, true), c.windows) << shown;
+  }
+}
+
+class ReadOnlyFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("morvex_readonly_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_ / "folder");
+    std::ofstream(dir_ / "file.json", std::ios::binary) << "0123456789";
+    std::ofstream(dir_ / "empty.json", std::ios::binary);
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.json").c_str(), 0600), 0);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(ReadOnlyFileTest, OrdinaryFilesAreReadWhole) {
+  ReadOnlyFile file;
+  ASSERT_FALSE(ReadOnlyFile::Open(dir_ / "file.json", file));
+  EXPECT_TRUE(file.IsOpen());
+  EXPECT_EQ(file.Size(), 10u);
+  char buffer[16] = {};
+  size_t read = 99;
+  ASSERT_FALSE(file.Read(buffer, 4, read));
+  EXPECT_EQ(std::string(buffer, read), "0123");
+  ASSERT_FALSE(file.Read(buffer, sizeof buffer, read));  // asks for more than is left
+  EXPECT_EQ(std::string(buffer, read), "456789");
+  ASSERT_FALSE(file.Read(buffer, sizeof buffer, read));
+  EXPECT_EQ(read, 0u);
+
+  ReadOnlyFile moved = std::move(file);
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_TRUE(moved.IsOpen());
+  const int handle = moved.Release();
+  EXPECT_FALSE(moved.IsOpen());
+  EXPECT_EQ(moved.Size(), 0u);
+  EXPECT_EQ(::close(handle), 0);  // the caller owns it now
+
+  ASSERT_FALSE(ReadOnlyFile::Open(dir_ / "empty.json", file));
+  EXPECT_EQ(file.Size(), 0u);
+}
+
+TEST_F(ReadOnlyFileTest, WhatIsNotAnOrdinaryFileIsRefusedWithoutWaiting) {
+  ReadOnlyFile file;
+  ASSERT_FALSE(ReadOnlyFile::Open(dir_ / "file.json", file));
+  const std::error_code pipe =
+      test_support::WithoutWaitingOn(dir_ / "pipe.json", [&] { return ReadOnlyFile::Open(dir_ / "pipe.json", file); });
+  EXPECT_EQ(pipe, FileOpenError::kNotOrdinaryFile);
+  EXPECT_FALSE(file.IsOpen());  // what was held before is gone
+  EXPECT_EQ(ReadOnlyFile::Open(dir_ / "folder", file), FileOpenError::kNotOrdinaryFile);
+  EXPECT_EQ(ReadOnlyFile::Open("/dev/null", file), FileOpenError::kNotOrdinaryFile);
+  EXPECT_EQ(ReadOnlyFile::Open(dir_ / "missing.json", file), std::errc::no_such_file_or_directory);
+  EXPECT_EQ(ReadOnlyFile::Open(dir_ / "file.json" / "x", file), std::errc::not_a_directory);
+  EXPECT_EQ(ReadOnlyFile::Open(std::string("file.json\0x", 11), file), std::errc::invalid_argument);
+  EXPECT_FALSE(file.IsOpen());
+  size_t read = 1;
+  char byte = 0;
+  EXPECT_TRUE(file.Read(&byte, 1, read));
+  EXPECT_EQ(read, 0u);
 }
