@@ -5,7 +5,6 @@
 #include <bit>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <utility>
 
 #include "TextUtil.h"
@@ -237,10 +236,18 @@ char* PageDocument::PrepareBuffer(size_t size) {
 }
 
 bool PageDocument::Parse(size_t size) {
+  // Editors on Windows like to open a UTF-8 file with a byte-order mark; it is no part of the JSON. Only one,
+  // and only at the very start: anywhere else it stays the stray character that it is.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  char* text = buffer_.get();
+  if (std::string_view(text, size).starts_with(kByteOrderMark)) {
+    text += kByteOrderMark.size();
+    size -= kByteOrderMark.size();
+  }
   simdjson::dom::element root;
-  simdjson::error_code error = parser_.parse(buffer_.get(), size, false).get(root);
-  if (error == simdjson::NUMBER_ERROR && NeutraliseUnrepresentableNumbers(buffer_.get(), size))
-    error = parser_.parse(buffer_.get(), size, false).get(root);
+  simdjson::error_code error = parser_.parse(text, size, false).get(root);
+  if (error == simdjson::NUMBER_ERROR && NeutraliseUnrepresentableNumbers(text, size))
+    error = parser_.parse(text, size, false).get(root);
   if (error != simdjson::SUCCESS) return false;
   simdjson::dom::object top;
   if (root.get_object().get(top) != simdjson::SUCCESS) return false;
@@ -263,18 +270,14 @@ bool PageDocument::LoadBytes(std::string_view bytes) {
   }
 }
 
-bool PageDocument::LoadFile(const std::filesystem::path& file) {
+bool PageDocument::LoadFile(ReadOnlyFile& file) {
   Close();
   try {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff length = in.tellg();
-    if (length < 0 || static_cast<unsigned long long>(length) > kMaxPageBytes) return false;
-    in.seekg(0, std::ios::beg);
-    const size_t size = static_cast<size_t>(length);
+    if (!file.IsOpen() || file.Size() > kMaxPageBytes) return false;
+    const size_t size = static_cast<size_t>(file.Size());
     char* buffer = PrepareBuffer(size);
-    if (size != 0 && !in.read(buffer, static_cast<std::streamsize>(size))) return false;
+    size_t read = 0;
+    if (file.Read(buffer, size, read) || read != size) return false;
     return Parse(size);
   } catch (const std::exception&) {
     return false;
@@ -384,13 +387,19 @@ bool PageDocument::GetObjectAN(int16_t& nAN) const {
   return true;
 }
 
+// An entry without a string "type" (none at all, another kind of value, or no object to hold one) answers
+// the empty type rather than failing: a caller that keeps its last type on failure would otherwise take
+// such an entry for whatever came before it.
 bool PageDocument::GetObjectType(std::u16string& sType) const {
   try {
+    if (!open_ || !hasObject_) return false;
+    std::string_view type;
     simdjson::dom::object object;
-    if (!CurrentObject(object)) return false;
-    std::array<std::string_view, 1> type;
-    if (!StringMembers<1>(object, {"type"}, type)) return false;
-    return HandOut<1>(type, {&sType});
+    simdjson::dom::element member;
+    if ((*object_).get_object().get(object) == simdjson::SUCCESS && FindMember(object, "type", member) &&
+        member.is_string())
+      type = member.get_string().value_unsafe();
+    return HandOut<1>({type}, {&sType});
   } catch (const std::exception&) {
     return false;
   }

@@ -3,12 +3,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include <simdjson.h>
+
+#include "basFileTools.h"
 
 namespace morvex {
 
@@ -23,8 +24,9 @@ class PageDocument {
   PageDocument(const PageDocument&) = delete;
   PageDocument& operator=(const PageDocument&) = delete;
 
-  // Any page held before is closed first, also when the new one cannot be loaded.
-  bool LoadFile(const std::filesystem::path& file);
+  // Any page held before is closed first, also when the new one cannot be loaded. A leading UTF-8
+  // byte-order mark is skipped.
+  bool LoadFile(ReadOnlyFile& file);
   bool LoadBytes(std::string_view bytes);
   // False when no page is held.
   bool Close();

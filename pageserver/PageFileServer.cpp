@@ -56,13 +56,8 @@ std::optional<std::u16string> PageFileServer::ProjectFolder(const std::u16string
   return found->second;
 }
 
-std::optional<std::filesystem::path> PageFileServer::FindPageFile(const std::u16string& sProjectFolder,
-                                                                 const std::u16string& sPage) {
-  const std::u16string fileName = sPage + u".json";
-  const std::u16string exact = JoinPath(sProjectFolder, fileName);
-  if (FileExists(exact)) return ToNativePath(exact);
-
-  // No file of exactly that name: the first file, in byte order of names, that matches ignoring case.
+std::optional<std::filesystem::path> PageFileServer::FindPageFileIgnoringCase(const std::u16string& sProjectFolder,
+                                                                              const std::u16string& sFileName) {
   std::error_code error;
   std::filesystem::directory_iterator entries(ToNativePath(sProjectFolder), error);
   if (error) return std::nullopt;
@@ -71,7 +66,7 @@ std::optional<std::filesystem::path> PageFileServer::FindPageFile(const std::u16
     std::error_code entryError;
     if (!entry.is_regular_file(entryError) || entryError) continue;
     const std::filesystem::path name = entry.path().filename();
-    if (!EqualsIgnoreCase(FromNativePath(name), fileName)) continue;
+    if (!EqualsIgnoreCase(FromNativePath(name), sFileName)) continue;
     if (!best || name.native() < best->filename().native()) best = entry.path();
   }
   return best;
@@ -82,11 +77,21 @@ bool PageFileServer::OpenPage(const std::u16string& sProject, const std::u16stri
   try {
     // A NUL would cut the path short at the system call and open some other file.
     if (sProject.find(u'\0') != std::u16string::npos || sPage.find(u'\0') != std::u16string::npos) return false;
+    // A page name comes from a table anyone can edit; it must not reach files beside or above the project.
+    if (!IsNameWithinFolder(sPage)) return false;
     const std::optional<std::u16string> projectFolder = ProjectFolder(sProject);
     if (!projectFolder || projectFolder->find(u'\0') != std::u16string::npos) return false;
-    const std::optional<std::filesystem::path> file = FindPageFile(*projectFolder, sPage);
-    if (!file) return false;
-    return page_.LoadFile(*file);
+    const std::u16string fileName = sPage + u".json";
+    // Opened first and looked at afterwards, so that nothing can swap a pipe in between and stall the run.
+    ReadOnlyFile file;
+    const std::error_code error = ReadOnlyFile::Open(ToNativePath(JoinPath(*projectFolder, fileName)), file);
+    if (error) {
+      // Only when no file has exactly that name; one that is there but unreadable fails the page.
+      if (error != std::errc::no_such_file_or_directory && error != FileOpenError::kNotOrdinaryFile) return false;
+      const std::optional<std::filesystem::path> other = FindPageFileIgnoringCase(*projectFolder, fileName);
+      if (!other || ReadOnlyFile::Open(*other, file)) return false;
+    }
+    return page_.LoadFile(file);
   } catch (const std::exception&) {
     return false;
   }

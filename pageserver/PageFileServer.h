@@ -42,8 +42,9 @@ class PageFileServer : public PageAutomation {
  private:
   bool LoadProjectList();
   std::optional<std::u16string> ProjectFolder(const std::u16string& sProject);
-  static std::optional<std::filesystem::path> FindPageFile(const std::u16string& sProjectFolder,
-                                                           const std::u16string& sPage);
+  // The first file, in byte order of names, whose name equals sFileName ignoring case.
+  static std::optional<std::filesystem::path> FindPageFileIgnoringCase(const std::u16string& sProjectFolder,
+                                                                       const std::u16string& sFileName);
 
   bool interactive_ = true;
   bool folderServed_ = false;

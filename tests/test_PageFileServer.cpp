@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -13,6 +14,7 @@
 
 #include "DbfWriter.h"
 #include "FindingsList.h"
+#include "PipeGuard.h"
 #include "RecordingProgress.h"
 #include "TextUtil.h"
 #include "basFileTools.h"
@@ -161,11 +163,81 @@ TEST_F(PageFileServerTest, PagesThatAreNotValidPageDocumentsFailToOpen) {
       "{\"Objects\":[]}",
       "{\"objects\":[{\"type\":\"T\xFFrvo\"}]}",  // not UTF-8
       "{\"objects\":[{\"type\":\"\xED\xA0\x80\"}]}",  // encoded surrogate
-      "\xEF\xBB\xBF{\"objects\":[]}",            // byte order mark
       "{\"objects\":[],}",
       "{'objects':[]}",
   };
   for (const std::string& bytes : bad) EXPECT_FALSE(OpenContent(bytes)) << bytes;
+}
+
+TEST_F(PageFileServerTest, OneLeadingByteOrderMarkIsSkipped) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const auto firstType = [&] {
+    std::u16string type = u"<fail>";
+    if (server_.FirstObject()) (void)server_.GetObjectType(type);
+    return type;
+  };
+  ASSERT_TRUE(OpenContent(bom + Page(R"({"type":"Tarvo"})")));
+  EXPECT_EQ(firstType(), u"Tarvo");
+  ASSERT_TRUE(OpenContent(bom + " \n" + Page("")));
+  EXPECT_EQ(firstType(), u"<fail>");
+  ASSERT_TRUE(server_.OpenPageContent(bom + Page(R"({"type":"Rectangle"})")));
+  EXPECT_EQ(firstType(), u"Rectangle");
+  // Inside a text it is an ordinary character, so that type is no Tarvo.
+  ASSERT_TRUE(OpenContent(Page(R"({"type":")" + bom + R"(Tarvo"})")));
+  EXPECT_EQ(firstType(), u"\uFEFFTarvo");
+
+  const std::vector<std::string> refused = {
+      bom,
+      bom + " \r\n\t",
+      bom + bom + Page(""),
+      " " + bom + Page(""),
+      "{" + bom + R"("objects":[]})",
+      Page("") + bom,
+      "\xEF\xBB" + Page(""),
+      "\xFE\xFF" + Page(""),
+  };
+  for (const std::string& bytes : refused) {
+    EXPECT_FALSE(OpenContent(bytes)) << bytes;
+    EXPECT_FALSE(server_.OpenPageContent(bytes)) << bytes;
+  }
+}
+
+TEST_F(PageFileServerTest, PageNamesThatWouldLeaveTheProjectFolderFailLikeMissingPages) {
+  WriteFile(root_ / "Secret.json", Page(R"({"type":"outside"})"));
+  WriteFile(root_ / "plant" / "sub" / "Inner.json", Page(R"({"type":"below"})"));
+  WriteFile(root_ / "plant" / "..json", Page(R"({"type":"dot"})"));
+  WriteFile(root_ / "plant" / "...json", Page(R"({"type":"dotdot"})"));
+  WriteFile(root_ / "plant" / "a..b.json", Page(R"({"type":"inside"})"));
+  const std::u16string outside = FromNativePath(root_ / "Secret");
+  for (const std::u16string& name :
+       {std::u16string(u"../Secret"), std::u16string(u"../secret"), std::u16string(u"../../x"),
+        std::u16string(u"sub/Inner"), std::u16string(u"./a..b"), std::u16string(u"."), std::u16string(u".."),
+        outside, std::u16string(u"/") + outside}) {
+    EXPECT_FALSE(server_.OpenPage(u"Plant", name)) << Utf16ToUtf8(name);
+    EXPECT_FALSE(server_.FirstObject());
+  }
+  std::u16string type;
+  ASSERT_TRUE(server_.OpenPage(u"Plant", u"a..b"));
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.GetObjectType(type));
+  EXPECT_EQ(type, u"inside");
+}
+
+TEST_F(PageFileServerTest, APipeWhereThePageFileShouldBeFailsWithoutWaiting) {
+  const fs::path pipe = root_ / "plant" / "Pipe.json";
+  const fs::path lower = root_ / "plant" / "lower.json";
+  fs::create_directories(root_ / "plant");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(lower.c_str(), 0600), 0);
+  EXPECT_FALSE(test_support::WithoutWaitingOn(pipe, [&] { return server_.OpenPage(u"Plant", u"Pipe"); }));
+  EXPECT_FALSE(test_support::WithoutWaitingOn(lower, [&] { return server_.OpenPage(u"Plant", u"LOWER"); }));
+  // Like a folder, a pipe is no page file: one whose name differs only in letter case is served instead.
+  WriteFile(root_ / "plant" / "PIPE.JSON", Page(R"({"type":"file"})"));
+  ASSERT_TRUE(test_support::WithoutWaitingOn(pipe, [&] { return server_.OpenPage(u"Plant", u"Pipe"); }));
+  std::u16string type;
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.GetObjectType(type));
+  EXPECT_EQ(type, u"file");
 }
 
 TEST_F(PageFileServerTest, DeepNestingFailsCleanly) {
@@ -234,28 +306,32 @@ TEST_F(PageFileServerTest, EntriesThatAreNotObjectsAreWalkedButServeNothing) {
   std::u16string value;
   ASSERT_TRUE(server_.FirstObject());
   for (int i = 0; i < 4; ++i) {
-    EXPECT_FALSE(server_.GetObjectType(type));
+    type = u"Tarvo";
+    EXPECT_TRUE(server_.GetObjectType(type));
+    EXPECT_EQ(type, u"") << "entry " << i + 1;
     EXPECT_FALSE(server_.FirstProperty(name, value));
     ASSERT_TRUE(server_.NextObject());
   }
-  EXPECT_EQ(type, u"kept");
   ASSERT_TRUE(server_.GetObjectType(type));
   EXPECT_EQ(type, u"Tarvo");
 }
 
-TEST_F(PageFileServerTest, ObjectTypeMustBeAString) {
-  ASSERT_TRUE(OpenContent(Page(R"({"type":5},{},{"type":null},{"type":"  Tarvo ","extra":[1,2]})")));
-  std::u16string type = u"kept";
+TEST_F(PageFileServerTest, ObjectWithoutAStringTypeAnswersTheEmptyType) {
+  ASSERT_TRUE(OpenContent(Page(
+      R"({"type":5},{},{"type":null},{"type":["Tarvo"]},{"Type":"Tarvo"},{"type":"","an":1},)"
+      R"({"type":"  Tarvo ","extra":[1,2]},{"type":{"type":"Tarvo"}},{"type":7,"type":"Tarvo"})")));
+  std::vector<std::u16string> types;
   ASSERT_TRUE(server_.FirstObject());
-  EXPECT_FALSE(server_.GetObjectType(type));
-  ASSERT_TRUE(server_.NextObject());
-  EXPECT_FALSE(server_.GetObjectType(type));
-  ASSERT_TRUE(server_.NextObject());
-  EXPECT_FALSE(server_.GetObjectType(type));
+  do {
+    std::u16string type = u"Tarvo";
+    if (!server_.GetObjectType(type)) type = u"<fail>";
+    types.push_back(type);
+  } while (server_.NextObject());
+  EXPECT_THAT(types, ElementsAre(u"", u"", u"", u"", u"", u"", u"  Tarvo ", u"", u""));
+  std::u16string type = u"kept";
+  ASSERT_TRUE(server_.ClosePage());
+  EXPECT_FALSE(server_.GetObjectType(type));  // no object current
   EXPECT_EQ(type, u"kept");
-  ASSERT_TRUE(server_.NextObject());
-  ASSERT_TRUE(server_.GetObjectType(type));
-  EXPECT_EQ(type, u"  Tarvo ");
 }
 
 TEST_F(PageFileServerTest, AnMustBeASixteenBitInteger) {
@@ -413,6 +489,37 @@ TEST_F(PageFileServerTest, ScanOverARealPageFindsTheReservedNames) {
   ASSERT_EQ(findings.Count(), 2);
   EXPECT_EQ(findings.Line(0), u"Plant\tTest\t17\tinclude\tvalves\tvalve_h\tTEXT\t'Pump 1'");
   EXPECT_EQ(findings.Line(1), u"Plant\tTest\t-3\t\t\t\tFONT\t'it's'");
+}
+
+TEST_F(PageFileServerTest, ScanPassesOverMissingMembersAsThePageFilesSectionSays) {
+  ASSERT_TRUE(OpenContent(Page(
+      // No "an" before any was read: 0.
+      R"({"type":"Tarvo","tarvo":{"project":"inc","library":"lib","name":"v0"},)"
+      R"("properties":[{"name":"SZX","value":""}]},)"
+      R"({"type":"Tarvo","an":5,"tarvo":{"project":"inc","library":"lib","name":"v1"},)"
+      R"("properties":[{"name":"TEXT","value":"a"}]},)"
+      // No type, or no string type, after a Tarvo: not a Tarvo.
+      R"({"an":6,"tarvo":{"project":"inc","library":"lib","name":"v2"},"properties":[{"name":"FONT","value":"b"}]},)"
+      R"({"type":null,"properties":[{"name":"FONT","value":"c"}]},)"
+      R"({"type":["Tarvo"],"properties":[{"name":"FONT","value":"d"}]},)"
+      R"(42,)"
+      // An "an" on an object that is not scanned is never read.
+      R"({"type":"Rectangle","an":8},)"
+      // No "an": the AN of the finding before; no "tarvo" or one short of a text: empty library fields.
+      R"({"type":"Tarvo","properties":[{"name":"VISIBLE","value":"1"}]},)"
+      R"({"type":"Tarvo","an":9,"tarvo":{"project":"p","library":"l"},)"
+      // A malformed property ends the walk: what comes after it is not read.
+      R"("properties":[{"name":"Tag","value":"x"},{"name":"ROT","value":"2"},{"name":"MVX"},{"name":"MVY","value":"3"}]},)"
+      R"({"type":"Tarvo","an":10,"properties":["TEXT",{"name":"DESC","value":"4"}]})")));
+  doubles::RecordingProgress progress;
+  FindingsList findings;
+  ScanPageObjects(server_, progress, u"Plant", u"Test", findings, true);
+  std::vector<std::u16string> lines;
+  for (int32_t i = 0; i < findings.Count(); ++i) lines.push_back(findings.Line(i));
+  EXPECT_THAT(lines, ElementsAre(u"Plant\tTest\t0\tinc\tlib\tv0\tSZX\t''",
+                                 u"Plant\tTest\t5\tinc\tlib\tv1\tTEXT\t'a'",
+                                 u"Plant\tTest\t5\t\t\t\tVISIBLE\t'1'",
+                                 u"Plant\tTest\t9\t\t\t\tROT\t'2'"));
 }
 
 TEST_F(PageFileServerTest, NothingIsWrittenUnderTheServedFolder) {
