@@ -80,7 +80,8 @@ class FileOpenCategoryImpl : public std::error_category {
  public:
   const char* name() const noexcept override { return "morvex.file"; }
   std::string message(int value) const override {
-    return value == static_cast<int>(FileOpenError::kNotOrdinaryFile) ? "Not an ordinary file" : "Unknown error";
+    if (value == static_cast<int>(FileOpenError::kNotOrdinaryFile)) return "Not an ordinary file";
+    return "Unknown error";
   }
 };
 

@@ -56,8 +56,8 @@ std::optional<std::u16string> PageFileServer::ProjectFolder(const std::u16string
   return found->second;
 }
 
-std::optional<std::filesystem::path> PageFileServer::FindPageFileIgnoringCase(const std::u16string& sProjectFolder,
-                                                                              const std::u16string& sFileName) {
+std::optional<std::filesystem::path> PageFileServer::FindPageFileIgnoringCase(
+    const std::u16string& sProjectFolder, const std::u16string& sFileName) {
   std::error_code error;
   std::filesystem::directory_iterator entries(ToNativePath(sProjectFolder), error);
   if (error) return std::nullopt;
@@ -87,7 +87,8 @@ bool PageFileServer::OpenPage(const std::u16string& sProject, const std::u16stri
     const std::error_code error = ReadOnlyFile::Open(ToNativePath(JoinPath(*projectFolder, fileName)), file);
     if (error) {
       // Only when no file has exactly that name; one that is there but unreadable fails the page.
-      if (error != std::errc::no_such_file_or_directory && error != FileOpenError::kNotOrdinaryFile) return false;
+      if (error != std::errc::no_such_file_or_directory && error != FileOpenError::kNotOrdinaryFile)
+        return false;
       const std::optional<std::filesystem::path> other = FindPageFileIgnoringCase(*projectFolder, fileName);
       if (!other || ReadOnlyFile::Open(*other, file)) return false;
     }

@@ -499,7 +499,8 @@ TEST_F(PageFileServerTest, ScanPassesOverMissingMembersAsThePageFilesSectionSays
       R"({"type":"Tarvo","an":5,"tarvo":{"project":"inc","library":"lib","name":"v1"},)"
       R"("properties":[{"name":"TEXT","value":"a"}]},)"
       // No type, or no string type, after a Tarvo: not a Tarvo.
-      R"({"an":6,"tarvo":{"project":"inc","library":"lib","name":"v2"},"properties":[{"name":"FONT","value":"b"}]},)"
+      R"({"an":6,"tarvo":{"project":"inc","library":"lib","name":"v2"},)"
+      R"("properties":[{"name":"FONT","value":"b"}]},)"
       R"({"type":null,"properties":[{"name":"FONT","value":"c"}]},)"
       R"({"type":["Tarvo"],"properties":[{"name":"FONT","value":"d"}]},)"
       R"(42,)"
@@ -509,7 +510,8 @@ TEST_F(PageFileServerTest, ScanPassesOverMissingMembersAsThePageFilesSectionSays
       R"({"type":"Tarvo","properties":[{"name":"VISIBLE","value":"1"}]},)"
       R"({"type":"Tarvo","an":9,"tarvo":{"project":"p","library":"l"},)"
       // A malformed property ends the walk: what comes after it is not read.
-      R"("properties":[{"name":"Tag","value":"x"},{"name":"ROT","value":"2"},{"name":"MVX"},{"name":"MVY","value":"3"}]},)"
+      R"("properties":[{"name":"Tag","value":"x"},{"name":"ROT","value":"2"},{"name":"MVX"},)"
+      R"({"name":"MVY","value":"3"}]},)"
       R"({"type":"Tarvo","an":10,"properties":["TEXT",{"name":"DESC","value":"4"}]})")));
   doubles::RecordingProgress progress;
   FindingsList findings;

@@ -115,8 +115,9 @@ TEST_F(ReadOnlyFileTest, OrdinaryFilesAreReadWhole) {
 TEST_F(ReadOnlyFileTest, WhatIsNotAnOrdinaryFileIsRefusedWithoutWaiting) {
   ReadOnlyFile file;
   ASSERT_FALSE(ReadOnlyFile::Open(dir_ / "file.json", file));
+  const std::filesystem::path pipePath = dir_ / "pipe.json";
   const std::error_code pipe =
-      test_support::WithoutWaitingOn(dir_ / "pipe.json", [&] { return ReadOnlyFile::Open(dir_ / "pipe.json", file); });
+      test_support::WithoutWaitingOn(pipePath, [&] { return ReadOnlyFile::Open(pipePath, file); });
   EXPECT_EQ(pipe, FileOpenError::kNotOrdinaryFile);
   EXPECT_FALSE(file.IsOpen());  // what was held before is gone
   EXPECT_EQ(ReadOnlyFile::Open(dir_ / "folder", file), FileOpenError::kNotOrdinaryFile);
