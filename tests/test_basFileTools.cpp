@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <utility>
 
 #include "PipeGuard.h"
 #include "TextUtil.h"
@@ -99,15 +98,6 @@ TEST_F(ReadOnlyFileTest, OrdinaryFilesAreReadWhole) {
   EXPECT_EQ(std::string(buffer, read), "456789");
   ASSERT_FALSE(file.Read(buffer, sizeof buffer, read));
   EXPECT_EQ(read, 0u);
-
-  ReadOnlyFile moved = std::move(file);
-  EXPECT_FALSE(file.IsOpen());
-  EXPECT_TRUE(moved.IsOpen());
-  const int handle = moved.Release();
-  EXPECT_FALSE(moved.IsOpen());
-  EXPECT_EQ(moved.Size(), 0u);
-  EXPECT_EQ(::close(handle), 0);  // the caller owns it now
-
   ASSERT_FALSE(ReadOnlyFile::Open(dir_ / "empty.json", file));
   EXPECT_EQ(file.Size(), 0u);
 }
