@@ -1,6 +1,7 @@
 // Formatting of morvex-scan's stdout and stderr, kept apart from the process so tests can call it directly.
 #include "ScanOutput.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -52,6 +53,18 @@ void AppendObject(std::string& out, const std::array<const char*, N>& columns,
   out += "}";
 }
 
+void AppendTsvEscaped(std::u16string& out, std::u16string_view field) {
+  for (const char16_t unit : field) {
+    switch (unit) {
+      case u'\t': out += u"\\t"; break;
+      case u'\r': out += u"\\r"; break;
+      case u'\n': out += u"\\n"; break;
+      case u'\\': out += u"\\\\"; break;
+      default: out.push_back(unit);
+    }
+  }
+}
+
 bool RunHasReport(const SearchResult& result) {
   return result.outcome == RunOutcome::kCompleted || result.outcome == RunOutcome::kCancelled;
 }
@@ -60,14 +73,21 @@ bool RunHasReport(const SearchResult& result) {
 
 std::string FormatTsv(const SearchResult& result) {
   if (!RunHasReport(result) || result.report.empty()) return {};
-  std::u16string text;
-  text.reserve(result.report.size() + 1);
+  const FindingsList& findings = result.findings;
+  // The core's report joins fields with bare tabs; a value holding a tab or a line end would forge a column
+  // or a row for whoever reads the stream, so the lines are rebuilt here from the fields, each one escaped.
   const std::u16string& report = result.report;
-  for (size_t i = 0; i < report.size(); ++i) {
-    if (report[i] == u'\r' && i + 1 < report.size() && report[i + 1] == u'\n') continue;
-    text.push_back(report[i]);
+  const size_t headerEnd = std::min(report.find_first_of(u"\r\n"), report.size());
+  std::u16string text(report, 0, headerEnd);
+  text.push_back(u'\n');
+  for (int32_t i = 0; i < findings.Count(); ++i) {
+    const std::vector<std::u16string>& fields = findings.Fields(i);
+    for (size_t f = 0; f < fields.size(); ++f) {
+      if (f > 0) text.push_back(u'\t');
+      AppendTsvEscaped(text, fields[f]);
+    }
+    text.push_back(u'\n');
   }
-  if (text.back() != u'\n') text.push_back(u'\n');
   return Utf16ToUtf8(text);
 }
 

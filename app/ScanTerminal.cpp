@@ -107,8 +107,9 @@ void TerminalProgress::DrawStatusLine() {
   const size_t columns = TerminalColumns(stream_);
   if (status.size() >= columns) status.resize(columns - 1);
   if (!status.empty() && status.back() >= 0xD800 && status.back() <= 0xDBFF) status.pop_back();
-  std::fputs("\r\033[K", stream_);
-  std::fputs(Utf16ToUtf8(status).c_str(), stream_);
+  const std::string line = "\r\033[K" + Utf16ToUtf8(status);
+  // By length: a project or page name may hold a NUL, which would cut the line short.
+  std::fwrite(line.data(), 1, line.size(), stream_);
   std::fflush(stream_);
   statusLineDrawn_ = true;
 }
@@ -123,7 +124,9 @@ void TerminalProgress::ClearStatusLine() {
 void TerminalMessages::ShowMessage(const std::u16string& sMessage) {
   if (sMessage == u"Done") return;
   progress_.ClearStatusLine();
-  std::fputs(MessageLine(sMessage).c_str(), stream_);
+  // By length: a NUL from a table value must not cut the message and swallow its line end.
+  const std::string line = MessageLine(sMessage);
+  std::fwrite(line.data(), 1, line.size(), stream_);
   std::fflush(stream_);
 }
 

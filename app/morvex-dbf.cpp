@@ -1,10 +1,14 @@
 // morvex-dbf: prints a dBase table as tab-separated text, exactly as the search reads it.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "CodePage.h"
 #include "Error.h"
 #include "TextUtil.h"
 #include "Version.h"
@@ -30,23 +34,32 @@ void AppendEscaped(std::string& out, const std::u16string& text) {
   out += morvex::Utf16ToUtf8(escaped);
 }
 
+// Buffers the dump and remembers the first failed write, so a closed pipe or a full disk ends the dump early.
 class Output {
  public:
-  ~Output() { Flush(); }
   std::string& Buffer() { return buffer_; }
-  void MaybeFlush() {
-    if (buffer_.size() >= (size_t{1} << 16)) Flush();
-  }
-  void Flush() {
-    if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+  bool MaybeFlush() { return buffer_.size() < (size_t{1} << 16) || Flush(); }
+  bool Flush() {
+    if (failed_) return false;
+    errno = 0;
+    const size_t written = std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+    if (written != buffer_.size() || std::fflush(stdout) != 0) {
+      failed_ = true;
+      error_ = errno;
+    }
     buffer_.clear();
+    return !failed_;
   }
+  int Error() const { return error_; }
 
  private:
   std::string buffer_;
+  bool failed_ = false;
+  int error_ = 0;
 };
 
-void PrintTable(const morvex::clsDBase& table) {
+// 0 when the whole table reached stdout, else the errno of the failed write (or -1 when there was none).
+int PrintTable(const morvex::clsDBase& table) {
   Output output;
   std::string& out = output.Buffer();
   out += "Deleted";
@@ -66,13 +79,26 @@ void PrintTable(const morvex::clsDBase& table) {
       AppendEscaped(out, value);
     }
     out += '\n';
-    output.MaybeFlush();
+    if (!output.MaybeFlush()) break;
   }
+  if (output.Flush()) return 0;
+  return output.Error() != 0 ? output.Error() : -1;
+}
+
+// CLI11's messages are one line today; a newline in a later one must not break the one-line promise.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader that stops early (`| head`) closes the pipe: the dump then stops at the failed write with
+  // status 2 instead of the signal killing the process.
+  std::signal(SIGPIPE, SIG_IGN);
   CLI::App app{"Prints a dBase table as tab-separated text (UTF-8): a header line \"Deleted\" and the field names, "
                "then one line per record, \"*\" first for a deleted one. Tab, CR, LF, backslash and NUL in values "
                "are written as \\t, \\r, \\n, \\\\ and \\0.",
@@ -89,7 +115,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::Success& success) {
     return app.exit(success);
   } catch (const CLI::ParseError& error) {
-    app.exit(error);
+    // The full help would bury the one thing that went wrong; it is a --help away.
+    std::fprintf(stderr, "morvex-dbf: %s (run morvex-dbf --help for usage)\n", OneLine(error.what()).c_str());
     return 2;
   }
 
@@ -110,7 +137,17 @@ int main(int argc, char** argv) {
                  "wrong, or the file is cut short); printing what was read\n",
                  file.c_str());
   }
-  PrintTable(table);
-  std::fflush(stdout);
-  return std::ferror(stdout) ? 1 : 0;
+  if (!morvex::CodePageDecoder(codepage).Supported()) {
+    // The reader answers such a page with empty values, as designed; the dump must not pass that off as data.
+    std::fprintf(stderr, "morvex-dbf: warning: code page %d is not supported; the values are shown empty\n",
+                 static_cast<int>(codepage));
+  }
+  const int writeError = PrintTable(table);
+  if (writeError == 0) return 0;
+  // A reader that has gone away wants no explanation; any other lost output is worth one line.
+  if (writeError != EPIPE) {
+    std::fprintf(stderr, "morvex-dbf: cannot write the table: %s\n",
+                 writeError > 0 ? std::strerror(writeError) : "output error");
+  }
+  return 2;
 }

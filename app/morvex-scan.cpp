@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -31,9 +32,20 @@ bool WriteAll(const std::string& text) {
   return std::fflush(stdout) == 0 && written == text.size() && std::ferror(stdout) == 0;
 }
 
+// CLI11's messages are one line today; a newline in a later one must not break the one-line promise.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader that stops early (`| head`) closes the pipe: the write then fails with EPIPE and ends the run
+  // with status 2 instead of the signal killing the process.
+  std::signal(SIGPIPE, SIG_IGN);
   CLI::App app{"Lists Tarvo property names that collide with the package's reserved property names, for every "
                "page of every project in FOLDER (the folder that holds master.dbf)."};
   app.name("morvex-scan");
@@ -63,7 +75,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::Success& success) {
     return app.exit(success);
   } catch (const CLI::ParseError& error) {
-    std::cerr << "morvex-scan: " << error.what() << "\n\n" << app.help();
+    // The full help would bury the one thing that went wrong; it is a --help away.
+    std::cerr << "morvex-scan: " << OneLine(error.what()) << " (run morvex-scan --help for usage)\n";
     return 2;
   }
 
@@ -79,7 +92,10 @@ int main(int argc, char** argv) {
 
   if (!WriteAll(format == "json" ? morvex::FormatJson(result, bShowAllRun) : morvex::FormatTsv(result))) {
     const int writeError = errno;
-    std::fprintf(stderr, "morvex-scan: cannot write the report: %s\n", std::strerror(writeError));
+    // A reader that has gone away wants no explanation, and a pipeline stderr would only fill with noise.
+    if (writeError != EPIPE) {
+      std::fprintf(stderr, "morvex-scan: cannot write the report: %s\n", std::strerror(writeError));
+    }
     return 2;
   }
   return morvex::ExitStatus(result);

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
       },
       basBrowseFolder::BrowseFolder);
   messages.SetOwner(&window);
+  messages.SetProgressWindow(&progress);
   window.show();
   return QApplication::exec();
 }

@@ -1,9 +1,13 @@
 // Path helpers shared by the table reader, the search and the page-file server.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <type_traits>
 
 namespace morvex {
 
@@ -28,8 +32,61 @@ std::string FromNativePath(const std::filesystem::path& path);
 // True when the path names an existing ordinary file (a folder or a device counts as missing).
 bool FileExists(std::string_view sFile);
 
+// True when the name, put after a folder and a separator, cannot lead out of that folder: it holds no
+// separator, is neither "." nor "..", is not absolute and (with Windows' rules) has no drive prefix.
+bool IsNameWithinFolder(std::string_view sName);
+
+// The same rule with Windows' or the POSIX rules chosen explicitly, so both can be exercised anywhere.
+bool IsNameWithinFolderOn(std::string_view sName, bool windowsRules);
+
+// Why OpenForReading refused something that is there: it is a folder, a pipe, a device or a socket.
+enum class FileOpenError { kNotOrdinaryFile = 1 };
+const std::error_category& FileOpenCategory() noexcept;
+std::error_code make_error_code(FileOpenError error) noexcept;
+
+// A file opened for reading, closed when the object goes. Opening never waits on what it finds: a pipe or a
+// device put where a file was expected is refused instead of blocking the run until someone writes to it.
+class ReadOnlyFile {
+ public:
+#ifdef _WIN32
+  using NativeHandle = void*;
+  static constexpr NativeHandle kNoHandle = nullptr;
+#else
+  using NativeHandle = int;
+  static constexpr NativeHandle kNoHandle = -1;
+#endif
+
+  ReadOnlyFile() noexcept = default;
+  ~ReadOnlyFile();
+  ReadOnlyFile(ReadOnlyFile&& other) noexcept;
+  ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  // Opens an ordinary file for reading, at its start. Anything else at the path gives
+  // FileOpenError::kNotOrdinaryFile; a missing file gives std::errc::no_such_file_or_directory.
+  // Any file held before is closed first.
+  static std::error_code Open(const std::filesystem::path& path, ReadOnlyFile& file);
+
+  bool IsOpen() const noexcept;
+  // The file's size when it was opened.
+  uint64_t Size() const noexcept { return size_; }
+  // Reads from the current position until count bytes arrived or the file ended; read says how many came.
+  std::error_code Read(void* buffer, size_t count, size_t& read);
+  void Close() noexcept;
+  // Hands the handle over to the caller, who closes it from then on.
+  NativeHandle Release() noexcept;
+
+ private:
+  NativeHandle handle_ = kNoHandle;
+  uint64_t size_ = 0;
+};
+
 // A project's "Path" cell, taken relative to the folder that holds the project list when it is relative.
 // Empty cells stay empty, so that they keep their old meaning (the root folder).
 std::string ResolveAgainst(std::string_view sBaseFolder, std::string_view sPath);
 
 }  // namespace morvex
+
+template <>
+struct std::is_error_code_enum<morvex::FileOpenError> : std::true_type {};

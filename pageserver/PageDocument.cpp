@@ -2,10 +2,8 @@
 #include "PageDocument.h"
 
 #include <array>
-#include <bit>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <utility>
 
 #include "TextUtil.h"
@@ -17,72 +15,11 @@ namespace {
 // A run of pages keeps at most this much between pages; a larger page's buffers go when it is closed.
 constexpr size_t kRetainedCapacity = size_t{32} << 20;
 
-// Eight bytes at a time: this runs over every name and value of a page.
-bool IsAscii(std::string_view text) {
-  constexpr uint64_t kHighBits = 0x8080808080808080ull;
-  size_t at = 0;
-  for (; at + 8 <= text.size(); at += 8) {
-    uint64_t word;
-    std::memcpy(&word, text.data() + at, 8);
-    if ((word & kHighBits) != 0) return false;
-  }
-  unsigned char high = 0;
-  for (; at < text.size(); ++at) high |= static_cast<unsigned char>(text[at]);
-  return high < 0x80;
-}
-
-// Spreads four ASCII bytes into four UTF-16 code units (little-endian) with shifts and masks.
-uint64_t SpreadFourBytes(uint64_t bytes) {
-  bytes = (bytes | (bytes << 16)) & 0x0000FFFF0000FFFFull;
-  return (bytes | (bytes << 8)) & 0x00FF00FF00FF00FFull;
-}
-
-// Eight bytes per step as well; on a big-endian machine the byte loop does it all.
-void WidenAscii(std::string_view text, char16_t* out) {
-  size_t at = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; at + 8 <= text.size(); at += 8) {
-      uint64_t word;
-      std::memcpy(&word, text.data() + at, 8);
-      const uint64_t low = SpreadFourBytes(word & 0xFFFFFFFFull);
-      const uint64_t high = SpreadFourBytes(word >> 32);
-      std::memcpy(out + at, &low, 8);
-      std::memcpy(out + at + 4, &high, 8);
-    }
-  }
-  for (; at < text.size(); ++at) out[at] = static_cast<char16_t>(static_cast<unsigned char>(text[at]));
-}
-
 // Member names are short; comparing them here spares a library call per member.
 bool SameKey(std::string_view key, std::string_view wanted) {
   if (key.size() != wanted.size()) return false;
   for (size_t i = 0; i < key.size(); ++i)
     if (key[i] != wanted[i]) return false;
-  return true;
-}
-
-// Hands UTF-8 texts out as UTF-16, all or none: either every target gets its text or none changes. simdjson
-// has validated the UTF-8; names and values are nearly always ASCII, which is widened into the callers'
-// own buffers without ICU and, once they have grown, without allocating.
-template <size_t N>
-bool HandOut(const std::array<std::string_view, N>& sources, const std::array<std::u16string*, N>& targets) {
-  bool ascii = true;
-  for (const std::string_view source : sources) ascii = ascii && IsAscii(source);
-  if (ascii) {
-    for (size_t i = 0; i < N; ++i) targets[i]->reserve(sources[i].size());  // may throw; changes no text
-    for (size_t i = 0; i < N; ++i) {
-      std::u16string& target = *targets[i];
-      target.resize(sources[i].size());
-      WidenAscii(sources[i], target.data());
-    }
-    return true;
-  }
-  std::array<std::u16string, N> converted;
-  for (size_t i = 0; i < N; ++i) {
-    converted[i] = Utf8ToUtf16(sources[i]);
-    if (converted[i].empty() && !sources[i].empty()) return false;
-  }
-  for (size_t i = 0; i < N; ++i) *targets[i] = std::move(converted[i]);
   return true;
 }
 
@@ -166,17 +103,6 @@ bool NeutraliseUnrepresentableNumbers(char* text, size_t size) {
   return changed;
 }
 
-// The first member of that name, as simdjson's own lookup finds it, without its library call per member.
-bool FindMember(simdjson::dom::object object, std::string_view key, simdjson::dom::element& value) {
-  for (const simdjson::dom::key_value_pair member : object) {
-    if (SameKey(member.key, key)) {
-      value = member.value;
-      return true;
-    }
-  }
-  return false;
-}
-
 // One pass over the members for several keys; as with a lookup, the first member of a name counts.
 // A property is read tens of thousands of times per page, and two lookups would walk its members twice.
 template <size_t N>
@@ -217,10 +143,25 @@ bool PageDocument::Close() {
   open_ = false;
   hasObject_ = false;
   hasProperty_ = false;
+  members_ = ObjectMembers{};
   objects_ = {};
   properties_ = {};
   ReleaseLargeBuffers();
   return wasOpen;
+}
+
+void PageDocument::Swap(PageDocument& other) noexcept {
+  std::swap(buffer_, other.buffer_);
+  std::swap(bufferCapacity_, other.bufferCapacity_);
+  std::swap(parser_, other.parser_);
+  std::swap(open_, other.open_);
+  std::swap(objects_, other.objects_);
+  std::swap(object_, other.object_);
+  std::swap(hasObject_, other.hasObject_);
+  std::swap(members_, other.members_);
+  std::swap(properties_, other.properties_);
+  std::swap(property_, other.property_);
+  std::swap(hasProperty_, other.hasProperty_);
 }
 
 char* PageDocument::PrepareBuffer(size_t size) {
@@ -237,10 +178,18 @@ char* PageDocument::PrepareBuffer(size_t size) {
 }
 
 bool PageDocument::Parse(size_t size) {
+  // Editors on Windows like to open a UTF-8 file with a byte-order mark; it is no part of the JSON. Only one,
+  // and only at the very start: anywhere else it stays the stray character that it is.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  char* text = buffer_.get();
+  if (std::string_view(text, size).starts_with(kByteOrderMark)) {
+    text += kByteOrderMark.size();
+    size -= kByteOrderMark.size();
+  }
   simdjson::dom::element root;
-  simdjson::error_code error = parser_.parse(buffer_.get(), size, false).get(root);
-  if (error == simdjson::NUMBER_ERROR && NeutraliseUnrepresentableNumbers(buffer_.get(), size))
-    error = parser_.parse(buffer_.get(), size, false).get(root);
+  simdjson::error_code error = parser_.parse(text, size, false).get(root);
+  if (error == simdjson::NUMBER_ERROR && NeutraliseUnrepresentableNumbers(text, size))
+    error = parser_.parse(text, size, false).get(root);
   if (error != simdjson::SUCCESS) return false;
   simdjson::dom::object top;
   if (root.get_object().get(top) != simdjson::SUCCESS) return false;
@@ -263,18 +212,14 @@ bool PageDocument::LoadBytes(std::string_view bytes) {
   }
 }
 
-bool PageDocument::LoadFile(const std::filesystem::path& file) {
+bool PageDocument::LoadFile(ReadOnlyFile& file) {
   Close();
   try {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff length = in.tellg();
-    if (length < 0 || static_cast<unsigned long long>(length) > kMaxPageBytes) return false;
-    in.seekg(0, std::ios::beg);
-    const size_t size = static_cast<size_t>(length);
+    if (!file.IsOpen() || file.Size() > kMaxPageBytes) return false;
+    const size_t size = static_cast<size_t>(file.Size());
     char* buffer = PrepareBuffer(size);
-    if (size != 0 && !in.read(buffer, static_cast<std::streamsize>(size))) return false;
+    size_t read = 0;
+    if (file.Read(buffer, size, read) || read != size) return false;
     return Parse(size);
   } catch (const std::exception&) {
     return false;
@@ -288,6 +233,7 @@ bool PageDocument::FirstObject() {
   object_ = first;
   hasObject_ = true;
   hasProperty_ = false;
+  members_ = ObjectMembers{};
   return true;
 }
 
@@ -298,34 +244,63 @@ bool PageDocument::NextObject() {
   if (!(next != objects_.end())) return false;
   object_ = next;
   hasProperty_ = false;
+  members_ = ObjectMembers{};
   return true;
 }
 
-bool PageDocument::CurrentObject(simdjson::dom::object& object) const {
-  if (!open_ || !hasObject_) return false;
-  return (*object_).get_object().get(object) == simdjson::SUCCESS;
+// One walk over the current object's members serves every later question about it: the scan asks for the
+// type of each object and for the Tarvo and the AN once per finding, and each would walk them again.
+PageDocument::ObjectMembers* PageDocument::Members() {
+  if (!open_ || !hasObject_) return nullptr;
+  if (members_.walked) return &members_;
+  ObjectMembers members;
+  members.walked = true;
+  simdjson::dom::object object;
+  if ((*object_).get_object().get(object) == simdjson::SUCCESS) {
+    bool seenType = false, seenAN = false, seenTarvo = false, seenProperties = false;
+    for (const simdjson::dom::key_value_pair member : object) {
+      const std::string_view key = member.key;
+      if (!seenType && SameKey(key, "type")) {
+        seenType = true;
+        if (member.value.is_string()) members.type = member.value.get_string().value_unsafe();
+      } else if (!seenAN && SameKey(key, "an")) {
+        seenAN = true;
+        int64_t an = 0;
+        if (member.value.get_int64().get(an) == simdjson::SUCCESS && an >= INT16_MIN && an <= INT16_MAX) {
+          members.an = static_cast<int16_t>(an);
+          members.hasAN = true;
+        }
+      } else if (!seenTarvo && SameKey(key, "tarvo")) {
+        seenTarvo = true;
+        members.hasTarvo = member.value.get_object().get(members.tarvo) == simdjson::SUCCESS;
+      } else if (!seenProperties && SameKey(key, "properties")) {
+        seenProperties = true;
+        members.hasProperties = member.value.get_array().get(members.properties) == simdjson::SUCCESS;
+      }
+    }
+  }
+  members_ = members;
+  return &members_;
 }
 
-bool PageDocument::ReadProperty(simdjson::dom::element entry, std::u16string& sName, std::u16string& sValue) {
+bool PageDocument::ReadProperty(simdjson::dom::element entry, std::string_view& sName, std::string_view& sValue) {
   simdjson::dom::object property;
   if (entry.get_object().get(property) != simdjson::SUCCESS) return false;
   std::array<std::string_view, 2> texts;
   if (!StringMembers<2>(property, {"name", "value"}, texts)) return false;
-  return HandOut<2>(texts, {&sName, &sValue});
+  sName = texts[0];
+  sValue = texts[1];
+  return true;
 }
 
-bool PageDocument::FirstProperty(std::u16string& sName, std::u16string& sValue) {
+bool PageDocument::FirstProperty(std::string_view& sName, std::string_view& sValue) {
   try {
-    simdjson::dom::object object;
-    if (!CurrentObject(object)) return false;
-    simdjson::dom::array properties;
-    simdjson::dom::element member;
-    if (!FindMember(object, "properties", member) || member.get_array().get(properties) != simdjson::SUCCESS)
-      return false;
-    const auto first = properties.begin();
-    if (!(first != properties.end())) return false;
+    const ObjectMembers* members = Members();
+    if (members == nullptr || !members->hasProperties) return false;
+    const auto first = members->properties.begin();
+    if (!(first != members->properties.end())) return false;
     if (!ReadProperty(*first, sName, sValue)) return false;
-    properties_ = properties;
+    properties_ = members->properties;
     property_ = first;
     hasProperty_ = true;
     return true;
@@ -334,7 +309,7 @@ bool PageDocument::FirstProperty(std::u16string& sName, std::u16string& sValue) 
   }
 }
 
-bool PageDocument::NextProperty(std::u16string& sName, std::u16string& sValue) {
+bool PageDocument::NextProperty(std::string_view& sName, std::string_view& sValue) {
   try {
     if (!open_ || !hasObject_ || !hasProperty_) return false;
     auto next = property_;
@@ -348,52 +323,55 @@ bool PageDocument::NextProperty(std::u16string& sName, std::u16string& sValue) {
   }
 }
 
-bool PageDocument::GetTarvoInfo(std::u16string& sLibProject, std::u16string& sLibrary, std::u16string& sTarvo,
-                                int32_t& nNumber) const {
+bool PageDocument::GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary, std::string_view& sTarvo,
+                                int32_t& nNumber) {
   try {
-    simdjson::dom::object object;
-    if (!CurrentObject(object)) return false;
-    simdjson::dom::object tarvo;
-    simdjson::dom::element member;
-    if (!FindMember(object, "tarvo", member) || member.get_object().get(tarvo) != simdjson::SUCCESS) return false;
-    std::array<std::string_view, 3> texts;
-    if (!StringMembers<3>(tarvo, {"project", "library", "name"}, texts)) return false;
-    // A "number" that is there but is no 32-bit integer is a broken entry, not an absent one.
-    int64_t number = 0;
-    simdjson::dom::element numberElement;
-    if (FindMember(tarvo, "number", numberElement)) {
-      if (numberElement.get_int64().get(number) != simdjson::SUCCESS) return false;
-      if (number < INT32_MIN || number > INT32_MAX) return false;
+    ObjectMembers* members = Members();
+    if (members == nullptr || !members->hasTarvo) return false;
+    if (!members->tarvoRead) {
+      members->tarvoRead = true;
+      std::array<std::string_view, 3> texts;
+      if (!StringMembers<3>(members->tarvo, {"project", "library", "name"}, texts)) return false;
+      // A "number" that is there but is no 32-bit integer is a broken entry, not an absent one.
+      int64_t number = 0;
+      bool seenNumber = false;
+      for (const simdjson::dom::key_value_pair member : members->tarvo) {
+        if (!SameKey(member.key, "number")) continue;
+        seenNumber = true;
+        if (member.value.get_int64().get(number) != simdjson::SUCCESS) return false;
+        break;
+      }
+      if (seenNumber && (number < INT32_MIN || number > INT32_MAX)) return false;
+      members->tarvoTexts = texts;
+      members->tarvoNumber = static_cast<int32_t>(number);
+      members->tarvoValid = true;
     }
-    if (!HandOut<3>(texts, {&sLibProject, &sLibrary, &sTarvo})) return false;
-    nNumber = static_cast<int32_t>(number);
+    if (!members->tarvoValid) return false;
+    sLibProject = members->tarvoTexts[0];
+    sLibrary = members->tarvoTexts[1];
+    sTarvo = members->tarvoTexts[2];
+    nNumber = members->tarvoNumber;
     return true;
   } catch (const std::exception&) {
     return false;
   }
 }
 
-bool PageDocument::GetObjectAN(int16_t& nAN) const {
-  simdjson::dom::object object;
-  if (!CurrentObject(object)) return false;
-  int64_t an = 0;
-  simdjson::dom::element member;
-  if (!FindMember(object, "an", member) || member.get_int64().get(an) != simdjson::SUCCESS) return false;
-  if (an < INT16_MIN || an > INT16_MAX) return false;
-  nAN = static_cast<int16_t>(an);
+bool PageDocument::GetObjectAN(int16_t& nAN) {
+  const ObjectMembers* members = Members();
+  if (members == nullptr || !members->hasAN) return false;
+  nAN = members->an;
   return true;
 }
 
-bool PageDocument::GetObjectType(std::u16string& sType) const {
-  try {
-    simdjson::dom::object object;
-    if (!CurrentObject(object)) return false;
-    std::array<std::string_view, 1> type;
-    if (!StringMembers<1>(object, {"type"}, type)) return false;
-    return HandOut<1>(type, {&sType});
-  } catch (const std::exception&) {
-    return false;
-  }
+// An entry without a string "type" (none at all, another kind of value, or no object to hold one) answers
+// the empty type rather than failing: a caller that keeps its last type on failure would otherwise take
+// such an entry for whatever came before it.
+bool PageDocument::GetObjectType(std::string_view& sType) {
+  const ObjectMembers* members = Members();
+  if (members == nullptr) return false;
+  sType = members->type;
+  return true;
 }
 
 }  // namespace morvex

@@ -2,13 +2,15 @@
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include <simdjson.h>
+
+#include "basFileTools.h"
 
 namespace morvex {
 
@@ -23,21 +25,26 @@ class PageDocument {
   PageDocument(const PageDocument&) = delete;
   PageDocument& operator=(const PageDocument&) = delete;
 
-  // Any page held before is closed first, also when the new one cannot be loaded.
-  bool LoadFile(const std::filesystem::path& file);
+  // Any page held before is closed first, also when the new one cannot be loaded. A leading UTF-8
+  // byte-order mark is skipped.
+  bool LoadFile(ReadOnlyFile& file);
   bool LoadBytes(std::string_view bytes);
   // False when no page is held.
   bool Close();
   bool IsOpen() const { return open_; }
 
+  // Exchanges everything, the open page and the cursor included: a page read ahead becomes the open one.
+  void Swap(PageDocument& other) noexcept;
+
+  // Texts are views into the parsed page, valid until it is closed or another is loaded.
   bool FirstObject();
   bool NextObject();
-  bool FirstProperty(std::u16string& sName, std::u16string& sValue);
-  bool NextProperty(std::u16string& sName, std::u16string& sValue);
-  bool GetTarvoInfo(std::u16string& sLibProject, std::u16string& sLibrary, std::u16string& sTarvo,
-                    int32_t& nNumber) const;
-  bool GetObjectAN(int16_t& nAN) const;
-  bool GetObjectType(std::u16string& sType) const;
+  bool FirstProperty(std::string_view& sName, std::string_view& sValue);
+  bool NextProperty(std::string_view& sName, std::string_view& sValue);
+  bool GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary, std::string_view& sTarvo,
+                    int32_t& nNumber);
+  bool GetObjectAN(int16_t& nAN);
+  bool GetObjectType(std::string_view& sType);
 
   // What the buffers hold now, so callers can see that memory does not pile up.
   size_t RetainedBytes() const;
@@ -46,8 +53,23 @@ class PageDocument {
   char* PrepareBuffer(size_t size);
   bool Parse(size_t size);
   void ReleaseLargeBuffers();
-  bool CurrentObject(simdjson::dom::object& object) const;
-  static bool ReadProperty(simdjson::dom::element entry, std::u16string& sName, std::u16string& sValue);
+  // What the current object holds, found in one walk over its members when first asked for.
+  struct ObjectMembers {
+    bool walked = false;
+    std::string_view type;  // empty unless "type" is a string
+    bool hasAN = false;
+    int16_t an = 0;
+    bool hasTarvo = false;
+    simdjson::dom::object tarvo;
+    bool tarvoRead = false;
+    bool tarvoValid = false;
+    std::array<std::string_view, 3> tarvoTexts;
+    int32_t tarvoNumber = 0;
+    bool hasProperties = false;
+    simdjson::dom::array properties;
+  };
+  ObjectMembers* Members();
+  static bool ReadProperty(simdjson::dom::element entry, std::string_view& sName, std::string_view& sValue);
 
   std::unique_ptr<char[]> buffer_;
   size_t bufferCapacity_ = 0;
@@ -56,6 +78,7 @@ class PageDocument {
   simdjson::dom::array objects_;
   simdjson::dom::array::iterator object_;
   bool hasObject_ = false;
+  ObjectMembers members_;
   simdjson::dom::array properties_;
   simdjson::dom::array::iterator property_;
   bool hasProperty_ = false;

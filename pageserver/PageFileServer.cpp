@@ -1,10 +1,11 @@
-// Project lookup through "master.dbf", page file lookup in the project folder, and the ten operations.
+// Project lookup through "master.dbf", page file lookup in the project folder, the ten operations, read-ahead.
 #include "PageFileServer.h"
 
 #include <algorithm>
 #include <exception>
 #include <memory>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "TextUtil.h"
@@ -19,12 +20,25 @@ constexpr int32_t kProjectListCodepage = 0;
 
 }  // namespace
 
+PageFileServer::PageFileServer()
+    : page_(std::make_unique<PageDocument>()), spare_(std::make_unique<PageDocument>()) {}
+
+PageFileServer::~PageFileServer() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (reader_.joinable()) reader_.join();
+}
+
 bool PageFileServer::SetInteractive(bool bValue) {
   interactive_ = bValue;
   return true;
 }
 
-void PageFileServer::ServeFolder(const std::u16string& sUserPath) {
+void PageFileServer::ServeFolder(std::string_view sUserPath) {
+  DropReadAhead();
   folder_ = sUserPath;
   folderServed_ = true;
   projectsLoaded_ = false;
@@ -34,21 +48,21 @@ void PageFileServer::ServeFolder(const std::u16string& sUserPath) {
 bool PageFileServer::LoadProjectList() {
   projectFolders_.clear();
   clsDBase projects;
-  if (!projects.Load(JoinPath(folder_, u"master.dbf"), kProjectListCodepage)) return false;
-  const int32_t nameField = projects.FieldNumber(u"Name");
-  const int32_t pathField = projects.FieldNumber(u"Path");
+  if (!projects.Load(JoinPath(folder_, "master.dbf"), kProjectListCodepage)) return false;
+  const int32_t nameField = projects.FieldNumber("Name");
+  const int32_t pathField = projects.FieldNumber("Path");
   if (nameField < 1) return false;
   const int32_t records = projects.RecordCount();
   for (int32_t record = 1; record <= records; ++record) {
     if (projects.RecordDeleted(record)) continue;
-    const std::u16string path = pathField < 1 ? std::u16string() : projects.Element(record, pathField);
+    const std::string path = pathField < 1 ? std::string() : projects.Element(record, pathField);
     projectFolders_.emplace(FoldCase(projects.Element(record, nameField)), ResolveAgainst(folder_, path));
   }
   projectsLoaded_ = true;
   return true;
 }
 
-std::optional<std::u16string> PageFileServer::ProjectFolder(const std::u16string& sProject) {
+std::optional<std::string> PageFileServer::ProjectFolder(std::string_view sProject) {
   if (!folderServed_) return std::nullopt;
   if (!projectsLoaded_ && !LoadProjectList()) return std::nullopt;
   const auto found = projectFolders_.find(FoldCase(sProject));
@@ -56,13 +70,19 @@ std::optional<std::u16string> PageFileServer::ProjectFolder(const std::u16string
   return found->second;
 }
 
-std::optional<std::filesystem::path> PageFileServer::FindPageFile(const std::u16string& sProjectFolder,
-                                                                 const std::u16string& sPage) {
-  const std::u16string fileName = sPage + u".json";
-  const std::u16string exact = JoinPath(sProjectFolder, fileName);
-  if (FileExists(exact)) return ToNativePath(exact);
+std::optional<std::string> PageFileServer::PageFolder(std::string_view sProject, std::string_view sPage) {
+  // A NUL would cut the path short at the system call and open some other file.
+  if (sProject.find('\0') != std::string_view::npos || sPage.find('\0') != std::string_view::npos)
+    return std::nullopt;
+  // A page name comes from a table anyone can edit; it must not reach files beside or above the project.
+  if (!IsNameWithinFolder(sPage)) return std::nullopt;
+  std::optional<std::string> projectFolder = ProjectFolder(sProject);
+  if (!projectFolder || projectFolder->find('\0') != std::string::npos) return std::nullopt;
+  return projectFolder;
+}
 
-  // No file of exactly that name: the first file, in byte order of names, that matches ignoring case.
+std::optional<std::filesystem::path> PageFileServer::FindPageFileIgnoringCase(const std::string& sProjectFolder,
+                                                                             const std::string& sFileName) {
   std::error_code error;
   std::filesystem::directory_iterator entries(ToNativePath(sProjectFolder), error);
   if (error) return std::nullopt;
@@ -71,44 +91,130 @@ std::optional<std::filesystem::path> PageFileServer::FindPageFile(const std::u16
     std::error_code entryError;
     if (!entry.is_regular_file(entryError) || entryError) continue;
     const std::filesystem::path name = entry.path().filename();
-    if (!EqualsIgnoreCase(FromNativePath(name), fileName)) continue;
+    if (!EqualsIgnoreCase(FromNativePath(name), sFileName)) continue;
     if (!best || name.native() < best->filename().native()) best = entry.path();
   }
   return best;
 }
 
-bool PageFileServer::OpenPage(const std::u16string& sProject, const std::u16string& sPage) {
-  page_.Close();
+bool PageFileServer::LoadPage(const std::string& projectFolder, std::string_view sPage, PageDocument& document) {
+  document.Close();
+  std::string fileName(sPage);
+  fileName += ".json";
+  // Opened first and looked at afterwards, so that nothing can swap a pipe in between and stall the run; the
+  // exact name costs one open and one read.
+  ReadOnlyFile file;
+  const std::error_code error = ReadOnlyFile::Open(ToNativePath(JoinPath(projectFolder, fileName)), file);
+  if (error) {
+    // Only when no file has exactly that name; one that is there but unreadable fails the page.
+    if (error != std::errc::no_such_file_or_directory && error != FileOpenError::kNotOrdinaryFile) return false;
+    const std::optional<std::filesystem::path> other = FindPageFileIgnoringCase(projectFolder, fileName);
+    if (!other || ReadOnlyFile::Open(*other, file)) return false;
+  }
+  return document.LoadFile(file);
+}
+
+void PageFileServer::ReaderLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return stopping_ || jobQueued_; });
+    if (stopping_) return;
+    jobQueued_ = false;
+    jobRunning_ = true;
+    const std::string folder = jobFolder_;
+    const std::string page = jobPage_;
+    lock.unlock();
+    bool loaded = false;
+    try {
+      loaded = LoadPage(folder, page, *spare_);
+    } catch (...) {
+      loaded = false;  // a page the reader could not load is one that does not open
+    }
+    lock.lock();
+    jobRunning_ = false;
+    jobDone_ = true;
+    jobLoaded_ = loaded;
+    wake_.notify_all();
+  }
+}
+
+void PageFileServer::WaitForReader(std::unique_lock<std::mutex>& lock) {
+  wake_.wait(lock, [this] { return !jobQueued_ && !jobRunning_; });
+}
+
+void PageFileServer::DropReadAhead() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  WaitForReader(lock);
+  if (jobDone_) spare_->Close();
+  jobDone_ = false;
+}
+
+void PageFileServer::PreparePage(std::string_view sProject, std::string_view sPage) {
   try {
-    // A NUL would cut the path short at the system call and open some other file.
-    if (sProject.find(u'\0') != std::u16string::npos || sPage.find(u'\0') != std::u16string::npos) return false;
-    const std::optional<std::u16string> projectFolder = ProjectFolder(sProject);
-    if (!projectFolder || projectFolder->find(u'\0') != std::u16string::npos) return false;
-    const std::optional<std::filesystem::path> file = FindPageFile(*projectFolder, sPage);
-    if (!file) return false;
-    return page_.LoadFile(*file);
+    const std::optional<std::string> folder = PageFolder(sProject, sPage);
+    std::unique_lock<std::mutex> lock(mutex_);
+    // An earlier page read ahead and never opened goes: the reader holds one page at a time.
+    WaitForReader(lock);
+    if (jobDone_) spare_->Close();
+    jobDone_ = false;
+    if (!folder) return;
+    jobProject_ = sProject;
+    jobPage_ = sPage;
+    jobFolder_ = *folder;
+    if (!reader_.joinable()) reader_ = std::thread(&PageFileServer::ReaderLoop, this);
+    jobQueued_ = true;
+    wake_.notify_all();
+  } catch (const std::exception&) {
+    // Without a reader the page is simply read when it is opened.
+  }
+}
+
+bool PageFileServer::OpenPage(std::string_view sProject, std::string_view sPage) {
+  page_->Close();
+  try {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (jobQueued_ || jobRunning_ || jobDone_) {
+        const bool same = jobProject_ == sProject && jobPage_ == sPage;
+        WaitForReader(lock);
+        jobDone_ = false;
+        if (same) {
+          std::swap(page_, spare_);
+          spare_->Close();
+          ++pagesReadAhead_;
+          return jobLoaded_ && page_->IsOpen();
+        }
+        spare_->Close();
+      }
+    }
+    const std::optional<std::string> folder = PageFolder(sProject, sPage);
+    if (!folder) return false;
+    return LoadPage(*folder, sPage, *page_);
   } catch (const std::exception&) {
     return false;
   }
 }
 
-bool PageFileServer::OpenPageContent(std::string_view bytes) { return page_.LoadBytes(bytes); }
+bool PageFileServer::OpenPageContent(std::string_view bytes) {
+  DropReadAhead();
+  return page_->LoadBytes(bytes);
+}
 
-bool PageFileServer::ClosePage() { return page_.Close(); }
-bool PageFileServer::FirstObject() { return page_.FirstObject(); }
-bool PageFileServer::NextObject() { return page_.NextObject(); }
-bool PageFileServer::FirstProperty(std::u16string& sName, std::u16string& sValue) {
-  return page_.FirstProperty(sName, sValue);
+bool PageFileServer::ClosePage() { return page_->Close(); }
+bool PageFileServer::FirstObject() { return page_->FirstObject(); }
+bool PageFileServer::NextObject() { return page_->NextObject(); }
+bool PageFileServer::FirstProperty(std::string_view& sName, std::string_view& sValue) {
+  return page_->FirstProperty(sName, sValue);
 }
-bool PageFileServer::NextProperty(std::u16string& sName, std::u16string& sValue) {
-  return page_.NextProperty(sName, sValue);
+bool PageFileServer::NextProperty(std::string_view& sName, std::string_view& sValue) {
+  return page_->NextProperty(sName, sValue);
 }
-bool PageFileServer::GetTarvoInfo(std::u16string& sLibProject, std::u16string& sLibrary, std::u16string& sTarvo,
+bool PageFileServer::GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary, std::string_view& sTarvo,
                                   int32_t& nNumber) {
-  return page_.GetTarvoInfo(sLibProject, sLibrary, sTarvo, nNumber);
+  return page_->GetTarvoInfo(sLibProject, sLibrary, sTarvo, nNumber);
 }
-bool PageFileServer::GetObjectAN(int16_t& nAN) { return page_.GetObjectAN(nAN); }
-bool PageFileServer::GetObjectType(std::u16string& sType) { return page_.GetObjectType(sType); }
+bool PageFileServer::GetObjectAN(int16_t& nAN) { return page_->GetObjectAN(nAN); }
+bool PageFileServer::GetObjectType(std::string_view& sType) { return page_->GetObjectType(sType); }
 
 PageAutomationFactory MakePageFileServerFactory() {
   return []() -> std::unique_ptr<PageAutomation> { return std::make_unique<PageFileServer>(); };

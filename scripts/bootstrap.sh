@@ -8,7 +8,7 @@ packages=(
   libicu-dev libsimdjson-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool imagemagick openbox x11-utils
   libshp-dev shapelib python3 python3-dbf hyperfine
 )
 

@@ -32,6 +32,13 @@ class PageAutomation {
   // Not one of the package server's operations: our own server has no registry to learn its site from, so
   // each run tells the held server which folder (the one holding "master.dbf") it serves from now on.
   virtual void ServeFolder(std::string_view sUserPath) { (void)sUserPath; }
+
+  // Not one of the package server's operations either: the page the caller will open next, so that a server
+  // able to may read it while the caller works on the open page. Changes nothing a caller can see.
+  virtual void PreparePage(std::string_view sProject, std::string_view sPage) {
+    (void)sProject;
+    (void)sPage;
+  }
 };
 
 // Stands for creation by class identifier. It throws Error when the server cannot be created.

@@ -161,6 +161,7 @@ int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::str
   int32_t percent = 0;
   bool bCancel = false;
   std::string pageName;
+  std::string nextPageName;
   std::string pageLine;
   for (int32_t record = 1; record <= pageCount; ++record) {
     pageName.clear();
@@ -174,6 +175,15 @@ int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::str
     RunStep(bPendingError, [&] {
       if (!context.automation || !context.automation->OpenPage(sProjectName, pageName)) bPendingError = true;
     });
+    // The server may read the next page while this one is walked; a Cancel leaves that page unopened.
+    if (record < pageCount && context.automation) {
+      try {
+        pageList.ReadElement(record + 1, nameColumn, nextPageName);
+        context.automation->PreparePage(sProjectName, nextPageName);
+      } catch (const std::exception&) {
+        // Only a hint: the page is then read when it is opened.
+      }
+    }
     if (bPendingError) {
       // A project whose pages all fail would otherwise run to its end with the user's Cancel unheard.
       RunStep(bPendingError, [&] { context.progress.PollCancel(bCancel); });

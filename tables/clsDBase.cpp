@@ -1,13 +1,11 @@
 // clsDBase: loading a dBase table into memory and answering questions about its fields, values and deletions.
 #include "clsDBase.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -93,11 +91,14 @@ bool clsDBase::Load(const std::string& sFileGiven, int32_t nCodepage) {
   }
   codepage_ = nCodepage;
   if (!FileExists(sFile)) return false;
+  const std::string& name = sFile;
+  ReadOnlyFile table;
+  const std::error_code error = ReadOnlyFile::Open(ToNativePath(sFile), table);
+  // Something other than a file put there after the test is what the test would have called missing.
+  if (error == FileOpenError::kNotOrdinaryFile) return false;
   file_ = sFile;
-  const std::string name = sFile;
-  const int fd = ::open(ToNativePath(sFile).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw Error(kErrFileOpen, "Cannot open table \"" + name + "\": " + std::strerror(errno));
-  fd_ = fd;
+  if (error) throw Error(kErrFileOpen, "Cannot open table \"" + name + "\": " + error.message());
+  fd_ = table.Release();
   TableBytes bytes(fd_, name);
   ReadTable(bytes);
   return true;

@@ -38,14 +38,16 @@ class ModalDriver {
 };
 
 // Keeps closing every modal dialog that shows up, counting them; for runs that may show several messages.
+// inspect, when given, sees each dialog just before it is closed.
 class ModalDismisser {
  public:
-  ModalDismisser() {
+  explicit ModalDismisser(std::function<void(QWidget*)> inspect = nullptr) : inspect_(std::move(inspect)) {
     timer_.setInterval(10);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
       QWidget* modal = QApplication::activeModalWidget();
       if (modal == nullptr || !modal->isVisible()) return;
       titles_.push_back(modal->windowTitle());
+      if (inspect_) inspect_(modal);
       modal->close();
     });
     timer_.start();
@@ -53,6 +55,7 @@ class ModalDismisser {
   const QStringList& Titles() const { return titles_; }
 
  private:
+  std::function<void(QWidget*)> inspect_;
   QTimer timer_;
   QStringList titles_;
 };

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -13,6 +14,7 @@
 
 #include "DbfWriter.h"
 #include "FindingsList.h"
+#include "PipeGuard.h"
 #include "RecordingProgress.h"
 #include "TextUtil.h"
 #include "basFileTools.h"
@@ -22,6 +24,9 @@ namespace morvex {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Views of the served texts joined for one comparison.
+std::string operator+(std::string text, std::string_view more) { return text.append(more); }
 using ::testing::ElementsAre;
 
 void WriteFile(const fs::path& file, const std::string& bytes) {
@@ -54,7 +59,7 @@ class PageFileServerTest : public ::testing::Test {
   // Writes the page into the Plant project and opens it.
   bool OpenContent(const std::string& bytes) {
     WriteFile(root_ / "plant" / "Test.json", bytes);
-    return server_.OpenPage(u"Plant", u"Test");
+    return server_.OpenPage("Plant", "Test");
   }
 
   fs::path root_;
@@ -66,27 +71,27 @@ class PageFileServerTest : public ::testing::Test {
 TEST_F(PageFileServerTest, ProjectIsFoundIgnoringCaseFirstLiveRecordWinning) {
   WriteFile(root_ / "plant" / "Main.json", Page(R"({"type":"Plant"})"));
   WriteFile(root_ / "second" / "Main.json", Page(R"({"type":"Second"})"));
-  ASSERT_TRUE(server_.OpenPage(u"pLaNt", u"Main"));
-  std::u16string type;
+  ASSERT_TRUE(server_.OpenPage("pLaNt", "Main"));
+  std::string_view type;
   ASSERT_TRUE(server_.FirstObject());
   ASSERT_TRUE(server_.GetObjectType(type));
-  EXPECT_EQ(type, u"Plant");
+  EXPECT_EQ(type, "Plant");
 }
 
 TEST_F(PageFileServerTest, DeletedRecordsAreSkipped) {
   WriteFile(root_ / "elsewhere" / "Main.json", Page(""));
   WriteFile(root_ / "gone" / "Main.json", Page(R"({"type":"Gone"})"));
-  ASSERT_TRUE(server_.OpenPage(u"DELETED", u"Main"));
-  std::u16string type;
+  ASSERT_TRUE(server_.OpenPage("DELETED", "Main"));
+  std::string_view type;
   ASSERT_TRUE(server_.FirstObject());
   ASSERT_TRUE(server_.GetObjectType(type));
-  EXPECT_EQ(type, u"Gone");
+  EXPECT_EQ(type, "Gone");
 }
 
 TEST_F(PageFileServerTest, ProjectNamesAreDecodedFromTheTableCodePage) {
   WriteFile(root_ / "cafe" / "Main.json", Page(""));
-  EXPECT_TRUE(server_.OpenPage(u"CAF\u00C9", u"Main"));
-  EXPECT_FALSE(server_.OpenPage(u"Cafe", u"Main"));
+  EXPECT_TRUE(server_.OpenPage("CAF\u00C9", "Main"));
+  EXPECT_FALSE(server_.OpenPage("Cafe", "Main"));
 }
 
 TEST_F(PageFileServerTest, AbsoluteProjectPathIsTakenAsIs) {
@@ -94,16 +99,16 @@ TEST_F(PageFileServerTest, AbsoluteProjectPathIsTakenAsIs) {
   WriteFile(elsewhere / "Main.json", Page(""));
   doubles::ProjectListWriter().Add({"Abs", elsewhere.string()}).WriteTo(root_ / "master.dbf");
   server_.ServeFolder(FromNativePath(root_));
-  EXPECT_TRUE(server_.OpenPage(u"Abs", u"Main"));
+  EXPECT_TRUE(server_.OpenPage("Abs", "Main"));
 }
 
 TEST_F(PageFileServerTest, UnknownProjectMissingListOrNoServedFolderFail) {
   WriteFile(root_ / "plant" / "Main.json", Page(""));
-  EXPECT_FALSE(server_.OpenPage(u"Nowhere", u"Main"));
+  EXPECT_FALSE(server_.OpenPage("Nowhere", "Main"));
   PageFileServer unserved;
-  EXPECT_FALSE(unserved.OpenPage(u"Plant", u"Main"));
+  EXPECT_FALSE(unserved.OpenPage("Plant", "Main"));
   server_.ServeFolder(FromNativePath(root_ / "plant"));  // holds no master.dbf
-  EXPECT_FALSE(server_.OpenPage(u"Plant", u"Main"));
+  EXPECT_FALSE(server_.OpenPage("Plant", "Main"));
 }
 
 TEST_F(PageFileServerTest, ReusedServerServesTheNewFolderAndRereadsTheList) {
@@ -111,38 +116,38 @@ TEST_F(PageFileServerTest, ReusedServerServesTheNewFolderAndRereadsTheList) {
   doubles::ProjectListWriter().Add({"Plant", "p2"}).WriteTo(other / "master.dbf");
   WriteFile(other / "p2" / "Only.json", Page(""));
   WriteFile(root_ / "plant" / "Main.json", Page(""));
-  ASSERT_TRUE(server_.OpenPage(u"Plant", u"Main"));
+  ASSERT_TRUE(server_.OpenPage("Plant", "Main"));
   server_.ServeFolder(FromNativePath(other));
-  EXPECT_FALSE(server_.OpenPage(u"Plant", u"Main"));
-  EXPECT_TRUE(server_.OpenPage(u"Plant", u"Only"));
+  EXPECT_FALSE(server_.OpenPage("Plant", "Main"));
+  EXPECT_TRUE(server_.OpenPage("Plant", "Only"));
 
   // Same folder again, with a project list changed in between.
   doubles::ProjectListWriter().Add({"Plant", "p3"}).WriteTo(other / "master.dbf");
   WriteFile(other / "p3" / "Third.json", Page(""));
   server_.ServeFolder(FromNativePath(other));
-  EXPECT_TRUE(server_.OpenPage(u"Plant", u"Third"));
+  EXPECT_TRUE(server_.OpenPage("Plant", "Third"));
 }
 
 TEST_F(PageFileServerTest, PageFileNameFallsBackToTheFirstCaseInsensitiveMatch) {
   WriteFile(root_ / "plant" / "main.json", Page(R"({"type":"lower"})"));
   WriteFile(root_ / "plant" / "MAIN.JSON", Page(R"({"type":"upper"})"));
   WriteFile(root_ / "plant" / "Main.Json", Page(R"({"type":"mixed"})"));
-  const auto typeOf = [&](const std::u16string& page) {
-    std::u16string type;
-    if (!server_.OpenPage(u"Plant", page) || !server_.FirstObject() || !server_.GetObjectType(type)) return std::u16string(u"<fail>");
-    return type;
+  const auto typeOf = [&](const std::string& page) {
+    std::string_view type;
+    if (!server_.OpenPage("Plant", page) || !server_.FirstObject() || !server_.GetObjectType(type)) return std::string("<fail>");
+    return std::string(type);
   };
-  EXPECT_EQ(typeOf(u"main"), u"lower");  // exact name wins
-  EXPECT_EQ(typeOf(u"mAiN"), u"upper");  // "MAIN.JSON" sorts first by bytes
-  EXPECT_EQ(typeOf(u"mainx"), u"<fail>");
+  EXPECT_EQ(typeOf("main"), "lower");  // exact name wins
+  EXPECT_EQ(typeOf("mAiN"), "upper");  // "MAIN.JSON" sorts first by bytes
+  EXPECT_EQ(typeOf("mainx"), "<fail>");
 }
 
 TEST_F(PageFileServerTest, FoldersAndNamesWithNulAreNotPages) {
   fs::create_directories(root_ / "plant" / "Dir.json");
-  EXPECT_FALSE(server_.OpenPage(u"Plant", u"Dir"));
+  EXPECT_FALSE(server_.OpenPage("Plant", "Dir"));
   WriteFile(root_ / "plant" / "Main.json", Page(""));
-  EXPECT_FALSE(server_.OpenPage(u"Plant", std::u16string(u"Main\0.txt", 9)));
-  EXPECT_FALSE(server_.OpenPage(std::u16string(u"Plant\0x", 7), u"Main"));
+  EXPECT_FALSE(server_.OpenPage("Plant", std::string("Main\0.txt", 9)));
+  EXPECT_FALSE(server_.OpenPage(std::string("Plant\0x", 7), "Main"));
 }
 
 // --- Pages that cannot be opened ---------------------------------------------------------------------
@@ -161,11 +166,78 @@ TEST_F(PageFileServerTest, PagesThatAreNotValidPageDocumentsFailToOpen) {
       "{\"Objects\":[]}",
       "{\"objects\":[{\"type\":\"T\xFFrvo\"}]}",  // not UTF-8
       "{\"objects\":[{\"type\":\"\xED\xA0\x80\"}]}",  // encoded surrogate
-      "\xEF\xBB\xBF{\"objects\":[]}",            // byte order mark
       "{\"objects\":[],}",
       "{'objects':[]}",
   };
   for (const std::string& bytes : bad) EXPECT_FALSE(OpenContent(bytes)) << bytes;
+}
+
+TEST_F(PageFileServerTest, OneLeadingByteOrderMarkIsSkipped) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const auto firstType = [&] {
+    std::string_view type = "<fail>";
+    if (server_.FirstObject()) (void)server_.GetObjectType(type);
+    return std::string(type);
+  };
+  ASSERT_TRUE(OpenContent(bom + Page(R"({"type":"Tarvo"})")));
+  EXPECT_EQ(firstType(), "Tarvo");
+  ASSERT_TRUE(OpenContent(bom + " \n" + Page("")));
+  EXPECT_EQ(firstType(), "<fail>");
+  ASSERT_TRUE(server_.OpenPageContent(bom + Page(R"({"type":"Rectangle"})")));
+  EXPECT_EQ(firstType(), "Rectangle");
+  // Inside a text it is an ordinary character, so that type is no Tarvo.
+  ASSERT_TRUE(OpenContent(Page(R"({"type":")" + bom + R"(Tarvo"})")));
+  EXPECT_EQ(firstType(), "\uFEFFTarvo");
+
+  const std::vector<std::string> refused = {
+      bom,
+      bom + " \r\n\t",
+      bom + bom + Page(""),
+      " " + bom + Page(""),
+      "{" + bom + R"("objects":[]})",
+      Page("") + bom,
+      "\xEF\xBB" + Page(""),
+      "\xFE\xFF" + Page(""),
+  };
+  for (const std::string& bytes : refused) EXPECT_FALSE(OpenContent(bytes)) << bytes;
+}
+
+TEST_F(PageFileServerTest, PageNamesThatWouldLeaveTheProjectFolderFailLikeMissingPages) {
+  WriteFile(root_ / "Secret.json", Page(R"({"type":"outside"})"));
+  WriteFile(root_ / "plant" / "sub" / "Inner.json", Page(R"({"type":"below"})"));
+  WriteFile(root_ / "plant" / "..json", Page(R"({"type":"dot"})"));
+  WriteFile(root_ / "plant" / "...json", Page(R"({"type":"dotdot"})"));
+  WriteFile(root_ / "plant" / "a..b.json", Page(R"({"type":"inside"})"));
+  const std::string outside = FromNativePath(root_ / "Secret");
+  for (const std::string& name :
+       {std::string("../Secret"), std::string("../secret"), std::string("../../x"),
+        std::string("sub/Inner"), std::string("./a..b"), std::string("."), std::string(".."),
+        outside, std::string("/") + outside}) {
+    EXPECT_FALSE(server_.OpenPage("Plant", name)) << (name);
+    EXPECT_FALSE(server_.FirstObject());
+  }
+  std::string_view type;
+  ASSERT_TRUE(server_.OpenPage("Plant", "a..b"));
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.GetObjectType(type));
+  EXPECT_EQ(type, "inside");
+}
+
+TEST_F(PageFileServerTest, APipeWhereThePageFileShouldBeFailsWithoutWaiting) {
+  const fs::path pipe = root_ / "plant" / "Pipe.json";
+  const fs::path lower = root_ / "plant" / "lower.json";
+  fs::create_directories(root_ / "plant");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(lower.c_str(), 0600), 0);
+  EXPECT_FALSE(test_support::WithoutWaitingOn(pipe, [&] { return server_.OpenPage("Plant", "Pipe"); }));
+  EXPECT_FALSE(test_support::WithoutWaitingOn(lower, [&] { return server_.OpenPage("Plant", "LOWER"); }));
+  // Like a folder, a pipe is no page file: one whose name differs only in letter case is served instead.
+  WriteFile(root_ / "plant" / "PIPE.JSON", Page(R"({"type":"file"})"));
+  ASSERT_TRUE(test_support::WithoutWaitingOn(pipe, [&] { return server_.OpenPage("Plant", "Pipe"); }));
+  std::string_view type;
+  ASSERT_TRUE(server_.FirstObject());
+  ASSERT_TRUE(server_.GetObjectType(type));
+  EXPECT_EQ(type, "file");
 }
 
 TEST_F(PageFileServerTest, DeepNestingFailsCleanly) {
@@ -180,13 +252,13 @@ TEST_F(PageFileServerTest, OversizedPageFileIsRefusedWithoutBeingRead) {
   const fs::path file = root_ / "plant" / "Huge.json";
   WriteFile(file, "{\"objects\":[]}");
   fs::resize_file(file, PageDocument::kMaxPageBytes + 1);  // sparse: costs no disk
-  EXPECT_FALSE(server_.OpenPage(u"Plant", u"Huge"));
+  EXPECT_FALSE(server_.OpenPage("Plant", "Huge"));
 }
 
 TEST_F(PageFileServerTest, FailedOpenStillClosesThePreviousPage) {
   ASSERT_TRUE(OpenContent(Page(R"({"type":"A"})")));
   ASSERT_TRUE(server_.FirstObject());
-  EXPECT_FALSE(server_.OpenPage(u"Plant", u"Missing"));
+  EXPECT_FALSE(server_.OpenPage("Plant", "Missing"));
   EXPECT_FALSE(server_.FirstObject());
   EXPECT_FALSE(server_.ClosePage());
 }
@@ -229,33 +301,37 @@ TEST_F(PageFileServerTest, EmptyObjectsArrayHasNoFirstObject) {
 
 TEST_F(PageFileServerTest, EntriesThatAreNotObjectsAreWalkedButServeNothing) {
   ASSERT_TRUE(OpenContent(Page(R"(1,"x",null,[],{"type":"Tarvo"})")));
-  std::u16string type = u"kept";
-  std::u16string name;
-  std::u16string value;
+  std::string_view type = "kept";
+  std::string_view name;
+  std::string_view value;
   ASSERT_TRUE(server_.FirstObject());
   for (int i = 0; i < 4; ++i) {
-    EXPECT_FALSE(server_.GetObjectType(type));
+    type = "Tarvo";
+    EXPECT_TRUE(server_.GetObjectType(type));
+    EXPECT_EQ(type, "") << "entry " << i + 1;
     EXPECT_FALSE(server_.FirstProperty(name, value));
     ASSERT_TRUE(server_.NextObject());
   }
-  EXPECT_EQ(type, u"kept");
   ASSERT_TRUE(server_.GetObjectType(type));
-  EXPECT_EQ(type, u"Tarvo");
+  EXPECT_EQ(type, "Tarvo");
 }
 
-TEST_F(PageFileServerTest, ObjectTypeMustBeAString) {
-  ASSERT_TRUE(OpenContent(Page(R"({"type":5},{},{"type":null},{"type":"  Tarvo ","extra":[1,2]})")));
-  std::u16string type = u"kept";
+TEST_F(PageFileServerTest, ObjectWithoutAStringTypeAnswersTheEmptyType) {
+  ASSERT_TRUE(OpenContent(Page(
+      R"({"type":5},{},{"type":null},{"type":["Tarvo"]},{"Type":"Tarvo"},{"type":"","an":1},)"
+      R"({"type":"  Tarvo ","extra":[1,2]},{"type":{"type":"Tarvo"}},{"type":7,"type":"Tarvo"})")));
+  std::vector<std::string> types;
   ASSERT_TRUE(server_.FirstObject());
-  EXPECT_FALSE(server_.GetObjectType(type));
-  ASSERT_TRUE(server_.NextObject());
-  EXPECT_FALSE(server_.GetObjectType(type));
-  ASSERT_TRUE(server_.NextObject());
-  EXPECT_FALSE(server_.GetObjectType(type));
-  EXPECT_EQ(type, u"kept");
-  ASSERT_TRUE(server_.NextObject());
-  ASSERT_TRUE(server_.GetObjectType(type));
-  EXPECT_EQ(type, u"  Tarvo ");
+  do {
+    std::string_view type = "Tarvo";
+    if (!server_.GetObjectType(type)) type = "<fail>";
+    types.emplace_back(type);
+  } while (server_.NextObject());
+  EXPECT_THAT(types, ElementsAre("", "", "", "", "", "", "  Tarvo ", "", ""));
+  std::string_view type = "kept";
+  ASSERT_TRUE(server_.ClosePage());
+  EXPECT_FALSE(server_.GetObjectType(type));  // no object current
+  EXPECT_EQ(type, "kept");
 }
 
 TEST_F(PageFileServerTest, AnMustBeASixteenBitInteger) {
@@ -284,7 +360,7 @@ TEST_F(PageFileServerTest, NumbersBeyondTheParsersRangeDoNotCostThePage) {
   ASSERT_TRUE(OpenContent(Page(
       R"({"an":5,"export":{"id":123456789012345678901234567890,"scale":-1e400,"s":"1e400 \"99999999999999999999\""}},)"
       R"({"an":1e999,"tarvo":{"project":"p","library":"l","name":"n","number":-99999999999999999999}})")));
-  std::u16string project, library, name;
+  std::string_view project, library, name;
   int32_t number = 0;
   int16_t an = 0;
   ASSERT_TRUE(server_.FirstObject());
@@ -311,25 +387,25 @@ TEST_F(PageFileServerTest, TarvoInfoNeedsItsThreeStringsAndAnIntegerNumberIfAny)
       R"({"tarvo":{"project":"inc","library":"lib","name":"v","number":3000000000}},)"
       R"({"tarvo":{"project":"inc","library":"lib","name":"v","number":"3"}},)"
       R"({"tarvo":{"project":"","library":"","name":"","number":-2147483648}})")));
-  std::u16string project = u"p", library = u"l", name = u"n";
+  std::string_view project = "p", library = "l", name = "n";
   int32_t number = -1;
   ASSERT_TRUE(server_.FirstObject());
   ASSERT_TRUE(server_.GetTarvoInfo(project, library, name, number));
-  EXPECT_EQ(project + u"/" + library + u"/" + name, u"inc/lib/v1");
+  EXPECT_EQ(std::string(project) + "/" + library + "/" + name, "inc/lib/v1");
   EXPECT_EQ(number, 3);
   ASSERT_TRUE(server_.NextObject());
   ASSERT_TRUE(server_.GetTarvoInfo(project, library, name, number));
-  EXPECT_EQ(name, u"v2");
+  EXPECT_EQ(name, "v2");
   EXPECT_EQ(number, 0);
   for (int i = 0; i < 7; ++i) {
     ASSERT_TRUE(server_.NextObject());
     EXPECT_FALSE(server_.GetTarvoInfo(project, library, name, number)) << "object " << i + 3;
-    EXPECT_EQ(name, u"v2");
+    EXPECT_EQ(name, "v2");
     EXPECT_EQ(number, 0);
   }
   ASSERT_TRUE(server_.NextObject());
   ASSERT_TRUE(server_.GetTarvoInfo(project, library, name, number));
-  EXPECT_EQ(name, u"");
+  EXPECT_EQ(name, "");
   EXPECT_EQ(number, INT32_MIN);
 }
 
@@ -337,22 +413,22 @@ TEST_F(PageFileServerTest, PropertyWalkFollowsTheCurrentObject) {
   ASSERT_TRUE(OpenContent(Page(
       R"({"properties":[{"name":"TEXT","value":"a"},{"name":"Tag","value":"b"}]},)"
       R"({"properties":[{"name":"FONT","value":""}]})")));
-  std::u16string name = u"n", value = u"v";
+  std::string_view name = "n", value = "v";
   EXPECT_FALSE(server_.FirstProperty(name, value));  // no object current
   ASSERT_TRUE(server_.FirstObject());
   EXPECT_FALSE(server_.NextProperty(name, value));  // no property current
-  EXPECT_EQ(name, u"n");
+  EXPECT_EQ(name, "n");
   ASSERT_TRUE(server_.FirstProperty(name, value));
-  EXPECT_EQ(name + u"=" + value, u"TEXT=a");
+  EXPECT_EQ(std::string(name) + "=" + value, "TEXT=a");
   ASSERT_TRUE(server_.NextProperty(name, value));
-  EXPECT_EQ(name + u"=" + value, u"Tag=b");
+  EXPECT_EQ(std::string(name) + "=" + value, "Tag=b");
   EXPECT_FALSE(server_.NextProperty(name, value));
   EXPECT_FALSE(server_.NextProperty(name, value));
-  EXPECT_EQ(name + u"=" + value, u"Tag=b");
+  EXPECT_EQ(std::string(name) + "=" + value, "Tag=b");
   ASSERT_TRUE(server_.NextObject());
   EXPECT_FALSE(server_.NextProperty(name, value));  // a new object has no current property
   ASSERT_TRUE(server_.FirstProperty(name, value));
-  EXPECT_EQ(name + u"=" + value, u"FONT=");
+  EXPECT_EQ(std::string(name) + "=" + value, "FONT=");
   EXPECT_FALSE(server_.NextProperty(name, value));
 }
 
@@ -361,42 +437,42 @@ TEST_F(PageFileServerTest, MalformedPropertyEntriesFailTheStepThatReachesThem) {
       R"({"properties":[{"name":"A","value":"1"},{"name":"B"},{"name":"C","value":"3"}]},)"
       R"({"properties":["TEXT"]},{"properties":[]},{"properties":{"name":"A","value":"1"}},)"
       R"({"properties":[{"name":"A","value":1}]},{"properties":[{"name":null,"value":"x"}]})")));
-  std::u16string name, value;
+  std::string_view name, value;
   ASSERT_TRUE(server_.FirstObject());
   ASSERT_TRUE(server_.FirstProperty(name, value));
   EXPECT_FALSE(server_.NextProperty(name, value));
   EXPECT_FALSE(server_.NextProperty(name, value));  // the cursor stayed in front of the bad entry
-  EXPECT_EQ(name + value, u"A1");
+  EXPECT_EQ(std::string(name) + value, "A1");
   for (int i = 0; i < 5; ++i) {
     ASSERT_TRUE(server_.NextObject());
     EXPECT_FALSE(server_.FirstProperty(name, value)) << "object " << i + 2;
-    EXPECT_EQ(name + value, u"A1");
+    EXPECT_EQ(std::string(name) + value, "A1");
   }
 }
 
 TEST_F(PageFileServerTest, TextIsServedAsUtf16WithEscapesResolved) {
   ASSERT_TRUE(OpenContent(Page(
       R"({"type":"Pumpe \u00c4 \u20ac \ud83d\ude00","properties":[{"name":"TEXT","value":"a\tb\"c\u0000d"}]})")));
-  std::u16string type, name, value;
+  std::string_view type, name, value;
   ASSERT_TRUE(server_.FirstObject());
   ASSERT_TRUE(server_.GetObjectType(type));
-  EXPECT_EQ(type, u"Pumpe \u00C4 \u20AC \U0001F600");
+  EXPECT_EQ(type, "Pumpe \u00C4 \u20AC \U0001F600");
   ASSERT_TRUE(server_.FirstProperty(name, value));
-  EXPECT_EQ(value, std::u16string(u"a\tb\"c\0d", 7));
+  EXPECT_EQ(value, std::string("a\tb\"c\0d", 7));
   // ASCII is widened eight bytes at a time: lengths around and across that step must come out whole.
   ASSERT_TRUE(OpenContent(Page(
       R"({"properties":[{"name":"ACTIVEXEXT_*EVENTCLASS","value":"0123456789abcdefghijklmnopqrstuvwxyz~"},)"
       R"({"name":"DBLCLK_C","value":"1234567"}]})")));
   ASSERT_TRUE(server_.FirstObject());
   ASSERT_TRUE(server_.FirstProperty(name, value));
-  EXPECT_EQ(name, u"ACTIVEXEXT_*EVENTCLASS");
-  EXPECT_EQ(value, u"0123456789abcdefghijklmnopqrstuvwxyz~");
+  EXPECT_EQ(name, "ACTIVEXEXT_*EVENTCLASS");
+  EXPECT_EQ(value, "0123456789abcdefghijklmnopqrstuvwxyz~");
   ASSERT_TRUE(server_.NextProperty(name, value));
-  EXPECT_EQ(name + u"|" + value, u"DBLCLK_C|1234567");
+  EXPECT_EQ(std::string(name) + "|" + value, "DBLCLK_C|1234567");
   ASSERT_TRUE(OpenContent(Page("{\"type\":\"\xC3\x84\xE2\x82\xAC\xF0\x9F\x98\x80\"}")));
   ASSERT_TRUE(server_.FirstObject());
   ASSERT_TRUE(server_.GetObjectType(type));
-  EXPECT_EQ(type, u"\u00C4\u20AC\U0001F600");
+  EXPECT_EQ(type, "\u00C4\u20AC\U0001F600");
 }
 
 // --- The server behind the scan ----------------------------------------------------------------------
@@ -409,10 +485,43 @@ TEST_F(PageFileServerTest, ScanOverARealPageFindsTheReservedNames) {
       R"({"type":"Tarvo","an":-3,"properties":[{"name":"FONT","value":"it's"},{"name":"bad"}]})")));
   doubles::RecordingProgress progress;
   FindingsList findings;
-  ScanPageObjects(server_, progress, u"Plant", u"Test", findings, true);
+  ScanPageObjects(server_, progress, "Plant", "Test", findings, true);
   ASSERT_EQ(findings.Count(), 2);
-  EXPECT_EQ(findings.Line(0), u"Plant\tTest\t17\tinclude\tvalves\tvalve_h\tTEXT\t'Pump 1'");
-  EXPECT_EQ(findings.Line(1), u"Plant\tTest\t-3\t\t\t\tFONT\t'it's'");
+  EXPECT_EQ(findings.Line(0), "Plant\tTest\t17\tinclude\tvalves\tvalve_h\tTEXT\t'Pump 1'");
+  EXPECT_EQ(findings.Line(1), "Plant\tTest\t-3\t\t\t\tFONT\t'it's'");
+}
+
+TEST_F(PageFileServerTest, ScanPassesOverMissingMembersAsThePageFilesSectionSays) {
+  ASSERT_TRUE(OpenContent(Page(
+      // No "an" before any was read: 0.
+      R"({"type":"Tarvo","tarvo":{"project":"inc","library":"lib","name":"v0"},)"
+      R"("properties":[{"name":"SZX","value":""}]},)"
+      R"({"type":"Tarvo","an":5,"tarvo":{"project":"inc","library":"lib","name":"v1"},)"
+      R"("properties":[{"name":"TEXT","value":"a"}]},)"
+      // No type, or no string type, after a Tarvo: not a Tarvo.
+      R"({"an":6,"tarvo":{"project":"inc","library":"lib","name":"v2"},)"
+      R"("properties":[{"name":"FONT","value":"b"}]},)"
+      R"({"type":null,"properties":[{"name":"FONT","value":"c"}]},)"
+      R"({"type":["Tarvo"],"properties":[{"name":"FONT","value":"d"}]},)"
+      R"(42,)"
+      // An "an" on an object that is not scanned is never read.
+      R"({"type":"Rectangle","an":8},)"
+      // No "an": the AN of the finding before; no "tarvo" or one short of a text: empty library fields.
+      R"({"type":"Tarvo","properties":[{"name":"VISIBLE","value":"1"}]},)"
+      R"({"type":"Tarvo","an":9,"tarvo":{"project":"p","library":"l"},)"
+      // A malformed property ends the walk: what comes after it is not read.
+      R"("properties":[{"name":"Tag","value":"x"},{"name":"ROT","value":"2"},{"name":"MVX"},)"
+      R"({"name":"MVY","value":"3"}]},)"
+      R"({"type":"Tarvo","an":10,"properties":["TEXT",{"name":"DESC","value":"4"}]})")));
+  doubles::RecordingProgress progress;
+  FindingsList findings;
+  ScanPageObjects(server_, progress, "Plant", "Test", findings, true);
+  std::vector<std::string> lines;
+  for (int32_t i = 0; i < findings.Count(); ++i) lines.emplace_back(findings.Line(i));
+  EXPECT_THAT(lines, ElementsAre("Plant\tTest\t0\tinc\tlib\tv0\tSZX\t''",
+                                 "Plant\tTest\t5\tinc\tlib\tv1\tTEXT\t'a'",
+                                 "Plant\tTest\t5\t\t\t\tVISIBLE\t'1'",
+                                 "Plant\tTest\t9\t\t\t\tROT\t'2'"));
 }
 
 TEST_F(PageFileServerTest, NothingIsWrittenUnderTheServedFolder) {
@@ -426,9 +535,9 @@ TEST_F(PageFileServerTest, NothingIsWrittenUnderTheServedFolder) {
   };
   const auto before = snapshot();
   for (int i = 0; i < 3; ++i) {
-    (void)server_.OpenPage(u"plant", u"MAIN");
-    (void)server_.OpenPage(u"Nowhere", u"Main");
-    (void)server_.OpenPage(u"Plant", u"Missing");
+    (void)server_.OpenPage("plant", "MAIN");
+    (void)server_.OpenPage("Nowhere", "Main");
+    (void)server_.OpenPage("Plant", "Missing");
   }
   EXPECT_EQ(snapshot(), before);
 }

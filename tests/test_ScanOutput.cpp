@@ -6,6 +6,8 @@
 namespace morvex {
 namespace {
 
+using namespace std::string_literals;
+
 SearchResult Finished(bool bShowAll, std::vector<std::vector<std::u16string>> lines, RunOutcome outcome) {
   SearchResult result;
   result.outcome = outcome;
@@ -24,6 +26,24 @@ TEST(ScanOutputTest, TsvTurnsCrLfIntoLfAndEndsNoItemsFoundWithOne) {
   EXPECT_EQ(FormatTsv(Finished(false, {}, RunOutcome::kCompleted)), "No items found\n");
   const SearchResult found = Finished(false, {{u"inc", u"lib", u"Ä", u"TEXT"}}, RunOutcome::kCompleted);
   EXPECT_EQ(FormatTsv(found), "Project\tLibrary\tObject\tPropertyname\ninc\tlib\t\xC3\x84\tTEXT\n");
+}
+
+TEST(ScanOutputTest, TsvEscapesFieldsSoThatAValueCannotForgeAColumnOrARow) {
+  // The value forges a whole finding line; the project name a column.
+  const std::u16string forged = u"x\nP\tpg\t1\tinc\tlib\tt\tTEXT\t'y'";
+  const SearchResult result =
+      Finished(true, {{u"A\tB", u"pg", u"7", u"inc", u"lib", u"t", u"TEXT", u"'" + forged + u"\r\\'"}},
+               RunOutcome::kCompleted);
+  const std::string tsv = FormatTsv(result);
+  EXPECT_EQ(tsv,
+            "Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue\n"
+            "A\\tB\tpg\t7\tinc\tlib\tt\tTEXT\t'x\\nP\\tpg\\t1\\tinc\\tlib\\tt\\tTEXT\\t'y'\\r\\\\'\n");
+  // The report the window shows keeps the raw text; only the stream is escaped.
+  EXPECT_NE(result.report.find(forged), std::u16string::npos);
+  // JSON has escapes of its own; the value comes back exactly.
+  const std::string json = FormatJson(result, true);
+  EXPECT_NE(json.find(R"("PropertyValue": "x\nP\tpg\t1\tinc\tlib\tt\tTEXT\t'y'\r\\"})"), std::string::npos)
+      << json;
 }
 
 TEST(ScanOutputTest, FailedRunsPrintNothing) {
@@ -62,6 +82,8 @@ TEST(ScanOutputTest, JsonStringEscapesQuotesBackslashesAndControlCharacters) {
 TEST(ScanOutputTest, MessageLineKeepsEveryMessageOnOneLine) {
   EXPECT_EQ(MessageLine(u"Cannot open page list:\r\n/site/a/pages.dbf"), "Cannot open page list: /site/a/pages.dbf\n");
   EXPECT_EQ(MessageLine(u"odd\nname\rhere"), "odd name here\n");
+  // A NUL from a table value is kept; the writer goes by length, so the line end survives it.
+  EXPECT_EQ(MessageLine(u"a\0b"s), "a\0b\n"s);
 }
 
 TEST(ScanOutputTest, ExitStatusFollowsOutcomeAndFindings) {

@@ -9,6 +9,8 @@
 namespace morvex {
 namespace {
 
+using namespace std::string_literals;
+
 class ScanTerminalTest : public ::testing::Test {
  protected:
   ScanTerminalTest() : stream_(std::tmpfile()) {}
@@ -66,6 +68,20 @@ TEST_F(ScanTerminalTest, MessagesClearTheStatusLineAndDoneIsNotPrinted) {
   messages.ShowMessage(u"Cannot open page list:\r\n/x/pages.dbf");
   messages.ShowMessage(u"Done");
   EXPECT_EQ(Written(), "\r\033[K5% |  |  | 0 found\r\033[KCannot open page list: /x/pages.dbf\n");
+}
+
+TEST_F(ScanTerminalTest, MessagesAndStatusLineHoldingNulAreWrittenWhole) {
+  TerminalProgress progress(stream_, true);
+  TerminalMessages messages(stream_, progress);
+  progress.Show();
+  progress.Text(1, u"Project: a\0b"s);
+  bool bCancel = false;
+  progress.Update(5, bCancel);
+  messages.ShowMessage(u"Cannot open page list:\r\n/a\0b/pages.dbf"s);
+  messages.ShowMessage(u"next");
+  EXPECT_EQ(Written(),
+            "\r\033[K5% | Project: a\0b |  | 0 found\r\033[K"
+            "Cannot open page list: /a\0b/pages.dbf\nnext\n"s);
 }
 
 TEST_F(ScanTerminalTest, ClosingResetsTheLinesForTheNextShow) {

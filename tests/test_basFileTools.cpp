@@ -1,10 +1,16 @@
-// Tests of path joining, the ordinary-file test and relative project paths.
+// Tests of path joining, the ordinary-file test, relative project paths, names and opening files.
 #include "basFileTools.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+
+#include "PipeGuard.h"
+#include "TextUtil.h"
 
 using namespace morvex;
 
@@ -39,4 +45,79 @@ TEST(FileExists, OnlyOrdinaryFilesCount) {
   EXPECT_FALSE(FileExists(FromNativePath(dir / "missing.dbf")));
   EXPECT_FALSE(FileExists(""));
   std::filesystem::remove_all(dir);
+}
+
+TEST(IsNameWithinFolder, NamesThatCouldLeaveTheFolderAreRefused) {
+  struct Case {
+    std::string name;
+    bool posix;
+    bool windows;
+  };
+  const Case cases[] = {
+      {"Main", true, true},         {"a..b", true, true},        {"...", true, true},
+      {".hidden", true, true},      {"", true, true},            {"Pump 1 (old)", true, true},
+      {".", false, false},          {"..", false, false},        {"../x", false, false},
+      {"../../x", false, false},    {"sub/x", false, false},     {"/etc/passwd", false, false},
+      {"x/", false, false},         {"..\\x", true, false},      {"\\\\server\\x", true, false},
+      {"C:x", true, false},         {"c:\\x", true, false},      {"z:", true, false},
+      {"1:x", true, true},          {"ab:x", true, true},        {"\u00C4:x", true, true},
+  };
+  for (const Case& c : cases) {
+    const std::string shown = (c.name);
+    EXPECT_EQ(IsNameWithinFolderOn(c.name, false), c.posix) << shown;
+    EXPECT_EQ(IsNameWithinFolderOn(c.name, true), c.windows) << shown;
+  }
+}
+
+class ReadOnlyFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("morvex_readonly_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_ / "folder");
+    std::ofstream(dir_ / "file.json", std::ios::binary) << "0123456789";
+    std::ofstream(dir_ / "empty.json", std::ios::binary);
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.json").c_str(), 0600), 0);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(ReadOnlyFileTest, OrdinaryFilesAreReadWhole) {
+  ReadOnlyFile file;
+  ASSERT_FALSE(ReadOnlyFile::Open(dir_ / "file.json", file));
+  EXPECT_TRUE(file.IsOpen());
+  EXPECT_EQ(file.Size(), 10u);
+  char buffer[16] = {};
+  size_t read = 99;
+  ASSERT_FALSE(file.Read(buffer, 4, read));
+  EXPECT_EQ(std::string(buffer, read), "0123");
+  ASSERT_FALSE(file.Read(buffer, sizeof buffer, read));  // asks for more than is left
+  EXPECT_EQ(std::string(buffer, read), "456789");
+  ASSERT_FALSE(file.Read(buffer, sizeof buffer, read));
+  EXPECT_EQ(read, 0u);
+  ASSERT_FALSE(ReadOnlyFile::Open(dir_ / "empty.json", file));
+  EXPECT_EQ(file.Size(), 0u);
+}
+
+TEST_F(ReadOnlyFileTest, WhatIsNotAnOrdinaryFileIsRefusedWithoutWaiting) {
+  ReadOnlyFile file;
+  ASSERT_FALSE(ReadOnlyFile::Open(dir_ / "file.json", file));
+  const std::filesystem::path pipePath = dir_ / "pipe.json";
+  const std::error_code pipe =
+      test_support::WithoutWaitingOn(pipePath, [&] { return ReadOnlyFile::Open(pipePath, file); });
+  EXPECT_EQ(pipe, FileOpenError::kNotOrdinaryFile);
+  EXPECT_FALSE(file.IsOpen());  // what was held before is gone
+  EXPECT_EQ(ReadOnlyFile::Open(dir_ / "folder", file), FileOpenError::kNotOrdinaryFile);
+  EXPECT_EQ(ReadOnlyFile::Open("/dev/null", file), FileOpenError::kNotOrdinaryFile);
+  EXPECT_EQ(ReadOnlyFile::Open(dir_ / "missing.json", file), std::errc::no_such_file_or_directory);
+  EXPECT_EQ(ReadOnlyFile::Open(dir_ / "file.json" / "x", file), std::errc::not_a_directory);
+  EXPECT_EQ(ReadOnlyFile::Open(std::string("file.json\0x", 11), file), std::errc::invalid_argument);
+  EXPECT_FALSE(file.IsOpen());
+  size_t read = 1;
+  char byte = 0;
+  EXPECT_TRUE(file.Read(&byte, 1, read));
+  EXPECT_EQ(read, 0u);
 }

@@ -3,6 +3,7 @@
 #include "clsDBase.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "Error.h"
 #include "TextUtil.h"
 #include "DBaseTableBuilder.h"
+#include "PipeGuard.h"
 #include "basFileTools.h"
 
 using namespace morvex;
@@ -109,6 +111,15 @@ TEST_F(DBaseTest, MissingFileIsNotAnError) {
   // A folder counts as missing.
   EXPECT_FALSE(table_.Load(FromNativePath(std::filesystem::temp_directory_path()), 0));
   EXPECT_FALSE(table_.Load("", 0));
+}
+
+TEST_F(DBaseTest, APipeCountsAsMissingAndIsNeverWaitedOn) {
+  ASSERT_TRUE(LoadBytes(DBaseTableBuilder().Field("NAME", 4).Record({"abcd"}).Bytes()));
+  const std::u16string pipe = folder_.PathOf("pipe.dbf");
+  ASSERT_EQ(::mkfifo(ToNativePath(pipe).c_str(), 0600), 0);
+  EXPECT_FALSE(test_support::WithoutWaitingOn(ToNativePath(pipe), [&] { return table_.Load(pipe, 0); }));
+  EXPECT_FALSE(table_.Loaded());
+  EXPECT_TRUE(table_.File().empty());
 }
 
 TEST_F(DBaseTest, FieldCountFollowsHeaderLengthTruncatedTowardZero) {

@@ -5,10 +5,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -219,6 +221,17 @@ TEST_F(MainWindowTest, ControlsSitWhereTheTwipsPutThem) {
     EXPECT_FALSE(Button(*window, name)->isDefault()) << name;
     EXPECT_FALSE(Button(*window, name)->autoDefault()) << name;
   }
+}
+
+TEST_F(MainWindowTest, ShownWindowHasItsOuterFrameCentredOnTheScreen) {
+  auto window = MakeWindow();
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  const QRect frame = window->frameGeometry();
+  ASSERT_NE(frame, window->geometry()) << "this platform draws no frame, so there is nothing to centre";
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  EXPECT_LE(std::abs(frame.center().x() - screen.center().x()), 1) << frame.x() << "," << frame.y();
+  EXPECT_LE(std::abs(frame.center().y() - screen.center().y()), 1) << frame.x() << "," << frame.y();
 }
 
 TEST_F(MainWindowTest, EveryCaptionFitsItsControl) {
@@ -433,6 +446,22 @@ class MainWindowRunTest : public MainWindowTest {
 
   int PagesOpened() const { return static_cast<int>(site->OpenedPages().size()); }
 
+  // Each message box of a run: its text, who owns it, whether it had the keyboard and the progress window was up.
+  struct SeenBox {
+    QString text;
+    QWidget* owner;
+    bool active;
+    bool progressVisible;
+  };
+  ModalDismisser RecordingDismisser(std::vector<SeenBox>& seen) {
+    return ModalDismisser([this, &seen](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      ASSERT_NE(box, nullptr);
+      const bool active = QTest::qWaitForWindowActive(box, 1000);
+      seen.push_back({box->text(), box->parentWidget(), active, statusBar.isVisible()});
+    });
+  }
+
   QTemporaryDir root;
   std::shared_ptr<doubles::ScriptedSite> site = std::make_shared<doubles::ScriptedSite>();
   ActingProgress statusBar;
@@ -451,6 +480,44 @@ TEST_F(MainWindowRunTest, StartRunsTheSearchIntoTheBoxAndSaysDone) {
   EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Pg Proj\tPage\tAN")));
   EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Plant1\tPage1\t1\t")));
   EXPECT_FALSE(statusBar.Shown());
+  EXPECT_FALSE(statusBar.isVisible());
+}
+
+TEST_F(MainWindowRunTest, MessagesDuringTheRunBelongToTheProgressWindowAndTakeTheKeyboard) {
+  std::filesystem::remove(std::filesystem::path(root.path().toStdString()) / "Plant2" / "pages.dbf");
+  auto window = MakeRunningWindow();
+  messages.SetOwner(window.get());
+  messages.SetProgressWindow(&statusBar);
+  std::vector<SeenBox> seen;
+  ModalDismisser dismisser = RecordingDismisser(seen);
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_TRUE(seen[0].text.startsWith(QStringLiteral("Cannot open page list:"))) << seen[0].text.toStdString();
+  // Owned by any window beneath it, the box would sit under the always-on-top progress window.
+  EXPECT_TRUE(seen[0].progressVisible);
+  EXPECT_EQ(seen[0].owner, &statusBar);
+  EXPECT_TRUE(seen[0].active);
+  EXPECT_EQ(seen[1].text, QStringLiteral("Done"));
+  EXPECT_FALSE(seen[1].progressVisible);
+  EXPECT_EQ(seen[1].owner, window.get());
+  EXPECT_TRUE(seen[1].active);
+}
+
+TEST_F(MainWindowRunTest, CancelOnTheWindowAFailedRunLeftDoesNotCutTheNextRunShort) {
+  site->FailCall(doubles::AutomationOp::kSetInteractive, 1);
+  auto window = MakeRunningWindow();
+  std::vector<SeenBox> seen;
+  ModalDismisser dismisser = RecordingDismisser(seen);
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  ASSERT_EQ(seen.size(), 1u);
+  ASSERT_TRUE(statusBar.isVisible()) << "the error report leaves the progress window up";
+  QTest::mouseClick(statusBar.findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  EXPECT_EQ(PagesOpened(), kProjects * kPagesPerProject);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].text, QStringLiteral("Done"));
+  EXPECT_EQ(Found(*window)->toPlainText().count(QLatin1Char('\n')), 1 + kProjects * kPagesPerProject);
   EXPECT_FALSE(statusBar.isVisible());
 }
 

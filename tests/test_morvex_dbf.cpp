@@ -87,6 +87,32 @@ TEST_F(DbfCommandTest, DecodesInTheGivenCodePageAndWritesUtf8) {
   const std::string file = Write(b.Bytes());
   EXPECT_EQ(Run("--codepage 866 '" + file + "'").out, "Deleted\tName\n\tПри\n\t─pfel\n");
   EXPECT_EQ(Run("'" + file + "'").out, "Deleted\tName\n\t\xC2\x8F" "à¨\n\tÄpfel\n");  // 0x8F passes through as U+008F
+  EXPECT_EQ(Run("--codepage 866 '" + file + "'").err, "");
+}
+
+TEST_F(DbfCommandTest, UnsupportedCodePageIsReportedOnceAndValuesStayEmpty) {
+  DBaseTableBuilder b;
+  b.Field("Name", 6).Record({"one"}).Record({"two"}).Record({"three"});
+  const RunResult result = Run("--codepage 12345 '" + Write(b.Bytes()) + "'");
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, "Deleted\tName\n\t\n\t\n\t\n");
+  EXPECT_EQ(Lines(result.err), 1u);
+  EXPECT_NE(result.err.find("code page 12345 is not supported"), std::string::npos) << result.err;
+}
+
+TEST_F(DbfCommandTest, ClosedPipeEndsQuietlyWithTwo) {
+  DBaseTableBuilder b;
+  b.Field("Name", 60);
+  // Far more than a pipe holds, so the dump is still writing when head has gone.
+  for (int r = 0; r < 20000; ++r) b.Record({"record " + std::to_string(r)});
+  const std::string file = Write(b.Bytes());
+  const std::filesystem::path status = folder_ / "status";
+  const std::filesystem::path err = folder_ / "stderr";
+  const std::string command = std::string("{ '") + MORVEX_BINARY_DIR + "/app/morvex-dbf' '" + file + "' 2>'" +
+                              err.string() + "'; echo $? >'" + status.string() + "'; } | head -1 >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(Slurp(status), "2\n");  // not 141, the shell's word for death by SIGPIPE
+  EXPECT_EQ(Slurp(err), "");
 }
 
 TEST_F(DbfCommandTest, CorruptTableWarnsAndStillPrints) {
@@ -118,8 +144,21 @@ TEST_F(DbfCommandTest, FailuresExitWithTwoAndOneLine) {
   EXPECT_NE(failed.err.find("(error 6)"), std::string::npos) << failed.err;
   EXPECT_NE(failed.err.find(file), std::string::npos) << failed.err;
 
-  EXPECT_EQ(Run("").exitCode, 2);
-  EXPECT_EQ(Run("--codepage x '" + file + "'").exitCode, 2);
+}
+
+TEST_F(DbfCommandTest, WrongOptionsPrintOneLineWithAHintAndExitTwo) {
+  DBaseTableBuilder b;
+  b.Field("Name", 4).Record({"one"});
+  const std::string file = Write(b.Bytes());
+  for (const std::string& arguments :
+       {std::string(""), "--codepage x '" + file + "'", "--bogus '" + file + "'"}) {
+    const RunResult result = Run(arguments);
+    EXPECT_EQ(result.exitCode, 2) << arguments;
+    EXPECT_EQ(result.out, "") << arguments;
+    EXPECT_EQ(Lines(result.err), 1u) << result.err;
+    EXPECT_NE(result.err.find("--help"), std::string::npos) << result.err;
+  }
+  EXPECT_NE(Run("--bogus '" + file + "'").err.find("--bogus"), std::string::npos);
 }
 
 TEST_F(DbfCommandTest, HelpAndVersion) {

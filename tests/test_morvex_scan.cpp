@@ -26,6 +26,7 @@ namespace morvex {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 struct ProcessResult {
   int status = -1;  // exit status, or 128 + signal number when a signal ended the process
@@ -62,14 +63,20 @@ class MorvexScanTest : public ::testing::Test {
   ~MorvexScanTest() override { fs::remove_all(work_); }
 
   // Starts morvex-scan with stdout and stderr sent to files; onStarted may signal the child before it is reaped.
+  // outFd, when given, is the child's stdout instead of outFile.
   ProcessResult Run(const std::vector<std::string>& arguments, const std::function<void(pid_t)>& onStarted = {},
-                    fs::path outFile = {}) {
+                    fs::path outFile = {}, int outFd = -1) {
     if (outFile.empty()) outFile = work_ / "stdout";
     const fs::path errFile = work_ / "stderr";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (outFd >= 0) {
+      posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                       0644);
+    }
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<std::string> argv = {MORVEX_SCAN_EXE};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -85,7 +92,7 @@ class MorvexScanTest : public ::testing::Test {
     int wait = 0;
     waitpid(child, &wait, 0);
     result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
-    if (outFile.parent_path() == work_) result.out = ReadFile(outFile);
+    if (outFd < 0 && outFile.parent_path() == work_) result.out = ReadFile(outFile);
     result.err = ReadFile(errFile);
     return result;
   }
@@ -167,7 +174,7 @@ TEST_F(MorvexScanTest, SiteWithoutCollisionsExitsZeroWithNoItemsFoundOrAnEmptyAr
   EXPECT_EQ(json.out, "[]\n");
 }
 
-TEST_F(MorvexScanTest, MissingFolderFileAsFolderAndEmptyProjectListExitTwo) {
+TEST_F(MorvexScanTest, MissingFolderFileAsFolderAndBrokenProjectListExitTwo) {
   const ProcessResult missing = Run({(work_ / "absent").string()});
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.out, "");
@@ -176,13 +183,22 @@ TEST_F(MorvexScanTest, MissingFolderFileAsFolderAndEmptyProjectListExitTwo) {
   std::ofstream(work_ / "file") << "x";
   EXPECT_EQ(Run({(work_ / "file").string()}).status, 2);
 
+  // A list without the Name and Path columns cannot be walked.
+  doubles::DbfWriter({{"Other", 10}}).Add({"x"}).WriteTo(work_ / "odd" / "master.dbf");
+  const ProcessResult odd = Run({(work_ / "odd").string()});
+  EXPECT_EQ(odd.status, 2);
+  EXPECT_EQ(odd.out, "");
+  // The unexpected-error form: description, one blank, the number.
+  EXPECT_TRUE(odd.err.ends_with(" 9\n")) << odd.err;
+  EXPECT_EQ(odd.err.find('\n'), odd.err.size() - 1);
+}
+
+TEST_F(MorvexScanTest, EmptyProjectListIsASiteWithoutProjects) {
   doubles::ProjectListWriter().WriteTo(work_ / "empty" / "master.dbf");
   const ProcessResult empty = Run({(work_ / "empty").string()});
-  EXPECT_EQ(empty.status, 2);
-  EXPECT_EQ(empty.out, "");
-  // The unexpected-error form: description, one blank, the number.
-  EXPECT_TRUE(empty.err.ends_with(" 9\n")) << empty.err;
-  EXPECT_EQ(empty.err.find('\n'), empty.err.size() - 1);
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.out, "No items found\n");
+  EXPECT_EQ(empty.err, "");
 }
 
 TEST_F(MorvexScanTest, ReportThatCannotBeWrittenIsNotASuccess) {
@@ -192,7 +208,59 @@ TEST_F(MorvexScanTest, ReportThatCannotBeWrittenIsNotASuccess) {
   EXPECT_NE(result.err.find("cannot write the report"), std::string::npos) << result.err;
 }
 
-TEST_F(MorvexScanTest, WrongOptionsPrintUsageOnStderrAndExitTwo) {
+TEST_F(MorvexScanTest, ClosedOutputPipeEndsQuietlyWithTwo) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[0]);  // the reader is gone before the report is written, as after `| head -1`
+  const ProcessResult result = Run({ExampleSite()}, {}, {}, fds[1]);
+  close(fds[1]);
+  EXPECT_EQ(result.status, 2);
+  // The run's own message and nothing about the write.
+  EXPECT_EQ(result.err, "Cannot open page list: " + ExampleSite() + "/leitstand/pages.dbf\n");
+}
+
+// A site of one project, one page, one Tarvo object with the given properties (JSON text of the array).
+void WriteOnePageSite(const fs::path& site, const std::string& properties) {
+  doubles::ProjectListWriter().Add({"P", "p"}).WriteTo(site / "master.dbf");
+  doubles::PageListWriter().Add({"pg"}).WriteTo(site / "p" / "pages.dbf");
+  std::ofstream(site / "p" / "pg.json")
+      << R"({"objects": [{"type": "Tarvo", "an": 4, "tarvo": {"project": "i", "library": "l", "name": "n"},)"
+      << R"( "properties": )" << properties << "}]}";
+}
+
+TEST_F(MorvexScanTest, ValueWithTabsLineEndsAndBackslashesIsEscapedInTsvAndExactInJson) {
+  // The value tries to append a finding row of its own.
+  WriteOnePageSite(work_ / "site",
+                   R"([{"name": "TEXT", "value": "a\tb\nP\tpg\t9\ti\tl\tn\tFONT\t'x'\r\\z"}])");
+  const ProcessResult tsv = Run({(work_ / "site").string()});
+  EXPECT_EQ(tsv.status, 1);
+  EXPECT_EQ(tsv.out,
+            "Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue\n"
+            "P\tpg\t4\ti\tl\tn\tTEXT\t'a\\tb\\nP\\tpg\\t9\\ti\\tl\\tn\\tFONT\\t'x'\\r\\\\z'\n");
+
+  const ProcessResult json = Run({"--format", "json", (work_ / "site").string()});
+  EXPECT_EQ(json.status, 1);
+  simdjson::dom::parser parser;
+  simdjson::dom::element document;
+  ASSERT_EQ(parser.parse(json.out).get(document), simdjson::SUCCESS) << json.out;
+  simdjson::dom::array findings;
+  ASSERT_EQ(document.get_array().get(findings), simdjson::SUCCESS);
+  ASSERT_EQ(findings.size(), 1u);
+  std::string_view value;
+  ASSERT_EQ(findings.at(0)["PropertyValue"].get_string().get(value), simdjson::SUCCESS);
+  EXPECT_EQ(value, "a\tb\nP\tpg\t9\ti\tl\tn\tFONT\t'x'\r\\z");
+}
+
+TEST_F(MorvexScanTest, MessageHoldingNulKeepsItsWholeTextAndItsLineEnd) {
+  const fs::path site = work_ / "site";
+  doubles::ProjectListWriter().Add({"A", "a"s + '\0' + "b"}).Add({"C", "c"}).WriteTo(site / "master.dbf");
+  const ProcessResult result = Run({site.string()});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "Cannot open page list: " + site.string() + "/a" + '\0' + "b/pages.dbf\n" +
+                            "Cannot open page list: " + site.string() + "/c/pages.dbf\n");
+}
+
+TEST_F(MorvexScanTest, WrongOptionsPrintOneLineWithAHintAndExitTwo) {
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"--bogus", ExampleSite()}, {"--format", "xml", ExampleSite()},
         {"--show-all", "--unique", ExampleSite()}, {"--ignore-built-in", "--include-built-in", ExampleSite()},
@@ -200,8 +268,12 @@ TEST_F(MorvexScanTest, WrongOptionsPrintUsageOnStderrAndExitTwo) {
     const ProcessResult result = Run(arguments);
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
-    EXPECT_NE(result.err.find("Usage: morvex-scan"), std::string::npos) << result.err;
+    EXPECT_TRUE(result.err.starts_with("morvex-scan: ")) << result.err;
+    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+    EXPECT_NE(result.err.find("--help"), std::string::npos) << result.err;
   }
+  EXPECT_NE(Run({"--bogus", ExampleSite()}).err.find("--bogus"), std::string::npos);
+  EXPECT_NE(Run({"--format", "xml", ExampleSite()}).err.find("xml"), std::string::npos);
 }
 
 TEST_F(MorvexScanTest, HelpDocumentsExitStatusAndVersionPrintsTheVersion) {

@@ -15,3 +15,12 @@ if(TARGET morvex)
                    ${CMAKE_BINARY_DIR}/bench/morvex-sitegen)
   set_tests_properties(morvex_smoke_window PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
 endif()
+
+# The real program under a window manager (openbox): frame centring, and the message box of a run that must stand
+# in front of the always-on-top progress window. Skipped where Xvfb or openbox is missing.
+if(TARGET morvex)
+  add_test(NAME morvex_smoke_window_wm
+           COMMAND ${MORVEX_UI_TEST_DIR}/smoke_window_wm.sh $<TARGET_FILE:morvex> ${CMAKE_BINARY_DIR}/smoke-wm
+                   ${PROJECT_SOURCE_DIR}/examples/site)
+  set_tests_properties(morvex_smoke_window_wm PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+endif()

@@ -1,6 +1,7 @@
 // The dialog font and the centring of top-level windows.
 #include "FormLayout.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
@@ -29,6 +30,48 @@ void CentreOnScreen(QWidget& window) {
   const int left = screenArea.left() + (screenArea.width() - outer.width()) / 2;
   const int top = screenArea.top() + (screenArea.height() - outer.height()) / 2;
   window.move(left, top);
+}
+
+namespace {
+
+bool HasFrame(const QWidget& window) { return window.frameGeometry() != window.geometry(); }
+
+// Waits on the window's own events for its frame, centres it once and goes. On a window that never gets a
+// frame it stays and never acts, so a user's later moves are left alone either way.
+class FrameCentring : public QObject {
+ public:
+  static constexpr const char* kName = "morvexFrameCentring";
+
+  explicit FrameCentring(QWidget& window) : QObject(&window), window_(window) {
+    setObjectName(QLatin1String(kName));
+    window.installEventFilter(this);
+  }
+
+  static bool Waiting(const QWidget& window) {
+    return window.findChild<QObject*>(QLatin1String(kName), Qt::FindDirectChildrenOnly) != nullptr;
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (watched == &window_ && (type == QEvent::Move || type == QEvent::Resize) && HasFrame(window_)) {
+      window_.removeEventFilter(this);
+      setObjectName(QString());
+      deleteLater();
+      CentreOnScreen(window_);
+    }
+    return false;
+  }
+
+ private:
+  QWidget& window_;
+};
+
+}  // namespace
+
+void CentreOnScreenOnceFramed(QWidget& window) {
+  CentreOnScreen(window);
+  if (!HasFrame(window) && !FrameCentring::Waiting(window)) new FrameCentring(window);
 }
 
 }  // namespace morvex

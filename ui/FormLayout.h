@@ -23,4 +23,9 @@ QFont DialogFont(bool bBold = false);
 // Before the first show the frame is unknown, so the client size stands in for it.
 void CentreOnScreen(QWidget& window);
 
+// For a window just shown: centres it now, and if the window manager has not framed it yet, once more when
+// the frame arrives. Under X the frame is put around the window some time after it is mapped, and centring
+// by the client size alone leaves the window half a title bar low.
+void CentreOnScreenOnceFramed(QWidget& window);
+
 }  // namespace morvex

@@ -13,11 +13,18 @@ class MessageBoxSink : public MessageSink {
   // Boxes are owned by this window when it is set and still alive, else by the active window.
   explicit MessageBoxSink(QWidget* owner = nullptr) : owner_(owner) {}
   void SetOwner(QWidget* owner) { owner_ = owner; }
+  // The always-on-top progress window: while it is on screen it owns the boxes, because a window manager keeps
+  // it above a box owned by any other window, and the user would face a hidden modal box and a dead Cancel.
+  void SetProgressWindow(QWidget* progress) { progress_ = progress; }
 
   void ShowMessage(const std::u16string& sMessage) override;
 
+  // The window a box opened now would belong to; null when no visible window can take it.
+  QWidget* BoxOwner() const;
+
  private:
   QPointer<QWidget> owner_;
+  QPointer<QWidget> progress_;
 };
 
 }  // namespace morvex

@@ -227,6 +227,16 @@ void frmMain::onBrowseClicked() {
   txtUserPath_->setText(ToQString(browseFolder_(this, u"Select User Folder", ToU16(txtUserPath_->text()), false)));
 }
 
+void frmMain::setVisible(bool visible) {
+  const bool first = visible && !shownOnce_;
+  QWidget::setVisible(visible);
+  if (!first) return;
+  shownOnce_ = true;
+  // Centred by its client size while it was built; the outer frame, title bar included, is what belongs in
+  // the middle of the screen.
+  CentreOnScreenOnceFramed(*this);
+}
+
 void frmMain::closeEvent(QCloseEvent* event) {
   saveSettings();
   if (runInProgress_) {

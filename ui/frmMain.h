@@ -60,6 +60,8 @@ class frmMain : public QWidget {
   // A stored check-box text turned into 0, 1 or 2; anything else (not a number, out of range) gives 1.
   static int CheckValueFromSetting(const QString& sStored);
 
+  void setVisible(bool visible) override;
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -77,6 +79,7 @@ class frmMain : public QWidget {
   FolderBrowser browseFolder_;
   bool runInProgress_ = false;
   bool closedDuringRun_ = false;
+  bool shownOnce_ = false;
 
   QLabel* Label1_ = nullptr;
   QLineEdit* txtUserPath_ = nullptr;

@@ -114,7 +114,7 @@ void frmStatusBar::Show() {
   CentreOnScreen(*this);
   show();
   // The frame is known only once the window is up; centre the whole window, not just its client area.
-  CentreOnScreen(*this);
+  CentreOnScreenOnceFramed(*this);
 }
 
 void frmStatusBar::Close() {
@@ -186,6 +186,13 @@ void frmStatusBar::ShowPercent(int32_t nPercent) {
 }
 
 void frmStatusBar::ProcessEvents() {
+  const bool outer = processingRunEvents_;
+  processingRunEvents_ = true;
+  struct Restore {
+    bool& flag;
+    bool value;
+    ~Restore() { flag = value; }
+  } restore{processingRunEvents_, outer};
   QCoreApplication::sendPostedEvents();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
@@ -195,9 +202,16 @@ void frmStatusBar::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  // The run owns this window and closes it itself; a user who closes it wants the run to stop.
-  PressCancel();
-  event->ignore();
+  if (processingRunEvents_) {
+    // The run owns this window and closes it itself; a user who closes it wants the run to stop.
+    PressCancel();
+    event->ignore();
+    return;
+  }
+  // No run is going: this is the window a failed run left up, and nothing would ever close it but the user.
+  loaded_ = false;
+  linesCatchUp_.stop();
+  event->accept();
 }
 
 }  // namespace morvex

@@ -75,6 +75,10 @@ class frmStatusBar : public QWidget, public ProgressInterface {
   int32_t shownPercent_ = kNothingShown;  // the percentage the picture holds, if any
   bool loaded_ = false;
   bool closingByRun_ = false;
+  // True while the run lets its pending events through (Update, and the cancel poll after a page that failed
+  // to open): the only time user input reaches this window while a run is going, since a run's message boxes
+  // are modal and block it.
+  bool processingRunEvents_ = false;
 };
 
 }  // namespace morvex
