@@ -11,21 +11,21 @@ namespace morvex {
 
 namespace {
 
-constexpr std::array<const char*, 8> kShowAllColumns = {"Pg Proj", "Page",   "AN",           "Lib Proj",
-                                                        "Library", "Object", "Propertyname", "PropertyValue"};
-constexpr std::array<const char*, 4> kUniqueColumns = {"Project", "Library", "Object", "Propertyname"};
+constexpr std::array<std::string_view, 8> kShowAllColumns = {"Pg Proj", "Page",   "AN",           "Lib Proj",
+                                                             "Library", "Object", "Propertyname", "PropertyValue"};
+constexpr std::array<std::string_view, 4> kUniqueColumns = {"Project", "Library", "Object", "Propertyname"};
 
-bool IsDecimalInteger(std::u16string_view text) {
-  if (!text.empty() && text.front() == u'-') text.remove_prefix(1);
+// A line is assembled here and handed on once it is this large, so the sink sees few, sizeable pieces.
+constexpr size_t kPieceBytes = size_t{64} << 10;
+
+bool IsDecimalInteger(std::string_view text) {
+  if (!text.empty() && text.front() == '-') text.remove_prefix(1);
   if (text.empty()) return false;
-  for (char16_t unit : text) {
-    if (unit < u'0' || unit > u'9') return false;
-  }
-  return true;
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::u16string_view WithoutApostrophes(std::u16string_view value) {
-  if (value.size() >= 2 && value.front() == u'\'' && value.back() == u'\'') {
+std::string_view WithoutApostrophes(std::string_view value) {
+  if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'') {
     value.remove_prefix(1);
     value.remove_suffix(1);
   }
@@ -33,34 +33,41 @@ std::u16string_view WithoutApostrophes(std::u16string_view value) {
 }
 
 template <size_t N>
-void AppendObject(std::string& out, const std::array<const char*, N>& columns,
-                  const std::vector<std::u16string>& fields) {
+void AppendObject(std::string& out, const std::array<std::string_view, N>& columns, const FindingsList& findings,
+                  int32_t line) {
   out += "  {";
+  const int32_t fields = findings.FieldCount(line);
   for (size_t column = 0; column < N; ++column) {
     if (column > 0) out += ", ";
     const std::string_view title = columns[column];
-    out += JsonString(Utf8ToUtf16(title));
+    AppendJsonString(out, title);
     out += ": ";
-    std::u16string_view value = column < fields.size() ? std::u16string_view(fields[column]) : std::u16string_view();
+    const std::string_view value =
+        static_cast<int32_t>(column) < fields ? findings.Field(line, static_cast<int32_t>(column)) : std::string_view();
     if (title == "AN" && IsDecimalInteger(value)) {
-      out += Utf16ToUtf8(value);
+      out += value;
     } else if (title == "PropertyValue") {
-      out += JsonString(WithoutApostrophes(value));
+      AppendJsonString(out, WithoutApostrophes(value));
     } else {
-      out += JsonString(value);
+      AppendJsonString(out, value);
     }
   }
   out += "}";
 }
 
-void AppendTsvEscaped(std::u16string& out, std::u16string_view field) {
-  for (const char16_t unit : field) {
-    switch (unit) {
-      case u'\t': out += u"\\t"; break;
-      case u'\r': out += u"\\r"; break;
-      case u'\n': out += u"\\n"; break;
-      case u'\\': out += u"\\\\"; break;
-      default: out.push_back(unit);
+void AppendTsvEscaped(std::string& out, std::string_view field) {
+  // Most fields hold nothing to escape: those go in whole.
+  if (field.find_first_of("\t\r\n\\") == std::string_view::npos) {
+    out += field;
+    return;
+  }
+  for (const char c : field) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\\': out += "\\\\"; break;
+      default: out.push_back(c);
     }
   }
 }
@@ -69,51 +76,101 @@ bool RunHasReport(const SearchResult& result) {
   return result.outcome == RunOutcome::kCompleted || result.outcome == RunOutcome::kCancelled;
 }
 
+// Collects small appends and passes them on in pieces of about kPieceBytes.
+class PieceWriter {
+ public:
+  explicit PieceWriter(const OutputSink& write) : write_(write) { piece_.reserve(kPieceBytes + 4096); }
+  ~PieceWriter() = default;
+  std::string& Text() { return piece_; }
+  void MaybeFlush() {
+    if (piece_.size() >= kPieceBytes) Flush();
+  }
+  void Flush() {
+    if (!piece_.empty()) write_(piece_);
+    piece_.clear();
+  }
+
+ private:
+  const OutputSink& write_;
+  std::string piece_;
+};
+
 }  // namespace
 
-std::string FormatTsv(const SearchResult& result) {
-  if (!RunHasReport(result) || result.report.empty()) return {};
+void WriteTsv(const SearchResult& result, const OutputSink& write) {
+  if (!RunHasReport(result)) return;
   const FindingsList& findings = result.findings;
-  // The core's report joins fields with bare tabs; a value holding a tab or a line end would forge a column
-  // or a row for whoever reads the stream, so the lines are rebuilt here from the fields, each one escaped.
-  const std::u16string& report = result.report;
-  const size_t headerEnd = std::min(report.find_first_of(u"\r\n"), report.size());
-  std::u16string text(report, 0, headerEnd);
-  text.push_back(u'\n');
-  for (int32_t i = 0; i < findings.Count(); ++i) {
-    const std::vector<std::u16string>& fields = findings.Fields(i);
-    for (size_t f = 0; f < fields.size(); ++f) {
-      if (f > 0) text.push_back(u'\t');
-      AppendTsvEscaped(text, fields[f]);
-    }
-    text.push_back(u'\n');
+  PieceWriter out(write);
+  if (findings.Count() == 0) {
+    out.Text().append(kNoItemsFound).append("\n");
+    out.Flush();
+    return;
   }
-  return Utf16ToUtf8(text);
+  out.Text().append(ReportHeader(result.showAll)).append("\n");
+  // The core's lines join fields with bare tabs; a value holding a tab or a line end would forge a column or a
+  // row for whoever reads the stream, so each field is escaped on its own.
+  for (int32_t i = 0; i < findings.Count(); ++i) {
+    const std::string_view line = findings.Line(i);
+    std::string& text = out.Text();
+    if (line.find_first_of("\r\n\\") == std::string_view::npos &&
+        std::count(line.begin(), line.end(), '\t') + 1 == findings.FieldCount(i)) {
+      text += line;  // no field holds anything to escape
+    } else {
+      for (int32_t f = 0; f < findings.FieldCount(i); ++f) {
+        if (f > 0) text.push_back('\t');
+        AppendTsvEscaped(text, findings.Field(i, f));
+      }
+    }
+    text.push_back('\n');
+    out.MaybeFlush();
+  }
+  out.Flush();
+}
+
+void WriteJson(const SearchResult& result, bool bShowAll, const OutputSink& write) {
+  if (!RunHasReport(result)) return;
+  const FindingsList& findings = result.findings;
+  PieceWriter out(write);
+  if (findings.Count() == 0) {
+    out.Text() = "[]\n";
+    out.Flush();
+    return;
+  }
+  out.Text() = "[\n";
+  for (int32_t i = 0; i < findings.Count(); ++i) {
+    if (i > 0) out.Text() += ",\n";
+    if (bShowAll) {
+      AppendObject(out.Text(), kShowAllColumns, findings, i);
+    } else {
+      AppendObject(out.Text(), kUniqueColumns, findings, i);
+    }
+    out.MaybeFlush();
+  }
+  out.Text() += "\n]\n";
+  out.Flush();
+}
+
+std::string FormatTsv(const SearchResult& result) {
+  std::string text;
+  WriteTsv(result, [&text](std::string_view piece) { text += piece; });
+  return text;
 }
 
 std::string FormatJson(const SearchResult& result, bool bShowAll) {
-  if (!RunHasReport(result)) return {};
-  const FindingsList& findings = result.findings;
-  if (findings.Count() == 0) return "[]\n";
-  std::string out = "[\n";
-  for (int32_t i = 0; i < findings.Count(); ++i) {
-    if (i > 0) out += ",\n";
-    if (bShowAll) {
-      AppendObject(out, kShowAllColumns, findings.Fields(i));
-    } else {
-      AppendObject(out, kUniqueColumns, findings.Fields(i));
-    }
-  }
-  out += "\n]\n";
-  return out;
+  std::string text;
+  WriteJson(result, bShowAll, [&text](std::string_view piece) { text += piece; });
+  return text;
 }
 
-std::string JsonString(std::u16string_view text) {
-  const std::string utf8 = Utf16ToUtf8(text);
-  std::string out;
-  out.reserve(utf8.size() + 2);
+void AppendJsonString(std::string& out, std::string_view text) {
+  // The core's texts are valid UTF-8; anything else would make the whole array unreadable, so it is mended.
+  std::string mended;
+  if (!IsAscii(text)) {
+    AppendValidUtf8(mended, text);
+    text = mended;
+  }
   out.push_back('"');
-  for (char byte : utf8) {
+  for (const char byte : text) {
     const auto unit = static_cast<unsigned char>(byte);
     switch (byte) {
       case '"': out += "\\\""; break;
@@ -134,24 +191,31 @@ std::string JsonString(std::u16string_view text) {
     }
   }
   out.push_back('"');
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  AppendJsonString(out, text);
   return out;
 }
 
-std::string MessageLine(std::u16string_view message) {
-  std::u16string line;
-  line.reserve(message.size());
+std::string MessageLine(std::string_view message) {
+  std::string line;
+  line.reserve(message.size() + 1);
   for (size_t i = 0; i < message.size(); ++i) {
-    if (message[i] == u'\r' && i + 1 < message.size() && message[i + 1] == u'\n') {
-      line.push_back(u' ');
+    if (message[i] == '\r' && i + 1 < message.size() && message[i + 1] == '\n') {
+      line.push_back(' ');
       ++i;
-    } else if (message[i] == u'\r' || message[i] == u'\n') {
+    } else if (message[i] == '\r' || message[i] == '\n') {
       // A line break that came in with a file name must not split the message over two lines.
-      line.push_back(u' ');
+      line.push_back(' ');
     } else {
       line.push_back(message[i]);
     }
   }
-  return Utf16ToUtf8(line) + "\n";
+  line.push_back('\n');
+  return line;
 }
 
 int ExitStatus(const SearchResult& result) {

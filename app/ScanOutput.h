@@ -1,6 +1,7 @@
 // What morvex-scan prints for a finished run: the tab-separated report, the JSON array, message lines, exit status.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -8,21 +9,29 @@
 
 namespace morvex {
 
+// Receives the output in pieces, so that a report is never held a second time to be written.
+using OutputSink = std::function<void(std::string_view)>;
+
 // The run's report with LF line ends ("No items found" gets one too); tab, CR, LF and backslash inside a
-// field are written \t, \r, \n and \\ so that every finding stays one line of columns. Empty when the run
+// field are written \t, \r, \n and \\ so that every finding stays one line of columns. Nothing when the run
 // failed.
-std::string FormatTsv(const SearchResult& result);
+void WriteTsv(const SearchResult& result, const OutputSink& write);
 
 // One object per finding keyed by the report's column titles; "AN" is a number and "PropertyValue" loses its
-// enclosing apostrophes. "[]" when nothing was found; empty when the run failed before it had a report.
+// enclosing apostrophes. "[]" when nothing was found; nothing when the run failed before it had a report.
+void WriteJson(const SearchResult& result, bool bShowAll, const OutputSink& write);
+
+// The same, collected into one text (tests and small callers).
+std::string FormatTsv(const SearchResult& result);
 std::string FormatJson(const SearchResult& result, bool bShowAll);
 
-// A JSON string literal (quotes included) holding the text as UTF-8.
-std::string JsonString(std::u16string_view text);
+// A JSON string literal (quotes included) holding the UTF-8 text.
+std::string JsonString(std::string_view text);
+void AppendJsonString(std::string& out, std::string_view text);
 
 // One line for stderr: the CR LF inside a message becomes a blank, so every message stays on its own line.
 // Any other character, NUL included, is kept: write the result by its length.
-std::string MessageLine(std::u16string_view message);
+std::string MessageLine(std::string_view message);
 
 // 0 finished without findings, 1 finished with findings, 2 no project list or an unexpected error, 130 cancelled.
 int ExitStatus(const SearchResult& result);

@@ -28,18 +28,27 @@ void OnInterrupt(int) {
   gInterruptPending = 1;
 }
 
-constexpr std::u16string_view kSearchingText = u"Searching for reserved Tarvo keywords...";
+constexpr std::string_view kSearchingText = "Searching for reserved Tarvo keywords...";
 
 // The running count that the page scan appends to line 0, or "0" before the first finding.
-std::u16string FindingsSoFar(const std::u16string& line0) {
-  if (line0.size() <= kSearchingText.size() || line0.compare(0, kSearchingText.size(), kSearchingText) != 0) {
-    return u"0";
+std::string_view FindingsSoFar(std::string_view line0) {
+  if (line0.size() <= kSearchingText.size() || !line0.starts_with(kSearchingText)) return "0";
+  size_t end = kSearchingText.size();
+  while (end < line0.size() && line0[end] >= '0' && line0[end] <= '9') ++end;
+  const std::string_view digits = line0.substr(kSearchingText.size(), end - kSearchingText.size());
+  return digits.empty() ? "0" : digits;
+}
+
+// Cuts the text to at most count characters, never inside one.
+void KeepCharacters(std::string& text, size_t count) {
+  size_t characters = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (characters++ == count) {
+      text.resize(i);
+      return;
+    }
   }
-  std::u16string digits;
-  for (size_t i = kSearchingText.size(); i < line0.size() && line0[i] >= u'0' && line0[i] <= u'9'; ++i) {
-    digits.push_back(line0[i]);
-  }
-  return digits.empty() ? u"0" : digits;
 }
 
 size_t TerminalColumns(std::FILE* stream) {
@@ -76,7 +85,7 @@ TerminalProgress::TerminalProgress(std::FILE* stream, bool bDrawStatusLine)
 }
 
 void TerminalProgress::ResetLines() {
-  lines_[0] = u"Operation in progress...";
+  lines_[0] = "Operation in progress...";
   lines_[1].clear();
   lines_[2].clear();
   percent_ = 0;
@@ -101,13 +110,12 @@ void TerminalProgress::ProcessEvents() {
 }
 
 void TerminalProgress::DrawStatusLine() {
-  std::u16string status = ToDecimal(percent_) + u"% | " + lines_[1] + u" | " + lines_[2] + u" | " +
-                          FindingsSoFar(lines_[0]) + u" found";
+  std::string status = ToDecimal(percent_);
+  status.append("% | ").append(lines_[1]).append(" | ").append(lines_[2]).append(" | ");
+  status.append(FindingsSoFar(lines_[0])).append(" found");
   // Longer than the terminal is wide, the line would wrap and \r could no longer redraw it in place.
-  const size_t columns = TerminalColumns(stream_);
-  if (status.size() >= columns) status.resize(columns - 1);
-  if (!status.empty() && status.back() >= 0xD800 && status.back() <= 0xDBFF) status.pop_back();
-  const std::string line = "\r\033[K" + Utf16ToUtf8(status);
+  KeepCharacters(status, TerminalColumns(stream_) - 1);
+  const std::string line = "\r\033[K" + status;
   // By length: a project or page name may hold a NUL, which would cut the line short.
   std::fwrite(line.data(), 1, line.size(), stream_);
   std::fflush(stream_);
@@ -121,8 +129,8 @@ void TerminalProgress::ClearStatusLine() {
   statusLineDrawn_ = false;
 }
 
-void TerminalMessages::ShowMessage(const std::u16string& sMessage) {
-  if (sMessage == u"Done") return;
+void TerminalMessages::ShowMessage(std::string_view sMessage) {
+  if (sMessage == "Done") return;
   progress_.ClearStatusLine();
   // By length: a NUL from a table value must not cut the message and swallow its line end.
   const std::string line = MessageLine(sMessage);

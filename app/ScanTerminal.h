@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "MessageSink.h"
 #include "ProgressInterface.h"
@@ -21,8 +22,8 @@ class TerminalProgress : public ProgressInterface {
   // bDrawStatusLine: stderr is a terminal; nothing is drawn otherwise, so logs and pipes stay clean.
   TerminalProgress(std::FILE* stream, bool bDrawStatusLine);
 
-  void Title(const std::u16string& sTitle) override { title_ = sTitle; }
-  std::u16string Title() const override { return title_; }
+  void Title(std::string_view sTitle) override { title_ = sTitle; }
+  std::string Title() const override { return title_; }
   void Show() override;
   void Close() override;
   bool Shown() const override { return shown_; }
@@ -32,8 +33,8 @@ class TerminalProgress : public ProgressInterface {
   int32_t LastPercent() const { return percent_; }
 
  protected:
-  void SetLine(int index, const std::u16string& sText) override { lines_[index] = sText; }
-  std::u16string Line(int index) const override { return lines_[index]; }
+  void SetLine(int index, std::string_view sText) override { lines_[index] = sText; }
+  std::string Line(int index) const override { return lines_[index]; }
   void ShowPercent(int32_t nPercent) override;
   void ProcessEvents() override;
 
@@ -46,15 +47,15 @@ class TerminalProgress : public ProgressInterface {
   bool statusLineDrawn_ = false;
   bool shown_ = false;
   int32_t percent_ = 0;
-  std::u16string title_;
-  std::u16string lines_[3];
+  std::string title_;
+  std::string lines_[3];
 };
 
 // Every message but "Done" as one line on the stream; "Done" is what the exit status already says.
 class TerminalMessages : public MessageSink {
  public:
   TerminalMessages(std::FILE* stream, TerminalProgress& progress) : stream_(stream), progress_(progress) {}
-  void ShowMessage(const std::u16string& sMessage) override;
+  void ShowMessage(std::string_view sMessage) override;
 
  private:
   std::FILE* stream_;

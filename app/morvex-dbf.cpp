@@ -18,20 +18,17 @@
 namespace {
 
 // Values may hold any character, NUL included; escaping keeps one record on one line and one value per column.
-void AppendEscaped(std::string& out, const std::u16string& text) {
-  std::u16string escaped;
-  escaped.reserve(text.size());
-  for (const char16_t c : text) {
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (const char c : text) {
     switch (c) {
-      case u'\t': escaped += u"\\t"; break;
-      case u'\r': escaped += u"\\r"; break;
-      case u'\n': escaped += u"\\n"; break;
-      case u'\\': escaped += u"\\\\"; break;
-      case u'\0': escaped += u"\\0"; break;
-      default: escaped += c; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\\': out += "\\\\"; break;
+      case '\0': out += "\\0"; break;
+      default: out += c; break;
     }
   }
-  out += morvex::Utf16ToUtf8(escaped);
 }
 
 // Buffers the dump and remembers the first failed write, so a closed pipe or a full disk ends the dump early.
@@ -70,7 +67,7 @@ int PrintTable(const morvex::clsDBase& table) {
   }
   out += '\n';
   const int32_t records = table.RecordCount();
-  std::u16string value;
+  std::string value;
   for (int32_t r = 1; r <= records; ++r) {
     if (table.RecordDeleted(r)) out += '*';
     for (int32_t f = 1; f <= fields; ++f) {
@@ -121,7 +118,7 @@ int main(int argc, char** argv) {
   }
 
   morvex::clsDBase table;
-  const std::u16string path = morvex::Utf8ToUtf16(file);
+  const std::string& path = file;
   try {
     if (!table.Load(path, codepage)) {
       std::fprintf(stderr, "morvex-dbf: no table file \"%s\" (missing, or not an ordinary file)\n", file.c_str());

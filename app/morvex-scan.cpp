@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "PageFileServer.h"
 #include "ScanOutput.h"
@@ -26,11 +27,28 @@ constexpr const char* kExitStatusFooter =
     "       or the report could not be written\n"
     "  130  the scan was cancelled with Ctrl-C (the partial report is printed)";
 
-// A report that did not reach its reader (full disk, closed pipe) must not end with a success status.
-bool WriteAll(const std::string& text) {
-  const size_t written = std::fwrite(text.data(), 1, text.size(), stdout);
-  return std::fflush(stdout) == 0 && written == text.size() && std::ferror(stdout) == 0;
-}
+// Writes the report in the pieces it comes in; a failed write makes the rest a no-op. A report that did not
+// reach its reader (full disk, closed pipe) must not end with a success status.
+class ReportWriter {
+ public:
+  void operator()(std::string_view piece) {
+    if (failed_ || piece.empty()) return;
+    if (std::fwrite(piece.data(), 1, piece.size(), stdout) != piece.size()) Fail();
+  }
+  bool Finish() {
+    if (!failed_ && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)) Fail();
+    return !failed_;
+  }
+  int Error() const { return error_; }
+
+ private:
+  void Fail() {
+    failed_ = true;
+    error_ = errno;
+  }
+  bool failed_ = false;
+  int error_ = 0;
+};
 
 // CLI11's messages are one line today; a newline in a later one must not break the one-line promise.
 std::string OneLine(std::string text) {
@@ -86,12 +104,21 @@ int main(int argc, char** argv) {
   morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
 
   const bool bShowAllRun = !bUnique;
-  const morvex::SearchResult result =
-      morvex::RunSearchDetailed(context, morvex::Utf8ToUtf16(folder), bShowAllRun, !bIncludeBuiltIn);
+  // The folder's bytes go to the file system as they were given: a name need not be valid UTF-8 on Linux.
+  const morvex::SearchResult result = morvex::RunSearchDetailed(context, folder, bShowAllRun, !bIncludeBuiltIn);
   progress.ClearStatusLine();
 
-  if (!WriteAll(format == "json" ? morvex::FormatJson(result, bShowAllRun) : morvex::FormatTsv(result))) {
-    const int writeError = errno;
+  static char outputBuffer[1 << 16];
+  std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+  ReportWriter writer;
+  const morvex::OutputSink sink = [&writer](std::string_view piece) { writer(piece); };
+  if (format == "json") {
+    morvex::WriteJson(result, bShowAllRun, sink);
+  } else {
+    morvex::WriteTsv(result, sink);
+  }
+  if (!writer.Finish()) {
+    const int writeError = writer.Error();
     // A reader that has gone away wants no explanation, and a pipeline stderr would only fill with noise.
     if (writeError != EPIPE) {
       std::fprintf(stderr, "morvex-scan: cannot write the report: %s\n", std::strerror(writeError));

@@ -104,6 +104,57 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
+namespace {
+
+// Length of the well-formed sequence at text[at], or 0 for an ill-formed one; maximal is how many bytes the
+// bad subpart covers (at least one).
+size_t WellFormedLength(std::string_view text, size_t at, size_t& maximal) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  maximal = 1;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  for (size_t i = 1; i < length; ++i) {
+    if (at + i >= text.size()) return 0;
+    const unsigned char next = byte(at + i);
+    const unsigned char min = i == 1 ? low : 0x80, max = i == 1 ? high : 0xBF;
+    if (next < min || next > max) return 0;
+    maximal = i + 1;
+  }
+  return length;
+}
+
+}  // namespace
+
+void AppendValidUtf8(std::string& out, std::string_view text) {
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t maximal = 1;
+    const size_t length = WellFormedLength(text, at, maximal);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";
+      at += maximal;
+    } else {
+      out.append(text.substr(at, length));
+      at += length;
+    }
+  }
+}
+
 bool IsAscii(std::string_view text) {
   size_t i = 0;
   for (; i + 8 <= text.size(); i += 8) {

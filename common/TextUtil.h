@@ -16,6 +16,9 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // Appends one code point as UTF-8 (a surrogate or a value past U+10FFFF as U+FFFD).
 void AppendUtf8(std::string& out, char32_t codePoint);
 
+// Appends the text with every ill-formed UTF-8 sequence replaced by U+FFFD, one per maximal bad subpart.
+void AppendValidUtf8(std::string& out, std::string_view text);
+
 // Most texts of a site are ASCII, where case needs no tables; checked eight bytes at a time.
 bool IsAscii(std::string_view text);
 inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }

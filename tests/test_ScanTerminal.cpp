@@ -45,12 +45,12 @@ TEST_F(ScanTerminalTest, InterruptIsHandedOutAsOneCancelAtTheNextUpdate) {
 TEST_F(ScanTerminalTest, StatusLineShowsPercentProjectPageAndCountOnOneRedrawnLine) {
   TerminalProgress progress(stream_, true);
   progress.Show();
-  progress.Text(0, u"Searching for reserved Tarvo keywords...");
-  progress.Text(1, u"Project: Kläranlage");
-  progress.Text(2, u"Page: Zulauf");
+  progress.Text(0, "Searching for reserved Tarvo keywords...");
+  progress.Text(1, "Project: Kläranlage");
+  progress.Text(2, "Page: Zulauf");
   bool bCancel = false;
   progress.Update(40, bCancel);
-  progress.Text(0, u"Searching for reserved Tarvo keywords...12 found.");
+  progress.Text(0, "Searching for reserved Tarvo keywords...12 found.");
   progress.Update(250, bCancel);
   progress.Close();
   EXPECT_EQ(Written(),
@@ -65,8 +65,8 @@ TEST_F(ScanTerminalTest, MessagesClearTheStatusLineAndDoneIsNotPrinted) {
   progress.Show();
   bool bCancel = false;
   progress.Update(5, bCancel);
-  messages.ShowMessage(u"Cannot open page list:\r\n/x/pages.dbf");
-  messages.ShowMessage(u"Done");
+  messages.ShowMessage("Cannot open page list:\r\n/x/pages.dbf");
+  messages.ShowMessage("Done");
   EXPECT_EQ(Written(), "\r\033[K5% |  |  | 0 found\r\033[KCannot open page list: /x/pages.dbf\n");
 }
 
@@ -74,11 +74,11 @@ TEST_F(ScanTerminalTest, MessagesAndStatusLineHoldingNulAreWrittenWhole) {
   TerminalProgress progress(stream_, true);
   TerminalMessages messages(stream_, progress);
   progress.Show();
-  progress.Text(1, u"Project: a\0b"s);
+  progress.Text(1, "Project: a\0b"s);
   bool bCancel = false;
   progress.Update(5, bCancel);
-  messages.ShowMessage(u"Cannot open page list:\r\n/a\0b/pages.dbf"s);
-  messages.ShowMessage(u"next");
+  messages.ShowMessage("Cannot open page list:\r\n/a\0b/pages.dbf"s);
+  messages.ShowMessage("next");
   EXPECT_EQ(Written(),
             "\r\033[K5% | Project: a\0b |  | 0 found\r\033[K"
             "Cannot open page list: /a\0b/pages.dbf\nnext\n"s);
@@ -87,11 +87,11 @@ TEST_F(ScanTerminalTest, MessagesAndStatusLineHoldingNulAreWrittenWhole) {
 TEST_F(ScanTerminalTest, ClosingResetsTheLinesForTheNextShow) {
   TerminalProgress progress(stream_, false);
   progress.Show();
-  progress.Text(1, u"Project: A");
+  progress.Text(1, "Project: A");
   progress.Close();
   progress.Show();
-  EXPECT_EQ(progress.Text(0), u"Operation in progress...");
-  EXPECT_EQ(progress.Text(1), u"");
+  EXPECT_EQ(progress.Text(0), "Operation in progress...");
+  EXPECT_EQ(progress.Text(1), "");
 }
 
 }  // namespace
