@@ -27,8 +27,8 @@ namespace {
 // Messages go to stderr so that no box waits for a user; the run itself is unchanged.
 class StderrMessages : public morvex::MessageSink {
  public:
-  void ShowMessage(const std::u16string& sMessage) override {
-    std::fprintf(stderr, "message: %s\n", morvex::Utf16ToUtf8(sMessage).c_str());
+  void ShowMessage(std::string_view sMessage) override {
+    std::fprintf(stderr, "message: %.*s\n", static_cast<int>(sMessage.size()), sMessage.data());
   }
 };
 
@@ -93,10 +93,10 @@ int main(int argc, char** argv) {
   morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
   morvex::frmMain window(
       progress,
-      [&context](const std::u16string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
-        return morvex::RunSearch(context, sFolder, bShowAll, bIgnoreBuiltIn);
+      [&context](const std::string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
+        return morvex::RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn);
       },
-      [](QWidget*, const std::u16string&, const std::u16string& sStart, bool) { return sStart; });
+      [](QWidget*, const std::string&, const std::string& sStart, bool) { return sStart; });
   window.show();
   window.findChild<QLineEdit*>(QStringLiteral("txtUserPath"))->setText(QString::fromLocal8Bit(site.c_str()));
   window.findChild<morvex::ValueCheckBox*>(QStringLiteral("chkShowAllInstances"))->SetValue(showAll ? 1 : 0);
@@ -105,8 +105,8 @@ int main(int argc, char** argv) {
   window.findChild<QPushButton*>(QStringLiteral("cmdSearch"))->click();
   const qint64 endNs = progress.clock.nsecsElapsed();
 
-  const std::u16string report = window.findChild<morvex::ReportTextBox*>(QStringLiteral("txtFound"))->Report();
-  std::printf("report %zu characters, %d pages shown, run %.3f s\n", report.size(), progress.PagesShown(),
+  const std::string report = window.findChild<morvex::ReportTextBox*>(QStringLiteral("txtFound"))->Report();
+  std::printf("report %zu bytes, %d pages shown, run %.3f s\n", report.size(), progress.PagesShown(),
               static_cast<double>(endNs) / 1e9);
   if (cancelAfterPage > 0) {
     std::printf("cancel pressed after page %d; run stopped after page %d, %.3f ms after the press\n",

@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
 
   morvex::frmMain window(
       progress,
-      [&context](const std::u16string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
-        return morvex::RunSearch(context, sFolder, bShowAll, bIgnoreBuiltIn);
+      [&context](const std::string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
+        return morvex::RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn);
       },
       basBrowseFolder::BrowseFolder);
   messages.SetOwner(&window);

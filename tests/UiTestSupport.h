@@ -63,22 +63,22 @@ class ModalDismisser {
 // A progress object with no window: records what the run did to it.
 class MemoryProgress : public ProgressInterface {
  public:
-  void Title(const std::u16string& sTitle) override { title_ = sTitle; }
-  std::u16string Title() const override { return title_; }
+  void Title(std::string_view sTitle) override { title_ = sTitle; }
+  std::string Title() const override { return title_; }
   void Show() override { shown_ = true; }
   void Close() override { shown_ = false; ++closeCount; }
   bool Shown() const override { return shown_; }
   int closeCount = 0;
 
  protected:
-  void SetLine(int index, const std::u16string& sText) override { lines_[static_cast<size_t>(index)] = sText; }
-  std::u16string Line(int index) const override { return lines_[static_cast<size_t>(index)]; }
+  void SetLine(int index, std::string_view sText) override { lines_[static_cast<size_t>(index)] = sText; }
+  std::string Line(int index) const override { return lines_[static_cast<size_t>(index)]; }
   void ShowPercent(int32_t) override {}
   void ProcessEvents() override { QApplication::processEvents(); }
 
  private:
-  std::u16string title_;
-  std::array<std::u16string, 3> lines_;
+  std::string title_;
+  std::array<std::string, 3> lines_;
   bool shown_ = false;
 };
 

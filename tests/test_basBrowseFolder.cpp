@@ -54,10 +54,10 @@ class BrowseFolderTest : public ::testing::Test {
 };
 
 TEST_F(BrowseFolderTest, CancelGivesBackTheStartPathEvenWhenEmpty) {
-  for (const std::u16string& start : {std::u16string(), std::u16string(u"/no/such/folder "),
-                                      Folder(QStringLiteral("Projects")).toStdU16String()}) {
+  for (const std::string& start : {std::string(), std::string("/no/such/folder "),
+                                      Folder(QStringLiteral("Projects")).toStdString()}) {
     auto driver = Drive(seen, [](QFileDialog* dialog) { dialog->reject(); });
-    EXPECT_EQ(BrowseFolder(&owner, u"Select User Folder", start, false), start);
+    EXPECT_EQ(BrowseFolder(&owner, "Select User Folder", start, false), start);
     EXPECT_EQ(driver.Handled(), 1);
   }
 }
@@ -65,7 +65,7 @@ TEST_F(BrowseFolderTest, CancelGivesBackTheStartPathEvenWhenEmpty) {
 TEST_F(BrowseFolderTest, OpensModalOnTheStartFolderShowingFoldersOnlyAndTheTitle) {
   const QString start = Folder(QStringLiteral("Projects"));
   auto driver = Drive(seen, [](QFileDialog* dialog) { dialog->reject(); });
-  BrowseFolder(&owner, u"Select User Folder", start.toStdU16String(), false);
+  BrowseFolder(&owner, "Select User Folder", start.toStdString(), false);
   EXPECT_EQ(seen.title, QStringLiteral("Select User Folder"));
   EXPECT_EQ(seen.directory, start);
   EXPECT_EQ(seen.mode, QFileDialog::Directory);
@@ -75,9 +75,9 @@ TEST_F(BrowseFolderTest, OpensModalOnTheStartFolderShowingFoldersOnlyAndTheTitle
 }
 
 TEST_F(BrowseFolderTest, EmptyOrMissingStartOpensOnTheHomeFolder) {
-  for (const std::u16string& start : {std::u16string(), std::u16string(u"/no/such/folder")}) {
+  for (const std::string& start : {std::string(), std::string("/no/such/folder")}) {
     auto driver = Drive(seen, [](QFileDialog* dialog) { dialog->reject(); });
-    BrowseFolder(&owner, u"Select User Folder", start, false);
+    BrowseFolder(&owner, "Select User Folder", start, false);
     EXPECT_EQ(seen.directory, QDir::cleanPath(QDir::homePath()));
   }
 }
@@ -88,8 +88,8 @@ TEST_F(BrowseFolderTest, AcceptingGivesTheFullUnicodePathWithoutTrailingSeparato
     dialog->setDirectory(chosen);
     QMetaObject::invokeMethod(dialog, "accept");
   });
-  EXPECT_EQ(BrowseFolder(&owner, u"Select User Folder", Folder(QStringLiteral("Projects")).toStdU16String(), false),
-            chosen.toStdU16String());
+  EXPECT_EQ(BrowseFolder(&owner, "Select User Folder", Folder(QStringLiteral("Projects")).toStdString(), false),
+            chosen.toStdString());
 }
 
 TEST_F(BrowseFolderTest, ChoosingTheRootKeepsItsSeparator) {
@@ -97,7 +97,7 @@ TEST_F(BrowseFolderTest, ChoosingTheRootKeepsItsSeparator) {
     dialog->setDirectory(QStringLiteral("/"));
     QMetaObject::invokeMethod(dialog, "accept");
   });
-  EXPECT_EQ(BrowseFolder(&owner, u"Select User Folder", u"", false), u"/");
+  EXPECT_EQ(BrowseFolder(&owner, "Select User Folder", "", false), "/");
 }
 
 }  // namespace

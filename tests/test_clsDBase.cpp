@@ -115,7 +115,7 @@ TEST_F(DBaseTest, MissingFileIsNotAnError) {
 
 TEST_F(DBaseTest, APipeCountsAsMissingAndIsNeverWaitedOn) {
   ASSERT_TRUE(LoadBytes(DBaseTableBuilder().Field("NAME", 4).Record({"abcd"}).Bytes()));
-  const std::u16string pipe = folder_.PathOf("pipe.dbf");
+  const std::string pipe = folder_.PathOf("pipe.dbf");
   ASSERT_EQ(::mkfifo(ToNativePath(pipe).c_str(), 0600), 0);
   EXPECT_FALSE(test_support::WithoutWaitingOn(ToNativePath(pipe), [&] { return table_.Load(pipe, 0); }));
   EXPECT_FALSE(table_.Loaded());

@@ -35,8 +35,34 @@ using testing::MemoryProgress;
 using testing::ModalDismisser;
 using testing::ModalDriver;
 
+// The run result behind a report text: CR LF lines after a header, fields split at tabs; no text is a failed run.
+SearchResult ResultOf(const std::string& report) {
+  SearchResult result;
+  if (report.empty()) {
+    result.outcome = RunOutcome::kUnexpectedError;
+    return result;
+  }
+  result.showAll = report.starts_with("Pg Proj");
+  size_t at = report.find("\r\n");
+  if (at == std::string::npos) return result;  // "No items found"
+  for (at += 2; at < report.size();) {
+    const size_t end = report.find("\r\n", at);
+    const std::string_view line(report.data() + at, (end == std::string::npos ? report.size() : end) - at);
+    std::vector<std::string_view> fields;
+    for (size_t start = 0;;) {
+      const size_t tab = line.find('\t', start);
+      fields.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+      if (tab == std::string_view::npos) break;
+      start = tab + 1;
+    }
+    result.findings.Add(fields.data(), fields.size());
+    at = end == std::string::npos ? report.size() : end + 2;
+  }
+  return result;
+}
+
 struct RunCall {
-  std::u16string folder;
+  std::string folder;
   bool showAll;
   bool ignoreBuiltIn;
 };
@@ -58,12 +84,12 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<frmMain> MakeWindow() {
     auto window = std::make_unique<frmMain>(
         progress,
-        [this](const std::u16string& folder, bool showAll, bool ignoreBuiltIn) {
+        [this](const std::string& folder, bool showAll, bool ignoreBuiltIn) {
           runs.push_back({folder, showAll, ignoreBuiltIn});
           if (duringRun) duringRun();
-          return report;
+          return ResultOf(report);
         },
-        [this](QWidget*, const std::u16string& title, const std::u16string& start, bool newStyle) {
+        [this](QWidget*, const std::string& title, const std::string& start, bool newStyle) {
           browses.push_back({title, start, newStyle});
           return browseAnswer.value_or(start);
         });
@@ -80,16 +106,16 @@ class MainWindowTest : public ::testing::Test {
   }
 
   struct BrowseCall {
-    std::u16string title;
-    std::u16string start;
+    std::string title;
+    std::string start;
     bool newStyle;
   };
 
   MemoryProgress progress;
   std::vector<RunCall> runs;
   std::vector<BrowseCall> browses;
-  std::u16string report;
-  std::optional<std::u16string> browseAnswer;
+  std::string report;
+  std::optional<std::string> browseAnswer;
   std::function<void()> duringRun;
 };
 
@@ -269,13 +295,13 @@ TEST_F(MainWindowTest, StartPassesThePathUntrimmedWithTheFlags) {
   Box(*window, "chkIgnoreBuiltInProjects")->SetValue(0);
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
   ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].folder, u"/srv/site ");
+  EXPECT_EQ(runs[0].folder, "/srv/site ");
   EXPECT_TRUE(runs[0].showAll);
   EXPECT_FALSE(runs[0].ignoreBuiltIn);
 }
 
 TEST_F(MainWindowTest, StartShowsOneFindingPerLineAndCopyingAllGivesTheReport) {
-  report = u"Project\tLibrary\tObject\tPropertyname\r\nPlant\tvalves\tvalve_h\tTEXT\r\nPlant\tvalves\tvalve_h\tFONT\r\n";
+  report = "Project\tLibrary\tObject\tPropertyname\r\nPlant\tvalves\tvalve_h\tTEXT\r\nPlant\tvalves\tvalve_h\tFONT\r\n";
   auto window = MakeWindow();
   ReportTextBox* found = Found(*window);
   found->setPlainText(QStringLiteral("old results"));
@@ -288,15 +314,15 @@ TEST_F(MainWindowTest, StartShowsOneFindingPerLineAndCopyingAllGivesTheReport) {
 
   found->selectAll();
   found->copy();
-  EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdU16String(report));
+  EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(report));
 }
 
 TEST_F(MainWindowTest, StartReplacesTheBoxWithWhateverComesBackEvenNothing) {
   auto window = MakeWindow();
-  report = u"No items found";
+  report = "No items found";
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
   EXPECT_EQ(Found(*window)->toPlainText(), QStringLiteral("No items found"));
-  report = u"";
+  report = "";
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
   EXPECT_EQ(Found(*window)->toPlainText(), QString());
 }
@@ -307,10 +333,10 @@ TEST_F(MainWindowTest, OldResultsStayVisibleWhileTheRunShowsItsMessages) {
   auto window = MakeWindow();
   window->show();
   Found(*window)->setPlainText(QStringLiteral("previous report"));
-  report = u"No items found";
+  report = "No items found";
   duringRun = [&] {
     seenDuringRun = Found(*window)->toPlainText();
-    messages.ShowMessage(u"Done");
+    messages.ShowMessage("Done");
   };
   ModalDismisser dismisser;
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
@@ -324,15 +350,15 @@ TEST_F(MainWindowTest, OldResultsStayVisibleWhileTheRunShowsItsMessages) {
 TEST_F(MainWindowTest, BrowseAsksWithTitleCurrentPathAndClassicStyleAndTakesTheAnswer) {
   auto window = MakeWindow();
   PathBox(*window)->setText(QStringLiteral("/old/place"));
-  browseAnswer = u"/new/Ørsted";
+  browseAnswer = "/new/Ørsted";
   QTest::mouseClick(Button(*window, "cmdBrowse"), Qt::LeftButton);
   ASSERT_EQ(browses.size(), 1u);
-  EXPECT_EQ(browses[0].title, u"Select User Folder");
-  EXPECT_EQ(browses[0].start, u"/old/place");
+  EXPECT_EQ(browses[0].title, "Select User Folder");
+  EXPECT_EQ(browses[0].start, "/old/place");
   EXPECT_FALSE(browses[0].newStyle);
   EXPECT_EQ(PathBox(*window)->text(), QStringLiteral("/new/Ørsted"));
 
-  browseAnswer = u"";  // a choice without a file-system path
+  browseAnswer = "";  // a choice without a file-system path
   QTest::mouseClick(Button(*window, "cmdBrowse"), Qt::LeftButton);
   EXPECT_EQ(PathBox(*window)->text(), QString());
 }
@@ -347,7 +373,7 @@ TEST_F(MainWindowTest, StartAndBrowseDuringARunAreIgnored) {
     QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
     QTest::mouseClick(Button(*window, "cmdBrowse"), Qt::LeftButton);
   };
-  report = u"first";
+  report = "first";
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
   EXPECT_EQ(runs.size(), 1u);
   EXPECT_TRUE(browses.empty());
@@ -423,9 +449,9 @@ class MainWindowRunTest : public MainWindowTest {
       for (int page = 1; page <= kPagesPerProject; ++page) {
         const std::string pageName = "Page" + std::to_string(page);
         pages.Add({pageName});
-        site->AddPage(Utf8ToUtf16(name), Utf8ToUtf16(pageName),
-                      {doubles::TarvoObject(static_cast<int16_t>(page), {u"include", u"valves", u"valve_h", 1},
-                                            {{u"TEXT", Utf8ToUtf16(name + "/" + pageName)}, {u"Tag", u"x"}})});
+        site->AddPage((name), (pageName),
+                      {doubles::TarvoObject(static_cast<int16_t>(page), {"include", "valves", "valve_h", 1},
+                                            {{"TEXT", (name + "/" + pageName)}, {"Tag", "x"}})});
       }
       pages.WriteTo(folder / name / "pages.dbf");
     }
@@ -435,10 +461,10 @@ class MainWindowRunTest : public MainWindowTest {
   std::unique_ptr<frmMain> MakeRunningWindow() {
     auto window = std::make_unique<frmMain>(
         statusBar,
-        [this](const std::u16string& folder, bool showAll, bool ignoreBuiltIn) {
-          return RunSearch(context, folder, showAll, ignoreBuiltIn);
+        [this](const std::string& folder, bool showAll, bool ignoreBuiltIn) {
+          return RunSearchDetailed(context, folder, showAll, ignoreBuiltIn);
         },
-        [](QWidget*, const std::u16string&, const std::u16string& start, bool) { return start; });
+        [](QWidget*, const std::string&, const std::string& start, bool) { return start; });
     PathBox(*window)->setText(root.path());
     window->show();
     return window;

@@ -81,30 +81,30 @@ class StatusBarTest : public ::testing::Test {
 TEST_F(StatusBarTest, FreshShowStartsWithDesignLinesTitleAndBlankBar) {
   window.Show();
   EXPECT_TRUE(window.Shown());
-  EXPECT_EQ(window.Title(), u"Morvex");
-  EXPECT_EQ(window.Text(0), u"Operation in progress...");
-  EXPECT_EQ(window.Text(1), u"");
-  EXPECT_EQ(window.Text(2), u"");
+  EXPECT_EQ(window.Title(), "Morvex");
+  EXPECT_EQ(window.Text(0), "Operation in progress...");
+  EXPECT_EQ(window.Text(1), "");
+  EXPECT_EQ(window.Text(2), "");
   EXPECT_EQ(CountPixels(window.BarPicture(), 0, 293).white, 293 * 13);
 }
 
 TEST_F(StatusBarTest, ShowWhileShownKeepsLinesAndBarAndCloseThenShowResetsThem) {
   window.Show();
-  window.Text(0, u"Searching for reserved Tarvo keywords...");
-  window.Text(1, u"Project: Plant");
+  window.Text(0, "Searching for reserved Tarvo keywords...");
+  window.Text(1, "Project: Plant");
   bool cancel = false;
   window.Update(40, cancel);
   const QImage barAt40 = window.BarPicture();
 
   window.Show();
-  EXPECT_EQ(window.Text(1), u"Project: Plant");
+  EXPECT_EQ(window.Text(1), "Project: Plant");
   EXPECT_EQ(window.BarPicture(), barAt40);
 
   window.Close();
   EXPECT_FALSE(window.Shown());
   window.Show();
-  EXPECT_EQ(window.Text(0), u"Operation in progress...");
-  EXPECT_EQ(window.Text(1), u"");
+  EXPECT_EQ(window.Text(0), "Operation in progress...");
+  EXPECT_EQ(window.Text(1), "");
   EXPECT_EQ(CountPixels(window.BarPicture(), 0, 293).white, 293 * 13);
   // The same percentage as before the close must still be drawn on the fresh, blank box.
   window.Update(40, cancel);
@@ -113,17 +113,17 @@ TEST_F(StatusBarTest, ShowWhileShownKeepsLinesAndBarAndCloseThenShowResetsThem) 
 
 TEST_F(StatusBarTest, TitleIsMorvexOnEveryLoadEvenAfterBeingChanged) {
   window.Show();
-  window.Title(u"Something else");
+  window.Title("Something else");
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Something else"));
   window.Close();
   window.Show();
-  EXPECT_EQ(window.Title(), u"Morvex");
+  EXPECT_EQ(window.Title(), "Morvex");
 }
 
 TEST_F(StatusBarTest, LineSetIsReadBackAtOnceAndShownAsPlainText) {
   window.Show();
-  window.Text(1, u"Project: Dämpfer <b>5</b>");
-  EXPECT_EQ(window.Text(1), u"Project: Dämpfer <b>5</b>");
+  window.Text(1, "Project: Dämpfer <b>5</b>");
+  EXPECT_EQ(window.Text(1), "Project: Dämpfer <b>5</b>");
   EXPECT_TRUE(Eventually([&] { return Label(1)->text() == QStringLiteral("Project: Dämpfer <b>5</b>"); }));
   EXPECT_EQ(Label(1)->textFormat(), Qt::PlainText);
 }
@@ -132,21 +132,21 @@ TEST_F(StatusBarTest, BurstOfLinesEndsWithTheLastOnScreenWithinAFrame) {
   window.Show();
   bool cancel = false;
   for (int page = 1; page <= 500; ++page) {
-    window.Text(2, u"Page: P" + ToDecimal(page));
+    window.Text(2, "Page: P" + ToDecimal(page));
     window.Update(page / 5, cancel);
   }
-  EXPECT_EQ(window.Text(2), u"Page: P500");
+  EXPECT_EQ(window.Text(2), "Page: P500");
   // Nothing but the event loop runs from here, as after a run that left the window open.
   EXPECT_TRUE(Eventually([&] { return Label(2)->text() == QStringLiteral("Page: P500"); }));
 }
 
 TEST_F(StatusBarTest, CloseDropsLinesStillOnTheirWayAndShowStartsFromTheDesignTexts) {
   window.Show();
-  window.Text(0, u"first");
-  window.Text(0, u"second");
+  window.Text(0, "first");
+  window.Text(0, "second");
   window.Close();
   window.Show();
-  EXPECT_EQ(window.Text(0), u"Operation in progress...");
+  EXPECT_EQ(window.Text(0), "Operation in progress...");
   EXPECT_EQ(Label(0)->text(), QStringLiteral("Operation in progress..."));
   QTest::qWait(40);
   EXPECT_EQ(Label(0)->text(), QStringLiteral("Operation in progress..."));
@@ -154,25 +154,25 @@ TEST_F(StatusBarTest, CloseDropsLinesStillOnTheirWayAndShowStartsFromTheDesignTe
 
 TEST_F(StatusBarTest, BadIndexFailsAndChangesNoLine) {
   window.Show();
-  window.Text(0, u"zero");
-  window.Text(1, u"one");
-  window.Text(2, u"two");
+  window.Text(0, "zero");
+  window.Text(1, "one");
+  window.Text(2, "two");
   try {
-    window.Text(3, u"three");
+    window.Text(3, "three");
     FAIL() << "index 3 accepted";
   } catch (const Error& error) {
     EXPECT_EQ(error.Number(), kErrOutOfRange);
   }
   try {
-    window.Text(40000, u"far");
+    window.Text(40000, "far");
     FAIL() << "index 40000 accepted";
   } catch (const Error& error) {
     EXPECT_EQ(error.Number(), kErrOverflow);
   }
   EXPECT_THROW(window.Text(-1), Error);
-  EXPECT_EQ(window.Text(0), u"zero");
-  EXPECT_EQ(window.Text(1), u"one");
-  EXPECT_EQ(window.Text(2), u"two");
+  EXPECT_EQ(window.Text(0), "zero");
+  EXPECT_EQ(window.Text(1), "one");
+  EXPECT_EQ(window.Text(2), "two");
 }
 
 // --- Cancel ---
@@ -189,7 +189,7 @@ TEST_F(StatusBarTest, TwoPressesBeforeOneUpdateAreHandedOutOnce) {
   // Pressing Cancel leaves the window as it was: open, button usable, lines untouched.
   EXPECT_TRUE(window.Shown());
   EXPECT_TRUE(CancelButton()->isEnabled());
-  EXPECT_EQ(window.Text(0), u"Operation in progress...");
+  EXPECT_EQ(window.Text(0), "Operation in progress...");
 }
 
 TEST_F(StatusBarTest, PressQueuedDuringRunIsSeenByTheUpdateThatProcessesIt) {
@@ -240,7 +240,7 @@ TEST_F(StatusBarTest, UserClosingTheWindowDuringARunCancelsAndLeavesItToTheRun) 
 
 TEST_F(StatusBarTest, UserClosingTheWindowALeftOverRunLeftClosesItAndTheNextShowStartsAfresh) {
   window.Show();
-  window.Text(1, u"Project: Plant");
+  window.Text(1, "Project: Plant");
   bool cancel = false;
   window.Update(40, cancel);
   // The run has returned through its error report and left the window up.
@@ -249,7 +249,7 @@ TEST_F(StatusBarTest, UserClosingTheWindowALeftOverRunLeftClosesItAndTheNextShow
   EXPECT_FALSE(window.Shown());
   window.Show();
   EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(window.Text(1), u"");
+  EXPECT_EQ(window.Text(1), "");
   EXPECT_EQ(CountPixels(window.BarPicture(), 0, 293).white, 293 * 13);
   window.Update(41, cancel);
   EXPECT_FALSE(cancel) << "closing the left-over window is no Cancel";

@@ -17,7 +17,7 @@ QWidget* MessageBoxSink::BoxOwner() const {
   return owner;
 }
 
-void MessageBoxSink::ShowMessage(const std::u16string& sMessage) {
+void MessageBoxSink::ShowMessage(std::string_view sMessage) {
   QString text = ToQString(sMessage);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Morvex"), text, QMessageBox::Ok, BoxOwner());

@@ -17,7 +17,7 @@ class MessageBoxSink : public MessageSink {
   // it above a box owned by any other window, and the user would face a hidden modal box and a dead Cancel.
   void SetProgressWindow(QWidget* progress) { progress_ = progress; }
 
-  void ShowMessage(const std::u16string& sMessage) override;
+  void ShowMessage(std::string_view sMessage) override;
 
   // The window a box opened now would belong to; null when no visible window can take it.
   QWidget* BoxOwner() const;

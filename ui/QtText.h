@@ -1,17 +1,19 @@
-// Conversions between the search's UTF-16 text and Qt's strings; both hold UTF-16 code units, so nothing is lost.
+// Conversions between the core's UTF-8 text and Qt's strings, done only here at the window's edge.
 #pragma once
 
 #include <QString>
 #include <string>
+#include <string_view>
 
 namespace morvex {
 
-inline QString ToQString(const std::u16string& sText) {
-  return QString(reinterpret_cast<const QChar*>(sText.data()), static_cast<qsizetype>(sText.size()));
+inline QString ToQString(std::string_view sText) {
+  return QString::fromUtf8(sText.data(), static_cast<qsizetype>(sText.size()));
 }
 
-inline std::u16string ToU16(const QString& sText) {
-  return std::u16string(reinterpret_cast<const char16_t*>(sText.utf16()), static_cast<size_t>(sText.size()));
+inline std::string ToUtf8(const QString& sText) {
+  const QByteArray bytes = sText.toUtf8();
+  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 }  // namespace morvex

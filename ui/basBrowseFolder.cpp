@@ -26,8 +26,8 @@ QString CleanFolderPath(const QString& chosen) {
 
 }  // namespace
 
-std::u16string BrowseFolder(QWidget* owner, const std::u16string& sTitle, const std::u16string& sStartPath,
-                            bool bNewStyle) {
+std::string BrowseFolder(QWidget* owner, const std::string& sTitle, const std::string& sStartPath,
+                         bool bNewStyle) {
   if (owner == nullptr) owner = QApplication::activeWindow();
   const QString title = morvex::ToQString(sTitle);
 
@@ -43,8 +43,8 @@ std::u16string BrowseFolder(QWidget* owner, const std::u16string& sTitle, const 
 
   if (dialog.exec() != QDialog::Accepted) return sStartPath;
   const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty()) return std::u16string();
-  return morvex::ToU16(CleanFolderPath(chosen.constFirst()));
+  if (chosen.isEmpty()) return std::string();
+  return morvex::ToUtf8(CleanFolderPath(chosen.constFirst()));
 }
 
 }  // namespace basBrowseFolder

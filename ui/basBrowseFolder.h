@@ -11,7 +11,7 @@ namespace basBrowseFolder {
 // opened on sStartPath (the home folder when it is empty or gone). Returns the chosen folder's full path,
 // sStartPath unchanged on Cancel, or "" when the choice has no file-system path. bNewStyle makes the
 // browser resizable.
-std::u16string BrowseFolder(QWidget* owner, const std::u16string& sTitle, const std::u16string& sStartPath,
-                            bool bNewStyle);
+std::string BrowseFolder(QWidget* owner, const std::string& sTitle, const std::string& sStartPath,
+                         bool bNewStyle);
 
 }  // namespace basBrowseFolder

@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <algorithm>
@@ -66,17 +67,27 @@ ReportTextBox::ReportTextBox(QWidget* parent) : QPlainTextEdit(parent) {
   setTabChangesFocus(true);
 }
 
-void ReportTextBox::SetReport(const std::u16string& sReport) {
-  // Each CR LF becomes one line break; shown as-is the CR would be a second, empty line.
-  QString text = ToQString(sReport);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+void ReportTextBox::SetReport(const SearchResult& result) {
+  // The box holds UTF-16 with plain line breaks: the findings are decoded once, straight into one text of
+  // that form, rather than joined with CR LF first and then searched and replaced as a whole.
+  const FindingsList& findings = result.findings;
+  const size_t lineEnds = static_cast<size_t>(findings.Count()) + 1;
+  const size_t bound = findings.TextBytes() + ReportHeader(true).size() + kNoItemsFound.size() + lineEnds;
+  QString text;
+  text.resize(static_cast<qsizetype>(bound));  // UTF-16 never needs more units than UTF-8 has bytes
+  QStringDecoder decoder(QStringDecoder::Utf8);
+  QChar* end = text.data();
+  WriteReport(result, "\n", [&](std::string_view piece) {
+    end = decoder.appendToBuffer(end, QByteArrayView(piece.data(), static_cast<qsizetype>(piece.size())));
+  });
+  text.truncate(static_cast<qsizetype>(end - text.constData()));
   setPlainText(text);
 }
 
-std::u16string ReportTextBox::Report() const {
+std::string ReportTextBox::Report() const {
   QString text = toPlainText();
   text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return ToU16(text);
+  return ToUtf8(text);
 }
 
 QMimeData* ReportTextBox::createMimeDataFromSelection() const {
@@ -210,12 +221,12 @@ void frmMain::onSearchClicked() {
   // A run yields only inside the progress window's Update; a second run started there would share and then
   // release the automation object under the first.
   if (runInProgress_) return;
-  const std::u16string report = [this] {
+  const SearchResult result = [this] {
     FlagGuard running(runInProgress_);
-    return runSearch_(ToU16(txtUserPath_->text()), chkShowAllInstances_->Value() == 1,
+    return runSearch_(ToUtf8(txtUserPath_->text()), chkShowAllInstances_->Value() == 1,
                       chkIgnoreBuiltInProjects_->Value() == 1);
   }();
-  txtFound_->SetReport(report);
+  txtFound_->SetReport(result);
   if (closedDuringRun_) {
     // A run that failed leaves its progress window up; with the main window gone nothing would close it.
     if (progress_.Shown()) progress_.Close();
@@ -224,7 +235,7 @@ void frmMain::onSearchClicked() {
 
 void frmMain::onBrowseClicked() {
   if (runInProgress_) return;
-  txtUserPath_->setText(ToQString(browseFolder_(this, u"Select User Folder", ToU16(txtUserPath_->text()), false)));
+  txtUserPath_->setText(ToQString(browseFolder_(this, "Select User Folder", ToUtf8(txtUserPath_->text()), false)));
 }
 
 void frmMain::setVisible(bool visible) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ProgressInterface.h"
+#include "basSearch.h"
 
 class QLabel;
 class QPushButton;
@@ -33,9 +34,10 @@ class ReportTextBox : public QPlainTextEdit {
   Q_OBJECT
  public:
   explicit ReportTextBox(QWidget* parent);
-  void SetReport(const std::u16string& sReport);
-  // The whole content as the user would copy it.
-  std::u16string Report() const;
+  // The run's report, one finding per line, taken straight from its findings; a failed run empties the box.
+  void SetReport(const SearchResult& result);
+  // The whole content as the user would copy it (UTF-8, CR LF).
+  std::string Report() const;
 
  protected:
   QMimeData* createMimeDataFromSelection() const override;
@@ -45,9 +47,9 @@ class frmMain : public QWidget {
   Q_OBJECT
  public:
   // (folder, show-all flag, ignore-built-in flag) → report text.
-  using SearchRunner = std::function<std::u16string(const std::u16string&, bool, bool)>;
+  using SearchRunner = std::function<SearchResult(const std::string&, bool, bool)>;
   // (owner, title, start path, new-style flag) → path for the folder box.
-  using FolderBrowser = std::function<std::u16string(QWidget*, const std::u16string&, const std::u16string&, bool)>;
+  using FolderBrowser = std::function<std::string(QWidget*, const std::string&, const std::string&, bool)>;
 
   // progress is the application's progress object: the window cancels a run through it when it closes.
   frmMain(ProgressInterface& progress, SearchRunner runSearch, FolderBrowser browseFolder, QWidget* parent = nullptr);

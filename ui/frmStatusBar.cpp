@@ -26,7 +26,7 @@ constexpr int kBarScaleHeight = 195;                         // vertical units a
 const QRgb kBarBackground = qRgb(255, 255, 255);
 const QColor kBarForeground(0, 0, 255);
 
-const char16_t* const kDesignLines[3] = {u"Operation in progress...", u"", u""};
+const char* const kDesignLines[3] = {"Operation in progress...", "", ""};
 
 // Rounding of the drawing box's scale: to the nearest integer, halves to the even neighbour.
 int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
@@ -102,15 +102,15 @@ void frmStatusBar::loadDesignState() {
   shownPercent_ = kNothingShown;
 }
 
-void frmStatusBar::Title(const std::u16string& sTitle) { setWindowTitle(ToQString(sTitle)); }
+void frmStatusBar::Title(std::string_view sTitle) { setWindowTitle(ToQString(sTitle)); }
 
-std::u16string frmStatusBar::Title() const { return ToU16(windowTitle()); }
+std::string frmStatusBar::Title() const { return ToUtf8(windowTitle()); }
 
 void frmStatusBar::Show() {
   if (loaded_) return;
   loaded_ = true;
   loadDesignState();
-  Title(u"Morvex");
+  Title("Morvex");
   CentreOnScreen(*this);
   show();
   // The frame is known only once the window is up; centre the whole window, not just its client area.
@@ -126,12 +126,12 @@ void frmStatusBar::Close() {
   closingByRun_ = false;
 }
 
-void frmStatusBar::SetLine(int index, const std::u16string& sText) {
+void frmStatusBar::SetLine(int index, std::string_view sText) {
   lines_[static_cast<size_t>(index)] = sText;
   showLinesNowOrSoon();
 }
 
-std::u16string frmStatusBar::Line(int index) const { return lines_[static_cast<size_t>(index)]; }
+std::string frmStatusBar::Line(int index) const { return lines_[static_cast<size_t>(index)]; }
 
 void frmStatusBar::showLinesNowOrSoon() {
   if (!linesShownAt_.isValid() || linesShownAt_.elapsed() >= kLineFrameMs) {

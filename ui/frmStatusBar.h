@@ -36,8 +36,8 @@ class frmStatusBar : public QWidget, public ProgressInterface {
  public:
   explicit frmStatusBar(QWidget* parent = nullptr);
 
-  void Title(const std::u16string& sTitle) override;
-  std::u16string Title() const override;
+  void Title(std::string_view sTitle) override;
+  std::string Title() const override;
   void Show() override;
   void Close() override;
   bool Shown() const override { return loaded_; }
@@ -50,8 +50,8 @@ class frmStatusBar : public QWidget, public ProgressInterface {
   static void DrawBar(QImage& picture, int32_t nPercent);
 
  protected:
-  void SetLine(int index, const std::u16string& sText) override;
-  std::u16string Line(int index) const override;
+  void SetLine(int index, std::string_view sText) override;
+  std::string Line(int index) const override;
   void ShowPercent(int32_t nPercent) override;
   void ProcessEvents() override;
   void closeEvent(QCloseEvent* event) override;
@@ -66,7 +66,7 @@ class frmStatusBar : public QWidget, public ProgressInterface {
   // The lines as the run wrote them; the labels catch up at most once per frame (kLineFrameMs), because a run
   // rewrites them for every page and finding, far faster than anyone can read, and each label paint is costly.
   static constexpr int kLineFrameMs = 16;
-  std::array<std::u16string, 3> lines_;
+  std::array<std::string, 3> lines_;
   QElapsedTimer linesShownAt_;
   QTimer linesCatchUp_;
   StatusBarPicture* picStatusBar_ = nullptr;
