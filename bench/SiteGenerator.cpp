@@ -101,7 +101,7 @@ struct PageText {
   int64_t reserved = 0;
 };
 
-PageText MakePage(SiteRandom& random, int32_t objects) {
+PageText MakePage(SiteRandom& random, int32_t objects, uint32_t collisionsPerMille) {
   PageText page;
   page.json.reserve(static_cast<size_t>(objects) * 260 + 32);
   page.json += "{\"objects\": [\n";
@@ -118,7 +118,7 @@ PageText MakePage(SiteRandom& random, int32_t objects) {
       for (uint32_t p = 0; p < properties; ++p) {
         if (p > 0) page.json += ", ";
         std::string_view name;
-        if (random.Chance(4)) {
+        if (random.Chance(collisionsPerMille)) {
           name = random.Pick(kReservedProperties);
           ++page.reserved;
         } else {
@@ -141,7 +141,10 @@ PageText MakePage(SiteRandom& random, int32_t objects) {
 }  // namespace
 
 SiteSummary GenerateSite(const SiteShape& shape, const std::filesystem::path& outDir) {
-  if (shape.projects < 1 || shape.pages < 0 || shape.objects < 0) throw std::invalid_argument("bad site shape");
+  if (shape.projects < 1 || shape.pages < 0 || shape.objects < 0 || shape.collisionsPerMille < 0 ||
+      shape.collisionsPerMille > 1000) {
+    throw std::invalid_argument("bad site shape");
+  }
   SiteRandom random(shape.seed);
   SiteSummary summary;
   std::filesystem::create_directories(outDir);
@@ -158,7 +161,7 @@ SiteSummary GenerateSite(const SiteShape& shape, const std::filesystem::path& ou
     for (int32_t g = 1; g <= shape.pages; ++g) {
       const std::string pageName = Numbered("Page_", g, 4);
       pages.push_back({pageName, "Generated page " + std::to_string(g)});
-      const PageText page = MakePage(random, shape.objects);
+      const PageText page = MakePage(random, shape.objects, static_cast<uint32_t>(shape.collisionsPerMille));
       std::ofstream stream(projectDir / (pageName + ".json"), std::ios::binary | std::ios::trunc);
       stream.write(page.json.data(), static_cast<std::streamsize>(page.json.size()));
       if (!stream) throw std::runtime_error("cannot write a page file in " + projectDir.string());

@@ -14,6 +14,9 @@ int main(int argc, char** argv) {
   app.add_option("--projects", shape.projects, "Number of projects")->check(CLI::Range(1, 9999));
   app.add_option("--pages", shape.pages, "Pages per project")->check(CLI::Range(0, 9999));
   app.add_option("--objects", shape.objects, "Objects per page")->check(CLI::Range(0, 32767));
+  app.add_option("--collisions", shape.collisionsPerMille,
+                 "Chance per thousand that a Tarvo property takes a reserved name; 4 keeps the usual sites")
+      ->check(CLI::Range(0, 1000));
   app.add_option("--seed", shape.seed, "Seed of the generator; the same seed gives the same site");
   app.add_option("OUT_DIR", outDir, "Folder to write the site into")->required();
   try {

@@ -1,20 +1,27 @@
 # Sourced by the whole-run benchmarks: one generated site per shape, shared between them, with a warm cache.
-# The caller sets site and sitegen; PROJECTS, PAGES, OBJECTS and SEED (default 100, 100, 200, 42) pick the shape.
+# The caller sets site and sitegen; PROJECTS, PAGES, OBJECTS, SEED and COLLISIONS (default 100, 100, 200, 42, 4)
+# pick the shape. A caller that prepares several shapes reassigns site, projects, pages, objects and collisions.
 
 projects=${PROJECTS:-100}
 pages=${PAGES:-100}
 objects=${OBJECTS:-200}
 seed=${SEED:-42}
+collisions=${COLLISIONS:-4}
 
 # Regenerates only when the stamp says the site on disk has another shape.
 prepare_site() {
   local stamp="$site/.shape"
-  local shape="$projects $pages $objects $seed"
+  local shape="$projects $pages $objects $seed $collisions"
   if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$shape" ]; then
     rm -rf "$site"
-    "$sitegen" --projects "$projects" --pages "$pages" --objects "$objects" --seed "$seed" "$site"
+    "$sitegen" --projects "$projects" --pages "$pages" --objects "$objects" --seed "$seed" \
+      --collisions "$collisions" "$site"
     echo "$shape" > "$stamp"
   fi
-  # Warm the page cache so every command reads from memory.
+  warm_site
+}
+
+# Reads every file so the next command finds the site in memory; this machine drops its page cache quickly.
+warm_site() {
   find "$site" -type f -exec cat {} + > /dev/null
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test twice: a plain build and an ASan+UBSan build.
+# Installs what is missing, then builds and runs every test twice (a plain build and an ASan+UBSan build),
+# and the tests of the core, whose page server reads ahead on a thread of its own, under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,3 +23,7 @@ ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DMORVEX_SANITIZE=ON -DMORVEX_BUILD_BENCH=OFF
+# The windows are left out: Qt's own libraries are not instrumented, and the threads live in the core.
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+run_suite build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVEX_SANITIZE_THREAD=ON -DMORVEX_BUILD_UI=OFF \
+  -DMORVEX_BUILD_BENCH=OFF

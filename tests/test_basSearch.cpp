@@ -598,5 +598,127 @@ TEST_F(SearchRunTest, GeneratedSiteRunsToOneHundredPercentWithEveryCollisionRepo
   EXPECT_EQ(result.findings.Count(), summary.reservedProperties);
 }
 
+// Our server with its reading ahead switched off: every call but the hint goes through.
+class WithoutReadAhead : public PageAutomation {
+ public:
+  bool SetInteractive(bool bValue) override { return server_.SetInteractive(bValue); }
+  bool OpenPage(std::string_view sProject, std::string_view sPage) override { return server_.OpenPage(sProject, sPage); }
+  bool ClosePage() override { return server_.ClosePage(); }
+  bool FirstObject() override { return server_.FirstObject(); }
+  bool NextObject() override { return server_.NextObject(); }
+  bool FirstProperty(std::string_view& sName, std::string_view& sValue) override {
+    return server_.FirstProperty(sName, sValue);
+  }
+  bool NextProperty(std::string_view& sName, std::string_view& sValue) override {
+    return server_.NextProperty(sName, sValue);
+  }
+  bool GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary, std::string_view& sTarvo,
+                    int32_t& nNumber) override {
+    return server_.GetTarvoInfo(sLibProject, sLibrary, sTarvo, nNumber);
+  }
+  bool GetObjectAN(int16_t& nAN) override { return server_.GetObjectAN(nAN); }
+  bool GetObjectType(std::string_view& sType) override { return server_.GetObjectType(sType); }
+  void ServeFolder(std::string_view sUserPath) override { server_.ServeFolder(sUserPath); }
+
+ private:
+  PageFileServer server_;
+};
+
+TEST_F(SearchRunTest, ReadingAheadChangesNoReportWhereverTheRunIsCancelled) {
+  SiteShape shape;
+  shape.projects = 3;
+  shape.pages = 5;
+  shape.objects = 40;
+  shape.seed = 11;
+  GenerateSite(shape, root_);
+  // A page list entry without a page file, and one whose file is a folder: pages read ahead that fail.
+  DbfWriter pages = PageListWriter();
+  for (const char* page : {"Page_0001", "gone", "Page_0002", "Page_0003", "folder", "Page_0004", "Page_0005"}) pages.Add({page});
+  pages.WriteTo(root_ / "p0002" / "pages.dbf");
+  fs::create_directories(root_ / "p0002" / "folder.json");
+
+  int64_t pagesReadAhead = 0;
+  const auto run = [&](bool readAhead, int32_t cancelAtUpdate) {
+    RecordingProgress progress;
+    RecordingMessages messages(progress);
+    // Counts, as the run lets go of it, how many pages the server had read ahead.
+    struct CountingServer : PageFileServer {
+      explicit CountingServer(int64_t& total) : total_(total) {}
+      ~CountingServer() override { total_ += PagesReadAhead(); }
+      int64_t& total_;
+    };
+    PageAutomationFactory factory = [&]() -> std::unique_ptr<PageAutomation> {
+      if (!readAhead) return std::make_unique<WithoutReadAhead>();
+      return std::make_unique<CountingServer>(pagesReadAhead);
+    };
+    AppContext context(factory, progress, messages);
+    if (cancelAtUpdate > 0) progress.PressCancelAtUpdate(cancelAtUpdate);
+    SearchResult result = RunSearchDetailed(context, Folder(), true, true);
+    return std::make_pair(std::move(result), progress.UpdateCount());
+  };
+
+  const auto [whole, updates] = run(false, 0);
+  ASSERT_EQ(whole.outcome, RunOutcome::kCompleted);
+  ASSERT_EQ(updates, 15);  // 17 pages listed, two of them fail
+  for (int32_t cancelAt = 0; cancelAt <= updates; ++cancelAt) {
+    const auto [plain, plainUpdates] = run(false, cancelAt);
+    pagesReadAhead = 0;
+    const auto [ahead, aheadUpdates] = run(true, cancelAt);
+    // A whole run takes over every page but the first of each project: 4 + 6 + 4, failing ones included.
+    if (cancelAt == 0) {
+      EXPECT_EQ(pagesReadAhead, 14);
+    }
+    EXPECT_EQ(ahead.outcome, plain.outcome) << cancelAt;
+    EXPECT_EQ(ahead.Report(), plain.Report()) << cancelAt;
+    EXPECT_EQ(aheadUpdates, plainUpdates) << cancelAt;
+  }
+}
+
+TEST_F(SearchRunTest, PagesReadAheadAreTakenOverOrDroppedUnseen) {
+  SiteShape shape;
+  shape.projects = 2;
+  shape.pages = 3;
+  shape.objects = 30;
+  shape.seed = 5;
+  GenerateSite(shape, root_);
+  PageFileServer server;
+  server.ServeFolder(Folder());
+  FindingsList expected, found;
+  const auto scan = [&](PageFileServer& on, FindingsList& into, const char* project, const char* page) {
+    ASSERT_TRUE(on.OpenPage(project, page)) << page;
+    ScanPageObjects(on, progress_, project, page, into, true);
+    on.ClosePage();
+  };
+  {
+    PageFileServer reference;
+    reference.ServeFolder(Folder());
+    for (const char* page : {"Page_0001", "Page_0002", "Page_0003", "Page_0001"}) scan(reference, expected, "Station_0001", page);
+  }
+  // The page prepared is the page opened; a page prepared and then not opened leaves no trace.
+  server.PreparePage("Station_0001", "Page_0001");
+  scan(server, found, "Station_0001", "Page_0001");
+  server.PreparePage("Station_0001", "Page_0003");
+  scan(server, found, "Station_0001", "Page_0002");
+  server.PreparePage("station_0001", "Page_0003");  // the project's name in another case is another name to the reader
+  scan(server, found, "Station_0001", "Page_0003");
+  server.PreparePage("Station_0001", "missing");
+  EXPECT_FALSE(server.OpenPage("Station_0001", "missing"));
+  EXPECT_FALSE(server.FirstObject());
+  server.PreparePage("Station_0001", "../p0002/Page_0001");
+  EXPECT_FALSE(server.OpenPage("Station_0001", "../p0002/Page_0001"));
+  server.PreparePage("Station_0001", "Page_0001");
+  scan(server, found, "Station_0001", "Page_0001");
+  EXPECT_EQ(server.PagesReadAhead(), 3);  // the two "Page_0001" and the missing page, which fails all the same
+  ASSERT_EQ(found.Count(), expected.Count());
+  for (int32_t i = 0; i < found.Count(); ++i) EXPECT_EQ(found.Line(i), expected.Line(i)) << i;
+
+  // A folder change drops the page prepared for the old one; so does going away with a page in hand.
+  server.PreparePage("Station_0001", "Page_0002");
+  server.ServeFolder(Folder() + "/nowhere");
+  EXPECT_FALSE(server.OpenPage("Station_0001", "Page_0002"));
+  server.ServeFolder(Folder());
+  server.PreparePage("Station_0002", "Page_0002");
+}
+
 }  // namespace
 }  // namespace morvex

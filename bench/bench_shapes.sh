@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# Whole-process benchmark of morvex-scan over several site shapes: time against cat, peak memory per output
+# format against its budget, and the window against morvex-scan; one table at the end.
+# Usage: bench/bench_shapes.sh [BUILD_DIR]
+# ROUNDS (default 3) and RUNS (default 3) set how many interleaved hyperfine rounds of how many runs each are taken.
+set -euo pipefail
+
+build=${1:-build}
+scan="$build/app/morvex-scan"
+window="$build/app/morvex-bench-window"
+sitegen="$build/bench/morvex-sitegen"
+rounds=${ROUNDS:-3}
+runs=${RUNS:-3}
+source "$(dirname "$0")/site.sh"
+
+for tool in "$scan" "$window" "$sitegen"; do
+  [ -x "$tool" ] || { echo "missing $tool: build morvex-scan, morvex-sitegen and morvex-bench-window first" >&2; exit 2; }
+done
+for tool in hyperfine python3 /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 2; }
+done
+
+# name, projects, pages per project, objects per page (0: the generator's default of 200), collisions per mille.
+# 45 per mille gives about 300,000 findings on 2,000,000 objects, some 17 MB of TSV report.
+shapes=(
+  "default 100 100 0 4"
+  "many-findings 100 100 0 45"
+  "many-projects 1000 10 0 4"
+  "few-huge-pages 10 10 20000 4"
+)
+# Sites that the window is timed on as well; the rest would only lengthen the run.
+window_shapes=" default many-findings "
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen
+
+# Rounds alternate which command goes first, so a neighbour's burst of load does not fall on one side only.
+# Every timed run starts from a warm cache: the machine drops pages between runs of a few seconds.
+timed_rounds() {
+  local label=$1 first_name=$2 first_cmd=$3 second_name=$4 second_cmd=$5
+  for ((round = 1; round <= rounds; round++)); do
+    local pair=(-n "$first_name" "$first_cmd" -n "$second_name" "$second_cmd")
+    ((round % 2 == 0)) && pair=(-n "$second_name" "$second_cmd" -n "$first_name" "$first_cmd")
+    # morvex-scan exits 1 on findings, hence -i; -N spares the shell, hyperfine discards the output.
+    hyperfine -N -i --style none --warmup 1 --runs "$runs" \
+      --prepare "find $site -type f -exec cat {} +" \
+      --export-json "$work/$label-$round.json" "${pair[@]}" > /dev/null 2> "$work/hyperfine.log" ||
+      { cat "$work/hyperfine.log" >&2; exit 2; }
+  done
+}
+
+for entry in "${shapes[@]}"; do
+  read -r name projects pages objects collisions <<< "$entry"
+  ((objects == 0)) && objects=${OBJECTS:-200}
+  site="${TMPDIR:-/tmp}/morvex-bench-$name"
+  echo "== $name: $projects projects x $pages pages x $objects objects, $collisions collisions per mille" >&2
+  prepare_site > /dev/null
+  files=$(find "$site" -type f ! -name .shape | wc -l)
+
+  timed_rounds "time-$name" cat "find $site -type f -exec cat {} +" scan "$scan $site"
+
+  for output in tsv unique json; do
+    case $output in
+      tsv) args=() ;;
+      unique) args=(--unique) ;;
+      json) args=(--format json) ;;
+    esac
+    warm_site
+    /usr/bin/time -v -o "$work/rusage" "$scan" "${args[@]}" "$site" > "$work/report" 2> /dev/null || true
+    peak_kb=$(awk -F: '/Maximum resident/ {gsub(/ /, "", $2); print $2}' "$work/rusage")
+    bytes=$(stat -c %s "$work/report")
+    # Findings are counted from the show-all report (one line each after the header), not taken from the
+    # generator, so the figure is what the scan really listed.
+    [ "$output" = tsv ] && findings=$(($(wc -l < "$work/report") - 1))
+    echo "$name $output $files $findings $bytes $peak_kb" >> "$work/rows"
+  done
+  rm -f "$work/report"
+
+  if [[ $window_shapes == *" $name "* ]]; then
+    timed_rounds "window-$name" scan "$scan $site" window "$window $site"
+  fi
+done
+
+python3 - "$work" <<'PY'
+import json, statistics, sys
+from pathlib import Path
+
+work = Path(sys.argv[1])
+scan_target = {"default": 2.0, "many-findings": 2.5, "many-projects": 2.0}
+window_target = {"default": 1.2, "many-findings": 1.5}
+
+def medians(label):
+    """Median wall time per command over every run of every round of one comparison."""
+    times = {}
+    for path in sorted(work.glob(f"{label}-*.json")):
+        for result in json.loads(path.read_text())["results"]:
+            times.setdefault(result["command"], []).extend(result["times"])
+    return {command: statistics.median(values) for command, values in times.items()}, \
+           min(len(values) for values in times.values())
+
+def verdict(value, target):
+    return "-" if target is None else ("ok" if value <= target else "MISS")
+
+header = ["shape", "output", "files", "findings", "report B", "cat s", "scan s", "scan/cat", "target",
+          "peak MiB", "B/finding", "budget MiB", "in budget"]
+rows, samples = [], 0
+for line in (work / "rows").read_text().split("\n"):
+    if not line:
+        continue
+    shape, output, files, findings, report, peak_kb = line.split()
+    findings, report, peak = int(findings), int(report), int(peak_kb) * 1024
+    budget = 64 * 2**20 + 2 * report
+    timing = ["-"] * 4
+    if output == "tsv":
+        med, samples = medians(f"time-{shape}")
+        ratio = med["scan"] / med["cat"]
+        target = scan_target.get(shape)
+        timing = [f"{med['cat']:.3f}", f"{med['scan']:.3f}", f"{ratio:.2f}",
+                  f"<= {target} {verdict(ratio, target)}" if target else "figure"]
+    rows.append([shape, output, files, str(findings), str(report), *timing, f"{peak / 2**20:.1f}",
+                 str(peak // findings) if findings else "-", f"{budget / 2**20:.1f}",
+                 "yes" if peak <= budget else "NO"])
+
+widths = [max(len(row[i]) for row in rows + [header]) for i in range(len(header))]
+for row in [header] + rows:
+    print("  ".join(cell.rjust(width) for cell, width in zip(row, widths)))
+print(f"medians of {samples} runs each; B/finding is peak memory over show-all findings; "
+      f"budget is 64 MiB + 2 x that output's report")
+
+print()
+for shape, target in window_target.items():
+    if not list(work.glob(f"window-{shape}-*.json")):
+        continue
+    med, samples = medians(f"window-{shape}")
+    ratio = med["window"] / med["scan"]
+    print(f"{shape}: window {med['window']:.3f} s, morvex-scan {med['scan']:.3f} s, window/scan {ratio:.2f} "
+          f"(target <= {target} {verdict(ratio, target)}), medians of {samples} runs")
+PY
