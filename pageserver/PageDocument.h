@@ -17,8 +17,10 @@ namespace morvex {
 // Every operation returns false and changes neither its outputs nor the cursor when it cannot do its work.
 class PageDocument {
  public:
-  // Larger page files are refused rather than risking the parser's memory (about ten times the file size).
-  static constexpr size_t kMaxPageBytes = size_t{256} << 20;
+  // Larger page files are refused. The parser needs up to about 13 bytes of memory per byte of page (a page
+  // that is mostly small numbers: 16 bytes of parsed form and 4 of index per two-byte number), so this bounds
+  // one page's memory to well under a gigabyte; real pages are a few megabytes.
+  static constexpr size_t kMaxPageBytes = size_t{64} << 20;
 
   PageDocument();
   ~PageDocument();

@@ -18,6 +18,10 @@ namespace {
 
 constexpr int32_t kProjectListCodepage = 0;
 
+// A page this large is read when it is opened, not ahead: two parsed pages of that size at once would double
+// what a run of large pages needs, and for such a page reading is a small part of the time anyway.
+constexpr uint64_t kLargestPageReadAhead = uint64_t{8} << 20;
+
 }  // namespace
 
 PageFileServer::PageFileServer()
@@ -97,7 +101,9 @@ std::optional<std::filesystem::path> PageFileServer::FindPageFileIgnoringCase(co
   return best;
 }
 
-bool PageFileServer::LoadPage(const std::string& projectFolder, std::string_view sPage, PageDocument& document) {
+bool PageFileServer::LoadPage(const std::string& projectFolder, std::string_view sPage, PageDocument& document,
+                              uint64_t largestFile, bool& deferred) {
+  deferred = false;
   document.Close();
   std::string fileName(sPage);
   fileName += ".json";
@@ -110,6 +116,10 @@ bool PageFileServer::LoadPage(const std::string& projectFolder, std::string_view
     if (error != std::errc::no_such_file_or_directory && error != FileOpenError::kNotOrdinaryFile) return false;
     const std::optional<std::filesystem::path> other = FindPageFileIgnoringCase(projectFolder, fileName);
     if (!other || ReadOnlyFile::Open(*other, file)) return false;
+  }
+  if (file.Size() > largestFile) {
+    deferred = true;
+    return false;
   }
   return document.LoadFile(file);
 }
@@ -125,8 +135,9 @@ void PageFileServer::ReaderLoop() {
     const std::string page = jobPage_;
     lock.unlock();
     bool loaded = false;
+    bool deferred = false;
     try {
-      loaded = LoadPage(folder, page, *spare_);
+      loaded = LoadPage(folder, page, *spare_, kLargestPageReadAhead, deferred);
     } catch (...) {
       loaded = false;  // a page the reader could not load is one that does not open
     }
@@ -134,6 +145,7 @@ void PageFileServer::ReaderLoop() {
     jobRunning_ = false;
     jobDone_ = true;
     jobLoaded_ = loaded;
+    jobDeferred_ = deferred;
     wake_.notify_all();
   }
 }
@@ -178,7 +190,7 @@ bool PageFileServer::OpenPage(std::string_view sProject, std::string_view sPage)
         const bool same = jobProject_ == sProject && jobPage_ == sPage;
         WaitForReader(lock);
         jobDone_ = false;
-        if (same) {
+        if (same && !jobDeferred_) {
           std::swap(page_, spare_);
           spare_->Close();
           ++pagesReadAhead_;
@@ -189,7 +201,8 @@ bool PageFileServer::OpenPage(std::string_view sProject, std::string_view sPage)
     }
     const std::optional<std::string> folder = PageFolder(sProject, sPage);
     if (!folder) return false;
-    return LoadPage(*folder, sPage, *page_);
+    bool deferred = false;
+    return LoadPage(*folder, sPage, *page_, PageDocument::kMaxPageBytes, deferred);
   } catch (const std::exception&) {
     return false;
   }

@@ -58,7 +58,9 @@ class PageFileServer : public PageAutomation {
   // The page file's folder and name for a project and page, or nothing when the page cannot be one.
   std::optional<std::string> PageFolder(std::string_view sProject, std::string_view sPage);
   // Finds, opens, reads and parses one page file into document. Touches nothing else, so either thread may run it.
-  static bool LoadPage(const std::string& projectFolder, std::string_view sPage, PageDocument& document);
+  // A file larger than largestFile is left alone and reported through deferred.
+  static bool LoadPage(const std::string& projectFolder, std::string_view sPage, PageDocument& document,
+                       uint64_t largestFile, bool& deferred);
   // The first file, in byte order of names, whose name equals sFileName ignoring case.
   static std::optional<std::filesystem::path> FindPageFileIgnoringCase(const std::string& sProjectFolder,
                                                                        const std::string& sFileName);
@@ -86,6 +88,7 @@ class PageFileServer : public PageAutomation {
   bool jobRunning_ = false;  // the reader works on the spare document
   bool jobDone_ = false;     // the spare document holds the result
   bool jobLoaded_ = false;
+  bool jobDeferred_ = false;  // the page was too large to read ahead and is read when it is opened
   std::string jobProject_;   // as the caller named it, to match the OpenPage that follows
   std::string jobPage_;
   std::string jobFolder_;

@@ -598,6 +598,24 @@ TEST_F(SearchRunTest, GeneratedSiteRunsToOneHundredPercentWithEveryCollisionRepo
   EXPECT_EQ(result.findings.Count(), summary.reservedProperties);
 }
 
+TEST_F(SearchRunTest, AFolderNameThatIsNotUtf8ReachesTheFileSystemUnchanged) {
+  // Latin-1 bytes, as an older Linux system may have written them: not UTF-8, yet a valid name.
+  const fs::path site = root_ / "Kl\xE4ranlage";
+  SiteShape shape;
+  shape.projects = 2;
+  shape.pages = 2;
+  shape.objects = 20;
+  const SiteSummary summary = GenerateSite(shape, site);
+  AppContext realContext(MakePageFileServerFactory(), progress_, messages_);
+
+  const SearchResult result = RunSearchDetailed(realContext, site.native(), true, true);
+
+  EXPECT_EQ(result.outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(messages_.messages, (std::vector<std::string>{"Done"}));
+  ASSERT_GT(summary.reservedProperties, 0);
+  EXPECT_EQ(result.findings.Count(), summary.reservedProperties);
+}
+
 // Our server with its reading ahead switched off: every call but the hint goes through.
 class WithoutReadAhead : public PageAutomation {
  public:
@@ -711,6 +729,19 @@ TEST_F(SearchRunTest, PagesReadAheadAreTakenOverOrDroppedUnseen) {
   EXPECT_EQ(server.PagesReadAhead(), 3);  // the two "Page_0001" and the missing page, which fails all the same
   ASSERT_EQ(found.Count(), expected.Count());
   for (int32_t i = 0; i < found.Count(); ++i) EXPECT_EQ(found.Line(i), expected.Line(i)) << i;
+
+  // A page too large to read ahead is read when it is opened, and opens all the same.
+  {
+    std::ofstream big(root_ / "p0001" / "Big.json", std::ios::binary);
+    big << R"({"objects": [{"type": "Tarvo", "an": 4, "tarvo": {"project": "i", "library": "l", "name": "t"},)"
+        << std::string(9u << 20, ' ') << R"("properties": [{"name": "TEXT", "value": "big"}]}]})";
+  }
+  server.PreparePage("Station_0001", "Big");
+  FindingsList big;
+  scan(server, big, "Station_0001", "Big");
+  EXPECT_EQ(server.PagesReadAhead(), 3);
+  ASSERT_EQ(big.Count(), 1);
+  EXPECT_EQ(big.Line(0), "Station_0001\tBig\t4\ti\tl\tt\tTEXT\t'big'");
 
   // A folder change drops the page prepared for the old one; so does going away with a page in hand.
   server.PreparePage("Station_0001", "Page_0002");
