@@ -1,5 +1,6 @@
 // Whole search runs over sites laid out on disk: report text, messages, progress texts, percentages, lifetimes.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -614,6 +615,39 @@ TEST_F(SearchRunTest, AFolderNameThatIsNotUtf8ReachesTheFileSystemUnchanged) {
   EXPECT_EQ(messages_.messages, (std::vector<std::string>{"Done"}));
   ASSERT_GT(summary.reservedProperties, 0);
   EXPECT_EQ(result.findings.Count(), summary.reservedProperties);
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define MORVEX_ADDRESS_LIMIT_WORKS 0  // the sanitizers reserve far more address space than any limit leaves
+#else
+#define MORVEX_ADDRESS_LIMIT_WORKS 1
+#endif
+
+TEST_F(SearchRunTest, AReportLargerThanMemoryEndsThroughTheErrorReport) {
+  if (!MORVEX_ADDRESS_LIMIT_WORKS) GTEST_SKIP() << "an address-space limit cannot be combined with a sanitizer";
+  // Two hundred pages of one finding each, every finding a megabyte: more than the limit below allows.
+  std::vector<std::string> pages;
+  for (int i = 0; i < 200; ++i) pages.push_back("p" + std::to_string(i));
+  WriteSite({{"A", "a", false, pages}});
+  for (int i = 0; i < 200; ++i) {
+    site_->AddPage("A", pages[static_cast<size_t>(i)],
+                   {TarvoObject(static_cast<int16_t>(i), {"inc", "lib", "t"}, {{"TEXT", std::string(1u << 20, 'v')}})});
+  }
+  EXPECT_EXIT(
+      {
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        std::ifstream status("/proc/self/statm");
+        size_t pagesMapped = 0;
+        status >> pagesMapped;
+        limit.rlim_cur = pagesMapped * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + (size_t{96} << 20);
+        setrlimit(RLIMIT_AS, &limit);
+        const SearchResult result = Run();
+        const bool reported = result.outcome == RunOutcome::kUnexpectedError && messages_.messages.size() == 1 &&
+                              messages_.messages[0] == "Out of memory 7";
+        std::exit(reported ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 // Our server with its reading ahead switched off: every call but the hint goes through.
