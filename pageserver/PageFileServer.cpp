@@ -2,6 +2,7 @@
 #include "PageFileServer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <system_error>
@@ -21,6 +22,22 @@ constexpr int32_t kProjectListCodepage = 0;
 // A page this large is read when it is opened, not ahead: two parsed pages of that size at once would double
 // what a run of large pages needs, and for such a page reading is a small part of the time anyway.
 constexpr uint64_t kLargestPageReadAhead = uint64_t{8} << 20;
+
+// A page takes tens of microseconds on either side, about what putting a thread to sleep and waking it costs;
+// so each side first watches for the other for a moment, and sleeps only when the wait turns out longer.
+constexpr auto kWatchBeforeSleeping = std::chrono::microseconds(200);
+
+template <typename Condition>
+void WatchFor(Condition condition) {
+  const auto until = std::chrono::steady_clock::now() + kWatchBeforeSleeping;
+  for (unsigned round = 1;; ++round) {
+    if (condition()) return;
+    if (round % 64 == 0 && std::chrono::steady_clock::now() >= until) return;
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  }
+}
 
 }  // namespace
 
@@ -127,6 +144,11 @@ bool PageFileServer::LoadPage(const std::string& projectFolder, std::string_view
 void PageFileServer::ReaderLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
+    if (!stopping_ && !jobQueued_) {
+      lock.unlock();
+      WatchFor([this] { return stopping_.load() || jobQueued_.load(); });
+      lock.lock();
+    }
     wake_.wait(lock, [this] { return stopping_ || jobQueued_; });
     if (stopping_) return;
     jobQueued_ = false;
@@ -151,6 +173,11 @@ void PageFileServer::ReaderLoop() {
 }
 
 void PageFileServer::WaitForReader(std::unique_lock<std::mutex>& lock) {
+  if (jobQueued_ || jobRunning_) {
+    lock.unlock();
+    WatchFor([this] { return !jobQueued_.load() && !jobRunning_.load(); });
+    lock.lock();
+  }
   wake_.wait(lock, [this] { return !jobQueued_ && !jobRunning_; });
 }
 

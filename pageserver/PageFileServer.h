@@ -1,6 +1,7 @@
 // PageFileServer: our page-automation server, serving graphics pages from JSON page files in project folders.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -83,9 +84,10 @@ class PageFileServer : public PageAutomation {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::thread reader_;
-  bool stopping_ = false;
-  bool jobQueued_ = false;   // the reader is to start on the job
-  bool jobRunning_ = false;  // the reader works on the spare document
+  // Written under mutex_ only; atomic so that either side may watch them for a moment without the lock.
+  std::atomic<bool> stopping_ = false;
+  std::atomic<bool> jobQueued_ = false;   // the reader is to start on the job
+  std::atomic<bool> jobRunning_ = false;  // the reader works on the spare document
   bool jobDone_ = false;     // the spare document holds the result
   bool jobLoaded_ = false;
   bool jobDeferred_ = false;  // the page was too large to read ahead and is read when it is opened
