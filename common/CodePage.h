@@ -23,6 +23,7 @@ struct Utf8OfByte {
   char bytes[3];
   uint8_t length;
 };
+static_assert(sizeof(Utf8OfByte) == 4, "decoding stores an entry whole");
 using Utf8ByteTable = std::array<Utf8OfByte, 256>;
 
 // One decoder per code page. Single-byte pages go through a 256-entry table shared by every decoder of that

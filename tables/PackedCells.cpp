@@ -82,26 +82,39 @@ void PackedCells::EndEarly() {
 }
 
 void PackedCells::DecodeBytes(const uint8_t* in, size_t count, std::string& out) const {
+  // A cell holds at most 255 bytes, so its longest UTF-8 form fits on the stack, with room to spare for the
+  // whole-word and whole-entry stores below, whose bytes past the text are overwritten by the next store or
+  // never copied out. One pass, and the caller's string is written once.
+  char decoded[255 * 3 + 8];
+  char* at = decoded;
   size_t i = 0;
-  // Most values are ASCII, which every supported single-byte page keeps as is: the leading ASCII run is
-  // copied as it stands, eight bytes tested at a time, and only the rest goes through the table.
+  const auto putEntry = [&](uint8_t byte) {
+    const Utf8OfByte& entry = table_[byte];
+    std::memcpy(at, &entry, sizeof entry);
+    at += entry.length;
+  };
   if (asciiAsIs_) {
-    while (i + 8 <= count) {
+    // Word by word: most values are ASCII, which every supported single-byte page keeps as is, and the ASCII
+    // bytes between the others go out with one store per run.
+    for (; i + 8 <= count; i += 8) {
       uint64_t word;
       std::memcpy(&word, in + i, sizeof word);
-      if (word & 0x8080808080808080ull) break;
-      i += 8;
+      uint64_t high = word & 0x8080808080808080ull;
+      size_t from = 0;
+      while (high != 0) {
+        const size_t next = static_cast<size_t>(std::countr_zero(high)) / 8;
+        std::memcpy(at, in + i + from, 8);
+        at += next - from;
+        putEntry(in[i + next]);
+        from = next + 1;
+        high &= high - 1;
+      }
+      std::memcpy(at, in + i + from, 8);
+      at += 8 - from;
     }
-    while (i < count && in[i] < 0x80) ++i;
-    out.assign(reinterpret_cast<const char*>(in), i);
-    if (i == count) return;
-  } else {
-    out.clear();
   }
-  for (; i < count; ++i) {
-    const Utf8OfByte& entry = table_[in[i]];
-    out.append(entry.bytes, entry.length);
-  }
+  for (; i < count; ++i) putEntry(in[i]);
+  out.assign(decoded, static_cast<size_t>(at - decoded));
 }
 
 TextTable PackedCells::ToTable() const {

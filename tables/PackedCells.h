@@ -69,6 +69,7 @@ class PackedCells {
                        fieldOffsets_[static_cast<size_t>(column - 1)];
     DecodeBytes(image_.Data() + at, length, out);
   }
+  // count is a cell length, at most 255.
   void DecodeBytes(const uint8_t* in, size_t count, std::string& out) const;
   size_t StartOf(size_t cell) const { return wide_ ? starts64_[cell] : starts32_[cell]; }
   void SetStart(size_t cell, size_t value) {
