@@ -17,29 +17,7 @@ if [ -z "${MORVEX_SMOKE_ON_DISPLAY:-}" ]; then
   MORVEX_SMOKE_ON_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 
-mkdir -p "$out"
-work=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  cat "$work/morvex.log" >&2 || true
-  exit 1
-}
-
-# Polls a condition for up to ten seconds: a loaded machine (or a sanitizer build) maps and paints slowly.
-eventually() {
-  for _ in $(seq 50); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
+source "$(dirname "$0")/smoke_common.sh"
 geometry_is() { [ "$(xdotool getwindowgeometry "$1" | awk '/Geometry/ {print $2}')" = "$2" ]; }
 painted_screenshot() {
   import -window root "$1" && [ "$(convert "$1" -format '%k' info:)" -gt 4 ]

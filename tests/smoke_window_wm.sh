@@ -19,30 +19,7 @@ fi
 screen_width=1024
 screen_height=768
 
-mkdir -p "$out"
-work=$(mktemp -d)
-pid=
-wm=
-cleanup() {
-  for p in $pid $wm; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  cat "$work/morvex.log" >&2 || true
-  exit 1
-}
-
-# Polls a condition for up to ten seconds: a loaded machine (or a sanitizer build) maps and paints slowly.
-eventually() {
-  for _ in $(seq 50); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
+source "$(dirname "$0")/smoke_common.sh"
 
 export XDG_CONFIG_HOME="$work/config"
 export XDG_CACHE_HOME="$work/cache"
