@@ -16,7 +16,6 @@ namespace morvex {
 
 namespace {
 
-
 // Undefined bytes: Windows-1252 gives the C1 control of the same number (0x81 -> U+0081), as the platform's
 // converter does; other single-byte pages give the replacement character.
 constexpr char16_t kReplacement = 0xFFFD;
@@ -30,13 +29,15 @@ struct ByteCorrection {
   char16_t value;
 };
 constexpr ByteCorrection kPlatformCorrections[] = {
-    {437, 0xE6, 0x00B5}, {860, 0xE6, 0x00B5}, {861, 0xE6, 0x00B5}, {862, 0xE6, 0x00B5},
-    {863, 0xE6, 0x00B5}, {865, 0xE6, 0x00B5},  // micro sign, not Greek mu
-    {852, 0xAA, 0x00AC},                        // not sign; ICU leaves it undefined
-    {869, 0x88, 0x00B7}, {869, 0xEF, 0x0384},   // middle dot and tonos, not ano teleia and acute accent
+    {437, 0xE6, 0x00B5}, {860, 0xE6, 0x00B5}, {861, 0xE6, 0x00B5},
+    {862, 0xE6, 0x00B5}, {863, 0xE6, 0x00B5}, {865, 0xE6, 0x00B5},  // micro sign, not Greek mu
+    {852, 0xAA, 0x00AC},                                            // not sign; ICU leaves it undefined
+    {869, 0x88, 0x00B7}, {869, 0xEF, 0x0384},  // middle dot and tonos, not ano teleia and acute accent
 };
 
-bool IsOemPage(int32_t codepage) { return codepage >= 437 && codepage <= 869; }
+bool IsOemPage(int32_t codepage) {
+  return codepage >= 437 && codepage <= 869;
+}
 
 void ApplyPlatformCorrections(std::array<char16_t, 256>& table, int32_t codepage) {
   if (IsOemPage(codepage)) {

@@ -46,7 +46,8 @@ std::string MapWithIcu(std::string_view text, MapFunction map) {
   const int32_t length = CheckedLength(text.size());
   std::string result(text.size() + 8, '\0');
   UErrorCode status = U_ZERO_ERROR;
-  int32_t needed = map(caseMap, result.data(), static_cast<int32_t>(result.size()), text.data(), length, &status);
+  int32_t needed =
+      map(caseMap, result.data(), static_cast<int32_t>(result.size()), text.data(), length, &status);
   if (status == U_BUFFER_OVERFLOW_ERROR) {
     result.assign(static_cast<size_t>(needed), '\0');
     status = U_ZERO_ERROR;
@@ -173,8 +174,8 @@ std::string FoldCase(std::string_view text) {
     for (char& c : folded) c = AsciiLower(c);
     return folded;
   }
-  return MapWithIcu(text, [](const UCaseMap* map, char* dest, int32_t capacity, const char* src, int32_t length,
-                             UErrorCode* status) {
+  return MapWithIcu(text, [](const UCaseMap* map, char* dest, int32_t capacity, const char* src,
+                             int32_t length, UErrorCode* status) {
     return ucasemap_utf8FoldCase(map, dest, capacity, src, length, status);
   });
 }
@@ -198,8 +199,8 @@ std::string ToUpper(std::string_view text) {
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
     return upper;
   }
-  return MapWithIcu(text, [](const UCaseMap* map, char* dest, int32_t capacity, const char* src, int32_t length,
-                             UErrorCode* status) {
+  return MapWithIcu(text, [](const UCaseMap* map, char* dest, int32_t capacity, const char* src,
+                             int32_t length, UErrorCode* status) {
     return ucasemap_utf8ToUpper(map, dest, capacity, src, length, status);
   });
 }

@@ -21,7 +21,9 @@ void AppendValidUtf8(std::string& out, std::string_view text);
 
 // Most texts of a site are ASCII, where case needs no tables; checked eight bytes at a time.
 bool IsAscii(std::string_view text);
-inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+inline char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
 
 // Full Unicode case folding: "STRASSE" and "straße" fold alike, as do "Σ" and "ς".
 std::string FoldCase(std::string_view text);

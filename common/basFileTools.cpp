@@ -97,7 +97,9 @@ std::error_code make_error_code(FileOpenError error) noexcept {
   return {static_cast<int>(error), FileOpenCategory()};
 }
 
-ReadOnlyFile::~ReadOnlyFile() { Close(); }
+ReadOnlyFile::~ReadOnlyFile() {
+  Close();
+}
 
 ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
     : handle_(std::exchange(other.handle_, kNoHandle)), size_(std::exchange(other.size_, 0)) {}
@@ -111,7 +113,9 @@ ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
   return *this;
 }
 
-bool ReadOnlyFile::IsOpen() const noexcept { return handle_ != kNoHandle; }
+bool ReadOnlyFile::IsOpen() const noexcept {
+  return handle_ != kNoHandle;
+}
 
 ReadOnlyFile::NativeHandle ReadOnlyFile::Release() noexcept {
   size_ = 0;
@@ -123,7 +127,9 @@ ReadOnlyFile::NativeHandle ReadOnlyFile::Release() noexcept {
 
 namespace {
 
-std::error_code LastError() { return {errno, std::generic_category()}; }
+std::error_code LastError() {
+  return {errno, std::generic_category()};
+}
 
 }  // namespace
 

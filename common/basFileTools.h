@@ -70,7 +70,9 @@ class ReadOnlyFile {
 
   bool IsOpen() const noexcept;
   // The file's size when it was opened.
-  uint64_t Size() const noexcept { return size_; }
+  uint64_t Size() const noexcept {
+    return size_;
+  }
   // Reads from the current position until count bytes arrived or the file ended; read says how many came.
   std::error_code Read(void* buffer, size_t count, size_t& read);
   void Close() noexcept;

@@ -283,7 +283,8 @@ PageDocument::ObjectMembers* PageDocument::Members() {
   return &members_;
 }
 
-bool PageDocument::ReadProperty(simdjson::dom::element entry, std::string_view& sName, std::string_view& sValue) {
+bool PageDocument::ReadProperty(simdjson::dom::element entry, std::string_view& sName,
+                                std::string_view& sValue) {
   simdjson::dom::object property;
   if (entry.get_object().get(property) != simdjson::SUCCESS) return false;
   std::array<std::string_view, 2> texts;
@@ -323,8 +324,8 @@ bool PageDocument::NextProperty(std::string_view& sName, std::string_view& sValu
   }
 }
 
-bool PageDocument::GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary, std::string_view& sTarvo,
-                                int32_t& nNumber) {
+bool PageDocument::GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary,
+                                std::string_view& sTarvo, int32_t& nNumber) {
   try {
     ObjectMembers* members = Members();
     if (members == nullptr || !members->hasTarvo) return false;

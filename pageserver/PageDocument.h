@@ -1,14 +1,14 @@
 // PageDocument: the one page held in memory, parsed once, with the object and property cursor over it.
 #pragma once
 
-#include <cstddef>
+#include <simdjson.h>
+
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-
-#include <simdjson.h>
 
 #include "basFileTools.h"
 

@@ -1,4 +1,4 @@
-// Project lookup through "master.dbf", page file lookup in the project folder, the ten operations, read-ahead.
+// Project lookup through "master.dbf", page files in the project folder, the ten operations, read-ahead.
 #include "PageFileServer.h"
 
 #include <algorithm>
@@ -102,8 +102,8 @@ std::optional<std::string> PageFileServer::PageFolder(std::string_view sProject,
   return projectFolder;
 }
 
-std::optional<std::filesystem::path> PageFileServer::FindPageFileIgnoringCase(const std::string& sProjectFolder,
-                                                                             const std::string& sFileName) {
+std::optional<std::filesystem::path> PageFileServer::FindPageFileIgnoringCase(
+    const std::string& sProjectFolder, const std::string& sFileName) {
   std::error_code error;
   std::filesystem::directory_iterator entries(ToNativePath(sProjectFolder), error);
   if (error) return std::nullopt;
@@ -118,8 +118,8 @@ std::optional<std::filesystem::path> PageFileServer::FindPageFileIgnoringCase(co
   return best;
 }
 
-bool PageFileServer::LoadPage(const std::string& projectFolder, std::string_view sPage, PageDocument& document,
-                              uint64_t largestFile, bool& deferred) {
+bool PageFileServer::LoadPage(const std::string& projectFolder, std::string_view sPage,
+                              PageDocument& document, uint64_t largestFile, bool& deferred) {
   deferred = false;
   document.Close();
   std::string fileName(sPage);
@@ -130,7 +130,8 @@ bool PageFileServer::LoadPage(const std::string& projectFolder, std::string_view
   const std::error_code error = ReadOnlyFile::Open(ToNativePath(JoinPath(projectFolder, fileName)), file);
   if (error) {
     // Only when no file has exactly that name; one that is there but unreadable fails the page.
-    if (error != std::errc::no_such_file_or_directory && error != FileOpenError::kNotOrdinaryFile) return false;
+    if (error != std::errc::no_such_file_or_directory && error != FileOpenError::kNotOrdinaryFile)
+      return false;
     const std::optional<std::filesystem::path> other = FindPageFileIgnoringCase(projectFolder, fileName);
     if (!other || ReadOnlyFile::Open(*other, file)) return false;
   }
@@ -240,21 +241,31 @@ bool PageFileServer::OpenPageContent(std::string_view bytes) {
   return page_->LoadBytes(bytes);
 }
 
-bool PageFileServer::ClosePage() { return page_->Close(); }
-bool PageFileServer::FirstObject() { return page_->FirstObject(); }
-bool PageFileServer::NextObject() { return page_->NextObject(); }
+bool PageFileServer::ClosePage() {
+  return page_->Close();
+}
+bool PageFileServer::FirstObject() {
+  return page_->FirstObject();
+}
+bool PageFileServer::NextObject() {
+  return page_->NextObject();
+}
 bool PageFileServer::FirstProperty(std::string_view& sName, std::string_view& sValue) {
   return page_->FirstProperty(sName, sValue);
 }
 bool PageFileServer::NextProperty(std::string_view& sName, std::string_view& sValue) {
   return page_->NextProperty(sName, sValue);
 }
-bool PageFileServer::GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary, std::string_view& sTarvo,
-                                  int32_t& nNumber) {
+bool PageFileServer::GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary,
+                                  std::string_view& sTarvo, int32_t& nNumber) {
   return page_->GetTarvoInfo(sLibProject, sLibrary, sTarvo, nNumber);
 }
-bool PageFileServer::GetObjectAN(int16_t& nAN) { return page_->GetObjectAN(nAN); }
-bool PageFileServer::GetObjectType(std::string_view& sType) { return page_->GetObjectType(sType); }
+bool PageFileServer::GetObjectAN(int16_t& nAN) {
+  return page_->GetObjectAN(nAN);
+}
+bool PageFileServer::GetObjectType(std::string_view& sType) {
+  return page_->GetObjectType(sType);
+}
 
 PageAutomationFactory MakePageFileServerFactory() {
   return []() -> std::unique_ptr<PageAutomation> { return std::make_unique<PageFileServer>(); };

@@ -58,8 +58,8 @@ class PageFileServer : public PageAutomation {
   std::optional<std::string> ProjectFolder(std::string_view sProject);
   // The page file's folder and name for a project and page, or nothing when the page cannot be one.
   std::optional<std::string> PageFolder(std::string_view sProject, std::string_view sPage);
-  // Finds, opens, reads and parses one page file into document. Touches nothing else, so either thread may run it.
-  // A file larger than largestFile is left alone and reported through deferred.
+  // Finds, opens, reads and parses one page file into document. Touches nothing else, so either thread may
+  // run it. A file larger than largestFile is left alone and reported through deferred.
   static bool LoadPage(const std::string& projectFolder, std::string_view sPage, PageDocument& document,
                        uint64_t largestFile, bool& deferred);
   // The first file, in byte order of names, whose name equals sFileName ignoring case.
@@ -88,10 +88,10 @@ class PageFileServer : public PageAutomation {
   std::atomic<bool> stopping_ = false;
   std::atomic<bool> jobQueued_ = false;   // the reader is to start on the job
   std::atomic<bool> jobRunning_ = false;  // the reader works on the spare document
-  bool jobDone_ = false;     // the spare document holds the result
+  bool jobDone_ = false;                  // the spare document holds the result
   bool jobLoaded_ = false;
   bool jobDeferred_ = false;  // the page was too large to read ahead and is read when it is opened
-  std::string jobProject_;   // as the caller named it, to match the OpenPage that follows
+  std::string jobProject_;    // as the caller named it, to match the OpenPage that follows
   std::string jobPage_;
   std::string jobFolder_;
   int64_t pagesReadAhead_ = 0;

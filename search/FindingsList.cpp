@@ -15,7 +15,9 @@ constexpr size_t kFirstPieceSize = size_t{64} << 10;
 constexpr size_t kLargestPieceSize = size_t{8} << 20;
 constexpr size_t kFirstSlotCount = 64;
 
-uint64_t MixByte(uint64_t hash, unsigned char byte) { return (hash ^ byte) * 0x100000001B3ull; }
+uint64_t MixByte(uint64_t hash, unsigned char byte) {
+  return (hash ^ byte) * 0x100000001B3ull;
+}
 
 // The hash of the line's case fold. Plain ASCII folds to lower case and nothing else, so ICU is only needed
 // for the rest; both paths hash the same folded bytes, so "K" and the Kelvin sign meet in one chain.
@@ -73,8 +75,10 @@ void FindingsList::PlaceKey(uint64_t hash, int32_t line) {
 bool FindingsList::Add(const std::string_view* fields, size_t count) {
   size_t length = count == 0 ? 0 : count - 1;
   for (size_t i = 0; i < count; ++i) length += fields[i].size();
-  if (length > std::numeric_limits<uint32_t>::max()) ThrowOverflow("Overflow: a report line of " + std::to_string(length) + " bytes");
-  if (lines_.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max())) ThrowOverflow("Overflow: too many findings");
+  if (length > std::numeric_limits<uint32_t>::max())
+    ThrowOverflow("Overflow: a report line of " + std::to_string(length) + " bytes");
+  if (lines_.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+    ThrowOverflow("Overflow: too many findings");
 
   // The line is written where it would stay; a duplicate simply leaves the space to the next line.
   char* const text = Reserve(length);
@@ -98,7 +102,8 @@ bool FindingsList::Add(const std::string_view* fields, size_t count) {
   }
   ReserveFor(lines_, 1);
   ReserveFor(fieldEnds_, count);
-  if (fieldEnds_.size() + count > std::numeric_limits<uint32_t>::max()) ThrowOverflow("Overflow: too many fields");
+  if (fieldEnds_.size() + count > std::numeric_limits<uint32_t>::max())
+    ThrowOverflow("Overflow: too many fields");
 
   const auto firstField = static_cast<uint32_t>(fieldEnds_.size());
   uint32_t end = 0;

@@ -24,8 +24,8 @@ class PageAutomation {
   virtual bool NextObject() = 0;
   virtual bool FirstProperty(std::string_view& sName, std::string_view& sValue) = 0;
   virtual bool NextProperty(std::string_view& sName, std::string_view& sValue) = 0;
-  virtual bool GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary, std::string_view& sTarvo,
-                            int32_t& nNumber) = 0;
+  virtual bool GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary,
+                            std::string_view& sTarvo, int32_t& nNumber) = 0;
   virtual bool GetObjectAN(int16_t& nAN) = 0;
   virtual bool GetObjectType(std::string_view& sType) = 0;
 

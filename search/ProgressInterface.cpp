@@ -15,9 +15,13 @@ int CheckedLineIndex(int32_t nIndex) {
 
 }  // namespace
 
-void ProgressInterface::Text(int32_t nIndex, std::string_view sText) { SetLine(CheckedLineIndex(nIndex), sText); }
+void ProgressInterface::Text(int32_t nIndex, std::string_view sText) {
+  SetLine(CheckedLineIndex(nIndex), sText);
+}
 
-std::string ProgressInterface::Text(int32_t nIndex) const { return Line(CheckedLineIndex(nIndex)); }
+std::string ProgressInterface::Text(int32_t nIndex) const {
+  return Line(CheckedLineIndex(nIndex));
+}
 
 void ProgressInterface::Update(int32_t nPercent, bool& bCancel) {
   ShowPercent(ClampPercent(nPercent));

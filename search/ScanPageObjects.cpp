@@ -104,7 +104,8 @@ void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, st
     anText.clear();
     AppendDecimal(anText, an);
     quotedValue.assign(1, '\'').append(propertyValue).append(1, '\'');
-    return findings.Add({sProjectName, sPageName, anText, libraryProject, library, tarvoName, propertyName, quotedValue});
+    return findings.Add(
+        {sProjectName, sPageName, anText, libraryProject, library, tarvoName, propertyName, quotedValue});
   };
   const auto showCount = [&] {
     countText.assign(kCountPrefix);

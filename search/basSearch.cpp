@@ -81,11 +81,14 @@ void ReleaseAutomation(AppContext& context) {
 
 }  // namespace
 
-std::string_view ReportHeader(bool bShowAll) { return bShowAll ? kShowAllHeader : kUniqueHeader; }
+std::string_view ReportHeader(bool bShowAll) {
+  return bShowAll ? kShowAllHeader : kUniqueHeader;
+}
 
 void WriteReport(const SearchResult& result, std::string_view lineEnd,
                  const std::function<void(std::string_view)>& write) {
-  if (result.outcome == RunOutcome::kProjectListMissing || result.outcome == RunOutcome::kUnexpectedError) return;
+  if (result.outcome == RunOutcome::kProjectListMissing || result.outcome == RunOutcome::kUnexpectedError)
+    return;
   const FindingsList& findings = result.findings;
   if (findings.Count() == 0) {
     write(kNoItemsFound);
@@ -101,7 +104,8 @@ void WriteReport(const SearchResult& result, std::string_view lineEnd,
 
 std::string SearchResult::Report() const {
   std::string report;
-  size_t size = findings.TextBytes() + (static_cast<size_t>(findings.Count()) + 1) * kLineEnd.size() + kShowAllHeader.size();
+  size_t size = findings.TextBytes() + (static_cast<size_t>(findings.Count()) + 1) * kLineEnd.size() +
+                kShowAllHeader.size();
   report.reserve(size);
   WriteReport(*this, kLineEnd, [&report](std::string_view piece) { report.append(piece); });
   return report;
@@ -241,8 +245,8 @@ SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bo
     const int32_t nameColumn = projectList.FieldNumber("Name");
     const int32_t pathColumn = projectList.FieldNumber("Path");
     const int32_t recordCount = projectList.RecordCount();
-    // The reader's own array stands in for the copy: the count only reads it, and a copy of a large list costs.
-    // A valid list without records is a site without projects, not a subscript error: it has no pages.
+    // The reader's own array stands in for the copy: the count only reads it, and a copy of a large list
+    // costs. A valid list without records is a site without projects, not a subscript error: it has no pages.
     const int32_t totalPages = recordCount == 0 ? 0 : CountPages(projectList.Values(), pathColumn, sFolder);
 
     context.progress.Text(0, kSearchingText);

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <utility>
 
-
 namespace morvex {
 
 void PackedCells::Clear() {

@@ -33,13 +33,15 @@ TableBytes::TableBytes(const uint8_t* data, size_t size, std::string name)
 const uint8_t* TableBytes::Bytes(int64_t offset, size_t count) {
   const int64_t end = offset + static_cast<int64_t>(count);
   if (memory_ != nullptr && end <= size_) return memory_ + offset;
-  if (windowStart_ >= 0 && offset >= windowStart_ && end <= windowStart_ + static_cast<int64_t>(windowSize_)) {
+  if (windowStart_ >= 0 && offset >= windowStart_ &&
+      end <= windowStart_ + static_cast<int64_t>(windowSize_)) {
     return window_.get() + (offset - windowStart_);
   }
   // A small table needs a window of its own size, not a megabyte to fill and zero.
   const int64_t fileLeft = std::max<int64_t>(0, size_ - std::max<int64_t>(0, offset));
   const size_t capacity =
-      std::max({std::min(kWindowBytes, static_cast<size_t>(std::min<int64_t>(fileLeft, int64_t{1} << 40))), count, size_t{1}});
+      std::max({std::min(kWindowBytes, static_cast<size_t>(std::min<int64_t>(fileLeft, int64_t{1} << 40))),
+                count, size_t{1}});
   int64_t start = offset;
   // Walking backwards (a negative record length) keeps the window behind the request useful.
   if (windowStart_ >= 0 && offset < windowStart_) {
@@ -96,7 +98,8 @@ void TableBytes::Refill(int64_t start, size_t capacity) {
     return;
   }
   while (done < wanted) {
-    const ssize_t got = ::pread(fd_, window + done, wanted - done, static_cast<off_t>(start) + static_cast<off_t>(done));
+    const ssize_t got =
+        ::pread(fd_, window + done, wanted - done, static_cast<off_t>(start) + static_cast<off_t>(done));
     if (got < 0) {
       if (errno == EINTR) continue;
       throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + std::strerror(errno));

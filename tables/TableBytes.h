@@ -10,7 +10,8 @@ namespace morvex {
 
 // Reads go through one large window, so walking the records costs a system call per window, not per value.
 // The window is no larger than the file asks for. Bytes beyond the end of the source read as zero: what a
-// refill does not read is zeroed, so no byte of an earlier read can ever show through where the file is short.
+// refill does not read is zeroed, so no byte of an earlier read can ever show through where the file is
+// short.
 class TableBytes {
  public:
   // fd stays owned by the caller. name only serves error descriptions (UTF-8).
@@ -31,7 +32,8 @@ class TableBytes {
   const uint8_t* memory_ = nullptr;
   int64_t size_ = 0;
   std::string name_;
-  std::unique_ptr<uint8_t[]> window_;  // not value-initialised: every refill writes or zeroes each byte it uses
+  std::unique_ptr<uint8_t[]>
+      window_;  // not value-initialised: every refill writes or zeroes each byte it uses
   size_t windowCapacity_ = 0;
   size_t windowSize_ = 0;
   int64_t windowStart_ = -1;

@@ -104,7 +104,8 @@ bool clsDBase::Load(const std::string& sFileGiven, int32_t nCodepage) {
   return true;
 }
 
-void clsDBase::LoadFromMemory(const uint8_t* bytes, size_t size, const std::string& sNameGiven, int32_t nCodepage) {
+void clsDBase::LoadFromMemory(const uint8_t* bytes, size_t size, const std::string& sNameGiven,
+                              int32_t nCodepage) {
   const std::string sName = sNameGiven;  // may be File() itself, which CloseFile clears
   if (loaded_) CloseFile();
   codepage_ = nCodepage;
@@ -313,8 +314,8 @@ void clsDBase::ReadRecordImage(TableBytes& bytes, const PackedCells::ByteTable& 
   }
 }
 
-void clsDBase::ReadRecordValues(TableBytes& bytes, TableValueDecoder& decoder, const std::vector<size_t>& lengths,
-                                size_t valueBytes) {
+void clsDBase::ReadRecordValues(TableBytes& bytes, TableValueDecoder& decoder,
+                                const std::vector<size_t>& lengths, size_t valueBytes) {
   const int32_t headerLength = header_.HeaderLength;
   const int32_t recordLength = header_.RecordLength;
   const int32_t records = header_.Records;
@@ -346,7 +347,8 @@ int32_t clsDBase::FieldCount() const {
 
 int32_t clsDBase::FieldNumber(std::string_view sField) const {
   if (!loaded_) return -1;
-  if (!descriptors_.HasElements()) Fail(kErrOutOfRange, "it has no fields to look \"" + std::string(sField) + "\" up in");
+  if (!descriptors_.HasElements())
+    Fail(kErrOutOfRange, "it has no fields to look \"" + std::string(sField) + "\" up in");
   for (int32_t i = descriptors_.LowerBound(); i <= descriptors_.UpperBound(); ++i) {
     if (EqualsIgnoreCase(sField, ToNull(descriptors_.At(i).Name))) return i;
   }
@@ -368,8 +370,6 @@ std::string clsDBase::Element(int32_t nRow, int32_t nCol) const {
   ReadElement(nRow, nCol, value);
   return value;
 }
-
-
 
 void clsDBase::Element(int32_t nRow, int32_t nCol, const std::string& sValue) {
   const bool inside = packed_ ? packedCells_.Contains(nRow, nCol) : values_.Contains(nRow, nCol);

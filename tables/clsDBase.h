@@ -65,7 +65,7 @@ class clsDBase {
   std::string FieldName(int32_t nField) const;
   int32_t FieldLength(int32_t nField) const;
 
-  std::string Element(int32_t nRow, int32_t nCol) const;  // never fails
+  std::string Element(int32_t nRow, int32_t nCol) const;                // never fails
   void Element(int32_t nRow, int32_t nCol, const std::string& sValue);  // error 9 outside the array
 
   TextTable Table() const;
