@@ -92,24 +92,36 @@ void PackedCells::DecodeBytes(const uint8_t* in, size_t count, std::string& out)
     std::memcpy(at, &entry, sizeof entry);
     at += entry.length;
   };
+  // The eight bytes from base, the first from of them already done: ASCII runs go out with one store each.
+  const auto putWord = [&](size_t base, size_t from) {
+    uint64_t word;
+    std::memcpy(&word, in + base, sizeof word);
+    uint64_t high = word & 0x8080808080808080ull & (~uint64_t{0} << (8 * from));
+    while (high != 0) {
+      const size_t next = static_cast<size_t>(std::countr_zero(high)) / 8;
+      std::memcpy(at, in + base + from, 8);
+      at += next - from;
+      putEntry(in[base + next]);
+      from = next + 1;
+      high &= high - 1;
+    }
+    std::memcpy(at, in + base + from, 8);
+    at += 8 - from;
+  };
   if (asciiAsIs_) {
-    // Word by word: most values are ASCII, which every supported single-byte page keeps as is, and the ASCII
-    // bytes between the others go out with one store per run.
-    for (; i + 8 <= count; i += 8) {
-      uint64_t word;
-      std::memcpy(&word, in + i, sizeof word);
-      uint64_t high = word & 0x8080808080808080ull;
-      size_t from = 0;
-      while (high != 0) {
-        const size_t next = static_cast<size_t>(std::countr_zero(high)) / 8;
-        std::memcpy(at, in + i + from, 8);
-        at += next - from;
-        putEntry(in[i + next]);
-        from = next + 1;
-        high &= high - 1;
+    // Most values are ASCII, which every supported single-byte page keeps as is.
+    if (count < 8) {
+      bool ascii = true;
+      for (size_t k = 0; k < count; ++k) ascii = ascii && in[k] < 0x80;
+      if (ascii) {
+        out.assign(reinterpret_cast<const char*>(in), count);
+        return;
       }
-      std::memcpy(at, in + i + from, 8);
-      at += 8 - from;
+    } else {
+      for (; i + 8 <= count; i += 8) putWord(i, 0);
+      // The last piece as the word that ends the value, overlapping what is done already.
+      if (i < count) putWord(count - 8, i - (count - 8));
+      i = count;
     }
   }
   for (; i < count; ++i) putEntry(in[i]);
