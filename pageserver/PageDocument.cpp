@@ -150,20 +150,6 @@ bool PageDocument::Close() {
   return wasOpen;
 }
 
-void PageDocument::Swap(PageDocument& other) noexcept {
-  std::swap(buffer_, other.buffer_);
-  std::swap(bufferCapacity_, other.bufferCapacity_);
-  std::swap(parser_, other.parser_);
-  std::swap(open_, other.open_);
-  std::swap(objects_, other.objects_);
-  std::swap(object_, other.object_);
-  std::swap(hasObject_, other.hasObject_);
-  std::swap(members_, other.members_);
-  std::swap(properties_, other.properties_);
-  std::swap(property_, other.property_);
-  std::swap(hasProperty_, other.hasProperty_);
-}
-
 char* PageDocument::PrepareBuffer(size_t size) {
   const size_t needed = size + simdjson::SIMDJSON_PADDING;
   if (needed > bufferCapacity_) {

@@ -35,9 +35,6 @@ class PageDocument {
   bool Close();
   bool IsOpen() const { return open_; }
 
-  // Exchanges everything, the open page and the cursor included: a page read ahead becomes the open one.
-  void Swap(PageDocument& other) noexcept;
-
   // Texts are views into the parsed page, valid until it is closed or another is loaded.
   bool FirstObject();
   bool NextObject();
