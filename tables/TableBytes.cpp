@@ -1,11 +1,8 @@
 // Windowed positioned reads with zero fill past the end of the table's bytes.
 #include "TableBytes.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "Error.h"
@@ -19,12 +16,13 @@ constexpr size_t kWindowBytes = size_t{1} << 20;
 
 }  // namespace
 
-TableBytes::TableBytes(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
-  struct stat info {};
-  if (::fstat(fd_, &info) != 0) {
-    throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + std::strerror(errno));
-  }
-  size_ = info.st_size > 0 ? static_cast<int64_t>(info.st_size) : 0;
+TableBytes::TableBytes(const ReadOnlyFile& file, std::string name)
+    : file_(&file), size_(static_cast<int64_t>(std::min<uint64_t>(file.Size(), INT64_MAX))), name_(std::move(name)) {}
+
+// A file that shrank while it was read leaves done short; the caller zeroes the rest.
+void TableBytes::ReadFromFile(int64_t offset, uint8_t* dest, size_t count, size_t& done) {
+  const std::error_code error = file_->ReadAt(static_cast<uint64_t>(offset), dest, count, done);
+  if (error) throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + error.message());
 }
 
 TableBytes::TableBytes(const uint8_t* data, size_t size, std::string name)
@@ -57,16 +55,7 @@ void TableBytes::ReadInto(int64_t offset, uint8_t* dest, size_t count) {
       std::memcpy(dest, memory_ + offset, wanted);
       done = wanted;
     } else {
-      while (done < wanted) {
-        const size_t chunk = std::min<size_t>(wanted - done, size_t{1} << 30);
-        const ssize_t got = ::pread(fd_, dest + done, chunk, static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (got < 0) {
-          if (errno == EINTR) continue;
-          throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + std::strerror(errno));
-        }
-        if (got == 0) break;  // the file shrank while we read it: the rest reads as zero
-        done += static_cast<size_t>(got);
-      }
+      ReadFromFile(offset, dest, wanted, done);
     }
   }
   if (done < count) std::memset(dest + done, 0, count - done);
@@ -95,15 +84,7 @@ void TableBytes::Refill(int64_t start, size_t capacity) {
     done = wanted;
     return;
   }
-  while (done < wanted) {
-    const ssize_t got = ::pread(fd_, window + done, wanted - done, static_cast<off_t>(start) + static_cast<off_t>(done));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + std::strerror(errno));
-    }
-    if (got == 0) break;  // the file shrank while we read it: the rest reads as zero
-    done += static_cast<size_t>(got);
-  }
+  ReadFromFile(start, window, wanted, done);
 }
 
 }  // namespace morvex
