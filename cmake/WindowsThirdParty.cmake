@@ -16,3 +16,6 @@ if(EXISTS ${MORVEX_CLI11_INCLUDE_DIR}/CLI/CLI.hpp)
   target_include_directories(morvex_cli11 SYSTEM INTERFACE ${MORVEX_CLI11_INCLUDE_DIR})
   add_library(CLI11::CLI11 ALIAS morvex_cli11)
 endif()
+
+# GCC 12 at -O3 reports a false -Wrestrict inside std::string's own copying (GCC bug 105329).
+target_compile_options(morvex_warnings INTERFACE -Wno-restrict)
