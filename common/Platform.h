@@ -54,6 +54,9 @@ bool HasDrivePaths();
 std::filesystem::path ToNativePath(std::string_view path);
 std::string FromNativePath(const std::filesystem::path& path);
 
+// True when the path does not depend on a current folder (on Windows: a drive and a separator, or a share).
+bool IsAbsolutePath(std::string_view path);
+
 // True when the path names an existing ordinary file.
 bool IsOrdinaryFile(const std::filesystem::path& path);
 

@@ -230,6 +230,8 @@ bool HasDrivePaths() { return false; }
 std::filesystem::path ToNativePath(std::string_view path) { return std::filesystem::path(std::string(path)); }
 std::string FromNativePath(const std::filesystem::path& path) { return path.native(); }
 
+bool IsAbsolutePath(std::string_view path) { return !path.empty() && path.front() == '/'; }
+
 bool IsOrdinaryFile(const std::filesystem::path& path) {
   std::error_code error;
   return std::filesystem::is_regular_file(path, error);

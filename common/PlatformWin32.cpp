@@ -166,6 +166,14 @@ std::string FromNativePath(const std::filesystem::path& path) {
   return Narrow(native);
 }
 
+// Written out rather than left to std::filesystem: GCC 12's MinGW library takes "\\\\server\\share" for relative.
+bool IsAbsolutePath(std::string_view path) {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 2 && separator(path[0]) && separator(path[1])) return true;
+  return path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+         path[1] == ':' && separator(path[2]);
+}
+
 bool IsOrdinaryFile(const std::filesystem::path& path) {
   const DWORD attributes = ::GetFileAttributesW(WithLongPathPrefix(path.native()).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&

@@ -118,8 +118,7 @@ std::error_code ReadOnlyFile::ReadAt(uint64_t offset, void* buffer, size_t count
 
 std::string ResolveAgainst(std::string_view sBaseFolder, std::string_view sPath) {
   if (sPath.empty()) return std::string(sPath);
-  const std::filesystem::path native = ToNativePath(sPath);
-  if (native.is_absolute()) return std::string(sPath);
+  if (platform::IsAbsolutePath(sPath)) return std::string(sPath);
   return JoinPath(sBaseFolder, sPath);
 }
 

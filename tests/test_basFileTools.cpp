@@ -22,6 +22,14 @@ TEST(JoinPath, WindowsRuleWithBackslash) {
 }
 
 TEST(JoinPath, PlatformRule) {
+  if (test_support::kWindows) {
+    // Only the backslash separates: a folder ending in a slash still gets one.
+    EXPECT_EQ(JoinPath("C:\\Site", "master.dbf"), "C:\\Site\\master.dbf");
+    EXPECT_EQ(JoinPath("C:\\Site\\", "master.dbf"), "C:\\Site\\master.dbf");
+    EXPECT_EQ(JoinPath("C:/Site/", "master.dbf"), "C:/Site/\\master.dbf");
+    EXPECT_EQ(JoinPath("", "pages.dbf"), "\\pages.dbf");
+    return;
+  }
   EXPECT_EQ(JoinPath("/srv/site", "master.dbf"), "/srv/site/master.dbf");
   EXPECT_EQ(JoinPath("/srv/site/", "master.dbf"), "/srv/site/master.dbf");
   EXPECT_EQ(JoinPath("", "pages.dbf"), "/pages.dbf");
@@ -29,6 +37,15 @@ TEST(JoinPath, PlatformRule) {
 }
 
 TEST(ResolveAgainst, RelativeCellsHangOffTheProjectListFolder) {
+  if (test_support::kWindows) {
+    EXPECT_EQ(ResolveAgainst("C:\\Site", "plant1"), "C:\\Site\\plant1");
+    EXPECT_EQ(ResolveAgainst("C:\\Site", "D:\\abs\\plant"), "D:\\abs\\plant");
+    EXPECT_EQ(ResolveAgainst("C:\\Site", "\\\\server\\share\\plant"), "\\\\server\\share\\plant");
+    // Without a drive a path is not absolute on Windows: it hangs off the folder like any other.
+    EXPECT_EQ(ResolveAgainst("C:\\Site", "/abs/plant"), "C:\\Site\\/abs/plant");
+    EXPECT_EQ(ResolveAgainst("C:\\Site", ""), "");
+    return;
+  }
   EXPECT_EQ(ResolveAgainst("/srv/site", "plant1"), "/srv/site/plant1");
   EXPECT_EQ(ResolveAgainst("/srv/site/", "sub/plant1"), "/srv/site/sub/plant1");
   EXPECT_EQ(ResolveAgainst("/srv/site", "/abs/plant"), "/abs/plant");

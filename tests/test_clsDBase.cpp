@@ -348,7 +348,9 @@ TEST_F(DBaseTest, FieldNamesAlwaysDecodeInTheDefaultPage) {
   b.Record({"x"});
   ASSERT_TRUE(LoadBytes(b.Bytes(), 866));
   EXPECT_EQ(table_.FieldName(1), "Straße");
-  EXPECT_EQ(table_.FieldNumber("STRASSE"), 1);
+  EXPECT_EQ(table_.FieldNumber("STRAßE"), 1);
+  // Linux folds ß to ss; Windows' simple casing keeps it a letter of its own.
+  EXPECT_EQ(table_.FieldNumber("STRASSE"), test_support::kWindows ? -1 : 1);
 }
 
 TEST_F(DBaseTest, ShortFileReadsZerosNeverBytesOfAnEarlierTable) {

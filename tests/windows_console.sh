@@ -27,7 +27,12 @@ expect_status() {
   [ "$status" -eq "$1" ] || fail "$2: status $status, expected $1 ($(head -c 300 "$work/err"))"
 }
 
-windows_path() { winepath -w "$1" 2>/dev/null; }
+# Wine's drive Z: is the Linux root; winepath itself stops at 260 characters, so the name is made here.
+windows_path() {
+  local full
+  full=$(realpath -m "$1")
+  printf 'Z:%s' "${full//\//\\}"
+}
 
 scan="$app_dir/morvex-scan.exe"
 dbf="$app_dir/morvex-dbf.exe"
