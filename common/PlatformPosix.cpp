@@ -86,6 +86,20 @@ constexpr ByteCorrection kPlatformCorrections[] = {
     {863, 0xE6, 0x00B5}, {865, 0xE6, 0x00B5},  // micro sign, not Greek mu
     {852, 0xAA, 0x00AC},                        // not sign; ICU leaves it undefined
     {869, 0x88, 0x00B7}, {869, 0xEF, 0x0384},   // middle dot and tonos, not ano teleia and acute accent
+    // Undefined in ICU, private-use characters in the platform's tables, which keep such bytes apart.
+    {857, 0xD5, 0xF8BB}, {857, 0xE7, 0xF8BC}, {857, 0xF2, 0xF8BD},
+    {1253, 0xAA, 0xF8F9}, {1253, 0xD2, 0xF8FA}, {1253, 0xFF, 0xF8FB},
+    {1255, 0xD9, 0xF88D}, {1255, 0xDA, 0xF88E}, {1255, 0xDB, 0xF88F}, {1255, 0xDC, 0xF890},
+    {1255, 0xDD, 0xF891}, {1255, 0xDE, 0xF892}, {1255, 0xDF, 0xF893}, {1255, 0xFB, 0xF894},
+    {1255, 0xFC, 0xF895}, {1255, 0xFF, 0xF896},
+    {1257, 0xA1, 0xF8FC}, {1257, 0xA5, 0xF8FD},
+    {1255, 0xCA, 0x05BA},  // Hebrew point holam haser for vav, which the platform added later
+    // The platform's KOI8-U also carries the Belarusian short u.
+    {21866, 0xAE, 0x045E}, {21866, 0xBE, 0x040E},
+    // The platform's ISO-8859-7 is the 1987 edition: modifier-letter apostrophes, and no euro, drachma or
+    // ypogegrammeni, whose bytes (like the ones undefined in both) give private-use characters.
+    {28597, 0xA1, 0x02BD}, {28597, 0xA2, 0x02BC}, {28597, 0xA4, 0xF7C2}, {28597, 0xA5, 0xF7C3},
+    {28597, 0xAA, 0xF7C4}, {28597, 0xAE, 0xF7C5}, {28597, 0xD2, 0xF7C6}, {28597, 0xFF, 0xF7C7},
 };
 
 bool IsOemPage(int32_t codepage) { return codepage >= 437 && codepage <= 869; }
@@ -93,6 +107,12 @@ bool IsOemPage(int32_t codepage) { return codepage >= 437 && codepage <= 869; }
 void ApplyPlatformCorrections(std::array<char16_t, 256>& table, int32_t codepage) {
   if (IsOemPage(codepage)) {
     for (size_t byte = 0; byte < 0x80; ++byte) table[byte] = static_cast<char16_t>(byte);
+  }
+  // The platform's Greek DOS page gives its undefined bytes as the C1 control of the same number, like 1252.
+  if (codepage == 869) {
+    for (size_t byte = 0x80; byte < 0xA0; ++byte) {
+      if (table[byte] == kReplacement) table[byte] = static_cast<char16_t>(byte);
+    }
   }
   for (const ByteCorrection& correction : kPlatformCorrections) {
     if (correction.codepage == codepage) table[correction.byte] = correction.value;

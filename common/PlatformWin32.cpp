@@ -166,7 +166,7 @@ std::string FromNativePath(const std::filesystem::path& path) {
   return Narrow(native);
 }
 
-// Written out rather than left to std::filesystem: GCC 12's MinGW library takes "\\\\server\\share" for relative.
+// Written out rather than left to std::filesystem: GCC 12's MinGW library calls a share path relative.
 bool IsAbsolutePath(std::string_view path) {
   const auto separator = [](char c) { return c == '\\' || c == '/'; };
   if (path.size() >= 2 && separator(path[0]) && separator(path[1])) return true;
