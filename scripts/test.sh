@@ -28,10 +28,11 @@ run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DMORVEX_SANITIZE=ON -DMORVEX_BUIL
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 run_suite build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVEX_SANITIZE_THREAD=ON -DMORVEX_BUILD_UI=OFF \
   -DMORVEX_BUILD_BENCH=OFF
-# Windows: cross-built, run under Wine. One Wine server for the whole run: a start then costs milliseconds
-# instead of seconds. The console test compares the dumps with the plain build's Linux programs above.
+# Windows: cross-built, run under Wine. A Wine prefix of the build's own, so that the one Wine server kept
+# for the whole run (a start then costs milliseconds instead of seconds) is nobody else's to start or stop.
+# The console test compares the dumps with the plain build's Linux programs above.
+export WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all
 scripts/build-windows.sh build-windows
-export WINEDEBUG=-all
 wineserver -p
 trap 'wineserver -k || true' EXIT
 ctest --test-dir build-windows --output-on-failure --parallel "$jobs"
