@@ -1,12 +1,10 @@
 // The command line's progress object, message sink and Ctrl-C handling.
 #include "ScanTerminal.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
-#include <csignal>
+#include <atomic>
 #include <string_view>
 
+#include "Console.h"
 #include "ScanOutput.h"
 #include "TextUtil.h"
 
@@ -14,18 +12,17 @@ namespace morvex {
 
 namespace {
 
-volatile std::sig_atomic_t gInterruptCount = 0;
-volatile std::sig_atomic_t gInterruptPending = 0;
+// Lock-free atomics: set from a signal handler on Linux and from the console's own thread on Windows.
+std::atomic<int> gInterruptCount{0};
+std::atomic<int> gInterruptPending{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-void OnInterrupt(int) {
-  if (gInterruptCount > 0) {
-    // Only async-signal-safe calls here: end the line the status display may have left open, then go.
-    static const char kNewLine[] = "\n";
-    [[maybe_unused]] ssize_t ignored = write(STDERR_FILENO, kNewLine, 1);
-    _exit(130);
-  }
-  gInterruptCount = 1;
-  gInterruptPending = 1;
+// True for the second Ctrl-C, which ends the process.
+bool NoteInterrupt() {
+  if (gInterruptCount.load() > 0) return true;
+  gInterruptCount.store(1);
+  gInterruptPending.store(1);
+  return false;
 }
 
 constexpr std::string_view kSearchingText = "Searching for reserved Tarvo keywords...";
@@ -51,32 +48,16 @@ void KeepCharacters(std::string& text, size_t count) {
   }
 }
 
-size_t TerminalColumns(std::FILE* stream) {
-  winsize size{};
-  if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
-}
 
 }  // namespace
 
-void InstallInterruptHandler() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  // Reads of tables and pages must not fail with EINTR just because the user asked to stop after this page.
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-}
+void InstallInterruptHandler() { console::OnInterrupt(NoteInterrupt); }
 
-bool TakeInterruptRequest() {
-  if (gInterruptPending == 0) return false;
-  gInterruptPending = 0;
-  return true;
-}
+bool TakeInterruptRequest() { return gInterruptPending.exchange(0) != 0; }
 
 void RequestInterruptForTest() {
-  gInterruptCount = 1;
-  gInterruptPending = 1;
+  gInterruptCount.store(1);
+  gInterruptPending.store(1);
 }
 
 TerminalProgress::TerminalProgress(std::FILE* stream, bool bDrawStatusLine)
@@ -114,7 +95,7 @@ void TerminalProgress::DrawStatusLine() {
   status.append("% | ").append(lines_[1]).append(" | ").append(lines_[2]).append(" | ");
   status.append(FindingsSoFar(lines_[0])).append(" found");
   // Longer than the terminal is wide, the line would wrap and \r could no longer redraw it in place.
-  KeepCharacters(status, TerminalColumns(stream_) - 1);
+  KeepCharacters(status, console::Columns(stream_) - 1);
   const std::string line = "\r\033[K" + status;
   // By length: a project or page name may hold a NUL, which would cut the line short.
   std::fwrite(line.data(), 1, line.size(), stream_);

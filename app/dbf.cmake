@@ -1,6 +1,6 @@
 # morvex-dbf, the table dump: shows a dBase table as the tool reads it.
 add_executable(morvex-dbf ${CMAKE_CURRENT_SOURCE_DIR}/morvex-dbf.cpp)
-target_link_libraries(morvex-dbf PRIVATE morvex_tables morvex_common morvex_warnings)
+target_link_libraries(morvex-dbf PRIVATE morvex_tables morvex_common morvex_console morvex_warnings)
 if(TARGET CLI11::CLI11)
   target_link_libraries(morvex-dbf PRIVATE CLI11::CLI11)
 endif()

@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "CodePage.h"
+#include "Console.h"
 #include "Error.h"
 #include "TextUtil.h"
 #include "Version.h"
@@ -93,9 +95,8 @@ std::string OneLine(std::string text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A reader that stops early (`| head`) closes the pipe: the dump then stops at the failed write with
-  // status 2 instead of the signal killing the process.
-  std::signal(SIGPIPE, SIG_IGN);
+  // A reader that stops early (`| head`) closes the pipe: the dump then stops at the failed write with status 2.
+  morvex::console::PrepareStreams();
   CLI::App app{"Prints a dBase table as tab-separated text (UTF-8): a header line \"Deleted\" and the field names, "
                "then one line per record, \"*\" first for a deleted one. Tab, CR, LF, backslash and NUL in values "
                "are written as \\t, \\r, \\n, \\\\ and \\0.",
@@ -108,7 +109,10 @@ int main(int argc, char** argv) {
                  "65001 for UTF-8, ...)");
   app.set_version_flag("--version", std::string(morvex::kVersionText));
   try {
-    app.parse(argc, argv);
+    const std::vector<std::string> arguments = morvex::console::Arguments(argc, argv);
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::Success& success) {
     return app.exit(success);
   } catch (const CLI::ParseError& error) {

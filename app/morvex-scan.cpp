@@ -1,6 +1,4 @@
 // morvex-scan: the search run from the command line, for scripts and build pipelines.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <csignal>
@@ -9,7 +7,9 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "Console.h"
 #include "PageFileServer.h"
 #include "ScanOutput.h"
 #include "ScanTerminal.h"
@@ -58,12 +58,18 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// CLI11 takes the arguments as C strings; these are the UTF-8 ones.
+void ParseUtf8(CLI::App& app, const std::vector<std::string>& arguments) {
+  std::vector<const char*> pointers;
+  for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+  app.parse(static_cast<int>(pointers.size()), pointers.data());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A reader that stops early (`| head`) closes the pipe: the write then fails with EPIPE and ends the run
-  // with status 2 instead of the signal killing the process.
-  std::signal(SIGPIPE, SIG_IGN);
+  // A reader that stops early (`| head`) closes the pipe: the write then fails and ends the run with status 2.
+  morvex::console::PrepareStreams();
   CLI::App app{"Lists Tarvo property names that collide with the package's reserved property names, for every "
                "page of every project in FOLDER (the folder that holds master.dbf)."};
   app.name("morvex-scan");
@@ -89,7 +95,7 @@ int main(int argc, char** argv) {
   app.footer(kExitStatusFooter);
 
   try {
-    app.parse(argc, argv);
+    ParseUtf8(app, morvex::console::Arguments(argc, argv));
   } catch (const CLI::Success& success) {
     return app.exit(success);
   } catch (const CLI::ParseError& error) {
@@ -99,7 +105,7 @@ int main(int argc, char** argv) {
   }
 
   morvex::InstallInterruptHandler();
-  morvex::TerminalProgress progress(stderr, isatty(STDERR_FILENO) == 1);
+  morvex::TerminalProgress progress(stderr, morvex::console::IsConsole(stderr));
   morvex::TerminalMessages messages(stderr, progress);
   morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
 

@@ -7,15 +7,14 @@
 #include <memory>
 #include <string>
 
-struct UConverter;
-
 namespace morvex {
 
-// Code page 0, the system's default 8-bit code page, means Windows-1252: this platform has no such default.
-inline constexpr int32_t kDefaultCodePage = 1252;
+namespace platform {
+class MultiByteConverter;
+}
 
-// The ICU converter name for a Windows code page number, or empty when it is not supported.
-std::string IcuNameForCodePage(int32_t codepage);
+// Code page 0, the system's default 8-bit code page: Windows' own where there is one, else Windows-1252.
+int32_t DefaultCodePage();
 
 // What one byte of a single-byte page decodes to: up to three bytes of UTF-8 (every such page stays in the
 // Basic Multilingual Plane).
@@ -51,7 +50,7 @@ class CodePageDecoder {
  private:
   int32_t codepage_;
   std::shared_ptr<const Utf8ByteTable> table_;
-  UConverter* converter_ = nullptr;
+  std::unique_ptr<platform::MultiByteConverter> converter_;
 };
 
 // One-off decoding; builds a decoder for the call.

@@ -1,90 +1,12 @@
-// UTF-8 case handling on ICU's UTF-8 case mapping, with ASCII handled without it.
+// UTF-8 text helpers: conversions written out here, case handled for ASCII here and by the platform beyond.
 #include "TextUtil.h"
 
-#include <unicode/ucasemap.h>
-#include <unicode/ustring.h>
-
 #include <charconv>
-#include <climits>
 #include <cstring>
-#include <memory>
 
-#include "Error.h"
+#include "Platform.h"
 
 namespace morvex {
-
-namespace {
-
-const UChar* AsUChar(const char16_t* p) { return reinterpret_cast<const UChar*>(p); }
-UChar* AsUChar(char16_t* p) { return reinterpret_cast<UChar*>(p); }
-
-int32_t CheckedLength(size_t size) {
-  if (size > static_cast<size_t>(INT32_MAX / 4)) ThrowOverflow("Text too long for conversion");
-  return static_cast<int32_t>(size);
-}
-
-struct CaseMapCloser {
-  void operator()(UCaseMap* map) const { ucasemap_close(map); }
-};
-
-// One case map per thread: the page reader runs beside the scan, and a map is not to be shared.
-const UCaseMap* RootCaseMap() {
-  thread_local std::unique_ptr<UCaseMap, CaseMapCloser> map = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UCaseMap, CaseMapCloser> opened(ucasemap_open("", U_FOLD_CASE_DEFAULT, &status));
-    if (U_FAILURE(status)) opened.reset();
-    return opened;
-  }();
-  return map.get();
-}
-
-// ICU's "preflight then convert" idiom shared by the case mappings.
-template <typename MapFunction>
-std::string MapWithIcu(std::string_view text, MapFunction map) {
-  const UCaseMap* caseMap = RootCaseMap();
-  if (caseMap == nullptr) return std::string(text);
-  const int32_t length = CheckedLength(text.size());
-  std::string result(text.size() + 8, '\0');
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t needed =
-      map(caseMap, result.data(), static_cast<int32_t>(result.size()), text.data(), length, &status);
-  if (status == U_BUFFER_OVERFLOW_ERROR) {
-    result.assign(static_cast<size_t>(needed), '\0');
-    status = U_ZERO_ERROR;
-    needed = map(caseMap, result.data(), needed, text.data(), length, &status);
-  }
-  if (U_FAILURE(status)) return std::string(text);
-  result.resize(static_cast<size_t>(needed));
-  return result;
-}
-
-}  // namespace
-
-std::u16string Utf8ToUtf16(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int32_t length = CheckedLength(utf8.size());
-  std::u16string result(utf8.size(), u'\0');  // UTF-16 never needs more units than UTF-8 has bytes
-  int32_t written = 0;
-  UErrorCode status = U_ZERO_ERROR;
-  u_strFromUTF8WithSub(AsUChar(result.data()), static_cast<int32_t>(result.size()), &written, utf8.data(), length,
-                       0xFFFD, nullptr, &status);
-  if (U_FAILURE(status)) return {};
-  result.resize(static_cast<size_t>(written));
-  return result;
-}
-
-std::string Utf16ToUtf8(std::u16string_view utf16) {
-  if (utf16.empty()) return {};
-  const int32_t length = CheckedLength(utf16.size());
-  std::string result(utf16.size() * 3, '\0');
-  int32_t written = 0;
-  UErrorCode status = U_ZERO_ERROR;
-  u_strToUTF8WithSub(result.data(), static_cast<int32_t>(result.size()), &written, AsUChar(utf16.data()), length,
-                     0xFFFD, nullptr, &status);
-  if (U_FAILURE(status)) return {};
-  result.resize(static_cast<size_t>(written));
-  return result;
-}
 
 void AppendUtf8(std::string& out, char32_t c) {
   if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
@@ -141,6 +63,52 @@ size_t WellFormedLength(std::string_view text, size_t at, size_t& maximal) {
 
 }  // namespace
 
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string result;
+  result.reserve(utf8.size());  // UTF-16 never needs more units than UTF-8 has bytes
+  size_t at = 0;
+  while (at < utf8.size()) {
+    size_t maximal = 1;
+    const size_t length = WellFormedLength(utf8, at, maximal);
+    if (length == 0) {
+      result.push_back(u'\xFFFD');
+      at += maximal;
+      continue;
+    }
+    const auto byte = [&](size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(utf8[at + i])); };
+    char32_t c = 0;
+    switch (length) {
+      case 1: c = byte(0); break;
+      case 2: c = ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F); break;
+      case 3: c = ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F); break;
+      default: c = ((byte(0) & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) | (byte(3) & 0x3F); break;
+    }
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      result.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+      result.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    } else {
+      result.push_back(static_cast<char16_t>(c));
+    }
+    at += length;
+  }
+  return result;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  std::string result;
+  result.reserve(utf16.size() * 3);
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    char32_t c = utf16[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+      ++i;
+    }
+    AppendUtf8(result, c);  // a lone surrogate becomes U+FFFD
+  }
+  return result;
+}
+
 void AppendValidUtf8(std::string& out, std::string_view text) {
   size_t at = 0;
   while (at < text.size()) {
@@ -174,10 +142,7 @@ std::string FoldCase(std::string_view text) {
     for (char& c : folded) c = AsciiLower(c);
     return folded;
   }
-  return MapWithIcu(text, [](const UCaseMap* map, char* dest, int32_t capacity, const char* src,
-                             int32_t length, UErrorCode* status) {
-    return ucasemap_utf8FoldCase(map, dest, capacity, src, length, status);
-  });
+  return platform::FoldCaseText(text);
 }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
@@ -189,7 +154,7 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
       if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
     return true;
   }
-  return FoldCase(a) == FoldCase(b);
+  return platform::EqualsIgnoreCaseText(a, b);
 }
 
 std::string ToUpper(std::string_view text) {
@@ -199,10 +164,7 @@ std::string ToUpper(std::string_view text) {
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
     return upper;
   }
-  return MapWithIcu(text, [](const UCaseMap* map, char* dest, int32_t capacity, const char* src,
-                             int32_t length, UErrorCode* status) {
-    return ucasemap_utf8ToUpper(map, dest, capacity, src, length, status);
-  });
+  return platform::ToUpperText(text);
 }
 
 void AppendDecimal(std::string& out, long long value) {

@@ -25,11 +25,12 @@ inline char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
 }
 
-// Full Unicode case folding: "STRASSE" and "straße" fold alike, as do "Σ" and "ς".
+// Case folding by the platform's rules (full Unicode folding on Linux, the system's simple upper-casing on
+// Windows); ASCII folds to lower case everywhere.
 std::string FoldCase(std::string_view text);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
-// Upper-casing of the whole text by Unicode's root rules (no locale), for the built-in project test.
+// Upper-casing of the whole text without a locale, for the built-in project test (Linux expands ß to SS).
 std::string ToUpper(std::string_view text);
 
 // Number in signed decimal, as the report and the progress texts write it.

@@ -1,18 +1,8 @@
 // Path joining, file tests and opening files for reading, with paths held as UTF-8 (raw bytes on Linux).
 #include "basFileTools.h"
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-#include <algorithm>
-#include <cerrno>
 #include <system_error>
 #include <utility>
-
-#include "TextUtil.h"
 
 namespace morvex {
 
@@ -26,31 +16,16 @@ std::string JoinPathWith(std::string_view sFolder, std::string_view sFileName, c
 }
 
 std::string JoinPath(std::string_view sFolder, std::string_view sFileName) {
-  return JoinPathWith(sFolder, sFileName, kPathSeparator);
+  return JoinPathWith(sFolder, sFileName, platform::PathSeparator());
 }
 
-std::filesystem::path ToNativePath(std::string_view path) {
-#ifdef _WIN32
-  const std::u16string wide = Utf8ToUtf16(path);
-  return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
-#else
-  return std::filesystem::path(std::string(path));
-#endif
-}
+std::filesystem::path ToNativePath(std::string_view path) { return platform::ToNativePath(path); }
 
-std::string FromNativePath(const std::filesystem::path& path) {
-#ifdef _WIN32
-  const std::wstring& native = path.native();
-  return Utf16ToUtf8(std::u16string(native.begin(), native.end()));
-#else
-  return path.native();
-#endif
-}
+std::string FromNativePath(const std::filesystem::path& path) { return platform::FromNativePath(path); }
 
 bool FileExists(std::string_view sFile) {
   if (sFile.empty()) return false;
-  std::error_code error;
-  return std::filesystem::is_regular_file(ToNativePath(sFile), error);
+  return platform::IsOrdinaryFile(ToNativePath(sFile));
 }
 
 bool IsNameWithinFolderOn(std::string_view sName, bool windowsRules) {
@@ -67,13 +42,7 @@ bool IsNameWithinFolderOn(std::string_view sName, bool windowsRules) {
   return true;
 }
 
-bool IsNameWithinFolder(std::string_view sName) {
-#ifdef _WIN32
-  return IsNameWithinFolderOn(sName, true);
-#else
-  return IsNameWithinFolderOn(sName, false);
-#endif
-}
+bool IsNameWithinFolder(std::string_view sName) { return IsNameWithinFolderOn(sName, platform::HasDrivePaths()); }
 
 namespace {
 
@@ -97,9 +66,7 @@ std::error_code make_error_code(FileOpenError error) noexcept {
   return {static_cast<int>(error), FileOpenCategory()};
 }
 
-ReadOnlyFile::~ReadOnlyFile() {
-  Close();
-}
+ReadOnlyFile::~ReadOnlyFile() { Close(); }
 
 ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
     : handle_(std::exchange(other.handle_, kNoHandle)), size_(std::exchange(other.size_, 0)) {}
@@ -113,49 +80,26 @@ ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
   return *this;
 }
 
-bool ReadOnlyFile::IsOpen() const noexcept {
-  return handle_ != kNoHandle;
-}
+bool ReadOnlyFile::IsOpen() const noexcept { return handle_ != kNoHandle; }
 
 ReadOnlyFile::NativeHandle ReadOnlyFile::Release() noexcept {
   size_ = 0;
   return std::exchange(handle_, kNoHandle);
 }
 
-// The Windows side (CreateFileW, GetFileType, ReadFile) is still to be written.
-#ifndef _WIN32
-
-namespace {
-
-std::error_code LastError() {
-  return {errno, std::generic_category()};
-}
-
-}  // namespace
-
 void ReadOnlyFile::Close() noexcept {
-  if (handle_ != kNoHandle) ::close(handle_);
+  platform::Close(handle_);
   handle_ = kNoHandle;
   size_ = 0;
 }
 
 std::error_code ReadOnlyFile::Open(const std::filesystem::path& path, ReadOnlyFile& file) {
   file.Close();
-  // A NUL would cut the name short at the system call and open some other file.
-  if (path.native().find('\0') != std::string::npos) return std::make_error_code(std::errc::invalid_argument);
-  // Testing the path first and opening it afterwards leaves a gap in which a pipe can take the file's place,
-  // and a pipe opened for reading waits for a writer. So: open without waiting, then look at what was opened.
   ReadOnlyFile opened;
-  do {
-    opened.handle_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  } while (opened.handle_ < 0 && errno == EINTR);
-  if (opened.handle_ < 0) return LastError();
-  struct stat info {};
-  if (::fstat(opened.handle_, &info) != 0) return LastError();
-  if (!S_ISREG(info.st_mode)) return FileOpenError::kNotOrdinaryFile;
-  const int flags = ::fcntl(opened.handle_, F_GETFL);
-  if (flags < 0 || ::fcntl(opened.handle_, F_SETFL, flags & ~O_NONBLOCK) != 0) return LastError();
-  opened.size_ = info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
+  bool notOrdinary = false;
+  const std::error_code error = platform::OpenForReading(path, opened.handle_, opened.size_, notOrdinary);
+  if (error) return error;
+  if (notOrdinary) return FileOpenError::kNotOrdinaryFile;
   file = std::move(opened);
   return {};
 }
@@ -163,26 +107,18 @@ std::error_code ReadOnlyFile::Open(const std::filesystem::path& path, ReadOnlyFi
 std::error_code ReadOnlyFile::Read(void* buffer, size_t count, size_t& read) {
   read = 0;
   if (!IsOpen()) return std::make_error_code(std::errc::bad_file_descriptor);
-  char* const out = static_cast<char*>(buffer);
-  while (read < count) {
-    const size_t chunk = std::min<size_t>(count - read, size_t{1} << 30);
-    const ssize_t got = ::read(handle_, out + read, chunk);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    if (got == 0) break;
-    read += static_cast<size_t>(got);
-  }
-  return {};
+  return platform::ReadNext(handle_, buffer, count, read);
 }
 
-#endif
+std::error_code ReadOnlyFile::ReadAt(uint64_t offset, void* buffer, size_t count, size_t& read) const {
+  read = 0;
+  if (!IsOpen()) return std::make_error_code(std::errc::bad_file_descriptor);
+  return platform::ReadAt(handle_, offset, buffer, count, read);
+}
 
 std::string ResolveAgainst(std::string_view sBaseFolder, std::string_view sPath) {
   if (sPath.empty()) return std::string(sPath);
-  const std::filesystem::path native = ToNativePath(sPath);
-  if (native.is_absolute()) return std::string(sPath);
+  if (platform::IsAbsolutePath(sPath)) return std::string(sPath);
   return JoinPath(sBaseFolder, sPath);
 }
 

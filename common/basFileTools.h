@@ -9,15 +9,11 @@
 #include <system_error>
 #include <type_traits>
 
+#include "Platform.h"
+
 namespace morvex {
 
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
-
-// The folder, one separator unless the folder already ends in one, then the file name (not examined).
+// The folder, the platform's separator (the backslash on Windows, the slash elsewhere) unless the folder already ends in one, then the file name (not examined).
 // An empty folder gives the separator and the name.
 std::string JoinPath(std::string_view sFolder, std::string_view sFileName);
 
@@ -48,13 +44,8 @@ std::error_code make_error_code(FileOpenError error) noexcept;
 // device put where a file was expected is refused instead of blocking the run until someone writes to it.
 class ReadOnlyFile {
  public:
-#ifdef _WIN32
-  using NativeHandle = void*;
-  static constexpr NativeHandle kNoHandle = nullptr;
-#else
-  using NativeHandle = int;
-  static constexpr NativeHandle kNoHandle = -1;
-#endif
+  using NativeHandle = platform::FileHandle;
+  static constexpr NativeHandle kNoHandle = platform::kNoFile;
 
   ReadOnlyFile() noexcept = default;
   ~ReadOnlyFile();
@@ -75,6 +66,8 @@ class ReadOnlyFile {
   }
   // Reads from the current position until count bytes arrived or the file ended; read says how many came.
   std::error_code Read(void* buffer, size_t count, size_t& read);
+  // Reads count bytes at offset without moving the position, unless the file ends first.
+  std::error_code ReadAt(uint64_t offset, void* buffer, size_t count, size_t& read) const;
   void Close() noexcept;
   // Hands the handle over to the caller, who closes it from then on.
   NativeHandle Release() noexcept;

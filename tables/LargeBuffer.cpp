@@ -1,7 +1,7 @@
-// LargeBytes: anonymous mappings with huge pages for big buffers, the heap for small ones.
+// LargeBytes: pages straight from the system (huge pages where it has them) for big buffers, the heap for small ones.
 #include "LargeBuffer.h"
 
-#include <sys/mman.h>
+#include "Platform.h"
 
 #include <new>
 
@@ -16,16 +16,8 @@ constexpr size_t kMapFrom = size_t{4} << 20;
 LargeBytes::LargeBytes(size_t size) : size_(size) {
   if (size == 0) return;
   if (size >= kMapFrom) {
-    void* mapping = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapping == MAP_FAILED) throw std::bad_alloc();
-    // Advice only: without huge pages, or without prefaulting, the buffer works all the same.
-#ifdef MADV_HUGEPAGE
-    ::madvise(mapping, size, MADV_HUGEPAGE);
-#endif
-#ifdef MADV_POPULATE_WRITE
-    // Every buffer made here is written whole right away; populating it in one go spares a fault per page.
-    ::madvise(mapping, size, MADV_POPULATE_WRITE);
-#endif
+    void* mapping = platform::MapPages(size);
+    if (mapping == nullptr) throw std::bad_alloc();
     data_ = static_cast<uint8_t*>(mapping);
     mapped_ = true;
     return;
@@ -38,7 +30,7 @@ LargeBytes::~LargeBytes() { Release(); }
 void LargeBytes::Release() {
   if (data_ == nullptr) return;
   if (mapped_) {
-    ::munmap(data_, size_);
+    platform::UnmapPages(data_, size_);
   } else {
     delete[] data_;
   }

@@ -1,11 +1,8 @@
 // Windowed positioned reads with zero fill past the end of the table's bytes.
 #include "TableBytes.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "Error.h"
@@ -19,12 +16,13 @@ constexpr size_t kWindowBytes = size_t{1} << 20;
 
 }  // namespace
 
-TableBytes::TableBytes(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
-  struct stat info {};
-  if (::fstat(fd_, &info) != 0) {
-    throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + std::strerror(errno));
-  }
-  size_ = info.st_size > 0 ? static_cast<int64_t>(info.st_size) : 0;
+TableBytes::TableBytes(const ReadOnlyFile& file, std::string name)
+    : file_(&file), size_(static_cast<int64_t>(std::min<uint64_t>(file.Size(), INT64_MAX))), name_(std::move(name)) {}
+
+// A file that shrank while it was read leaves done short; the caller zeroes the rest.
+void TableBytes::ReadFromFile(int64_t offset, uint8_t* dest, size_t count, size_t& done) {
+  const std::error_code error = file_->ReadAt(static_cast<uint64_t>(offset), dest, count, done);
+  if (error) throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + error.message());
 }
 
 TableBytes::TableBytes(const uint8_t* data, size_t size, std::string name)
@@ -33,15 +31,13 @@ TableBytes::TableBytes(const uint8_t* data, size_t size, std::string name)
 const uint8_t* TableBytes::Bytes(int64_t offset, size_t count) {
   const int64_t end = offset + static_cast<int64_t>(count);
   if (memory_ != nullptr && end <= size_) return memory_ + offset;
-  if (windowStart_ >= 0 && offset >= windowStart_ &&
-      end <= windowStart_ + static_cast<int64_t>(windowSize_)) {
+  if (windowStart_ >= 0 && offset >= windowStart_ && end <= windowStart_ + static_cast<int64_t>(windowSize_)) {
     return window_.get() + (offset - windowStart_);
   }
   // A small table needs a window of its own size, not a megabyte to fill and zero.
   const int64_t fileLeft = std::max<int64_t>(0, size_ - std::max<int64_t>(0, offset));
   const size_t capacity =
-      std::max({std::min(kWindowBytes, static_cast<size_t>(std::min<int64_t>(fileLeft, int64_t{1} << 40))),
-                count, size_t{1}});
+      std::max({std::min(kWindowBytes, static_cast<size_t>(std::min<int64_t>(fileLeft, int64_t{1} << 40))), count, size_t{1}});
   int64_t start = offset;
   // Walking backwards (a negative record length) keeps the window behind the request useful.
   if (windowStart_ >= 0 && offset < windowStart_) {
@@ -59,16 +55,7 @@ void TableBytes::ReadInto(int64_t offset, uint8_t* dest, size_t count) {
       std::memcpy(dest, memory_ + offset, wanted);
       done = wanted;
     } else {
-      while (done < wanted) {
-        const size_t chunk = std::min<size_t>(wanted - done, size_t{1} << 30);
-        const ssize_t got = ::pread(fd_, dest + done, chunk, static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (got < 0) {
-          if (errno == EINTR) continue;
-          throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + std::strerror(errno));
-        }
-        if (got == 0) break;  // the file shrank while we read it: the rest reads as zero
-        done += static_cast<size_t>(got);
-      }
+      ReadFromFile(offset, dest, wanted, done);
     }
   }
   if (done < count) std::memset(dest + done, 0, count - done);
@@ -97,16 +84,7 @@ void TableBytes::Refill(int64_t start, size_t capacity) {
     done = wanted;
     return;
   }
-  while (done < wanted) {
-    const ssize_t got =
-        ::pread(fd_, window + done, wanted - done, static_cast<off_t>(start) + static_cast<off_t>(done));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw Error(kErrFileRead, "Cannot read table file \"" + name_ + "\": " + std::strerror(errno));
-    }
-    if (got == 0) break;  // the file shrank while we read it: the rest reads as zero
-    done += static_cast<size_t>(got);
-  }
+  ReadFromFile(start, window, wanted, done);
 }
 
 }  // namespace morvex

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "basFileTools.h"
+
 namespace morvex {
 
 // Reads go through one large window, so walking the records costs a system call per window, not per value.
@@ -14,8 +16,8 @@ namespace morvex {
 // short.
 class TableBytes {
  public:
-  // fd stays owned by the caller. name only serves error descriptions (UTF-8).
-  TableBytes(int fd, std::string name);
+  // file stays owned by the caller and open while this reads it. name only serves error descriptions (UTF-8).
+  TableBytes(const ReadOnlyFile& file, std::string name);
   TableBytes(const uint8_t* data, size_t size, std::string name);
 
   int64_t Size() const { return size_; }
@@ -28,7 +30,9 @@ class TableBytes {
  private:
   void Refill(int64_t start, size_t capacity);
 
-  int fd_ = -1;
+  void ReadFromFile(int64_t offset, uint8_t* dest, size_t count, size_t& done);
+
+  const ReadOnlyFile* file_ = nullptr;
   const uint8_t* memory_ = nullptr;
   int64_t size_ = 0;
   std::string name_;

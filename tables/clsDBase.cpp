@@ -1,7 +1,6 @@
 // clsDBase: loading a dBase table into memory and answering questions about its fields, values and deletions.
 #include "clsDBase.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -79,16 +78,12 @@ clsDBase::clsDBase() : headerSize_(32), descriptorSize_(32), corrupt_(false) {}
 
 clsDBase::~clsDBase() {
   CloseFile();
-  if (fd_ >= 0) ::close(fd_);  // left by a load that failed before the header was read
 }
 
 bool clsDBase::Load(const std::string& sFileGiven, int32_t nCodepage) {
   const std::string sFile = sFileGiven;  // the caller may pass File() itself, which CloseFile clears
   if (loaded_) CloseFile();
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
+  tableFile_.Close();  // left by a load that failed before the header was read
   codepage_ = nCodepage;
   if (!FileExists(sFile)) return false;
   const std::string& name = sFile;
@@ -98,8 +93,8 @@ bool clsDBase::Load(const std::string& sFileGiven, int32_t nCodepage) {
   if (error == FileOpenError::kNotOrdinaryFile) return false;
   file_ = sFile;
   if (error) throw Error(kErrFileOpen, "Cannot open table \"" + name + "\": " + error.message());
-  fd_ = table.Release();
-  TableBytes bytes(fd_, name);
+  tableFile_ = std::move(table);
+  TableBytes bytes(tableFile_, name);
   ReadTable(bytes);
   return true;
 }
@@ -117,10 +112,7 @@ void clsDBase::LoadFromMemory(const uint8_t* bytes, size_t size, const std::stri
 void clsDBase::CloseFile() {
   if (!loaded_) return;
   file_.clear();
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
+  tableFile_.Close();
   loaded_ = false;
   corrupt_ = false;
 }

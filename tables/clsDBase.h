@@ -112,7 +112,7 @@ class clsDBase {
   void ClearValues();
 
   std::string file_;
-  int fd_ = -1;  // open from Load until CloseFile
+  ReadOnlyFile tableFile_;  // open from Load until CloseFile
   TableHeader header_;
   NumberedArray<FieldDescriptor> descriptors_;
   FlagArray deleted_;

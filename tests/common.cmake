@@ -1,4 +1,4 @@
 # Tests of the shared helpers.
-morvex_add_test_executable(morvex_tests_common test_TextUtil.cpp test_CodePage.cpp test_basFileTools.cpp
-                           test_TextTable.cpp)
+morvex_add_test_executable(morvex_tests_common test_TextUtil.cpp test_CodePage.cpp test_CodePageTable.cpp
+                           test_basFileTools.cpp test_TextTable.cpp)
 target_link_libraries(morvex_tests_common PRIVATE morvex_common)

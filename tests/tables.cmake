@@ -2,7 +2,7 @@
 morvex_add_test_executable(morvex_tests_tables test_clsDBase.cpp)
 target_link_libraries(morvex_tests_tables PRIVATE morvex_tables)
 
-if(TARGET morvex-dbf)
+if(TARGET morvex-dbf AND NOT WIN32)
   morvex_add_test_executable(morvex_tests_dbf_command test_morvex_dbf.cpp)
   add_dependencies(morvex_tests_dbf_command morvex-dbf)
 endif()

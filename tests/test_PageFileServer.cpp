@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "DbfWriter.h"
 #include "FindingsList.h"
 #include "PipeGuard.h"
+#include "TestPlatform.h"
 #include "RecordingProgress.h"
 #include "TextUtil.h"
 #include "basFileTools.h"
@@ -137,6 +137,13 @@ TEST_F(PageFileServerTest, PageFileNameFallsBackToTheFirstCaseInsensitiveMatch) 
     if (!server_.OpenPage("Plant", page) || !server_.FirstObject() || !server_.GetObjectType(type)) return std::string("<fail>");
     return std::string(type);
   };
+  if (test_support::kWindows) {
+    // The folder itself ignores case: the three writes went to one file, which every spelling opens.
+    EXPECT_EQ(typeOf("main"), "mixed");
+    EXPECT_EQ(typeOf("mAiN"), "mixed");
+    EXPECT_EQ(typeOf("mainx"), "<fail>");
+    return;
+  }
   EXPECT_EQ(typeOf("main"), "lower");  // exact name wins
   EXPECT_EQ(typeOf("mAiN"), "upper");  // "MAIN.JSON" sorts first by bytes
   EXPECT_EQ(typeOf("mainx"), "<fail>");
@@ -227,8 +234,8 @@ TEST_F(PageFileServerTest, APipeWhereThePageFileShouldBeFailsWithoutWaiting) {
   const fs::path pipe = root_ / "plant" / "Pipe.json";
   const fs::path lower = root_ / "plant" / "lower.json";
   fs::create_directories(root_ / "plant");
-  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  ASSERT_EQ(::mkfifo(lower.c_str(), 0600), 0);
+  if (!test_support::MakeNamedPipe(pipe)) GTEST_SKIP() << "no named pipes in folders here";
+  ASSERT_TRUE(test_support::MakeNamedPipe(lower));
   EXPECT_FALSE(test_support::WithoutWaitingOn(pipe, [&] { return server_.OpenPage("Plant", "Pipe"); }));
   EXPECT_FALSE(test_support::WithoutWaitingOn(lower, [&] { return server_.OpenPage("Plant", "LOWER"); }));
   // Like a folder, a pipe is no page file: one whose name differs only in letter case is served instead.

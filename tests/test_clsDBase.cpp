@@ -3,8 +3,6 @@
 #include "clsDBase.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -17,6 +15,7 @@
 #include "TextUtil.h"
 #include "DBaseTableBuilder.h"
 #include "PipeGuard.h"
+#include "TestPlatform.h"
 #include "basFileTools.h"
 
 using namespace morvex;
@@ -29,7 +28,7 @@ class TempFolder {
   TempFolder() {
     static int counter = 0;
     path_ = std::filesystem::temp_directory_path() /
-            ("morvex_tables_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
+            ("morvex_tables_" + std::to_string(test_support::ProcessId()) + "_" + std::to_string(++counter));
     std::filesystem::create_directories(path_);
   }
   ~TempFolder() {
@@ -116,7 +115,7 @@ TEST_F(DBaseTest, MissingFileIsNotAnError) {
 TEST_F(DBaseTest, APipeCountsAsMissingAndIsNeverWaitedOn) {
   ASSERT_TRUE(LoadBytes(DBaseTableBuilder().Field("NAME", 4).Record({"abcd"}).Bytes()));
   const std::string pipe = folder_.PathOf("pipe.dbf");
-  ASSERT_EQ(::mkfifo(ToNativePath(pipe).c_str(), 0600), 0);
+  if (!test_support::MakeNamedPipe(ToNativePath(pipe))) GTEST_SKIP() << "no named pipes in folders here";
   EXPECT_FALSE(test_support::WithoutWaitingOn(ToNativePath(pipe), [&] { return table_.Load(pipe, 0); }));
   EXPECT_FALSE(table_.Loaded());
   EXPECT_TRUE(table_.File().empty());
@@ -349,7 +348,9 @@ TEST_F(DBaseTest, FieldNamesAlwaysDecodeInTheDefaultPage) {
   b.Record({"x"});
   ASSERT_TRUE(LoadBytes(b.Bytes(), 866));
   EXPECT_EQ(table_.FieldName(1), "Straße");
-  EXPECT_EQ(table_.FieldNumber("STRASSE"), 1);
+  EXPECT_EQ(table_.FieldNumber("STRAßE"), 1);
+  // Linux folds ß to ss; Windows' simple casing keeps it a letter of its own.
+  EXPECT_EQ(table_.FieldNumber("STRASSE"), test_support::kWindows ? -1 : 1);
 }
 
 TEST_F(DBaseTest, ShortFileReadsZerosNeverBytesOfAnEarlierTable) {

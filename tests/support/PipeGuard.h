@@ -1,15 +1,14 @@
 // Runs a call that must not wait on a named pipe, and frees the test suite if it does.
 #pragma once
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <future>
 #include <utility>
 
 #include <gtest/gtest.h>
+
+#include "TestPlatform.h"
 
 namespace morvex::test_support {
 
@@ -20,9 +19,8 @@ auto WithoutWaitingOn(const std::filesystem::path& pipe, Call call) {
   auto result = std::async(std::launch::async, std::move(call));
   if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
     ADD_FAILURE() << "still waiting on " << pipe;
-    const int writer = ::open(pipe.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    ReleaseReaderOf(pipe);
     result.wait_for(std::chrono::seconds(1));
-    if (writer >= 0) ::close(writer);
   }
   return result.get();
 }

@@ -1,0 +1,76 @@
+// The console on Windows: the wide command line, the console control handler and console modes.
+#include "Console.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// shellapi.h needs windows.h before it.
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include "TextUtil.h"
+
+namespace morvex::console {
+
+namespace {
+
+bool (*gOnInterrupt)() = nullptr;
+
+// Runs on a thread of its own that the system starts; returning TRUE keeps the process alive.
+BOOL WINAPI HandleControl(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  if (gOnInterrupt != nullptr && gOnInterrupt()) {
+    DWORD written = 0;
+    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), "\n", 1, &written, nullptr);
+    ::ExitProcess(130);
+  }
+  return TRUE;
+}
+
+HANDLE HandleOf(std::FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
+
+}  // namespace
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
+  std::vector<std::string> arguments;
+  for (int i = 0; i < count; ++i) {
+    const std::wstring_view argument(wide[i]);
+    arguments.push_back(Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(argument.data()), argument.size())));
+  }
+  ::LocalFree(wide);
+  return arguments;
+}
+
+void PrepareStreams() {
+  // The report's bytes as on Linux: no LF turned into CR LF on the way, UTF-8 on a console.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  ::SetConsoleOutputCP(CP_UTF8);
+  DWORD mode = 0;
+  const HANDLE error = HandleOf(stderr);
+  if (::GetConsoleMode(error, &mode)) ::SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
+bool IsConsole(std::FILE* stream) {
+  DWORD mode = 0;
+  return ::GetConsoleMode(HandleOf(stream), &mode) != 0;
+}
+
+size_t Columns(std::FILE* stream) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!::GetConsoleScreenBufferInfo(HandleOf(stream), &info)) return 80;
+  const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+  return columns > 0 ? static_cast<size_t>(columns) : 80;
+}
+
+void OnInterrupt(bool (*onInterrupt)()) {
+  gOnInterrupt = onInterrupt;
+  ::SetConsoleCtrlHandler(HandleControl, TRUE);
+}
+
+}  // namespace morvex::console

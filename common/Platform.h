@@ -1,0 +1,82 @@
+// The operating system's side of the core (code pages, case, files, memory): one implementation per platform.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+// CMake compiles PlatformPosix.cpp or PlatformWin32.cpp; everything here is plain C++ so the core never
+// needs to know which.
+namespace morvex::platform {
+
+// ---- Code pages (Windows code page numbers) ----
+
+// What code page 0 stands for: the system's default 8-bit page where there is one.
+int32_t SystemCodePage();
+
+enum class CodePageKind { kUnsupported, kSingleByte, kMultiByte };
+CodePageKind ClassifyCodePage(int32_t codepage);
+
+// The converter's answer for each byte of a single-byte page, one UTF-16 unit each, undefined bytes as the
+// platform's converter gives them. Only for pages ClassifyCodePage calls single-byte.
+std::array<char16_t, 256> SingleByteUnits(int32_t codepage);
+
+// A converter of a multi-byte page, used by one thread at a time.
+class MultiByteConverter {
+ public:
+  virtual ~MultiByteConverter() = default;
+  // Appends the UTF-16 of the bytes; false (out unchanged) when the converter refuses them.
+  virtual bool Decode(const uint8_t* bytes, size_t count, std::u16string& out) = 0;
+};
+// Null when the page is not a multi-byte page this platform converts.
+std::unique_ptr<MultiByteConverter> OpenMultiByteConverter(int32_t codepage);
+
+// ---- Case of non-ASCII UTF-8 text (the caller handles pure ASCII) ----
+
+// A key that two texts share exactly when EqualsIgnoreCaseText calls them equal.
+std::string FoldCaseText(std::string_view utf8);
+bool EqualsIgnoreCaseText(std::string_view a, std::string_view b);
+std::string ToUpperText(std::string_view utf8);
+
+// ---- Paths and files ----
+
+// The one character that separates a folder from a name.
+char PathSeparator();
+// True where a drive prefix ("C:") and the backslash make a name leave its folder.
+bool HasDrivePaths();
+
+// UTF-8 (or, on Linux, the file system's own bytes) to the form the file calls take, and back.
+std::filesystem::path ToNativePath(std::string_view path);
+std::string FromNativePath(const std::filesystem::path& path);
+
+// True when the path does not depend on a current folder (on Windows: a drive and a separator, or a share).
+bool IsAbsolutePath(std::string_view path);
+
+// True when the path names an existing ordinary file.
+bool IsOrdinaryFile(const std::filesystem::path& path);
+
+// A handle of an open file; kNoFile when there is none.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+// Opens an ordinary file for reading without waiting on what is there (a pipe, a device): those give
+// notOrdinary = true. Missing files give std::errc::no_such_file_or_directory.
+std::error_code OpenForReading(const std::filesystem::path& path, FileHandle& handle, uint64_t& size,
+                               bool& notOrdinary);
+// Reads from the current position, or at an offset without moving it; read < count only at the end.
+std::error_code ReadNext(FileHandle handle, void* buffer, size_t count, size_t& read);
+std::error_code ReadAt(FileHandle handle, uint64_t offset, void* buffer, size_t count, size_t& read);
+void Close(FileHandle handle) noexcept;
+
+// ---- Memory ----
+
+// Pages straight from the system for buffers of megabytes; null when the system refuses.
+void* MapPages(size_t size);
+void UnmapPages(void* pages, size_t size) noexcept;
+
+}  // namespace morvex::platform

@@ -1,0 +1,256 @@
+// Windows' side of the core: the system's own code-page converter and case rules, wide file calls.
+#include "Platform.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "Error.h"
+#include "TextUtil.h"
+
+namespace morvex::platform {
+
+namespace {
+
+std::wstring Wide(std::string_view utf8) {
+  const std::u16string units = Utf8ToUtf16(utf8);
+  return std::wstring(units.begin(), units.end());
+}
+
+std::string Narrow(std::wstring_view wide) {
+  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+}
+
+int CheckedLength(size_t size) {
+  if (size > static_cast<size_t>(INT_MAX / 4)) ThrowOverflow("Text too long for conversion");
+  return static_cast<int>(size);
+}
+
+class SystemMultiByteConverter final : public MultiByteConverter {
+ public:
+  explicit SystemMultiByteConverter(UINT codepage) : codepage_(codepage) {}
+
+  // Flags 0, sized first and converted second, as the table reader was designed around.
+  bool Decode(const uint8_t* bytes, size_t count, std::u16string& out) override {
+    if (count > static_cast<size_t>(INT_MAX / 2)) return false;
+    const char* const in = reinterpret_cast<const char*>(bytes);
+    const int length = static_cast<int>(count);
+    const int needed = ::MultiByteToWideChar(codepage_, 0, in, length, nullptr, 0);
+    if (needed <= 0) return false;
+    const size_t start = out.size();
+    out.resize(start + static_cast<size_t>(needed));
+    const int written =
+        ::MultiByteToWideChar(codepage_, 0, in, length, reinterpret_cast<wchar_t*>(out.data() + start), needed);
+    if (written <= 0) {
+      out.resize(start);
+      return false;
+    }
+    out.resize(start + static_cast<size_t>(written));
+    return true;
+  }
+
+ private:
+  UINT codepage_;
+};
+
+}  // namespace
+
+int32_t SystemCodePage() { return static_cast<int32_t>(::GetACP()); }
+
+CodePageKind ClassifyCodePage(int32_t codepage) {
+  CPINFO info{};
+  if (codepage <= 0 || codepage > 65535 || !::GetCPInfo(static_cast<UINT>(codepage), &info)) {
+    return CodePageKind::kUnsupported;
+  }
+  return info.MaxCharSize == 1 ? CodePageKind::kSingleByte : CodePageKind::kMultiByte;
+}
+
+std::array<char16_t, 256> SingleByteUnits(int32_t codepage) {
+  std::array<char16_t, 256> units{};
+  for (int byte = 0; byte < 256; ++byte) {
+    const char in = static_cast<char>(byte);
+    wchar_t out[2] = {0xFFFD, 0};
+    const int n = ::MultiByteToWideChar(static_cast<UINT>(codepage), 0, &in, 1, out, 2);
+    units[static_cast<size_t>(byte)] = n == 1 ? static_cast<char16_t>(out[0]) : char16_t{0xFFFD};
+  }
+  return units;
+}
+
+std::unique_ptr<MultiByteConverter> OpenMultiByteConverter(int32_t codepage) {
+  if (ClassifyCodePage(codepage) != CodePageKind::kMultiByte) return nullptr;
+  return std::make_unique<SystemMultiByteConverter>(static_cast<UINT>(codepage));
+}
+
+// The system's simple per-unit upper-casing, the rule its ordinal ignore-case comparison applies: no
+// expansion (ß stays ß) and one form for each letter (σ and ς both become Σ).
+std::string ToUpperText(std::string_view utf8) {
+  const std::wstring wide = Wide(utf8);
+  if (wide.empty()) return std::string(utf8);
+  const int length = CheckedLength(wide.size());
+  std::wstring upper(wide.size(), L'\0');
+  const int written = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), length, upper.data(),
+                                      length, nullptr, nullptr, 0);
+  if (written <= 0) return std::string(utf8);
+  upper.resize(static_cast<size_t>(written));
+  return Narrow(upper);
+}
+
+// Upper-cased, then ASCII lowered: the key of an ASCII text is its lower case, and a letter such as the dotless
+// ı, which the system upper-cases to I, must meet the key of "i".
+std::string FoldCaseText(std::string_view utf8) {
+  std::string folded = ToUpperText(utf8);
+  for (char& c : folded) c = AsciiLower(c);
+  return folded;
+}
+
+bool EqualsIgnoreCaseText(std::string_view a, std::string_view b) {
+  const std::wstring wideA = Wide(a), wideB = Wide(b);
+  return ::CompareStringOrdinal(wideA.data(), CheckedLength(wideA.size()), wideB.data(), CheckedLength(wideB.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+// The design's own rule: only the backslash separates.
+char PathSeparator() { return '\\'; }
+bool HasDrivePaths() { return true; }
+
+namespace {
+
+constexpr size_t kShortPathLimit = MAX_PATH - 12;  // CreateDirectory's limit, the lower of the two
+
+// Past MAX_PATH the wide calls need the full path with the "\\?\" prefix, which also turns off the system's
+// own clean-up of the path; so the path is made full and clean first.
+std::wstring WithLongPathPrefix(const std::wstring& path) {
+  if (path.size() < kShortPathLimit || path.starts_with(L"\\\\?\\")) return path;
+  const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::wstring full(needed, L'\0');
+  const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (written == 0 || written >= needed) return path;
+  full.resize(written);
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+std::error_code FromWin32(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_INVALID_DRIVE:
+      return std::make_error_code(std::errc::no_such_file_or_directory);
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return std::make_error_code(std::errc::permission_denied);
+    case ERROR_FILENAME_EXCED_RANGE:
+      return std::make_error_code(std::errc::filename_too_long);
+    default:
+      return {static_cast<int>(error), std::system_category()};
+  }
+}
+
+HANDLE AsHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+}  // namespace
+
+std::filesystem::path ToNativePath(std::string_view path) { return std::filesystem::path(WithLongPathPrefix(Wide(path))); }
+
+std::string FromNativePath(const std::filesystem::path& path) {
+  std::wstring_view native = path.native();
+  if (native.starts_with(L"\\\\?\\UNC\\")) return "\\\\" + Narrow(native.substr(8));
+  if (native.starts_with(L"\\\\?\\")) native.remove_prefix(4);
+  return Narrow(native);
+}
+
+// Written out rather than left to std::filesystem: GCC 12's MinGW library calls a share path relative.
+bool IsAbsolutePath(std::string_view path) {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 2 && separator(path[0]) && separator(path[1])) return true;
+  return path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+         path[1] == ':' && separator(path[2]);
+}
+
+bool IsOrdinaryFile(const std::filesystem::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(WithLongPathPrefix(path.native()).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+std::error_code OpenForReading(const std::filesystem::path& path, FileHandle& handle, uint64_t& size,
+                               bool& notOrdinary) {
+  handle = kNoFile;
+  size = 0;
+  notOrdinary = false;
+  const std::wstring native = WithLongPathPrefix(path.native());
+  if (native.find(L'\0') != std::wstring::npos) return std::make_error_code(std::errc::invalid_argument);
+  // Backup semantics let a folder open too, so that it is refused as "not an ordinary file" like on Linux;
+  // a pipe or a device opens without waiting and is refused the same way.
+  const HANDLE opened = ::CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return FromWin32(::GetLastError());
+  BY_HANDLE_FILE_INFORMATION info{};
+  std::error_code error;
+  if (::GetFileType(opened) != FILE_TYPE_DISK) {
+    notOrdinary = true;
+  } else if (!::GetFileInformationByHandle(opened, &info)) {
+    error = FromWin32(::GetLastError());
+  } else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    notOrdinary = true;
+  }
+  if (error || notOrdinary) {
+    ::CloseHandle(opened);
+    return error;
+  }
+  handle = reinterpret_cast<FileHandle>(opened);
+  size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  return {};
+}
+
+namespace {
+
+std::error_code ReadLoop(FileHandle handle, const uint64_t* offset, void* buffer, size_t count, size_t& read) {
+  read = 0;
+  char* const out = static_cast<char*>(buffer);
+  while (read < count) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - read, size_t{1} << 30));
+    DWORD got = 0;
+    OVERLAPPED position{};
+    if (offset != nullptr) {
+      const uint64_t at = *offset + read;
+      position.Offset = static_cast<DWORD>(at);
+      position.OffsetHigh = static_cast<DWORD>(at >> 32);
+    }
+    if (!::ReadFile(AsHandle(handle), out + read, chunk, &got, offset != nullptr ? &position : nullptr)) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_HANDLE_EOF) break;
+      return FromWin32(error);
+    }
+    if (got == 0) break;
+    read += got;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::error_code ReadNext(FileHandle handle, void* buffer, size_t count, size_t& read) {
+  return ReadLoop(handle, nullptr, buffer, count, read);
+}
+
+std::error_code ReadAt(FileHandle handle, uint64_t offset, void* buffer, size_t count, size_t& read) {
+  return ReadLoop(handle, &offset, buffer, count, read);
+}
+
+void Close(FileHandle handle) noexcept {
+  if (handle != kNoFile) ::CloseHandle(AsHandle(handle));
+}
+
+void* MapPages(size_t size) { return ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }
+
+void UnmapPages(void* pages, size_t) noexcept { ::VirtualFree(pages, 0, MEM_RELEASE); }
+
+}  // namespace morvex::platform

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The Windows console programs as processes under Wine: the example site, tables, bad input and awkward paths,
+# each compared with the committed report or with what the Linux programs answer.
+set -uo pipefail
+
+app_dir=$1      # holds morvex-scan.exe and morvex-dbf.exe
+source_dir=$2   # the repository
+linux_app_dir=${3:-}  # the Linux build's app folder, when there is one to compare with
+
+export WINEDEBUG=-all
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# Runs a program; leaves status, stdout and stderr in $status, $work/out and $work/err.
+run() {
+  wine "$@" >"$work/out" 2>"$work/err"
+  status=$?
+}
+
+expect_status() {
+  [ "$status" -eq "$1" ] || fail "$2: status $status, expected $1 ($(head -c 300 "$work/err"))"
+}
+
+# Wine's drive Z: is the Linux root; winepath itself stops at 260 characters, so the name is made here.
+windows_path() {
+  local full
+  full=$(realpath -m "$1")
+  printf 'Z:%s' "${full//\//\\}"
+}
+
+scan="$app_dir/morvex-scan.exe"
+dbf="$app_dir/morvex-dbf.exe"
+site_unix="$source_dir/examples/site"
+site=$(windows_path "$site_unix")
+
+# The example site: the committed reports, the one message, the separator of the platform.
+run "$scan" "$site"
+expect_status 1 "example site"
+cmp -s "$work/out" "$source_dir/tests/data/scan/example_site.tsv" || fail "example site report differs"
+[ "$(cat "$work/err")" = "Cannot open page list: $site\\leitstand\\pages.dbf" ] ||
+  fail "example site message: $(cat "$work/err")"
+run "$scan" --unique --include-built-in "$site"
+expect_status 1 "unique"
+cmp -s "$work/out" "$source_dir/tests/data/scan/example_site_unique.tsv" || fail "unique report differs"
+run "$scan" --format json --unique --include-built-in "$site"
+expect_status 1 "unique json"
+cmp -s "$work/out" "$source_dir/tests/data/scan/example_site_unique.json" || fail "unique json differs"
+
+# Wrong options and missing folders end with status 2 and one line on stderr, as on Linux.
+run "$scan" --no-such-option "$site"
+expect_status 2 "unknown option"
+[ "$(wc -l <"$work/err")" -eq 1 ] || fail "unknown option: not one line"
+run "$scan" "$site\\missing"
+expect_status 2 "missing folder"
+run "$dbf" "$site\\missing.dbf"
+expect_status 2 "missing table"
+run "$scan" --version
+expect_status 0 "version"
+
+# A folder named with characters outside every ANSI code page, and one nested past 260 characters.
+unicode="$work/Anlage Ärger 日本 ✓"
+mkdir -p "$unicode"
+cp -r "$site_unix/." "$unicode/"
+run "$scan" --unique --include-built-in "$(windows_path "$unicode")"
+expect_status 1 "Unicode folder"
+cmp -s "$work/out" "$source_dir/tests/data/scan/example_site_unique.tsv" || fail "Unicode folder report differs"
+deep="$work"
+while [ ${#deep} -lt 300 ]; do deep="$deep/a-rather-long-folder-name-$((${#deep} % 97))"; done
+mkdir -p "$deep"
+cp -r "$site_unix/." "$deep/"
+deep_windows=$(windows_path "$deep")
+[ ${#deep_windows} -gt 260 ] || fail "the long path is only ${#deep_windows} characters"
+run "$scan" --unique --include-built-in "$deep_windows"
+expect_status 1 "long path"
+cmp -s "$work/out" "$source_dir/tests/data/scan/example_site_unique.tsv" || fail "long path report differs"
+run "$dbf" "$deep_windows\\master.dbf"
+expect_status 0 "table under a long path"
+
+# Tables: the same dump as the Linux program, byte for byte, where that program is at hand.
+for table in master.dbf klaeranlage/pages.dbf; do
+  run "$dbf" "$(windows_path "$site_unix/$table")"
+  expect_status 0 "dump of $table"
+  if [ -n "$linux_app_dir" ] && [ -x "$linux_app_dir/morvex-dbf" ]; then
+    "$linux_app_dir/morvex-dbf" "$site_unix/$table" >"$work/linux" 2>/dev/null
+    cmp -s "$work/out" "$work/linux" || fail "dump of $table differs from Linux"
+  fi
+done
+run "$dbf" --codepage 866 "$(windows_path "$source_dir/tests/data/pages_cp866.dbf")"
+expect_status 0 "dump in code page 866"
+if [ -n "$linux_app_dir" ] && [ -x "$linux_app_dir/morvex-dbf" ]; then
+  "$linux_app_dir/morvex-dbf" --codepage 866 "$source_dir/tests/data/pages_cp866.dbf" >"$work/linux" 2>/dev/null
+  cmp -s "$work/out" "$work/linux" || fail "code page 866 dump differs from Linux"
+fi
+
+# Hostile tables end by an exit status, never a crash: 0 for what reads, 2 for what is refused.
+for table in "$source_dir"/fuzz/corpus/fuzz_dbase/*; do
+  run "$dbf" "$(windows_path "$table")"
+  [ "$status" -le 2 ] || fail "hostile table $(basename "$table"): status $status"
+done
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures checks failed" >&2
+  exit 1
+fi
+echo "all console checks passed"
