@@ -198,10 +198,39 @@ void frmMain::Show(int showCommand) {
   SetFocus(txtUserPath_);
 }
 
-void frmMain::SetReportText(HWND edit, const SearchResult& result) {
+bool frmMain::SetReportText(HWND edit, const SearchResult& result, const std::function<bool()>& keepGoing) {
   std::string report;
   WriteReport(result, "\r\n", [&report](std::string_view piece) { report.append(piece); });
-  SetWindowTextW(edit, Wide(report).c_str());
+  const std::wstring text = Wide(report);
+  // An edit control lays out each line as it takes it in, which for a report of many thousand lines takes
+  // seconds; taken in whole pieces of lines the window still answers the user between them.
+  constexpr size_t kPieceChars = 32 * 1024;
+  if (text.size() <= kPieceChars || !keepGoing) {
+    SetWindowTextW(edit, text.c_str());
+    return true;
+  }
+  SendMessageW(edit, WM_SETREDRAW, FALSE, 0);
+  SetWindowTextW(edit, L"");
+  bool complete = true;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find(L'\n', std::min(at + kPieceChars, text.size() - 1));
+    end = end == std::wstring::npos ? text.size() : end + 1;
+    const std::wstring piece = text.substr(at, end - at);
+    const LRESULT length = GetWindowTextLengthW(edit);
+    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), length);
+    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
+    at = end;
+    if (at < text.size() && !keepGoing()) {
+      complete = false;
+      break;
+    }
+  }
+  if (!IsWindow(edit)) return false;
+  SendMessageW(edit, EM_SETSEL, 0, 0);
+  SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+  SendMessageW(edit, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(edit, nullptr, TRUE);
+  return complete;
 }
 
 std::string frmMain::ReportText(HWND edit) { return WindowTextUtf8(edit); }
@@ -210,18 +239,20 @@ void frmMain::onSearchClicked() {
   // A run yields only inside the progress window's Update; a second run started there would share and then
   // release the automation object under the first.
   if (runInProgress_) return;
-  const SearchResult result = [this] {
+  {
+    // Showing a long report lets events through too, so Start and Browse stay ignored until it is in.
     FlagGuard running(runInProgress_);
-    return runSearch_(WindowTextUtf8(txtUserPath_), CheckValue(chkShowAllInstances_) == 1,
-                      CheckValue(chkIgnoreBuiltInProjects_) == 1);
-  }();
+    const SearchResult result = runSearch_(WindowTextUtf8(txtUserPath_), CheckValue(chkShowAllInstances_) == 1,
+                                           CheckValue(chkIgnoreBuiltInProjects_) == 1);
+    if (!closedDuringRun_) {
+      SetReportText(txtFound_, result, [this] { return PumpPendingMessages() && !closedDuringRun_; });
+    }
+  }
   if (closedDuringRun_) {
     // A failed run leaves its progress window up; with the main window gone nothing would close it.
     if (progress_.Shown()) progress_.Close();
     DestroyWindow(window_);
-    return;
   }
-  SetReportText(txtFound_, result);
 }
 
 void frmMain::onBrowseClicked() {

@@ -25,10 +25,13 @@ class frmMain {
   frmMain& operator=(const frmMain&) = delete;
 
   HWND Handle() const { return window_; }
+  HWND ResultsBox() const { return txtFound_; }
   void Show(int showCommand);
 
-  // The report into the results box with its CR LF line ends, and the box's text back, as UTF-8.
-  static void SetReportText(HWND edit, const SearchResult& result);
+  // The report into the results box with its CR LF line ends, and the box's text back, as UTF-8. A long
+  // report goes in by pieces, with keepGoing called between them to let the window's events through; it
+  // returns false to stop, and SetReportText then returns false with the box holding part of the report.
+  static bool SetReportText(HWND edit, const SearchResult& result, const std::function<bool()>& keepGoing = {});
   static std::string ReportText(HWND edit);
 
  private:
