@@ -65,8 +65,11 @@ void frmStatusBar::createControls() {
   barFont_ = CreateBarFont(dpi_);
   const int lineTops[3] = {120, 360, 600};
   for (size_t index = 0; index < lblProgress_.size(); ++index) {
-    lblProgress_[index] = CreateChild(window_, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, 0, 120,
-                                      lineTops[index], 4455, 255, dpi_, font_);
+    // The lines may run on to the frame's inner edge: with a desktop font wider than the design's, the
+    // found-count line would otherwise lose its last letters. They clip rather than wrap, since a wrapped
+    // second row would show its tops under the first.
+    lblProgress_[index] = CreateChild(window_, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 120,
+                                      lineTops[index], 4680 - 120 - 15, 255, dpi_, font_);
   }
   // The drawing box comes before Cancel in the tab order, yet only Cancel takes the focus.
   picStatusBar_ = CreateChild(window_, L"STATIC", L"", SS_OWNERDRAW, 0, 120, 840, 4455, 255, dpi_, font_,
