@@ -1,0 +1,41 @@
+// morvex.exe: the Windows desktop program: the Win32 main window over the page-file server, one progress
+// window, message boxes.
+#include "AppContext.h"
+#include "MessageBoxSink.h"
+#include "PageFileServer.h"
+#include "basBrowseFolder.h"
+#include "basSearch.h"
+#include "frmMain.h"
+#include "frmStatusBar.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+  // The folder browser is a shell window and wants an apartment on this thread.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  morvex::win32::frmStatusBar progress;
+  morvex::win32::MessageBoxSink messages(nullptr, progress);
+  morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
+  int exitCode = 0;
+  {
+    morvex::win32::frmMain window(
+        progress,
+        [&context](const std::string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
+          return morvex::RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn);
+        },
+        morvex::win32::basBrowseFolder::BrowseFolder);
+    messages.SetMainWindow(window.Handle());
+    window.Show(showCommand);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) morvex::win32::DispatchWithDialogKeys(message);
+    exitCode = static_cast<int>(message.wParam);
+  }
+  progress.Close();
+  if (SUCCEEDED(com)) CoUninitialize();
+  return exitCode;
+}

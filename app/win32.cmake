@@ -1,0 +1,12 @@
+# morvex.exe, the Windows desktop program on the Win32 windows: GUI subsystem, static, version and manifest.
+if(TARGET morvex_pageserver)
+  set(MORVEX_MANIFEST ${CMAKE_CURRENT_SOURCE_DIR}/morvex.manifest)
+  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/morvex.rc.in ${CMAKE_CURRENT_BINARY_DIR}/morvex.rc @ONLY)
+  add_executable(morvex WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/morvex_win32.cpp ${CMAKE_CURRENT_BINARY_DIR}/morvex.rc)
+  set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/morvex.rc PROPERTIES
+                              OBJECT_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/morvex.manifest)
+  # wWinMain is the entry point: the command line and every call are wide.
+  target_link_options(morvex PRIVATE -municode)
+  target_link_libraries(morvex PRIVATE morvex_ui_win32 morvex_pageserver morvex_search morvex_warnings)
+  install(TARGETS morvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()

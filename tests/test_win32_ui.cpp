@@ -1,0 +1,196 @@
+// The Win32 windows' parts that are not drawing: twips at two DPIs, registry settings, the report's line ends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "RegistrySettings.h"
+#include "Win32Form.h"
+#include "basSearch.h"
+#include "frmMain.h"
+
+namespace morvex::win32 {
+namespace {
+
+TEST(Win32Twips, FormsScaleWithTheDpiTheyAreShownAt) {
+  // The main window's client area and the progress bar's box, as the user sees them at 100 % and 150 %.
+  EXPECT_EQ(TwipsToPixels(8400, 96), 560);
+  EXPECT_EQ(TwipsToPixels(7080, 96), 472);
+  EXPECT_EQ(TwipsToPixels(4455, 96), 297);
+  EXPECT_EQ(TwipsToPixels(8400, 144), 840);
+  EXPECT_EQ(TwipsToPixels(7080, 144), 708);
+  EXPECT_EQ(TwipsToPixels(4680, 144), 468);
+  // A twip count that is no whole pixel rounds to the nearer one: 255 twips are 25.5 pixels at 144 dpi.
+  EXPECT_EQ(TwipsToPixels(255, 144), 26);
+  EXPECT_EQ(TwipsToPixels(195, 96), 13);
+  // Adjacent controls stay adjacent: the results box's right edge meets the buttons' right edge.
+  for (int dpi : {96, 120, 144, 192}) {
+    EXPECT_EQ(TwipsToPixels(240, dpi) + TwipsToPixels(7935, dpi), TwipsToPixels(7080, dpi) + TwipsToPixels(1095, dpi))
+        << dpi;
+  }
+}
+
+// A key of the test's own under HKEY_CURRENT_USER, removed again afterwards.
+class Win32Settings : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    key_ = L"Software\\MorvexTest\\" + std::to_wstring(GetCurrentProcessId()) + L"\\Settings";
+  }
+  void TearDown() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\MorvexTest\\" + std::to_wstring(GetCurrentProcessId())).c_str());
+  }
+  void Store(const wchar_t* name, const std::wstring& text) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), name, REG_SZ, text.c_str(),
+                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  }
+  DWORD TypeOf(const wchar_t* name) {
+    DWORD type = REG_NONE;
+    RegGetValueW(HKEY_CURRENT_USER, key_.c_str(), name, RRF_RT_ANY, &type, nullptr, nullptr);
+    return type;
+  }
+  std::wstring key_;
+};
+
+TEST_F(Win32Settings, FirstStartHasAnEmptyPathAndBothBoxesTicked) {
+  const MainSettings settings = LoadSettings(HKEY_CURRENT_USER, key_.c_str());
+  EXPECT_EQ(settings.userPath, "");
+  EXPECT_EQ(settings.showInstances, 1);
+  EXPECT_EQ(settings.ignoreBuiltIn, 1);
+}
+
+TEST_F(Win32Settings, WhatIsWrittenOnCloseComesBackAtTheNextStartAsStrings) {
+  MainSettings written;
+  // A trailing blank, letters outside every ANSI code page, and more than MAX_PATH characters.
+  written.userPath = "C:\\Anlagen\\Kläranlage \xE6\xB0\xB4 " + std::string(300, 'x') + " ";
+  written.showInstances = 0;
+  written.ignoreBuiltIn = 2;
+  SaveSettings(written, HKEY_CURRENT_USER, key_.c_str());
+
+  const MainSettings read = LoadSettings(HKEY_CURRENT_USER, key_.c_str());
+  EXPECT_EQ(read.userPath, written.userPath);
+  EXPECT_EQ(read.showInstances, 0);
+  EXPECT_EQ(read.ignoreBuiltIn, 2);
+  // An earlier tool of the same name reads them as strings.
+  for (const wchar_t* name : {L"UserPath", L"ShowInstances", L"IgnoreBuiltInProjects"}) EXPECT_EQ(TypeOf(name), REG_SZ);
+  wchar_t text[8] = {};
+  DWORD bytes = sizeof(text);
+  RegGetValueW(HKEY_CURRENT_USER, key_.c_str(), L"ShowInstances", RRF_RT_REG_SZ, nullptr, text, &bytes);
+  EXPECT_STREQ(text, L"0");
+}
+
+TEST_F(Win32Settings, AStoredValueOfTheWrongTypeOrOutOfRangeLoadsAsTheDefault) {
+  const DWORD zero = 0;
+  RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"ShowInstances", REG_DWORD, &zero, sizeof(zero));
+  RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"UserPath", REG_DWORD, &zero, sizeof(zero));
+  Store(L"IgnoreBuiltInProjects", L"3");
+  MainSettings read = LoadSettings(HKEY_CURRENT_USER, key_.c_str());
+  EXPECT_EQ(read.userPath, "");
+  EXPECT_EQ(read.showInstances, 1);
+  EXPECT_EQ(read.ignoreBuiltIn, 1);
+
+  Store(L"ShowInstances", L" 0 ");
+  Store(L"IgnoreBuiltInProjects", L"2");
+  read = LoadSettings(HKEY_CURRENT_USER, key_.c_str());
+  EXPECT_EQ(read.showInstances, 0);
+  EXPECT_EQ(read.ignoreBuiltIn, 2);
+}
+
+TEST(Win32SettingConversion, OnlyWholeNumbersFromZeroToTwoAreCheckBoxValues) {
+  EXPECT_EQ(CheckValueFromSetting(L"0"), 0);
+  EXPECT_EQ(CheckValueFromSetting(L"2"), 2);
+  EXPECT_EQ(CheckValueFromSetting(L"1.5"), 2);  // halves go to the even neighbour
+  EXPECT_EQ(CheckValueFromSetting(L"0.5"), 0);
+  for (const wchar_t* stored : {L"", L"abc", L"-1", L"3", L"70000", L"1e9", L"nan", L"0x"}) {
+    EXPECT_EQ(CheckValueFromSetting(stored), 1) << Narrow(stored);
+  }
+}
+
+SearchResult ResultWithLines(int count) {
+  SearchResult result;
+  for (int line = 0; line < count; ++line) {
+    const std::string number = std::to_string(line);
+    result.findings.Add({"Kläranlage", "Übersicht", number, "include", "pumps", "pump_h", "TEXT", "'Zulauf'"});
+  }
+  return result;
+}
+
+std::wstring ClipboardText(HWND owner) {
+  std::wstring text;
+  if (!OpenClipboard(owner)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    text = static_cast<const wchar_t*>(GlobalLock(data));
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return text;
+}
+
+// The results box needs a window station with a display; without one (Wine with no X server) it is skipped.
+class Win32ResultsBox : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    key_ = L"Software\\MorvexTest\\" + std::to_wstring(GetCurrentProcessId()) + L"-box";
+    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    if (probe == nullptr) GTEST_SKIP() << "no display to create windows on";
+    DestroyWindow(probe);
+    window_ = std::make_unique<frmMain>(
+        progress_, [](const std::string&, bool, bool) { return SearchResult{}; },
+        [](const std::string&, const std::string& start, bool) { return start; }, key_.c_str());
+  }
+  void TearDown() override {
+    window_.reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
+  }
+
+  struct NoProgress : ProgressInterface {
+    void Title(std::string_view) override {}
+    std::string Title() const override { return {}; }
+    void Show() override {}
+    void Close() override {}
+    bool Shown() const override { return false; }
+    void SetLine(int, std::string_view) override {}
+    std::string Line(int) const override { return {}; }
+    void ShowPercent(int32_t) override {}
+    void ProcessEvents() override {}
+  } progress_;
+  std::wstring key_;
+  std::unique_ptr<frmMain> window_;
+};
+
+TEST_F(Win32ResultsBox, ALongReportFitsWholeAndTheWindowAnswersWhileItGoesIn) {
+  const SearchResult result = ResultWithLines(20000);  // about 1 MB of text, more than the box's old 64 KB
+  HWND box = window_->ResultsBox();
+  int breaks = 0;
+  ULONGLONG longestGap = 0;
+  ULONGLONG last = GetTickCount64();
+  EXPECT_TRUE(frmMain::SetReportText(box, result, [&] {
+    const ULONGLONG now = GetTickCount64();
+    longestGap = std::max(longestGap, now - last);
+    last = now;
+    ++breaks;
+    return true;
+  }));
+  EXPECT_GT(breaks, 10);
+  EXPECT_LT(longestGap, 2000U);
+  const std::string shown = frmMain::ReportText(box);
+  EXPECT_EQ(shown.size(), result.Report().size());
+  EXPECT_TRUE(shown == result.Report());
+  EXPECT_EQ(SendMessageW(box, EM_GETLINECOUNT, 0, 0), 20002);  // header, findings, and the empty last line
+}
+
+TEST_F(Win32ResultsBox, ACopyOfTheWholeBoxIsTheReportWithCrLf) {
+  SearchResult result = ResultWithLines(3);
+  HWND box = window_->ResultsBox();
+  frmMain::SetReportText(box, result);
+  SendMessageW(box, EM_SETSEL, 0, -1);
+  SendMessageW(box, WM_COPY, 0, 0);
+  EXPECT_EQ(Narrow(ClipboardText(window_->Handle())), result.Report());
+
+  frmMain::SetReportText(box, SearchResult{});
+  EXPECT_EQ(frmMain::ReportText(box), SearchResult{}.Report());
+  EXPECT_EQ(frmMain::ReportText(box).rfind("No items found", 0), 0U);
+}
+
+}  // namespace
+}  // namespace morvex::win32

@@ -1,0 +1,79 @@
+// Reading and writing the main window's settings under the per-user registry key, all as REG_SZ strings.
+#include "RegistrySettings.h"
+
+#include <cmath>
+#include <cwchar>
+#include <cwctype>
+#include <limits>
+
+#include "Win32Form.h"
+
+namespace morvex::win32 {
+
+namespace {
+
+constexpr int kDefaultCheckValue = 1;
+
+bool ReadString(HKEY key, const wchar_t* name, std::wstring& value) {
+  DWORD bytes = 0;
+  if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS) return false;
+  std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, text.data(), &bytes) != ERROR_SUCCESS) return false;
+  text.resize(wcsnlen(text.c_str(), text.size()));
+  value = std::move(text);
+  return true;
+}
+
+void WriteString(HKEY key, const wchar_t* name, const std::wstring& value) {
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+int ReadCheckValue(HKEY key, const wchar_t* name) {
+  std::wstring stored;
+  return ReadString(key, name, stored) ? CheckValueFromSetting(stored) : kDefaultCheckValue;
+}
+
+}  // namespace
+
+int CheckValueFromSetting(std::wstring_view stored) {
+  std::wstring text(stored);
+  while (!text.empty() && std::iswspace(text.back())) text.pop_back();
+  size_t first = 0;
+  while (first < text.size() && std::iswspace(text[first])) ++first;
+  text.erase(0, first);
+  if (text.empty()) return kDefaultCheckValue;
+  wchar_t* end = nullptr;
+  const double number = std::wcstod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !std::isfinite(number)) return kDefaultCheckValue;
+  const double rounded = std::nearbyint(number);
+  if (rounded < std::numeric_limits<int16_t>::min() || rounded > std::numeric_limits<int16_t>::max()) {
+    return kDefaultCheckValue;
+  }
+  const int value = static_cast<int>(rounded);
+  return (value >= 0 && value <= 2) ? value : kDefaultCheckValue;
+}
+
+MainSettings LoadSettings(HKEY root, const wchar_t* keyPath) {
+  MainSettings settings;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return settings;
+  std::wstring path;
+  if (ReadString(key, L"UserPath", path)) settings.userPath = Narrow(path);
+  settings.showInstances = ReadCheckValue(key, L"ShowInstances");
+  settings.ignoreBuiltIn = ReadCheckValue(key, L"IgnoreBuiltInProjects");
+  RegCloseKey(key);
+  return settings;
+}
+
+void SaveSettings(const MainSettings& settings, HKEY root, const wchar_t* keyPath) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return;
+  WriteString(key, L"UserPath", Wide(settings.userPath));
+  WriteString(key, L"ShowInstances", std::to_wstring(settings.showInstances));
+  WriteString(key, L"IgnoreBuiltInProjects", std::to_wstring(settings.ignoreBuiltIn));
+  RegCloseKey(key);
+}
+
+}  // namespace morvex::win32

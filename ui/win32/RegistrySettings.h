@@ -1,0 +1,33 @@
+// The main window's three settings in the per-user registry store, as strings, with their load conversions.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace morvex::win32 {
+
+// Where an earlier tool of the same name kept them, so its settings carry over.
+inline constexpr const wchar_t* kSettingsKey = L"Software\\VB and VBA Program Settings\\Morvex\\Settings";
+
+struct MainSettings {
+  std::string userPath;     // untrimmed, possibly empty
+  int showInstances = 1;    // check box value 0, 1 or 2
+  int ignoreBuiltIn = 1;
+};
+
+// A stored check box value as a whole number 0..2: text to a 16-bit integer with halves to even; anything
+// that is not such a number (text, out of range, empty) loads as the default 1.
+int CheckValueFromSetting(std::wstring_view stored);
+
+// Reads the three values under root\keyPath; an absent key, an absent value or one of another type than
+// REG_SZ gives the default.
+MainSettings LoadSettings(HKEY root = HKEY_CURRENT_USER, const wchar_t* keyPath = kSettingsKey);
+// Writes the three values as REG_SZ in the order UserPath, ShowInstances, IgnoreBuiltInProjects.
+void SaveSettings(const MainSettings& settings, HKEY root = HKEY_CURRENT_USER, const wchar_t* keyPath = kSettingsKey);
+
+}  // namespace morvex::win32

@@ -1,0 +1,135 @@
+// Twips, fonts, centring, wide text and the message pump that both Win32 windows use.
+#include "Win32Form.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "TextUtil.h"
+
+namespace morvex::win32 {
+
+namespace {
+
+std::vector<HWND>& DialogWindows() {
+  static std::vector<HWND> windows;
+  return windows;
+}
+
+int CALLBACK NoteFontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+bool FontInstalled(const wchar_t* face) {
+  LOGFONTW wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynW(wanted.lfFaceName, face, LF_FACESIZE);
+  bool found = false;
+  HDC screen = GetDC(nullptr);
+  EnumFontFamiliesExW(screen, &wanted, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+}  // namespace
+
+int SystemDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+HFONT CreateDialogFont(int dpi, bool bBold) {
+  LOGFONTW font{};
+  if (FontInstalled(L"MS Sans Serif")) {
+    lstrcpynW(font.lfFaceName, L"MS Sans Serif", LF_FACESIZE);
+    font.lfCharSet = DEFAULT_CHARSET;
+  } else {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    font = metrics.lfMessageFont;
+  }
+  font.lfHeight = -MulDiv(8, dpi, 72);
+  font.lfWidth = 0;
+  font.lfWeight = bBold ? FW_BOLD : FW_NORMAL;
+  return CreateFontIndirectW(&font);
+}
+
+HFONT CreateBarFont(int dpi) {
+  LOGFONTW font{};
+  font.lfHeight = -MulDiv(825, dpi, 7200);
+  font.lfWeight = 700;
+  font.lfCharSet = ANSI_CHARSET;
+  font.lfQuality = NONANTIALIASED_QUALITY;
+  lstrcpynW(font.lfFaceName, L"MS Sans Serif", LF_FACESIZE);
+  return CreateFontIndirectW(&font);
+}
+
+void CentreOnScreen(HWND window) {
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::wstring Wide(std::string_view utf8) {
+  const std::u16string text = Utf8ToUtf16(utf8);
+  return std::wstring(text.begin(), text.end());
+}
+
+std::string Narrow(std::wstring_view wide) {
+  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+}
+
+std::string WindowTextUtf8(HWND window) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return Narrow(text);
+}
+
+void SetWindowTextUtf8(HWND window, std::string_view text) { SetWindowTextW(window, Wide(text).c_str()); }
+
+HWND CreateChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, int left,
+                 int top, int width, int height, int dpi, HFONT font, DWORD exStyle) {
+  HWND child = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(left, dpi),
+                               TwipsToPixels(top, dpi), TwipsToPixels(width, dpi), TwipsToPixels(height, dpi),
+                               parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                               GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return child;
+}
+
+void RegisterDialogWindow(HWND window) { DialogWindows().push_back(window); }
+
+void UnregisterDialogWindow(HWND window) {
+  auto& windows = DialogWindows();
+  windows.erase(std::remove(windows.begin(), windows.end(), window), windows.end());
+}
+
+void DispatchWithDialogKeys(MSG& message) {
+  for (HWND window : DialogWindows()) {
+    if (IsWindow(window) && (window == message.hwnd || IsChild(window, message.hwnd)) && IsDialogMessageW(window, &message)) return;
+  }
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
+
+bool PumpPendingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // The outer loop ends the program; the run below this call must finish first.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return false;
+    }
+    DispatchWithDialogKeys(message);
+  }
+  return true;
+}
+
+}  // namespace morvex::win32

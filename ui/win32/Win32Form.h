@@ -1,0 +1,48 @@
+// What the Win32 windows share about their forms: twips at a DPI, the dialog font, centring, wide text.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace morvex::win32 {
+
+// The forms were laid out in twips (1/1440 inch); a pixel count is taken at the DPI the window is drawn at.
+constexpr int TwipsToPixels(int twips, int dpi) { return (twips * dpi + 720) / 1440; }
+
+// The DPI the whole desktop was set to when the program started; the forms are laid out once, at this DPI.
+int SystemDpi();
+
+// The design's 8-point dialog font at dpi, or the system's message font where the design's is not installed.
+HFONT CreateDialogFont(int dpi, bool bBold = false);
+
+// The design's bar font: 8.25-point bold, drawn without smoothing so the not-XOR bar turns its pixels cleanly.
+HFONT CreateBarFont(int dpi);
+
+// Places a top-level window so that its outer frame sits in the middle of the primary screen.
+void CentreOnScreen(HWND window);
+
+// The window's text in UTF-8, and UTF-8 text into it; the core speaks UTF-8, the window system UTF-16.
+std::string WindowTextUtf8(HWND window);
+void SetWindowTextUtf8(HWND window, std::string_view text);
+std::wstring Wide(std::string_view utf8);
+std::string Narrow(std::wstring_view wide);
+
+// Child windows at a twip rectangle, with the dialog font.
+HWND CreateChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, int left,
+                 int top, int width, int height, int dpi, HFONT font, DWORD exStyle = 0);
+
+// The window's own pending messages and those of the whole thread, with dialog keys for the given windows.
+// Returns false when WM_QUIT was taken from the queue (it is put back for the outer loop).
+bool PumpPendingMessages();
+// One message through the thread's dialog windows; for the main loop and for PumpPendingMessages.
+void DispatchWithDialogKeys(MSG& message);
+// Windows whose keyboard navigation (Tab, arrow keys, mnemonic keys) IsDialogMessage should run.
+void RegisterDialogWindow(HWND window);
+void UnregisterDialogWindow(HWND window);
+
+}  // namespace morvex::win32

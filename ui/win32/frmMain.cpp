@@ -1,0 +1,327 @@
+// The Win32 main window: layout, registry settings, and the hand-off of Start and Browse to the core.
+#include "frmMain.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "Version.h"
+
+namespace morvex::win32 {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"MorvexMain";
+enum ControlId { kPathId = 10, kBrowseId, kShowAllId, kIgnoreId, kSearchId, kFoundId };
+constexpr UINT_PTR kSelectAllSubclass = 1;
+
+// Resets a flag when a handler leaves, also by an exception.
+class FlagGuard {
+ public:
+  explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
+  ~FlagGuard() { flag_ = false; }
+  FlagGuard(const FlagGuard&) = delete;
+  FlagGuard& operator=(const FlagGuard&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+// The results box: Ctrl+A selects the whole report, which the plain edit control does not do by itself.
+LRESULT CALLBACK SelectAllProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+  if (message == WM_KEYDOWN && wParam == 'A' && control) {
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    return 0;
+  }
+  if (message == WM_CHAR && wParam == 1) return 0;  // the Ctrl+A character would only beep
+  return DefSubclassProc(edit, message, wParam, lParam);
+}
+
+// Widens a control to its caption, never past maxRight (client pixels): where the desktop's font is wider
+// than the design's, a caption would otherwise be clipped or wrapped.
+void WidenToCaption(HWND control, HFONT font, int extra, int maxRight) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)), L'\0');
+  GetWindowTextW(control, text.data(), static_cast<int>(text.size()) + 1);
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE extent{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  RECT place{};
+  GetWindowRect(control, &place);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+  const int wanted = std::min(static_cast<int>(extent.cx) + extra, maxRight - static_cast<int>(place.left));
+  if (wanted > static_cast<int>(place.right - place.left)) {
+    SetWindowPos(control, nullptr, 0, 0, wanted, static_cast<int>(place.bottom - place.top), SWP_NOMOVE | SWP_NOZORDER);
+  }
+}
+
+}  // namespace
+
+frmMain::frmMain(ProgressInterface& progress, SearchRunner runSearch, FolderBrowser browseFolder,
+                 const wchar_t* settingsKey)
+    : progress_(progress),
+      runSearch_(std::move(runSearch)),
+      browseFolder_(std::move(browseFolder)),
+      settingsKey_(settingsKey) {
+  createWindow();
+  createControls();
+  createToolTips();
+  loadSettings();
+  setCaptionFromVersion();
+  CentreOnScreen(window_);
+}
+
+frmMain::~frmMain() {
+  if (window_ != nullptr) DestroyWindow(window_);
+  if (font_ != nullptr) DeleteObject(font_);
+}
+
+void frmMain::createWindow() {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  RegisterClassExW(&windowClass);
+
+  dpi_ = SystemDpi();
+  // A fixed single frame without minimise and maximise boxes.
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  const DWORD exStyle = WS_EX_CONTROLPARENT;
+  RECT frame{0, 0, TwipsToPixels(8400, dpi_), TwipsToPixels(7080, dpi_)};
+  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  window_ = CreateWindowExW(exStyle, kClassName, L"Veltra Tarvo Reserved Keyword Search", style, CW_USEDEFAULT,
+                            CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                            GetModuleHandleW(nullptr), this);
+  RegisterDialogWindow(window_);
+}
+
+void frmMain::createControls() {
+  font_ = CreateDialogFont(dpi_);
+  // Created in tab-index order: the z-order of the children is the order Tab walks them in.
+  txtUserPath_ = CreateChild(window_, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kPathId, 240, 480, 6735, 375,
+                             dpi_, font_, WS_EX_CLIENTEDGE);
+  Label1_ = CreateChild(window_, L"STATIC", L"[User] Path", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, 240, 240, 795,
+                        195, dpi_, font_);
+  txtFound_ = CreateChild(window_, L"EDIT", L"",
+                          ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN | ES_NOHIDESEL |
+                              WS_HSCROLL | WS_VSCROLL | WS_TABSTOP,
+                          kFoundId, 240, 1560, 7935, 5295, dpi_, font_, WS_EX_CLIENTEDGE);
+  cmdSearch_ = CreateChild(window_, L"BUTTON", L"Start", BS_PUSHBUTTON | WS_TABSTOP, kSearchId, 7080, 960, 1095,
+                           375, dpi_, font_);
+  chkShowAllInstances_ = CreateChild(window_, L"BUTTON", L"Show all tarvo instances on pages",
+                                     BS_3STATE | WS_TABSTOP, kShowAllId, 240, 960, 3015, 255, dpi_, font_);
+  Label3_ = CreateChild(window_, L"STATIC", L"Items Found", SS_LEFT | SS_NOPREFIX, 0, 240, 1320, 870, 195, dpi_,
+                        font_);
+  cmdBrowse_ = CreateChild(window_, L"BUTTON", L"Browse...", BS_PUSHBUTTON | WS_TABSTOP, kBrowseId, 7080, 480,
+                           1095, 375, dpi_, font_);
+  chkIgnoreBuiltInProjects_ = CreateChild(window_, L"BUTTON", L"Ignore Built-In Projects", BS_3STATE | WS_TABSTOP,
+                                          kIgnoreId, 3480, 960, 3015, 255, dpi_, font_);
+  // Nothing stands right of the labels; each check box may grow up to the control beside it.
+  const int clientRight = TwipsToPixels(8400, dpi_);
+  const int checkExtra = GetSystemMetrics(SM_CXMENUCHECK) + 8;
+  WidenToCaption(Label1_, font_, 2, clientRight);
+  WidenToCaption(Label3_, font_, 2, clientRight);
+  WidenToCaption(chkShowAllInstances_, font_, checkExtra, TwipsToPixels(3480, dpi_) - 4);
+  WidenToCaption(chkIgnoreBuiltInProjects_, font_, checkExtra, TwipsToPixels(7080, dpi_) - 4);
+  // A report of several megabytes must fit: no limit but the control's own.
+  SendMessageW(txtFound_, EM_SETLIMITTEXT, 0, 0);
+  SetWindowSubclass(txtFound_, SelectAllProc, kSelectAllSubclass, 0);
+  lastFocus_ = txtUserPath_;
+}
+
+void frmMain::createToolTips() {
+  toolTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+  const std::pair<HWND, const wchar_t*> tips[] = {
+      {Label1_, L"Location of MASTER.DBF containing the projects to be searched"},
+      {chkShowAllInstances_, L"If unchecked, only unique tarvos will be listed"},
+      {chkIgnoreBuiltInProjects_, L"Skip Example, Include, ZRM_..."},
+  };
+  for (const auto& [control, text] : tips) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = const_cast<wchar_t*>(text);
+    SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+int frmMain::CheckValue(HWND checkBox) {
+  switch (SendMessageW(checkBox, BM_GETCHECK, 0, 0)) {
+    case BST_CHECKED: return 1;
+    case BST_INDETERMINATE: return 2;
+    default: return 0;
+  }
+}
+
+void frmMain::SetCheckValue(HWND checkBox, int value) {
+  const WPARAM state = value == 0 ? BST_UNCHECKED : (value == 2 ? BST_INDETERMINATE : BST_CHECKED);
+  SendMessageW(checkBox, BM_SETCHECK, state, 0);
+}
+
+void frmMain::loadSettings() {
+  const MainSettings settings = LoadSettings(HKEY_CURRENT_USER, settingsKey_);
+  SetWindowTextUtf8(txtUserPath_, settings.userPath);
+  SetCheckValue(chkShowAllInstances_, settings.showInstances);
+  SetCheckValue(chkIgnoreBuiltInProjects_, settings.ignoreBuiltIn);
+}
+
+void frmMain::saveSettings() const {
+  MainSettings settings;
+  settings.userPath = WindowTextUtf8(txtUserPath_);
+  settings.showInstances = CheckValue(chkShowAllInstances_);
+  settings.ignoreBuiltIn = CheckValue(chkIgnoreBuiltInProjects_);
+  SaveSettings(settings, HKEY_CURRENT_USER, settingsKey_);
+}
+
+void frmMain::setCaptionFromVersion() {
+  const std::string caption = "Veltra Tarvo Reserved Keyword Search v" + std::to_string(kVersionMajor) + "." +
+                              std::to_string(kVersionMinor) + "." + std::to_string(kVersionRevision) + " " +
+                              kVersionComment;
+  SetWindowTextUtf8(window_, caption);
+}
+
+void frmMain::Show(int showCommand) {
+  ShowWindow(window_, showCommand);
+  UpdateWindow(window_);
+  SetFocus(txtUserPath_);
+}
+
+bool frmMain::SetReportText(HWND edit, const SearchResult& result, const std::function<bool()>& keepGoing) {
+  std::string report;
+  WriteReport(result, "\r\n", [&report](std::string_view piece) { report.append(piece); });
+  const std::wstring text = Wide(report);
+  // An edit control lays out each line as it takes it in, which for a report of many thousand lines takes
+  // seconds; taken in whole pieces of lines the window still answers the user between them.
+  constexpr size_t kPieceChars = 32 * 1024;
+  if (text.size() <= kPieceChars || !keepGoing) {
+    SetWindowTextW(edit, text.c_str());
+    return true;
+  }
+  SendMessageW(edit, WM_SETREDRAW, FALSE, 0);
+  SetWindowTextW(edit, L"");
+  bool complete = true;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find(L'\n', std::min(at + kPieceChars, text.size() - 1));
+    end = end == std::wstring::npos ? text.size() : end + 1;
+    const std::wstring piece = text.substr(at, end - at);
+    const LRESULT length = GetWindowTextLengthW(edit);
+    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), length);
+    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
+    at = end;
+    if (at < text.size() && !keepGoing()) {
+      complete = false;
+      break;
+    }
+  }
+  if (!IsWindow(edit)) return false;
+  SendMessageW(edit, EM_SETSEL, 0, 0);
+  SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+  SendMessageW(edit, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(edit, nullptr, TRUE);
+  return complete;
+}
+
+std::string frmMain::ReportText(HWND edit) { return WindowTextUtf8(edit); }
+
+void frmMain::onSearchClicked() {
+  // A run yields only inside the progress window's Update; a second run started there would share and then
+  // release the automation object under the first.
+  if (runInProgress_) return;
+  {
+    // Showing a long report lets events through too, so Start and Browse stay ignored until it is in.
+    FlagGuard running(runInProgress_);
+    const SearchResult result = runSearch_(WindowTextUtf8(txtUserPath_), CheckValue(chkShowAllInstances_) == 1,
+                                           CheckValue(chkIgnoreBuiltInProjects_) == 1);
+    if (!closedDuringRun_) {
+      SetReportText(txtFound_, result, [this] { return PumpPendingMessages() && !closedDuringRun_; });
+    }
+  }
+  if (closedDuringRun_) {
+    // A failed run leaves its progress window up; with the main window gone nothing would close it.
+    if (progress_.Shown()) progress_.Close();
+    DestroyWindow(window_);
+  }
+}
+
+void frmMain::onBrowseClicked() {
+  if (runInProgress_) return;
+  SetWindowTextUtf8(txtUserPath_, browseFolder_("Select User Folder", WindowTextUtf8(txtUserPath_), false));
+}
+
+void frmMain::onClose() {
+  saveSettings();
+  if (runInProgress_) {
+    // The run is waiting inside Update below this call: it stops after its current page, and the Start
+    // handler destroys the window once it returns.
+    closedDuringRun_ = true;
+    progress_.PressCancel();
+    ShowWindow(window_, SW_HIDE);
+    return;
+  }
+  if (progress_.Shown()) progress_.Close();
+  DestroyWindow(window_);
+}
+
+LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr || self->window_ != window) return DefWindowProcW(window, message, wParam, lParam);
+  return self->handle(message, wParam, lParam);
+}
+
+LRESULT frmMain::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) != BN_CLICKED) break;
+      switch (LOWORD(wParam)) {
+        case kSearchId: onSearchClicked(); return 0;
+        case kBrowseId: onBrowseClicked(); return 0;
+        case kShowAllId:
+        case kIgnoreId: {
+          // The user switches between clear and ticked only; a greyed box comes from a stored 2.
+          HWND box = reinterpret_cast<HWND>(lParam);
+          SetCheckValue(box, CheckValue(box) == 1 ? 0 : 1);
+          return 0;
+        }
+        default: break;
+      }
+      break;
+    case WM_ACTIVATE:
+      // The focus comes back to the control that had it, as in a dialog.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        if (HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus)) lastFocus_ = focus;
+      } else if (lastFocus_ != nullptr) {
+        SetFocus(lastFocus_);
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      onClose();
+      return 0;
+    case WM_DESTROY:
+      UnregisterDialogWindow(window_);
+      window_ = nullptr;
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+}  // namespace morvex::win32

@@ -1,0 +1,73 @@
+// frmMain: the Win32 main window: the folder box, the two search options, Start, Browse and the results box.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "ProgressInterface.h"
+#include "RegistrySettings.h"
+#include "Win32Form.h"
+#include "basSearch.h"
+
+namespace morvex::win32 {
+
+class frmMain {
+ public:
+  using SearchRunner = std::function<SearchResult(const std::string&, bool, bool)>;
+  using FolderBrowser = std::function<std::string(const std::string&, const std::string&, bool)>;
+
+  // progress is the application's progress object: the window cancels a run through it when it closes.
+  // settingsKey is the registry key under HKEY_CURRENT_USER that holds the three settings.
+  frmMain(ProgressInterface& progress, SearchRunner runSearch, FolderBrowser browseFolder,
+          const wchar_t* settingsKey = kSettingsKey);
+  ~frmMain();
+  frmMain(const frmMain&) = delete;
+  frmMain& operator=(const frmMain&) = delete;
+
+  HWND Handle() const { return window_; }
+  HWND ResultsBox() const { return txtFound_; }
+  void Show(int showCommand);
+
+  // The report into the results box with its CR LF line ends, and the box's text back, as UTF-8. A long
+  // report goes in by pieces, with keepGoing called between them to let the window's events through; it
+  // returns false to stop, and SetReportText then returns false with the box holding part of the report.
+  static bool SetReportText(HWND edit, const SearchResult& result, const std::function<bool()>& keepGoing = {});
+  static std::string ReportText(HWND edit);
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void createWindow();
+  void createControls();
+  void createToolTips();
+  void loadSettings();
+  void saveSettings() const;
+  void setCaptionFromVersion();
+  void onSearchClicked();
+  void onBrowseClicked();
+  void onClose();
+  static int CheckValue(HWND checkBox);
+  static void SetCheckValue(HWND checkBox, int value);
+
+  ProgressInterface& progress_;
+  SearchRunner runSearch_;
+  FolderBrowser browseFolder_;
+  const wchar_t* settingsKey_;
+  int dpi_ = 96;
+  HFONT font_ = nullptr;
+  HWND window_ = nullptr;
+  HWND Label1_ = nullptr;
+  HWND txtUserPath_ = nullptr;
+  HWND cmdBrowse_ = nullptr;
+  HWND chkShowAllInstances_ = nullptr;
+  HWND chkIgnoreBuiltInProjects_ = nullptr;
+  HWND cmdSearch_ = nullptr;
+  HWND Label3_ = nullptr;
+  HWND txtFound_ = nullptr;
+  HWND toolTips_ = nullptr;
+  HWND lastFocus_ = nullptr;
+  bool runInProgress_ = false;
+  bool closedDuringRun_ = false;
+};
+
+}  // namespace morvex::win32
