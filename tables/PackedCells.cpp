@@ -93,22 +93,30 @@ void PackedCells::DecodeBytes(const uint8_t* in, size_t count, std::string& out)
     at += entry.length;
   };
   // The eight bytes from base, the first from of them already done: ASCII runs go out with one store each.
+  // Bytes from..to of a loaded word, stored from the word itself: reading them again from the value could
+  // run past its end, and the value may be the last thing in its buffer.
+  const auto putRun = [&](uint64_t word, size_t from, size_t to) {
+    if (from < 8) {
+      const uint64_t rest = word >> (8 * from);
+      std::memcpy(at, &rest, sizeof rest);
+    }
+    at += to - from;
+  };
   const auto putWord = [&](size_t base, size_t from) {
     uint64_t word;
     std::memcpy(&word, in + base, sizeof word);
     uint64_t high = word & 0x8080808080808080ull & (~uint64_t{0} << (8 * from));
     while (high != 0) {
       const size_t next = static_cast<size_t>(std::countr_zero(high)) / 8;
-      std::memcpy(at, in + base + from, 8);
-      at += next - from;
+      putRun(word, from, next);
       putEntry(in[base + next]);
       from = next + 1;
       high &= high - 1;
     }
-    std::memcpy(at, in + base + from, 8);
-    at += 8 - from;
+    putRun(word, from, 8);
   };
-  if (asciiAsIs_) {
+  // The byte order of a loaded word is the memory order only on a little-endian machine.
+  if (asciiAsIs_ && std::endian::native == std::endian::little) {
     // Most values are ASCII, which every supported single-byte page keeps as is.
     if (count < 8) {
       bool ascii = true;
