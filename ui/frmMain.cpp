@@ -11,33 +11,14 @@
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <algorithm>
-#include <cmath>
-#include <limits>
 #include <utility>
 
 #include "FormLayout.h"
+#include "FrontEndRules.h"
 #include "QtText.h"
 #include "Version.h"
 
 namespace morvex {
-
-namespace {
-
-constexpr int kDefaultCheckValue = 1;
-
-// Resets a flag when a handler leaves, also by an exception.
-class FlagGuard {
- public:
-  explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
-  ~FlagGuard() { flag_ = false; }
-  FlagGuard(const FlagGuard&) = delete;
-  FlagGuard& operator=(const FlagGuard&) = delete;
-
- private:
-  bool& flag_;
-};
-
-}  // namespace
 
 ValueCheckBox::ValueCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
   // Tristate only so that a stored 2 can show greyed; nextCheckState keeps the user to 0 and 1.
@@ -177,16 +158,8 @@ void frmMain::createTabOrder() {
 }
 
 int frmMain::CheckValueFromSetting(const QString& sStored) {
-  bool converted = false;
-  const double number = sStored.trimmed().toDouble(&converted);
-  if (!converted || !std::isfinite(number)) return kDefaultCheckValue;
-  // Whole-number conversion rounds halves to even; anything outside 16 bits would not have converted at all.
-  const double rounded = std::nearbyint(number);
-  if (rounded < std::numeric_limits<int16_t>::min() || rounded > std::numeric_limits<int16_t>::max()) {
-    return kDefaultCheckValue;
-  }
-  const int value = static_cast<int>(rounded);
-  return (value >= 0 && value <= 2) ? value : kDefaultCheckValue;
+  // Qt knows more blanks than ASCII's; the rest of the rule is the one every front end shares.
+  return morvex::CheckValueFromSetting(ToUtf8(sStored.trimmed()));
 }
 
 void frmMain::loadSettings() {

@@ -1,11 +1,11 @@
 // Reading and writing the main window's settings under the per-user registry key, all as REG_SZ strings.
 #include "RegistrySettings.h"
 
-#include <cmath>
 #include <cwchar>
 #include <cwctype>
-#include <limits>
 
+#include "FrontEndRules.h"
+#include "TextUtil.h"
 #include "Win32Form.h"
 
 namespace morvex::win32 {
@@ -38,21 +38,10 @@ int ReadCheckValue(HKEY key, const wchar_t* name) {
 }  // namespace
 
 int CheckValueFromSetting(std::wstring_view stored) {
-  std::wstring text(stored);
-  while (!text.empty() && std::iswspace(text.back())) text.pop_back();
-  size_t first = 0;
-  while (first < text.size() && std::iswspace(text[first])) ++first;
-  text.erase(0, first);
-  if (text.empty()) return kDefaultCheckValue;
-  wchar_t* end = nullptr;
-  const double number = std::wcstod(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || !std::isfinite(number)) return kDefaultCheckValue;
-  const double rounded = std::nearbyint(number);
-  if (rounded < std::numeric_limits<int16_t>::min() || rounded > std::numeric_limits<int16_t>::max()) {
-    return kDefaultCheckValue;
-  }
-  const int value = static_cast<int>(rounded);
-  return (value >= 0 && value <= 2) ? value : kDefaultCheckValue;
+  // The system knows more blanks than ASCII's; the rest of the rule is the one every front end shares.
+  while (!stored.empty() && std::iswspace(stored.back())) stored.remove_suffix(1);
+  while (!stored.empty() && std::iswspace(stored.front())) stored.remove_prefix(1);
+  return morvex::CheckValueFromSetting(Utf16ToUtf8(std::u16string(stored.begin(), stored.end())));
 }
 
 MainSettings LoadSettings(HKEY root, const wchar_t* keyPath) {

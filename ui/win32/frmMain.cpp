@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "FrontEndRules.h"
 #include "Version.h"
 
 namespace morvex::win32 {
@@ -15,18 +16,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"MorvexMain";
 enum ControlId { kPathId = 10, kBrowseId, kShowAllId, kIgnoreId, kSearchId, kFoundId };
 constexpr UINT_PTR kSelectAllSubclass = 1;
-
-// Resets a flag when a handler leaves, also by an exception.
-class FlagGuard {
- public:
-  explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
-  ~FlagGuard() { flag_ = false; }
-  FlagGuard(const FlagGuard&) = delete;
-  FlagGuard& operator=(const FlagGuard&) = delete;
-
- private:
-  bool& flag_;
-};
 
 // The results box: Ctrl+A selects the whole report, which the plain edit control does not do by itself.
 LRESULT CALLBACK SelectAllProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
