@@ -65,4 +65,10 @@ cmake -S . -B "$build_dir" -G Ninja \
   -DMORVEX_SIMDJSON_SOURCE_DIR="$PWD/$simdjson_dir" \
   -DMORVEX_CLI11_INCLUDE_DIR="$PWD/$cli11_dir" \
   -DMORVEX_GTEST_SOURCE_DIR=/usr/src/googletest
+# The build runs the test programs under Wine to list their cases, several at once. The first Wine program of
+# a fresh prefix creates it and starts its server; two doing that side by side can fail, so one small program
+# does it alone first, and the server stays up while the build lasts.
+export WINEDEBUG=${WINEDEBUG:--all}
+wine cmd /c exit > /dev/null 2>&1 || true
+wineserver -p30 > /dev/null 2>&1 || true
 cmake --build "$build_dir" --parallel "$jobs"
