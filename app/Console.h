@@ -16,6 +16,10 @@ std::vector<std::string> Arguments(int argc, char** argv);
 // than the process, and a console shows UTF-8.
 void PrepareStreams();
 
+// Called at once after a write to stdout failed with writeErrno: true when the reader has closed the pipe,
+// which wants no message. Windows reports that as its own error, which the C library turns into EINVAL.
+bool ReaderHasGone(int writeErrno);
+
 // True when the stream is an interactive console, where a progress line may be redrawn in place.
 bool IsConsole(std::FILE* stream);
 // The console's width in characters, 80 when it cannot be told.

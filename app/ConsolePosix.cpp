@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 namespace morvex::console {
@@ -28,6 +29,8 @@ std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<s
 // A reader that stops early (`| head`) closes the pipe: the write then fails with EPIPE instead of the signal
 // killing the process.
 void PrepareStreams() { std::signal(SIGPIPE, SIG_IGN); }
+
+bool ReaderHasGone(int writeErrno) { return writeErrno == EPIPE; }
 
 bool IsConsole(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
 

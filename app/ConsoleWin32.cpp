@@ -7,6 +7,7 @@
 #include <windows.h>
 // shellapi.h needs windows.h before it.
 #include <fcntl.h>
+#include <cerrno>
 #include <io.h>
 #include <shellapi.h>
 
@@ -54,6 +55,13 @@ void PrepareStreams() {
   DWORD mode = 0;
   const HANDLE error = HandleOf(stderr);
   if (::GetConsoleMode(error, &mode)) ::SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
+bool ReaderHasGone(int writeErrno) {
+  const DWORD error = ::GetLastError();
+  // Windows answers a pipe without reader with "no data"; Wine with "not connected".
+  return writeErrno == EPIPE || error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ||
+         error == ERROR_PIPE_NOT_CONNECTED;
 }
 
 bool IsConsole(std::FILE* stream) {

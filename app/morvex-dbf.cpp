@@ -45,21 +45,23 @@ class Output {
     if (written != buffer_.size() || std::fflush(stdout) != 0) {
       failed_ = true;
       error_ = errno;
+      readerGone_ = morvex::console::ReaderHasGone(error_);
     }
     buffer_.clear();
     return !failed_;
   }
   int Error() const { return error_; }
+  bool ReaderGone() const { return readerGone_; }
 
  private:
   std::string buffer_;
   bool failed_ = false;
   int error_ = 0;
+  bool readerGone_ = false;
 };
 
-// 0 when the whole table reached stdout, else the errno of the failed write (or -1 when there was none).
-int PrintTable(const morvex::clsDBase& table) {
-  Output output;
+// True when the whole table reached stdout; otherwise output says why not.
+bool PrintTable(const morvex::clsDBase& table, Output& output) {
   std::string& out = output.Buffer();
   out += "Deleted";
   const int32_t fields = table.FieldCount();
@@ -80,8 +82,7 @@ int PrintTable(const morvex::clsDBase& table) {
     out += '\n';
     if (!output.MaybeFlush()) break;
   }
-  if (output.Flush()) return 0;
-  return output.Error() != 0 ? output.Error() : -1;
+  return output.Flush();
 }
 
 // CLI11's messages are one line today; a newline in a later one must not break the one-line promise.
@@ -143,12 +144,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morvex-dbf: warning: code page %d is not supported; the values are shown empty\n",
                  static_cast<int>(codepage));
   }
-  const int writeError = PrintTable(table);
-  if (writeError == 0) return 0;
+  Output output;
+  if (PrintTable(table, output)) return 0;
   // A reader that has gone away wants no explanation; any other lost output is worth one line.
-  if (writeError != EPIPE) {
+  if (!output.ReaderGone()) {
     std::fprintf(stderr, "morvex-dbf: cannot write the table: %s\n",
-                 writeError > 0 ? std::strerror(writeError) : "output error");
+                 output.Error() > 0 ? std::strerror(output.Error()) : "output error");
   }
   return 2;
 }

@@ -40,14 +40,17 @@ class ReportWriter {
     return !failed_;
   }
   int Error() const { return error_; }
+  bool ReaderGone() const { return readerGone_; }
 
  private:
   void Fail() {
     failed_ = true;
     error_ = errno;
+    readerGone_ = morvex::console::ReaderHasGone(error_);
   }
   bool failed_ = false;
   int error_ = 0;
+  bool readerGone_ = false;
 };
 
 // CLI11's messages are one line today; a newline in a later one must not break the one-line promise.
@@ -124,10 +127,9 @@ int main(int argc, char** argv) {
     morvex::WriteTsv(result, sink);
   }
   if (!writer.Finish()) {
-    const int writeError = writer.Error();
     // A reader that has gone away wants no explanation, and a pipeline stderr would only fill with noise.
-    if (writeError != EPIPE) {
-      std::fprintf(stderr, "morvex-scan: cannot write the report: %s\n", std::strerror(writeError));
+    if (!writer.ReaderGone()) {
+      std::fprintf(stderr, "morvex-scan: cannot write the report: %s\n", std::strerror(writer.Error()));
     }
     return 2;
   }
