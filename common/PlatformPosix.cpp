@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
+#include <mutex>
 
 #include "Error.h"
 
@@ -347,5 +349,25 @@ void* MapPages(size_t size) {
 }
 
 void UnmapPages(void* pages, size_t size) noexcept { ::munmap(pages, size); }
+
+// The standard pair, which glibc builds on futexes already.
+struct HandOffLock::State {
+  std::mutex mutex;
+  std::condition_variable wake;
+};
+
+HandOffLock::HandOffLock() : state_(std::make_unique<State>()) {}
+HandOffLock::~HandOffLock() = default;
+void HandOffLock::lock() { state_->mutex.lock(); }
+void HandOffLock::unlock() { state_->mutex.unlock(); }
+
+// The caller's lock owns the mutex before and after; the inner one only lends it to the wait.
+void HandOffLock::WaitForNotify(std::unique_lock<HandOffLock>&) {
+  std::unique_lock<std::mutex> inner(state_->mutex, std::adopt_lock);
+  state_->wake.wait(inner);
+  inner.release();
+}
+
+void HandOffLock::NotifyAll() { state_->wake.notify_all(); }
 
 }  // namespace morvex::platform

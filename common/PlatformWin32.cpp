@@ -256,4 +256,20 @@ void* MapPages(size_t size) { return ::VirtualAlloc(nullptr, size, MEM_RESERVE |
 
 void UnmapPages(void* pages, size_t) noexcept { ::VirtualFree(pages, 0, MEM_RELEASE); }
 
+struct HandOffLock::State {
+  SRWLOCK lock = SRWLOCK_INIT;
+  CONDITION_VARIABLE wake = CONDITION_VARIABLE_INIT;
+};
+
+HandOffLock::HandOffLock() : state_(std::make_unique<State>()) {}
+HandOffLock::~HandOffLock() = default;
+void HandOffLock::lock() { ::AcquireSRWLockExclusive(&state_->lock); }
+void HandOffLock::unlock() { ::ReleaseSRWLockExclusive(&state_->lock); }
+
+void HandOffLock::WaitForNotify(std::unique_lock<HandOffLock>&) {
+  ::SleepConditionVariableSRW(&state_->wake, &state_->lock, INFINITE, 0);
+}
+
+void HandOffLock::NotifyAll() { ::WakeAllConditionVariable(&state_->wake); }
+
 }  // namespace morvex::platform

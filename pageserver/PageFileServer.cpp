@@ -46,10 +46,10 @@ PageFileServer::PageFileServer()
 
 PageFileServer::~PageFileServer() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<platform::HandOffLock> lock(handOff_);
     stopping_ = true;
   }
-  wake_.notify_all();
+  handOff_.NotifyAll();
   if (reader_.joinable()) reader_.join();
 }
 
@@ -143,14 +143,14 @@ bool PageFileServer::LoadPage(const std::string& projectFolder, std::string_view
 }
 
 void PageFileServer::ReaderLoop() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<platform::HandOffLock> lock(handOff_);
   for (;;) {
     if (!stopping_ && !jobQueued_) {
       lock.unlock();
       WatchFor([this] { return stopping_.load() || jobQueued_.load(); });
       lock.lock();
     }
-    wake_.wait(lock, [this] { return stopping_ || jobQueued_; });
+    handOff_.Wait(lock, [this] { return stopping_ || jobQueued_; });
     if (stopping_) return;
     jobQueued_ = false;
     jobRunning_ = true;
@@ -169,21 +169,21 @@ void PageFileServer::ReaderLoop() {
     jobDone_ = true;
     jobLoaded_ = loaded;
     jobDeferred_ = deferred;
-    wake_.notify_all();
+    handOff_.NotifyAll();
   }
 }
 
-void PageFileServer::WaitForReader(std::unique_lock<std::mutex>& lock) {
+void PageFileServer::WaitForReader(std::unique_lock<platform::HandOffLock>& lock) {
   if (jobQueued_ || jobRunning_) {
     lock.unlock();
     WatchFor([this] { return !jobQueued_.load() && !jobRunning_.load(); });
     lock.lock();
   }
-  wake_.wait(lock, [this] { return !jobQueued_ && !jobRunning_; });
+  handOff_.Wait(lock, [this] { return !jobQueued_ && !jobRunning_; });
 }
 
 void PageFileServer::DropReadAhead() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<platform::HandOffLock> lock(handOff_);
   WaitForReader(lock);
   if (jobDone_) spare_->Close();
   jobDone_ = false;
@@ -192,7 +192,7 @@ void PageFileServer::DropReadAhead() {
 void PageFileServer::PreparePage(std::string_view sProject, std::string_view sPage) {
   try {
     const std::optional<std::string> folder = PageFolder(sProject, sPage);
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<platform::HandOffLock> lock(handOff_);
     // An earlier page read ahead and never opened goes: the reader holds one page at a time.
     WaitForReader(lock);
     if (jobDone_) spare_->Close();
@@ -203,7 +203,7 @@ void PageFileServer::PreparePage(std::string_view sProject, std::string_view sPa
     jobFolder_ = *folder;
     if (!reader_.joinable()) reader_ = std::thread(&PageFileServer::ReaderLoop, this);
     jobQueued_ = true;
-    wake_.notify_all();
+    handOff_.NotifyAll();
   } catch (const std::exception&) {
     // Without a reader the page is simply read when it is opened.
   }
@@ -213,7 +213,7 @@ bool PageFileServer::OpenPage(std::string_view sProject, std::string_view sPage)
   page_->Close();
   try {
     {
-      std::unique_lock<std::mutex> lock(mutex_);
+      std::unique_lock<platform::HandOffLock> lock(handOff_);
       if (jobQueued_ || jobRunning_ || jobDone_) {
         const bool same = jobProject_ == sProject && jobPage_ == sPage;
         WaitForReader(lock);

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -15,6 +14,7 @@
 
 #include "PageAutomation.h"
 #include "PageDocument.h"
+#include "Platform.h"
 
 namespace morvex {
 
@@ -66,10 +66,10 @@ class PageFileServer : public PageAutomation {
   static std::optional<std::filesystem::path> FindPageFileIgnoringCase(const std::string& sProjectFolder,
                                                                        const std::string& sFileName);
 
-  // The reader thread and the one page it holds or works on. All of it is guarded by mutex_, except the
+  // The reader thread and the one page it holds or works on. All of it is guarded by handOff_, except the
   // spare document, which belongs to the reader while a job runs and to the caller otherwise.
   void ReaderLoop();
-  void WaitForReader(std::unique_lock<std::mutex>& lock);
+  void WaitForReader(std::unique_lock<platform::HandOffLock>& lock);
   void DropReadAhead();
 
   bool interactive_ = true;
@@ -81,10 +81,9 @@ class PageFileServer : public PageAutomation {
   std::unique_ptr<PageDocument> page_;
   std::unique_ptr<PageDocument> spare_;
 
-  std::mutex mutex_;
-  std::condition_variable wake_;
+  platform::HandOffLock handOff_;
   std::thread reader_;
-  // Written under mutex_ only; atomic so that either side may watch them for a moment without the lock.
+  // Written under handOff_ only; atomic so that either side may watch them for a moment without the lock.
   std::atomic<bool> stopping_ = false;
   std::atomic<bool> jobQueued_ = false;   // the reader is to start on the job
   std::atomic<bool> jobRunning_ = false;  // the reader works on the spare document
