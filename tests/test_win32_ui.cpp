@@ -1,12 +1,18 @@
 // The Win32 windows' parts that are not drawing: twips at two DPIs, registry settings, the report's line ends.
 #include <gtest/gtest.h>
 
+#include "Win32Form.h"
+// shlobj.h needs windows.h, which Win32Form.h brings, before it.
+#include <shlobj.h>
+
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "RegistrySettings.h"
-#include "Win32Form.h"
+#include "basBrowseFolder.h"
 #include "basSearch.h"
 #include "frmMain.h"
 
@@ -104,6 +110,36 @@ TEST(Win32SettingConversion, OnlyWholeNumbersFromZeroToTwoAreCheckBoxValues) {
   for (const wchar_t* stored : {L"", L"abc", L"-1", L"3", L"70000", L"1e9", L"nan", L"0x"}) {
     EXPECT_EQ(CheckValueFromSetting(stored), 1) << Narrow(stored);
   }
+}
+
+// What the folder browser hands back for the item the user confirmed.
+TEST(Win32FolderBrowser, AChosenFolderComesBackWholeWhateverItsLettersAndNoneForAVirtualItem) {
+  wchar_t temp[MAX_PATH] = {};
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0U);
+  // A folder outside the ANSI code page, and below it a chain up to MAX_PATH: Wine's shell cuts longer paths
+  // short (Windows' own does not), so the chain stops there.
+  std::vector<std::wstring> made{std::wstring(temp) + L"morvex-browse-" + std::to_wstring(GetCurrentProcessId())};
+  made.push_back(made.back() + L"\\Anlage \u00c4rger \u65e5\u672c");
+  while (made.back().size() + 10 < MAX_PATH) made.push_back(made.back() + L"\\" + std::wstring(9, L'x'));
+  for (const std::wstring& folder : made) {
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    PIDLIST_ABSOLUTE item = nullptr;
+    ASSERT_EQ(SHParseDisplayName(folder.c_str(), nullptr, &item, 0, nullptr), S_OK) << Narrow(folder);
+    EXPECT_EQ(basBrowseFolder::PathOfItem(item), std::optional<std::string>(Narrow(folder)));
+    CoTaskMemFree(item);
+  }
+  PIDLIST_ABSOLUTE item = nullptr;
+  // A drive root keeps its backslash.
+  ASSERT_EQ(SHParseDisplayName(L"C:\\", nullptr, &item, 0, nullptr), S_OK);
+  EXPECT_EQ(basBrowseFolder::PathOfItem(item), std::optional<std::string>("C:\\"));
+  CoTaskMemFree(item);
+  // "Computer" is a shell item without a file-system path.
+  PIDLIST_ABSOLUTE computer = nullptr;
+  ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
+  EXPECT_EQ(basBrowseFolder::PathOfItem(computer), std::nullopt);
+  CoTaskMemFree(computer);
+
+  for (auto folder = made.rbegin(); folder != made.rend(); ++folder) RemoveDirectoryW(folder->c_str());
 }
 
 SearchResult ResultWithLines(int count) {

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <cwchar>
 
 namespace morvex::win32::basBrowseFolder {
 
@@ -18,6 +19,17 @@ int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM startFold
 }
 
 }  // namespace
+
+std::optional<std::string> PathOfItem(const void* itemIdList) {
+  const auto item = static_cast<PCIDLIST_ABSOLUTE>(itemIdList);
+  // The longest path the wide file calls take; the call fails rather than cut a longer one.
+  std::wstring path(32768, L'\0');
+  if (!SHGetPathFromIDListEx(item, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) {
+    return std::nullopt;
+  }
+  path.resize(std::wcslen(path.c_str()));
+  return Narrow(path);
+}
 
 std::string BrowseFolder(const std::string& sTitle, const std::string& sStartPath, bool bNewStyle) {
   const std::wstring startFolder = sStartPath.empty() ? std::wstring(L"c:\\") : Wide(sStartPath);
@@ -38,8 +50,7 @@ std::string BrowseFolder(const std::string& sTitle, const std::string& sStartPat
 
   std::string result = sStartPath;
   if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&request)) {
-    wchar_t path[MAX_PATH] = {};
-    result = SHGetPathFromIDListW(item, path) ? Narrow(path) : std::string();
+    result = PathOfItem(item).value_or(std::string());
     CoTaskMemFree(item);
   }
   LocalFree(block);
