@@ -15,6 +15,7 @@
 #include "basBrowseFolder.h"
 #include "basSearch.h"
 #include "frmMain.h"
+#include "frmStatusBar.h"
 
 namespace morvex::win32 {
 namespace {
@@ -163,7 +164,7 @@ std::wstring ClipboardText(HWND owner) {
 }
 
 // The results box needs a window station with a display; without one (Wine with no X server) it is skipped.
-class Win32ResultsBox : public ::testing::Test {
+class Win32MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     key_ = L"Software\\MorvexTest\\" + std::to_wstring(GetCurrentProcessId()) + L"-box";
@@ -194,7 +195,7 @@ class Win32ResultsBox : public ::testing::Test {
   std::unique_ptr<frmMain> window_;
 };
 
-TEST_F(Win32ResultsBox, ALongReportFitsWholeAndTheWindowAnswersWhileItGoesIn) {
+TEST_F(Win32MainWindow, ALongReportFitsWholeAndTheWindowAnswersWhileItGoesIn) {
   const SearchResult result = ResultWithLines(20000);  // about 1 MB of text, more than the box's old 64 KB
   HWND box = window_->ResultsBox();
   int breaks = 0;
@@ -215,7 +216,79 @@ TEST_F(Win32ResultsBox, ALongReportFitsWholeAndTheWindowAnswersWhileItGoesIn) {
   EXPECT_EQ(SendMessageW(box, EM_GETLINECOUNT, 0, 0), 20002);  // header, findings, and the empty last line
 }
 
-TEST_F(Win32ResultsBox, ACopyOfTheWholeBoxIsTheReportWithCrLf) {
+// A control's rectangle in its window's client area.
+RECT PlaceOf(HWND control) {
+  RECT place{};
+  GetWindowRect(control, &place);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+  return place;
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+int FontHeightOf(HWND control) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+  return font.lfHeight;
+}
+
+// WM_DPICHANGED as the system sends it when a window moves onto a screen of another DPI.
+void MoveToDpi(HWND window, int dpi, RECT frame) {
+  SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+}
+
+TEST_F(Win32MainWindow, OnAScreenOfAnotherDpiTheFormKeepsItsSizeInTwips) {
+  HWND window = window_->Handle();
+  HWND box = window_->ResultsBox();
+  const int dpi = SystemDpi();
+  const RECT before = PlaceOf(box);
+  EXPECT_EQ(before.left, TwipsToPixels(240, dpi));
+  EXPECT_EQ(before.right - before.left, TwipsToPixels(7935, dpi));
+
+  MoveToDpi(window, 2 * dpi, RECT{100, 50, 1000, 900});
+  const RECT twice = PlaceOf(box);
+  EXPECT_EQ(twice.left, TwipsToPixels(240, 2 * dpi));
+  EXPECT_EQ(twice.top, TwipsToPixels(1560, 2 * dpi));
+  EXPECT_EQ(twice.right - twice.left, TwipsToPixels(7935, 2 * dpi));
+  EXPECT_EQ(twice.bottom - twice.top, TwipsToPixels(5295, 2 * dpi));
+  EXPECT_EQ(FontHeightOf(box), -MulDiv(8, 2 * dpi, 72));
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  EXPECT_TRUE(SameRect(frame, RECT{100, 50, 1000, 900}));
+
+  MoveToDpi(window, dpi, before);
+  EXPECT_TRUE(SameRect(PlaceOf(box), before));
+  EXPECT_EQ(FontHeightOf(box), -MulDiv(8, dpi, 72));
+}
+
+TEST_F(Win32MainWindow, TheProgressWindowRedrawsItsBarAtTheNewDpi) {
+  frmStatusBar progress;
+  progress.Show();
+  bool cancel = false;
+  progress.Update(51, cancel);
+  HWND window = progress.Handle();
+  const int dpi = SystemDpi();
+  MoveToDpi(window, 2 * dpi, RECT{0, 0, 1000, 400});
+  // The bar's box is twice as wide and the picture follows it: the bar still ends half way across.
+  HWND bar = nullptr;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_OWNERDRAW) bar = child;
+  }
+  ASSERT_NE(bar, nullptr);
+  RECT inner{};
+  GetClientRect(bar, &inner);
+  EXPECT_EQ(PlaceOf(bar).right - PlaceOf(bar).left, TwipsToPixels(4455, 2 * dpi));
+  UpdateWindow(window);
+  HDC dc = GetDC(bar);
+  EXPECT_EQ(GetPixel(dc, inner.right * 51 / 100 - 3, 1), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, inner.right * 51 / 100 + 3, 1), RGB(255, 255, 255));
+  ReleaseDC(bar, dc);
+  progress.Close();
+}
+
+TEST_F(Win32MainWindow, ACopyOfTheWholeBoxIsTheReportWithCrLf) {
   SearchResult result = ResultWithLines(3);
   HWND box = window_->ResultsBox();
   frmMain::SetReportText(box, result);

@@ -94,14 +94,32 @@ std::string WindowTextUtf8(HWND window) {
 
 void SetWindowTextUtf8(HWND window, std::string_view text) { SetWindowTextW(window, Wide(text).c_str()); }
 
-HWND CreateChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, int left,
-                 int top, int width, int height, int dpi, HFONT font, DWORD exStyle) {
-  HWND child = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(left, dpi),
-                               TwipsToPixels(top, dpi), TwipsToPixels(width, dpi), TwipsToPixels(height, dpi),
-                               parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                               GetModuleHandleW(nullptr), nullptr);
+HWND CreateChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, TwipRect place,
+                 int dpi, HFONT font, DWORD exStyle) {
+  HWND child = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(place.left, dpi),
+                               TwipsToPixels(place.top, dpi), TwipsToPixels(place.width, dpi),
+                               TwipsToPixels(place.height, dpi), parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return child;
+}
+
+void PlaceChild(HWND child, TwipRect place, int dpi, HFONT font) {
+  SetWindowPos(child, nullptr, TwipsToPixels(place.left, dpi), TwipsToPixels(place.top, dpi),
+               TwipsToPixels(place.width, dpi), TwipsToPixels(place.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+int DpiOfChange(WPARAM wParam) {
+  const int dpi = HIWORD(wParam);
+  return dpi > 0 ? dpi : 96;
+}
+
+void MoveToSuggestedFrame(HWND window, LPARAM lParam) {
+  const RECT* frame = reinterpret_cast<const RECT*>(lParam);
+  if (frame == nullptr) return;
+  SetWindowPos(window, nullptr, frame->left, frame->top, frame->right - frame->left, frame->bottom - frame->top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void RegisterDialogWindow(HWND window) { DialogWindows().push_back(window); }

@@ -14,7 +14,13 @@ namespace morvex::win32 {
 // The forms were laid out in twips (1/1440 inch); a pixel count is taken at the DPI the window is drawn at.
 constexpr int TwipsToPixels(int twips, int dpi) { return (twips * dpi + 720) / 1440; }
 
-// The DPI the whole desktop was set to when the program started; the forms are laid out once, at this DPI.
+// A control's place on its form, in twips from the form's client area.
+struct TwipRect {
+  int left, top, width, height;
+};
+
+// The DPI the whole desktop was set to when the program started; a form is first laid out at this DPI and
+// again at a screen's own when it is moved onto a screen of another DPI.
 int SystemDpi();
 
 // The design's 8-point dialog font at dpi, or the system's message font where the design's is not installed.
@@ -32,9 +38,14 @@ void SetWindowTextUtf8(HWND window, std::string_view text);
 std::wstring Wide(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);
 
-// Child windows at a twip rectangle, with the dialog font.
-HWND CreateChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, int left,
-                 int top, int width, int height, int dpi, HFONT font, DWORD exStyle = 0);
+// Child windows at a twip rectangle, with the dialog font; PlaceChild puts one there again at another DPI.
+HWND CreateChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, TwipRect place,
+                 int dpi, HFONT font, DWORD exStyle = 0);
+void PlaceChild(HWND child, TwipRect place, int dpi, HFONT font);
+
+// WM_DPICHANGED's new DPI and the frame the system suggests for it.
+int DpiOfChange(WPARAM wParam);
+void MoveToSuggestedFrame(HWND window, LPARAM lParam);
 
 // The window's own pending messages and those of the whole thread, with dialog keys for the given windows.
 // Returns false when WM_QUIT was taken from the queue (it is put back for the outer loop).

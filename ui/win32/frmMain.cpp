@@ -17,6 +17,18 @@ constexpr wchar_t kClassName[] = L"MorvexMain";
 enum ControlId { kPathId = 10, kBrowseId, kShowAllId, kIgnoreId, kSearchId, kFoundId };
 constexpr UINT_PTR kSelectAllSubclass = 1;
 
+// The form in twips: its client area and each control's rectangle.
+constexpr int kClientWidth = 8400;
+constexpr int kClientHeight = 7080;
+constexpr TwipRect kPathLabel{240, 240, 795, 195};
+constexpr TwipRect kPathBox{240, 480, 6735, 375};
+constexpr TwipRect kBrowseButton{7080, 480, 1095, 375};
+constexpr TwipRect kShowAllBox{240, 960, 3015, 255};
+constexpr TwipRect kIgnoreBox{3480, 960, 3015, 255};
+constexpr TwipRect kStartButton{7080, 960, 1095, 375};
+constexpr TwipRect kResultsLabel{240, 1320, 870, 195};
+constexpr TwipRect kResultsBox{240, 1560, 7935, 5295};
+
 // The results box: Ctrl+A selects the whole report, which the plain edit control does not do by itself.
 LRESULT CALLBACK SelectAllProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
   const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
@@ -84,7 +96,7 @@ void frmMain::createWindow() {
   // A fixed single frame without minimise and maximise boxes.
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   const DWORD exStyle = WS_EX_CONTROLPARENT;
-  RECT frame{0, 0, TwipsToPixels(8400, dpi_), TwipsToPixels(7080, dpi_)};
+  RECT frame{0, 0, TwipsToPixels(kClientWidth, dpi_), TwipsToPixels(kClientHeight, dpi_)};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   window_ = CreateWindowExW(exStyle, kClassName, L"Veltra Tarvo Reserved Keyword Search", style, CW_USEDEFAULT,
                             CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
@@ -95,35 +107,54 @@ void frmMain::createWindow() {
 void frmMain::createControls() {
   font_ = CreateDialogFont(dpi_);
   // Created in tab-index order: the z-order of the children is the order Tab walks them in.
-  txtUserPath_ = CreateChild(window_, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kPathId, 240, 480, 6735, 375,
-                             dpi_, font_, WS_EX_CLIENTEDGE);
-  Label1_ = CreateChild(window_, L"STATIC", L"[User] Path", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, 240, 240, 795,
-                        195, dpi_, font_);
+  txtUserPath_ = CreateChild(window_, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kPathId, kPathBox, dpi_, font_,
+                             WS_EX_CLIENTEDGE);
+  Label1_ = CreateChild(window_, L"STATIC", L"[User] Path", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, kPathLabel, dpi_,
+                        font_);
   txtFound_ = CreateChild(window_, L"EDIT", L"",
                           ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN | ES_NOHIDESEL |
                               WS_HSCROLL | WS_VSCROLL | WS_TABSTOP,
-                          kFoundId, 240, 1560, 7935, 5295, dpi_, font_, WS_EX_CLIENTEDGE);
-  cmdSearch_ = CreateChild(window_, L"BUTTON", L"Start", BS_PUSHBUTTON | WS_TABSTOP, kSearchId, 7080, 960, 1095,
-                           375, dpi_, font_);
+                          kFoundId, kResultsBox, dpi_, font_, WS_EX_CLIENTEDGE);
+  cmdSearch_ = CreateChild(window_, L"BUTTON", L"Start", BS_PUSHBUTTON | WS_TABSTOP, kSearchId, kStartButton, dpi_,
+                           font_);
   chkShowAllInstances_ = CreateChild(window_, L"BUTTON", L"Show all tarvo instances on pages",
-                                     BS_3STATE | WS_TABSTOP, kShowAllId, 240, 960, 3015, 255, dpi_, font_);
-  Label3_ = CreateChild(window_, L"STATIC", L"Items Found", SS_LEFT | SS_NOPREFIX, 0, 240, 1320, 870, 195, dpi_,
-                        font_);
-  cmdBrowse_ = CreateChild(window_, L"BUTTON", L"Browse...", BS_PUSHBUTTON | WS_TABSTOP, kBrowseId, 7080, 480,
-                           1095, 375, dpi_, font_);
+                                     BS_3STATE | WS_TABSTOP, kShowAllId, kShowAllBox, dpi_, font_);
+  Label3_ = CreateChild(window_, L"STATIC", L"Items Found", SS_LEFT | SS_NOPREFIX, 0, kResultsLabel, dpi_, font_);
+  cmdBrowse_ = CreateChild(window_, L"BUTTON", L"Browse...", BS_PUSHBUTTON | WS_TABSTOP, kBrowseId, kBrowseButton,
+                           dpi_, font_);
   chkIgnoreBuiltInProjects_ = CreateChild(window_, L"BUTTON", L"Ignore Built-In Projects", BS_3STATE | WS_TABSTOP,
-                                          kIgnoreId, 3480, 960, 3015, 255, dpi_, font_);
-  // Nothing stands right of the labels; each check box may grow up to the control beside it.
-  const int clientRight = TwipsToPixels(8400, dpi_);
-  const int checkExtra = GetSystemMetrics(SM_CXMENUCHECK) + 8;
-  WidenToCaption(Label1_, font_, 2, clientRight);
-  WidenToCaption(Label3_, font_, 2, clientRight);
-  WidenToCaption(chkShowAllInstances_, font_, checkExtra, TwipsToPixels(3480, dpi_) - 4);
-  WidenToCaption(chkIgnoreBuiltInProjects_, font_, checkExtra, TwipsToPixels(7080, dpi_) - 4);
+                                          kIgnoreId, kIgnoreBox, dpi_, font_);
+  widenToCaptions();
   // A report of several megabytes must fit: no limit but the control's own.
   SendMessageW(txtFound_, EM_SETLIMITTEXT, 0, 0);
   SetWindowSubclass(txtFound_, SelectAllProc, kSelectAllSubclass, 0);
   lastFocus_ = txtUserPath_;
+}
+
+void frmMain::widenToCaptions() {
+  // Nothing stands right of the labels; each check box may grow up to the control beside it.
+  const int clientRight = TwipsToPixels(kClientWidth, dpi_);
+  const int checkExtra = GetSystemMetrics(SM_CXMENUCHECK) + 8;
+  WidenToCaption(Label1_, font_, 2, clientRight);
+  WidenToCaption(Label3_, font_, 2, clientRight);
+  WidenToCaption(chkShowAllInstances_, font_, checkExtra, TwipsToPixels(kIgnoreBox.left, dpi_) - 4);
+  WidenToCaption(chkIgnoreBuiltInProjects_, font_, checkExtra, TwipsToPixels(kStartButton.left, dpi_) - 4);
+}
+
+// On a screen of another DPI the form keeps its size in twips: every control again at its twip rectangle,
+// the font at the new size, the frame where the system suggests.
+void frmMain::onDpiChanged(int dpi, LPARAM suggestedFrame) {
+  dpi_ = dpi;
+  HFONT oldFont = font_;
+  font_ = CreateDialogFont(dpi_);
+  const std::pair<HWND, TwipRect> places[] = {
+      {txtUserPath_, kPathBox},    {Label1_, kPathLabel},       {txtFound_, kResultsBox},
+      {cmdSearch_, kStartButton},  {chkShowAllInstances_, kShowAllBox}, {Label3_, kResultsLabel},
+      {cmdBrowse_, kBrowseButton}, {chkIgnoreBuiltInProjects_, kIgnoreBox}};
+  for (const auto& [control, place] : places) PlaceChild(control, place, dpi_, font_);
+  widenToCaptions();
+  DeleteObject(oldFont);
+  MoveToSuggestedFrame(window_, suggestedFrame);
 }
 
 void frmMain::createToolTips() {
@@ -301,6 +332,9 @@ LRESULT frmMain::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_CLOSE:
       onClose();
+      return 0;
+    case WM_DPICHANGED:
+      onDpiChanged(DpiOfChange(wParam), lParam);
       return 0;
     case WM_DESTROY:
       UnregisterDialogWindow(window_);

@@ -40,6 +40,8 @@ class frmMain {
   void createWindow();
   void createControls();
   void createToolTips();
+  void widenToCaptions();
+  void onDpiChanged(int dpi, LPARAM suggestedFrame);
   void loadSettings();
   void saveSettings() const;
   void setCaptionFromVersion();

@@ -15,6 +15,17 @@ constexpr int kBarScaleWidth = 100;       // horizontal units across the inner w
 constexpr int kBarScaleHeight = 195;      // vertical units are twips
 const char* const kDesignLines[3] = {"Operation in progress...", "", ""};
 
+// The form in twips. The lines may run on to the frame's inner edge: with a desktop font wider than the
+// design's, the found-count line would otherwise lose its last letters. They clip rather than wrap, since a
+// wrapped second row would show its tops under the first.
+constexpr int kClientWidth = 4680;
+constexpr int kClientHeight = 1680;
+constexpr TwipRect kLinePlaces[3] = {{120, 120, kClientWidth - 120 - 15, 255},
+                                     {120, 360, kClientWidth - 120 - 15, 255},
+                                     {120, 600, kClientWidth - 120 - 15, 255}};
+constexpr TwipRect kBarPlace{120, 840, 4455, 255};
+constexpr TwipRect kCancelPlace{1800, 1200, 1095, 375};
+
 int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
 }  // namespace
@@ -52,7 +63,7 @@ void frmStatusBar::createWindow() {
   dpi_ = SystemDpi();
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_CONTROLPARENT;
-  RECT frame{0, 0, TwipsToPixels(4680, dpi_), TwipsToPixels(1680, dpi_)};
+  RECT frame{0, 0, TwipsToPixels(kClientWidth, dpi_), TwipsToPixels(kClientHeight, dpi_)};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   window_ = CreateWindowExW(exStyle, kClassName, L"Progress", style, 0, 0, frame.right - frame.left,
                             frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleW(nullptr), this);
@@ -63,20 +74,20 @@ void frmStatusBar::createWindow() {
 void frmStatusBar::createControls() {
   font_ = CreateDialogFont(dpi_);
   barFont_ = CreateBarFont(dpi_);
-  const int lineTops[3] = {120, 360, 600};
   for (size_t index = 0; index < lblProgress_.size(); ++index) {
-    // The lines may run on to the frame's inner edge: with a desktop font wider than the design's, the
-    // found-count line would otherwise lose its last letters. They clip rather than wrap, since a wrapped
-    // second row would show its tops under the first.
-    lblProgress_[index] = CreateChild(window_, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 120,
-                                      lineTops[index], 4680 - 120 - 15, 255, dpi_, font_);
+    lblProgress_[index] =
+        CreateChild(window_, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, kLinePlaces[index], dpi_, font_);
   }
   // The drawing box comes before Cancel in the tab order, yet only Cancel takes the focus.
-  picStatusBar_ = CreateChild(window_, L"STATIC", L"", SS_OWNERDRAW, 0, 120, 840, 4455, 255, dpi_, font_,
-                              WS_EX_CLIENTEDGE);
-  cmdCancel_ = CreateChild(window_, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, kCancelId, 1800, 1200,
-                           1095, 375, dpi_, font_);
+  picStatusBar_ = CreateChild(window_, L"STATIC", L"", SS_OWNERDRAW, 0, kBarPlace, dpi_, font_, WS_EX_CLIENTEDGE);
+  cmdCancel_ = CreateChild(window_, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, kCancelId, kCancelPlace, dpi_,
+                           font_);
+  createBarPicture();
+  showLines();
+}
 
+// The bar's picture at the drawing box's size in pixels, white until the first percentage.
+void frmStatusBar::createBarPicture() {
   RECT inner{};
   GetClientRect(picStatusBar_, &inner);
   barWidth_ = inner.right;
@@ -88,7 +99,35 @@ void frmStatusBar::createControls() {
   barOldBitmap_ = SelectObject(barDc_, barBitmap_);
   RECT all{0, 0, barWidth_, barHeight_};
   FillRect(barDc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  showLines();
+}
+
+void frmStatusBar::deleteBarPicture() {
+  SelectObject(barDc_, barOldBitmap_);
+  DeleteObject(barBitmap_);
+  DeleteDC(barDc_);
+  barDc_ = nullptr;
+  barBitmap_ = nullptr;
+}
+
+// Moved onto a screen of another DPI: the same form in twips, fonts and bar picture made anew at that DPI.
+void frmStatusBar::onDpiChanged(int dpi, LPARAM suggestedFrame) {
+  dpi_ = dpi;
+  HFONT oldFont = font_;
+  HFONT oldBarFont = barFont_;
+  font_ = CreateDialogFont(dpi_);
+  barFont_ = CreateBarFont(dpi_);
+  for (size_t index = 0; index < lblProgress_.size(); ++index) {
+    PlaceChild(lblProgress_[index], kLinePlaces[index], dpi_, font_);
+  }
+  PlaceChild(picStatusBar_, kBarPlace, dpi_, font_);
+  PlaceChild(cmdCancel_, kCancelPlace, dpi_, font_);
+  DeleteObject(oldFont);
+  DeleteObject(oldBarFont);
+  deleteBarPicture();
+  createBarPicture();
+  if (shownPercent_ != kNothingShown) DrawBar(barDc_, barWidth_, barHeight_, barFont_, shownPercent_);
+  MoveToSuggestedFrame(window_, suggestedFrame);
+  InvalidateRect(picStatusBar_, nullptr, FALSE);
 }
 
 void frmStatusBar::destroyWindow() {
@@ -97,13 +136,9 @@ void frmStatusBar::destroyWindow() {
   window_ = nullptr;
   UnregisterDialogWindow(window);
   DestroyWindow(window);
-  SelectObject(barDc_, barOldBitmap_);
-  DeleteObject(barBitmap_);
-  DeleteDC(barDc_);
+  deleteBarPicture();
   DeleteObject(font_);
   DeleteObject(barFont_);
-  barDc_ = nullptr;
-  barBitmap_ = nullptr;
   font_ = barFont_ = nullptr;
   lblProgress_ = {};
   picStatusBar_ = cmdCancel_ = nullptr;
@@ -215,6 +250,9 @@ LRESULT frmStatusBar::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_TIMER:
       if (wParam == kLinesTimer) showLines();
+      return 0;
+    case WM_DPICHANGED:
+      onDpiChanged(DpiOfChange(wParam), lParam);
       return 0;
     case WM_SIZE:
       // Any later size change keeps the window in front, as the first show did.

@@ -39,6 +39,9 @@ class frmStatusBar : public ProgressInterface {
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   void createWindow();
   void createControls();
+  void createBarPicture();
+  void deleteBarPicture();
+  void onDpiChanged(int dpi, LPARAM suggestedFrame);
   void showLines();
   void paintBar(HDC dc) const;
   void destroyWindow();
