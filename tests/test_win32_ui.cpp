@@ -288,6 +288,54 @@ TEST_F(Win32MainWindow, TheProgressWindowRedrawsItsBarAtTheNewDpi) {
   progress.Close();
 }
 
+// Start pressed the way the button itself reports a press.
+void PressStart(HWND window) {
+  HWND start = FindWindowExW(window, nullptr, L"BUTTON", L"Start");
+  SendMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(start), BN_CLICKED), reinterpret_cast<LPARAM>(start));
+}
+
+TEST_F(Win32MainWindow, ClosingDuringARunStopsItAfterThePageInHandThenClosesBothWindows) {
+  frmStatusBar progress;
+  HWND main = nullptr;
+  int pages = 0;
+  const auto run = [&](const std::string&, bool, bool) {
+    progress.Show();
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    bool cancel = false;
+    while (!cancel && pages < 100) {
+      ++pages;
+      progress.Update(pages, cancel);
+    }
+    // As after a failed run, the progress window is left up.
+    return SearchResult{};
+  };
+  window_ = std::make_unique<frmMain>(progress, run, [](const std::string&, const std::string& start, bool) {
+    return start;
+  }, key_.c_str());
+  main = window_->Handle();
+  SetWindowTextW(FindWindowExW(main, nullptr, L"EDIT", nullptr), L"C:\\Site");
+  PressStart(main);
+  EXPECT_EQ(pages, 1);
+  EXPECT_FALSE(IsWindow(main));
+  EXPECT_FALSE(progress.Shown());
+  EXPECT_EQ(LoadSettings(HKEY_CURRENT_USER, key_.c_str()).userPath, "C:\\Site");
+  MSG quit;
+  EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST_F(Win32MainWindow, TheProgressCloseBoxCancelsARunAndClosesALeftoverWindow) {
+  frmStatusBar progress;
+  progress.Show();
+  bool cancel = false;
+  PostMessageW(progress.Handle(), WM_CLOSE, 0, 0);
+  progress.Update(10, cancel);
+  EXPECT_TRUE(cancel);
+  EXPECT_TRUE(progress.Shown());
+  // No run is letting events through any more: the window a failed run left goes.
+  SendMessageW(progress.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(progress.Shown());
+}
+
 TEST_F(Win32MainWindow, ACopyOfTheWholeBoxIsTheReportWithCrLf) {
   SearchResult result = ResultWithLines(3);
   HWND box = window_->ResultsBox();
