@@ -10,3 +10,10 @@ if(TARGET morvex_pageserver)
   target_link_libraries(morvex PRIVATE morvex_ui_win32 morvex_pageserver morvex_search morvex_warnings)
   install(TARGETS morvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+
+# One search through the Win32 windows, for the Windows benchmark (bench/bench_windows.sh).
+if(TARGET morvex_pageserver AND TARGET morvex_console)
+  add_executable(morvex-bench-window ${CMAKE_CURRENT_SOURCE_DIR}/morvex_bench_window_win32.cpp)
+  target_link_libraries(morvex-bench-window PRIVATE morvex_ui_win32 morvex_pageserver morvex_search morvex_console
+                        morvex_warnings)
+endif()

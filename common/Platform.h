@@ -78,7 +78,8 @@ void Close(FileHandle handle) noexcept;
 
 // One lock and one wake-up for threads that hand work to each other many times a second. MinGW's standard
 // mutex and condition variable sit on the system's heavy event objects, every wait and wake a kernel call
-// (under Wine a round trip to its server each, a third of a run's time); Windows' slim locks avoid that.
+// (under Wine a round trip to its server each, nearly a third of a run's time); Windows' slim locks avoid
+// that.
 class HandOffLock {
  public:
   HandOffLock();

@@ -148,9 +148,10 @@ void frmMain::onDpiChanged(int dpi, LPARAM suggestedFrame) {
   HFONT oldFont = font_;
   font_ = CreateDialogFont(dpi_);
   const std::pair<HWND, TwipRect> places[] = {
-      {txtUserPath_, kPathBox},    {Label1_, kPathLabel},       {txtFound_, kResultsBox},
-      {cmdSearch_, kStartButton},  {chkShowAllInstances_, kShowAllBox}, {Label3_, kResultsLabel},
-      {cmdBrowse_, kBrowseButton}, {chkIgnoreBuiltInProjects_, kIgnoreBox}};
+      {txtUserPath_, kPathBox},          {Label1_, kPathLabel},     {txtFound_, kResultsBox},
+      {cmdSearch_, kStartButton},        {chkShowAllInstances_, kShowAllBox},
+      {Label3_, kResultsLabel},          {cmdBrowse_, kBrowseButton},
+      {chkIgnoreBuiltInProjects_, kIgnoreBox}};
   for (const auto& [control, place] : places) PlaceChild(control, place, dpi_, font_);
   widenToCaptions();
   DeleteObject(oldFont);
