@@ -31,17 +31,13 @@ table="$(dirname "$site")/morvex-bench-million.dbf"
 # session's desktop on the display it finds.
 export WINEPREFIX="$windows/wine-prefix" WINEDEBUG=-all
 wineserver -k 2>/dev/null || true
-display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$display_file")"
-rm -f "$display_file"
+source "$root/scripts/virtual_display.sh"
+start_virtual_display
 # Without a window manager Wine waits two seconds for every window it hides to be withdrawn.
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
 results=$(mktemp)
-trap 'rm -f "$results"; wineserver -k 2>/dev/null || true; kill "$wm" "$xvfb" 2>/dev/null || true' EXIT
+trap 'rm -f "$results"; wineserver -k 2>/dev/null || true; kill "$wm" "$virtual_display_pid" 2>/dev/null || true' EXIT
 wineserver -p
 wine cmd /c exit
 

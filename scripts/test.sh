@@ -35,14 +35,10 @@ export WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all
 scripts/build-windows.sh build-windows
 # The window tests need a display, and it must be there when the session starts: the first program makes
 # the session's desktop, on the display it finds or on none for good. A virtual one of the run's own.
-display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$display_file")"
-rm -f "$display_file"
+source scripts/virtual_display.sh
+start_virtual_display
 wineserver -p
-trap 'wineserver -k || true; kill "$xvfb_pid" 2>/dev/null || true' EXIT
+trap 'wineserver -k || true; kill "$virtual_display_pid" 2>/dev/null || true' EXIT
 # The first program of a Wine session starts the session's own processes; two test programs started side by
 # side at that moment can stall for good (seen every time with Wine 8 here), so one program goes first alone.
 wine cmd /c exit
