@@ -323,6 +323,36 @@ TEST_F(Win32MainWindow, ClosingDuringARunStopsItAfterThePageInHandThenClosesBoth
   EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
+// Browse... pressed the same way.
+void PressBrowse(HWND window) {
+  HWND browse = FindWindowExW(window, nullptr, L"BUTTON", L"Browse...");
+  SendMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(browse), BN_CLICKED), reinterpret_cast<LPARAM>(browse));
+}
+
+TEST_F(Win32MainWindow, StartAndBrowsePressedDuringARunAreIgnored) {
+  HWND main = nullptr;
+  int runs = 0;
+  int browses = 0;
+  const auto run = [&](const std::string&, bool, bool) {
+    ++runs;
+    // The presses arrive while the run lets the window's events through.
+    PressStart(main);
+    PressBrowse(main);
+    return SearchResult{};
+  };
+  window_ = std::make_unique<frmMain>(progress_, run, [&](const std::string&, const std::string& start, bool) {
+    ++browses;
+    return start;
+  }, key_.c_str());
+  main = window_->Handle();
+  PressStart(main);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(browses, 0);
+  // Once the run is over both work again.
+  PressBrowse(main);
+  EXPECT_EQ(browses, 1);
+}
+
 TEST_F(Win32MainWindow, TheProgressCloseBoxCancelsARunAndClosesALeftoverWindow) {
   frmStatusBar progress;
   progress.Show();
