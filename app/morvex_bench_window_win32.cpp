@@ -71,9 +71,8 @@ int main(int argc, char** argv) {
                    BST_UNCHECKED, 0);
     }
     // The press as the button itself reports it; the run and the filling of the box end before it returns.
-    HWND start = FindWindowExW(main, nullptr, L"BUTTON", L"Start");
     pressedAt = GetTickCount64();
-    SendMessageW(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(start), BN_CLICKED), reinterpret_cast<LPARAM>(start));
+    morvex::win32::PressButton(main, L"Start");
     filledAt = GetTickCount64();
     characters = static_cast<size_t>(GetWindowTextLengthW(window.ResultsBox()));
   }

@@ -224,10 +224,6 @@ RECT PlaceOf(HWND control) {
   return place;
 }
 
-bool SameRect(const RECT& a, const RECT& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 int FontHeightOf(HWND control) {
   LOGFONTW font{};
   GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
@@ -247,7 +243,8 @@ TEST_F(Win32MainWindow, OnAScreenOfAnotherDpiTheFormKeepsItsSizeInTwips) {
   EXPECT_EQ(before.left, TwipsToPixels(240, dpi));
   EXPECT_EQ(before.right - before.left, TwipsToPixels(7935, dpi));
 
-  MoveToDpi(window, 2 * dpi, RECT{100, 50, 1000, 900});
+  const RECT suggested{100, 50, 1000, 900};
+  MoveToDpi(window, 2 * dpi, suggested);
   const RECT twice = PlaceOf(box);
   EXPECT_EQ(twice.left, TwipsToPixels(240, 2 * dpi));
   EXPECT_EQ(twice.top, TwipsToPixels(1560, 2 * dpi));
@@ -256,10 +253,11 @@ TEST_F(Win32MainWindow, OnAScreenOfAnotherDpiTheFormKeepsItsSizeInTwips) {
   EXPECT_EQ(FontHeightOf(box), -MulDiv(8, 2 * dpi, 72));
   RECT frame{};
   GetWindowRect(window, &frame);
-  EXPECT_TRUE(SameRect(frame, RECT{100, 50, 1000, 900}));
+  EXPECT_TRUE(EqualRect(&frame, &suggested));
 
   MoveToDpi(window, dpi, before);
-  EXPECT_TRUE(SameRect(PlaceOf(box), before));
+  const RECT after = PlaceOf(box);
+  EXPECT_TRUE(EqualRect(&after, &before));
   EXPECT_EQ(FontHeightOf(box), -MulDiv(8, dpi, 72));
 }
 
@@ -279,19 +277,14 @@ TEST_F(Win32MainWindow, TheProgressWindowRedrawsItsBarAtTheNewDpi) {
   ASSERT_NE(bar, nullptr);
   RECT inner{};
   GetClientRect(bar, &inner);
-  EXPECT_EQ(PlaceOf(bar).right - PlaceOf(bar).left, TwipsToPixels(4455, 2 * dpi));
+  const RECT place = PlaceOf(bar);
+  EXPECT_EQ(place.right - place.left, TwipsToPixels(4455, 2 * dpi));
   UpdateWindow(window);
   HDC dc = GetDC(bar);
   EXPECT_EQ(GetPixel(dc, inner.right * 51 / 100 - 3, 1), RGB(0, 0, 255));
   EXPECT_EQ(GetPixel(dc, inner.right * 51 / 100 + 3, 1), RGB(255, 255, 255));
   ReleaseDC(bar, dc);
   progress.Close();
-}
-
-// Start pressed the way the button itself reports a press.
-void PressStart(HWND window) {
-  HWND start = FindWindowExW(window, nullptr, L"BUTTON", L"Start");
-  SendMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(start), BN_CLICKED), reinterpret_cast<LPARAM>(start));
 }
 
 TEST_F(Win32MainWindow, ClosingDuringARunStopsItAfterThePageInHandThenClosesBothWindows) {
@@ -314,19 +307,13 @@ TEST_F(Win32MainWindow, ClosingDuringARunStopsItAfterThePageInHandThenClosesBoth
   }, key_.c_str());
   main = window_->Handle();
   SetWindowTextW(FindWindowExW(main, nullptr, L"EDIT", nullptr), L"C:\\Site");
-  PressStart(main);
+  PressButton(main, L"Start");
   EXPECT_EQ(pages, 1);
   EXPECT_FALSE(IsWindow(main));
   EXPECT_FALSE(progress.Shown());
   EXPECT_EQ(LoadSettings(HKEY_CURRENT_USER, key_.c_str()).userPath, "C:\\Site");
   MSG quit;
   EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-}
-
-// Browse... pressed the same way.
-void PressBrowse(HWND window) {
-  HWND browse = FindWindowExW(window, nullptr, L"BUTTON", L"Browse...");
-  SendMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(browse), BN_CLICKED), reinterpret_cast<LPARAM>(browse));
 }
 
 TEST_F(Win32MainWindow, StartAndBrowsePressedDuringARunAreIgnored) {
@@ -336,8 +323,8 @@ TEST_F(Win32MainWindow, StartAndBrowsePressedDuringARunAreIgnored) {
   const auto run = [&](const std::string&, bool, bool) {
     ++runs;
     // The presses arrive while the run lets the window's events through.
-    PressStart(main);
-    PressBrowse(main);
+    PressButton(main, L"Start");
+    PressButton(main, L"Browse...");
     return SearchResult{};
   };
   window_ = std::make_unique<frmMain>(progress_, run, [&](const std::string&, const std::string& start, bool) {
@@ -345,11 +332,11 @@ TEST_F(Win32MainWindow, StartAndBrowsePressedDuringARunAreIgnored) {
     return start;
   }, key_.c_str());
   main = window_->Handle();
-  PressStart(main);
+  PressButton(main, L"Start");
   EXPECT_EQ(runs, 1);
   EXPECT_EQ(browses, 0);
   // Once the run is over both work again.
-  PressBrowse(main);
+  PressButton(main, L"Browse...");
   EXPECT_EQ(browses, 1);
 }
 

@@ -94,20 +94,20 @@ std::string WindowTextUtf8(HWND window) {
 
 void SetWindowTextUtf8(HWND window, std::string_view text) { SetWindowTextW(window, Wide(text).c_str()); }
 
-HWND CreateChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, TwipRect place,
-                 int dpi, HFONT font, DWORD exStyle) {
-  HWND child = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(place.left, dpi),
-                               TwipsToPixels(place.top, dpi), TwipsToPixels(place.width, dpi),
-                               TwipsToPixels(place.height, dpi), parent,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return child;
+HWND CreateChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, DWORD exStyle) {
+  return CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
 void PlaceChild(HWND child, TwipRect place, int dpi, HFONT font) {
   SetWindowPos(child, nullptr, TwipsToPixels(place.left, dpi), TwipsToPixels(place.top, dpi),
                TwipsToPixels(place.width, dpi), TwipsToPixels(place.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
   SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+void PressButton(HWND form, const wchar_t* caption) {
+  HWND button = FindWindowExW(form, nullptr, L"BUTTON", caption);
+  SendMessageW(form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
 int DpiOfChange(WPARAM wParam) {

@@ -38,10 +38,13 @@ void SetWindowTextUtf8(HWND window, std::string_view text);
 std::wstring Wide(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);
 
-// Child windows at a twip rectangle, with the dialog font; PlaceChild puts one there again at another DPI.
-HWND CreateChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, TwipRect place,
-                 int dpi, HFONT font, DWORD exStyle = 0);
+// A child window, created in tab order and laid out afterwards: PlaceChild puts it at its twip rectangle with
+// the dialog font, when the form is made and again at each DPI the form is shown at.
+HWND CreateChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, DWORD exStyle = 0);
 void PlaceChild(HWND child, TwipRect place, int dpi, HFONT font);
+
+// Presses the form's button with this caption the way the button itself reports a click.
+void PressButton(HWND form, const wchar_t* caption);
 
 // WM_DPICHANGED's new DPI and the frame the system suggests for it.
 int DpiOfChange(WPARAM wParam);

@@ -105,33 +105,38 @@ void frmMain::createWindow() {
 }
 
 void frmMain::createControls() {
-  font_ = CreateDialogFont(dpi_);
   // Created in tab-index order: the z-order of the children is the order Tab walks them in.
-  txtUserPath_ = CreateChild(window_, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kPathId, kPathBox, dpi_, font_,
-                             WS_EX_CLIENTEDGE);
-  Label1_ = CreateChild(window_, L"STATIC", L"[User] Path", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, kPathLabel, dpi_,
-                        font_);
+  txtUserPath_ = CreateChild(window_, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kPathId, WS_EX_CLIENTEDGE);
+  Label1_ = CreateChild(window_, L"STATIC", L"[User] Path", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0);
   txtFound_ = CreateChild(window_, L"EDIT", L"",
                           ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN | ES_NOHIDESEL |
                               WS_HSCROLL | WS_VSCROLL | WS_TABSTOP,
-                          kFoundId, kResultsBox, dpi_, font_, WS_EX_CLIENTEDGE);
-  cmdSearch_ = CreateChild(window_, L"BUTTON", L"Start", BS_PUSHBUTTON | WS_TABSTOP, kSearchId, kStartButton, dpi_,
-                           font_);
-  chkShowAllInstances_ = CreateChild(window_, L"BUTTON", L"Show all tarvo instances on pages",
-                                     BS_3STATE | WS_TABSTOP, kShowAllId, kShowAllBox, dpi_, font_);
-  Label3_ = CreateChild(window_, L"STATIC", L"Items Found", SS_LEFT | SS_NOPREFIX, 0, kResultsLabel, dpi_, font_);
-  cmdBrowse_ = CreateChild(window_, L"BUTTON", L"Browse...", BS_PUSHBUTTON | WS_TABSTOP, kBrowseId, kBrowseButton,
-                           dpi_, font_);
-  chkIgnoreBuiltInProjects_ = CreateChild(window_, L"BUTTON", L"Ignore Built-In Projects", BS_3STATE | WS_TABSTOP,
-                                          kIgnoreId, kIgnoreBox, dpi_, font_);
-  widenToCaptions();
+                          kFoundId, WS_EX_CLIENTEDGE);
+  cmdSearch_ = CreateChild(window_, L"BUTTON", L"Start", BS_PUSHBUTTON | WS_TABSTOP, kSearchId);
+  chkShowAllInstances_ =
+      CreateChild(window_, L"BUTTON", L"Show all tarvo instances on pages", BS_3STATE | WS_TABSTOP, kShowAllId);
+  Label3_ = CreateChild(window_, L"STATIC", L"Items Found", SS_LEFT | SS_NOPREFIX, 0);
+  cmdBrowse_ = CreateChild(window_, L"BUTTON", L"Browse...", BS_PUSHBUTTON | WS_TABSTOP, kBrowseId);
+  chkIgnoreBuiltInProjects_ =
+      CreateChild(window_, L"BUTTON", L"Ignore Built-In Projects", BS_3STATE | WS_TABSTOP, kIgnoreId);
+  layOut();
   // A report of several megabytes must fit: no limit but the control's own.
   SendMessageW(txtFound_, EM_SETLIMITTEXT, 0, 0);
   SetWindowSubclass(txtFound_, SelectAllProc, kSelectAllSubclass, 0);
   lastFocus_ = txtUserPath_;
 }
 
-void frmMain::widenToCaptions() {
+// Every control at its twip rectangle at dpi_, with the dialog font at that size.
+void frmMain::layOut() {
+  HFONT oldFont = font_;
+  font_ = CreateDialogFont(dpi_);
+  const std::pair<HWND, TwipRect> places[] = {
+      {txtUserPath_, kPathBox},          {Label1_, kPathLabel},     {txtFound_, kResultsBox},
+      {cmdSearch_, kStartButton},        {chkShowAllInstances_, kShowAllBox},
+      {Label3_, kResultsLabel},          {cmdBrowse_, kBrowseButton},
+      {chkIgnoreBuiltInProjects_, kIgnoreBox}};
+  for (const auto& [control, place] : places) PlaceChild(control, place, dpi_, font_);
+  if (oldFont != nullptr) DeleteObject(oldFont);
   // Nothing stands right of the labels; each check box may grow up to the control beside it.
   const int clientRight = TwipsToPixels(kClientWidth, dpi_);
   const int checkExtra = GetSystemMetrics(SM_CXMENUCHECK) + 8;
@@ -141,20 +146,10 @@ void frmMain::widenToCaptions() {
   WidenToCaption(chkIgnoreBuiltInProjects_, font_, checkExtra, TwipsToPixels(kStartButton.left, dpi_) - 4);
 }
 
-// On a screen of another DPI the form keeps its size in twips: every control again at its twip rectangle,
-// the font at the new size, the frame where the system suggests.
+// On a screen of another DPI the form keeps its size in twips; the frame goes where the system suggests.
 void frmMain::onDpiChanged(int dpi, LPARAM suggestedFrame) {
   dpi_ = dpi;
-  HFONT oldFont = font_;
-  font_ = CreateDialogFont(dpi_);
-  const std::pair<HWND, TwipRect> places[] = {
-      {txtUserPath_, kPathBox},          {Label1_, kPathLabel},     {txtFound_, kResultsBox},
-      {cmdSearch_, kStartButton},        {chkShowAllInstances_, kShowAllBox},
-      {Label3_, kResultsLabel},          {cmdBrowse_, kBrowseButton},
-      {chkIgnoreBuiltInProjects_, kIgnoreBox}};
-  for (const auto& [control, place] : places) PlaceChild(control, place, dpi_, font_);
-  widenToCaptions();
-  DeleteObject(oldFont);
+  layOut();
   MoveToSuggestedFrame(window_, suggestedFrame);
 }
 

@@ -40,7 +40,7 @@ class frmMain {
   void createWindow();
   void createControls();
   void createToolTips();
-  void widenToCaptions();
+  void layOut();
   void onDpiChanged(int dpi, LPARAM suggestedFrame);
   void loadSettings();
   void saveSettings() const;

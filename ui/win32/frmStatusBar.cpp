@@ -72,18 +72,31 @@ void frmStatusBar::createWindow() {
 }
 
 void frmStatusBar::createControls() {
+  for (HWND& line : lblProgress_) line = CreateChild(window_, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0);
+  // The drawing box comes before Cancel in the tab order, yet only Cancel takes the focus.
+  picStatusBar_ = CreateChild(window_, L"STATIC", L"", SS_OWNERDRAW, 0, WS_EX_CLIENTEDGE);
+  cmdCancel_ = CreateChild(window_, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, kCancelId);
+  layOut();
+  showLines();
+}
+
+// Every control at its twip rectangle at dpi_, the fonts at that size, and the bar's picture to match, with
+// the percentage shown so far drawn again.
+void frmStatusBar::layOut() {
+  HFONT oldFont = font_;
+  HFONT oldBarFont = barFont_;
   font_ = CreateDialogFont(dpi_);
   barFont_ = CreateBarFont(dpi_);
   for (size_t index = 0; index < lblProgress_.size(); ++index) {
-    lblProgress_[index] =
-        CreateChild(window_, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, kLinePlaces[index], dpi_, font_);
+    PlaceChild(lblProgress_[index], kLinePlaces[index], dpi_, font_);
   }
-  // The drawing box comes before Cancel in the tab order, yet only Cancel takes the focus.
-  picStatusBar_ = CreateChild(window_, L"STATIC", L"", SS_OWNERDRAW, 0, kBarPlace, dpi_, font_, WS_EX_CLIENTEDGE);
-  cmdCancel_ = CreateChild(window_, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, kCancelId, kCancelPlace, dpi_,
-                           font_);
+  PlaceChild(picStatusBar_, kBarPlace, dpi_, font_);
+  PlaceChild(cmdCancel_, kCancelPlace, dpi_, font_);
+  if (oldFont != nullptr) DeleteObject(oldFont);
+  if (oldBarFont != nullptr) DeleteObject(oldBarFont);
+  deleteBarPicture();
   createBarPicture();
-  showLines();
+  if (shownPercent_ != kNothingShown) DrawBar(barDc_, barWidth_, barHeight_, barFont_, shownPercent_);
 }
 
 // The bar's picture at the drawing box's size in pixels, white until the first percentage.
@@ -102,6 +115,7 @@ void frmStatusBar::createBarPicture() {
 }
 
 void frmStatusBar::deleteBarPicture() {
+  if (barDc_ == nullptr) return;
   SelectObject(barDc_, barOldBitmap_);
   DeleteObject(barBitmap_);
   DeleteDC(barDc_);
@@ -109,23 +123,10 @@ void frmStatusBar::deleteBarPicture() {
   barBitmap_ = nullptr;
 }
 
-// Moved onto a screen of another DPI: the same form in twips, fonts and bar picture made anew at that DPI.
+// Moved onto a screen of another DPI: the same form in twips, the frame where the system suggests.
 void frmStatusBar::onDpiChanged(int dpi, LPARAM suggestedFrame) {
   dpi_ = dpi;
-  HFONT oldFont = font_;
-  HFONT oldBarFont = barFont_;
-  font_ = CreateDialogFont(dpi_);
-  barFont_ = CreateBarFont(dpi_);
-  for (size_t index = 0; index < lblProgress_.size(); ++index) {
-    PlaceChild(lblProgress_[index], kLinePlaces[index], dpi_, font_);
-  }
-  PlaceChild(picStatusBar_, kBarPlace, dpi_, font_);
-  PlaceChild(cmdCancel_, kCancelPlace, dpi_, font_);
-  DeleteObject(oldFont);
-  DeleteObject(oldBarFont);
-  deleteBarPicture();
-  createBarPicture();
-  if (shownPercent_ != kNothingShown) DrawBar(barDc_, barWidth_, barHeight_, barFont_, shownPercent_);
+  layOut();
   MoveToSuggestedFrame(window_, suggestedFrame);
   InvalidateRect(picStatusBar_, nullptr, FALSE);
 }

@@ -39,6 +39,7 @@ class frmStatusBar : public ProgressInterface {
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   void createWindow();
   void createControls();
+  void layOut();
   void createBarPicture();
   void deleteBarPicture();
   void onDpiChanged(int dpi, LPARAM suggestedFrame);
