@@ -6,7 +6,7 @@ set -euo pipefail
 
 build=${1:-build}
 site=${2:-${TMPDIR:-/tmp}/morvex-bench-site}
-scan="$build/app/morvex-scan"
+scan="$build/bin/morvex-scan"
 sitegen="$build/bench/morvex-sitegen"
 source "$(dirname "$0")/site.sh"
 

@@ -6,8 +6,8 @@
 set -euo pipefail
 
 build=${1:-build}
-scan="$build/app/morvex-scan"
-window="$build/app/morvex-bench-window"
+scan="$build/bin/morvex-scan"
+window="$build/bin/morvex-bench-window"
 sitegen="$build/bench/morvex-sitegen"
 rounds=${ROUNDS:-3}
 runs=${RUNS:-3}

@@ -6,8 +6,8 @@ set -euo pipefail
 
 build=${1:-build}
 site=${2:-${TMPDIR:-/tmp}/morvex-bench-site}
-window="$build/app/morvex-bench-window"
-scan="$build/app/morvex-scan"
+window="$build/bin/morvex-bench-window"
+scan="$build/bin/morvex-scan"
 sitegen="$build/bench/morvex-sitegen"
 source "$(dirname "$0")/site.sh"
 

@@ -15,8 +15,8 @@ site=${3:-${TMPDIR:-/tmp}/morvex-bench-site}
 sitegen="$build/bench/morvex-sitegen"
 source "$(dirname "$0")/site.sh"
 
-for tool in "$build/app/morvex-scan" "$build/app/morvex-dbf" "$sitegen" "$build/bench/morvex_bench_make_table" \
-  "$windows/app/morvex-scan.exe" "$windows/app/morvex-dbf.exe" "$windows/app/morvex-bench-window.exe"; do
+for tool in "$build/bin/morvex-scan" "$build/bin/morvex-dbf" "$sitegen" "$build/bench/morvex_bench_make_table" \
+  "$windows/bin/morvex-scan.exe" "$windows/bin/morvex-dbf.exe" "$windows/bin/morvex-bench-window.exe"; do
   [ -x "$tool" ] || { echo "missing $tool: build it first" >&2; exit 2; }
 done
 command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 2; }
@@ -45,13 +45,13 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 warm="find '$site' -type f -exec cat {} + > /dev/null; cat '$table' > /dev/null"
 # The scan exits 1 on a site with collisions, which a generated site always has.
 hyperfine --warmup 2 --runs "${RUNS:-10}" -i --prepare "$warm" --export-json "$results" \
-  -n scan-linux "'$build/app/morvex-scan' '$site' > /dev/null 2>&1" \
-  -n scan-wine "wine '$windows/app/morvex-scan.exe' '$(windows_path "$site")' > /dev/null 2>&1" \
-  -n window-wine "wine '$windows/app/morvex-bench-window.exe' '$(windows_path "$site")' > /dev/null 2>&1" \
-  -n scan-wine-unique "wine '$windows/app/morvex-scan.exe' --unique '$(windows_path "$site")' > /dev/null 2>&1" \
-  -n window-wine-unique "wine '$windows/app/morvex-bench-window.exe' --unique '$(windows_path "$site")' > /dev/null 2>&1" \
-  -n dbf-linux "'$build/app/morvex-dbf' '$table' > /dev/null" \
-  -n dbf-wine "wine '$windows/app/morvex-dbf.exe' '$(windows_path "$table")' > /dev/null"
+  -n scan-linux "'$build/bin/morvex-scan' '$site' > /dev/null 2>&1" \
+  -n scan-wine "wine '$windows/bin/morvex-scan.exe' '$(windows_path "$site")' > /dev/null 2>&1" \
+  -n window-wine "wine '$windows/bin/morvex-bench-window.exe' '$(windows_path "$site")' > /dev/null 2>&1" \
+  -n scan-wine-unique "wine '$windows/bin/morvex-scan.exe' --unique '$(windows_path "$site")' > /dev/null 2>&1" \
+  -n window-wine-unique "wine '$windows/bin/morvex-bench-window.exe' --unique '$(windows_path "$site")' > /dev/null 2>&1" \
+  -n dbf-linux "'$build/bin/morvex-dbf' '$table' > /dev/null" \
+  -n dbf-wine "wine '$windows/bin/morvex-dbf.exe' '$(windows_path "$table")' > /dev/null"
 
 python3 - "$results" <<'PY'
 import json, sys
@@ -67,5 +67,5 @@ for report in ("", "-unique"):
           f"ratio {window / scan:.2f} (target <= 1.3)")
 PY
 # Where a window run's time goes: the run against the results box taking the report.
-wine "$windows/app/morvex-bench-window.exe" "$(windows_path "$site")" 2>/dev/null || true
-wine "$windows/app/morvex-bench-window.exe" --unique "$(windows_path "$site")" 2>/dev/null || true
+wine "$windows/bin/morvex-bench-window.exe" "$(windows_path "$site")" 2>/dev/null || true
+wine "$windows/bin/morvex-bench-window.exe" --unique "$(windows_path "$site")" 2>/dev/null || true

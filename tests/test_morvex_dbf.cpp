@@ -49,7 +49,7 @@ class DbfCommandTest : public ::testing::Test {
   RunResult Run(const std::string& arguments) {
     const std::filesystem::path out = folder_ / "stdout";
     const std::filesystem::path err = folder_ / "stderr";
-    const std::string command = std::string("'") + MORVEX_BINARY_DIR + "/app/morvex-dbf' " + arguments + " >'" +
+    const std::string command = std::string("'") + MORVEX_BINARY_DIR + "/bin/morvex-dbf' " + arguments + " >'" +
                                 out.string() + "' 2>'" + err.string() + "'";
     const int status = std::system(command.c_str());
     RunResult result;
@@ -108,7 +108,7 @@ TEST_F(DbfCommandTest, ClosedPipeEndsQuietlyWithTwo) {
   const std::string file = Write(b.Bytes());
   const std::filesystem::path status = folder_ / "status";
   const std::filesystem::path err = folder_ / "stderr";
-  const std::string command = std::string("{ '") + MORVEX_BINARY_DIR + "/app/morvex-dbf' '" + file + "' 2>'" +
+  const std::string command = std::string("{ '") + MORVEX_BINARY_DIR + "/bin/morvex-dbf' '" + file + "' 2>'" +
                               err.string() + "'; echo $? >'" + status.string() + "'; } | head -1 >/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
   EXPECT_EQ(Slurp(status), "2\n");  // not 141, the shell's word for death by SIGPIPE

@@ -5,7 +5,7 @@ set -uo pipefail
 
 app_dir=$1      # holds morvex-scan.exe and morvex-dbf.exe
 source_dir=$2   # the repository
-linux_app_dir=${3:-}  # the Linux build's app folder, when there is one to compare with
+linux_app_dir=${3:-}  # the Linux build's program folder, when there is one to compare with
 
 export WINEDEBUG=-all
 work=$(mktemp -d)

@@ -3,6 +3,7 @@ if(TARGET morvex_pageserver)
   set(MORVEX_MANIFEST ${CMAKE_CURRENT_SOURCE_DIR}/morvex.manifest)
   configure_file(${CMAKE_CURRENT_SOURCE_DIR}/morvex.rc.in ${CMAKE_CURRENT_BINARY_DIR}/morvex.rc @ONLY)
   add_executable(morvex WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/morvex_win32.cpp ${CMAKE_CURRENT_BINARY_DIR}/morvex.rc)
+  set_target_properties(morvex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MORVEX_PROGRAM_DIR})
   set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/morvex.rc PROPERTIES
                               OBJECT_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/morvex.manifest)
   # wWinMain is the entry point: the command line and every call are wide.
@@ -14,6 +15,7 @@ endif()
 # One search through the Win32 windows, for the Windows benchmark (bench/bench_windows.sh).
 if(TARGET morvex_pageserver AND TARGET morvex_console)
   add_executable(morvex-bench-window ${CMAKE_CURRENT_SOURCE_DIR}/morvex_bench_window_win32.cpp)
+  set_target_properties(morvex-bench-window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MORVEX_PROGRAM_DIR})
   target_link_libraries(morvex-bench-window PRIVATE morvex_ui_win32 morvex_pageserver morvex_search morvex_console
                         morvex_warnings)
 endif()

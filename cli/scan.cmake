@@ -7,6 +7,7 @@ target_link_libraries(morvex_scan_support PUBLIC morvex_search morvex_common mor
 # The page-file server is the only automation server this platform has; without it there is nothing to run.
 if(TARGET morvex_pageserver)
   add_executable(morvex-scan ${CMAKE_CURRENT_SOURCE_DIR}/morvex-scan.cpp)
+  set_target_properties(morvex-scan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MORVEX_PROGRAM_DIR})
   target_link_libraries(morvex-scan PRIVATE morvex_scan_support morvex_pageserver morvex_search morvex_warnings)
   if(TARGET CLI11::CLI11)
     target_link_libraries(morvex-scan PRIVATE CLI11::CLI11)
