@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 
+#include "OutputPieces.h"
 #include "TextUtil.h"
 
 namespace morvex {
@@ -14,9 +15,6 @@ namespace {
 constexpr std::array<std::string_view, 8> kShowAllColumns = {"Pg Proj", "Page",   "AN",           "Lib Proj",
                                                              "Library", "Object", "Propertyname", "PropertyValue"};
 constexpr std::array<std::string_view, 4> kUniqueColumns = {"Project", "Library", "Object", "Propertyname"};
-
-// A line is assembled here and handed on once it is this large, so the sink sees few, sizeable pieces.
-constexpr size_t kPieceBytes = size_t{64} << 10;
 
 bool IsDecimalInteger(std::string_view text) {
   if (!text.empty() && text.front() == '-') text.remove_prefix(1);
@@ -76,32 +74,14 @@ bool RunHasReport(const SearchResult& result) {
   return result.outcome == RunOutcome::kCompleted || result.outcome == RunOutcome::kCancelled;
 }
 
-// Collects small appends and passes them on in pieces of about kPieceBytes.
-class PieceWriter {
- public:
-  explicit PieceWriter(const OutputSink& write) : write_(write) { piece_.reserve(kPieceBytes + 4096); }
-  ~PieceWriter() = default;
-  std::string& Text() { return piece_; }
-  void MaybeFlush() {
-    if (piece_.size() >= kPieceBytes) Flush();
-  }
-  void Flush() {
-    if (!piece_.empty()) write_(piece_);
-    piece_.clear();
-  }
-
- private:
-  const OutputSink& write_;
-  std::string piece_;
-};
 
 }  // namespace
 
-void WriteTsv(const SearchResult& result, const OutputSink& write) {
+void WriteTsv(const SearchResult& result, const OutputSink& write, const FindingSelection* selection) {
   if (!RunHasReport(result)) return;
   const FindingsList& findings = result.findings;
   PieceWriter out(write);
-  if (findings.Count() == 0) {
+  if (SelectedCount(findings, selection) == 0) {
     out.Text().append(kNoItemsFound).append("\n");
     out.Flush();
     return;
@@ -109,7 +89,7 @@ void WriteTsv(const SearchResult& result, const OutputSink& write) {
   out.Text().append(ReportHeader(result.showAll)).append("\n");
   // The core's lines join fields with bare tabs; a value holding a tab or a line end would forge a column or a
   // row for whoever reads the stream, so each field is escaped on its own.
-  for (int32_t i = 0; i < findings.Count(); ++i) {
+  ForEachSelected(findings, selection, [&](int32_t i) {
     const std::string_view line = findings.Line(i);
     std::string& text = out.Text();
     if (line.find_first_of("\r\n\\") == std::string_view::npos &&
@@ -123,30 +103,80 @@ void WriteTsv(const SearchResult& result, const OutputSink& write) {
     }
     text.push_back('\n');
     out.MaybeFlush();
-  }
+  });
   out.Flush();
 }
 
-void WriteJson(const SearchResult& result, bool bShowAll, const OutputSink& write) {
-  if (!RunHasReport(result)) return;
-  const FindingsList& findings = result.findings;
-  PieceWriter out(write);
-  if (findings.Count() == 0) {
-    out.Text() = "[]\n";
-    out.Flush();
+void AppendJsonFindings(PieceWriter& out, const FindingsList& findings, bool bShowAll,
+                        const FindingSelection* selection) {
+  if (SelectedCount(findings, selection) == 0) {
+    out.Text() += "[]";
     return;
   }
-  out.Text() = "[\n";
-  for (int32_t i = 0; i < findings.Count(); ++i) {
-    if (i > 0) out.Text() += ",\n";
+  out.Text() += "[\n";
+  bool first = true;
+  ForEachSelected(findings, selection, [&](int32_t i) {
+    if (!first) out.Text() += ",\n";
+    first = false;
     if (bShowAll) {
       AppendObject(out.Text(), kShowAllColumns, findings, i);
     } else {
       AppendObject(out.Text(), kUniqueColumns, findings, i);
     }
     out.MaybeFlush();
+  });
+  out.Text() += "\n]";
+}
+
+void WriteJson(const SearchResult& result, bool bShowAll, const OutputSink& write, const FindingSelection* selection) {
+  if (!RunHasReport(result)) return;
+  PieceWriter out(write);
+  AppendJsonFindings(out, result.findings, bShowAll, selection);
+  out.Text() += "\n";
+  out.Flush();
+}
+
+void WriteJsonWithUnopened(const SearchResult& result, bool bShowAll, const OutputSink& write,
+                           const FindingSelection* selection) {
+  if (!RunHasReport(result)) return;
+  PieceWriter out(write);
+  out.Text() += "{\"findings\": ";
+  AppendJsonFindings(out, result.findings, bShowAll, selection);
+  out.Text() += ",\n\"unopened\": [";
+  const UnopenedPages& unopened = result.unopened;
+  for (int64_t i = 0; i < unopened.Count(); ++i) {
+    const UnopenedPages::Entry entry = unopened.At(i);
+    std::string& text = out.Text();
+    text += i == 0 ? "\n  {\"project\": " : ",\n  {\"project\": ";
+    AppendJsonString(text, entry.project);
+    text += ", \"page\": ";
+    AppendJsonString(text, entry.page);
+    text += ", \"reason\": ";
+    AppendJsonString(text, PageFailureId(entry.reason));
+    text += ", \"description\": ";
+    AppendJsonString(text, DescribePageFailure({entry.reason, std::string(entry.detail)}));
+    text += "}";
+    out.MaybeFlush();
   }
-  out.Text() += "\n]\n";
+  out.Text() += unopened.Count() == 0 ? "]}\n" : "\n]}\n";
+  out.Flush();
+}
+
+void WriteUnopenedLines(const SearchResult& result, const OutputSink& write) {
+  PieceWriter out(write);
+  const UnopenedPages& unopened = result.unopened;
+  for (int64_t i = 0; i < unopened.Count(); ++i) {
+    const UnopenedPages::Entry entry = unopened.At(i);
+    std::string& text = out.Text();
+    text += "morvex-scan: not opened: ";
+    AppendTsvEscaped(text, entry.project);
+    text += '\t';
+    AppendTsvEscaped(text, entry.page);
+    text += '\t';
+    AppendTsvEscaped(text, DescribePageFailure({entry.reason, std::string(entry.detail)}));
+    text += '\n';
+    out.MaybeFlush();
+  }
   out.Flush();
 }
 
@@ -159,6 +189,12 @@ std::string FormatTsv(const SearchResult& result) {
 std::string FormatJson(const SearchResult& result, bool bShowAll) {
   std::string text;
   WriteJson(result, bShowAll, [&text](std::string_view piece) { text += piece; });
+  return text;
+}
+
+std::string FormatJsonWithUnopened(const SearchResult& result, bool bShowAll) {
+  std::string text;
+  WriteJsonWithUnopened(result, bShowAll, [&text](std::string_view piece) { text += piece; });
   return text;
 }
 
@@ -218,9 +254,15 @@ std::string MessageLine(std::string_view message) {
   return line;
 }
 
+bool NoPageOpened(const SearchResult& result) {
+  return result.unopened.Tried() > 0 && result.unopened.Count() == result.unopened.Tried();
+}
+
 int ExitStatus(const SearchResult& result) {
   switch (result.outcome) {
-    case RunOutcome::kCompleted: return result.findings.Count() > 0 ? 1 : 0;
+    case RunOutcome::kCompleted:
+      if (NoPageOpened(result)) return 2;
+      return result.findings.Count() > 0 ? 1 : 0;
     case RunOutcome::kCancelled: return 130;
     case RunOutcome::kProjectListMissing:
     case RunOutcome::kUnexpectedError: return 2;

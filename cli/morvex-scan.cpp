@@ -4,13 +4,18 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "Console.h"
 #include "PageFileServer.h"
+#include "ReviewOutput.h"
+#include "basFileTools.h"
 #include "ScanOutput.h"
 #include "ScanTerminal.h"
 #include "TextUtil.h"
@@ -21,10 +26,10 @@ namespace {
 
 constexpr const char* kExitStatusFooter =
     "Exit status:\n"
-    "  0    the scan finished and found no collision\n"
-    "  1    the scan finished and found collisions\n"
-    "  2    the project list could not be opened, a wrong option was given, an error ended the scan,\n"
-    "       or the report could not be written\n"
+    "  0    the scan finished and found no collision (with --baseline: none beyond the baseline)\n"
+    "  1    the scan finished and found collisions (with --baseline: some beyond the baseline)\n"
+    "  2    the project list could not be opened, pages were listed but not one of them opened, a wrong\n"
+    "       option or baseline was given, an error ended the scan, or the report could not be written\n"
     "  130  the scan was cancelled with Ctrl-C (the partial report is printed)";
 
 // Writes the report in the pieces it comes in; a failed write makes the rest a no-op. A report that did not
@@ -61,6 +66,55 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// Every byte of a file, or nothing with the system's reason in error.
+std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {
+  morvex::ReadOnlyFile file;
+  if (const std::error_code code = morvex::ReadOnlyFile::Open(morvex::ToNativePath(path), file)) {
+    error = code.message();
+    return std::nullopt;
+  }
+  std::string text(static_cast<size_t>(file.Size()), '\0');
+  size_t read = 0;
+  if (const std::error_code code = file.Read(text.data(), text.size(), read)) {
+    error = code.message();
+    return std::nullopt;
+  }
+  text.resize(read);
+  return text;
+}
+
+// Written beside its place and moved over it, so that a failed write never leaves half a baseline behind.
+bool WriteBaselineFile(const std::string& path, const morvex::Baseline& baseline, std::string& error) {
+  std::string text;
+  morvex::WriteBaseline(baseline, [&text](std::string_view piece) { text += piece; });
+  const std::filesystem::path target = morvex::ToNativePath(path);
+  std::filesystem::path scratch = target;
+  scratch += ".partial";
+  {
+    std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (!out) {
+      error = std::strerror(errno);
+      std::error_code ignored;
+      std::filesystem::remove(scratch, ignored);
+      return false;
+    }
+  }
+  std::error_code code;
+  std::filesystem::rename(scratch, target, code);
+  if (code) {
+    error = code.message();
+    std::filesystem::remove(scratch, code);
+    return false;
+  }
+  return true;
+}
+
+void PrintLine(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
 // CLI11 takes the arguments as C strings; these are the UTF-8 ones.
 void ParseUtf8(CLI::App& app, const std::vector<std::string>& arguments) {
   std::vector<const char*> pointers;
@@ -83,6 +137,9 @@ int main(int argc, char** argv) {
   bool bIncludeBuiltIn = false;
   std::string format = "tsv";
   std::string folder;
+  bool bListUnopened = false;
+  std::string baselinePath;
+  std::string writeBaselinePath;
 
   CLI::Option* showAll = app.add_flag("--show-all", bShowAll, "One line per placement, with page, AN and value (default)");
   CLI::Option* unique = app.add_flag("--unique", bUnique, "One line per distinct Tarvo and property name");
@@ -90,9 +147,17 @@ int main(int argc, char** argv) {
   CLI::Option* ignore = app.add_flag("--ignore-built-in", bIgnoreBuiltIn, "Skip the package's built-in projects (default)");
   CLI::Option* include = app.add_flag("--include-built-in", bIncludeBuiltIn, "Scan the built-in projects too");
   ignore->excludes(include);
-  app.add_option("--format", format, "Output format: tsv (the report) or json")
-      ->check(CLI::IsMember({"tsv", "json"}))
+  app.add_option("--format", format,
+                 "Output format: tsv (the report), json (an array of findings), json-v2 (an object with the "
+                 "findings and the pages that did not open) or sarif (SARIF 2.1.0)")
+      ->check(CLI::IsMember({"tsv", "json", "json-v2", "sarif"}))
       ->default_str("tsv");
+  app.add_flag("--list-unopened", bListUnopened, "Name every page that could not be opened, with its reason, on stderr");
+  app.add_option("--baseline", baselinePath,
+                 "Report only the findings beyond those of this baseline file; the exit status says whether there "
+                 "are any, and baseline findings no longer seen are listed on stderr as fixed");
+  app.add_option("--write-baseline", writeBaselinePath,
+                 "Write the findings of a finished scan to this baseline file (fingerprints with counts)");
   app.add_option("FOLDER", folder, "The folder that holds the project list master.dbf")->required();
   app.set_version_flag("--version", std::string(morvex::kVersionText));
   app.footer(kExitStatusFooter);
@@ -107,12 +172,29 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  const bool bShowAllRun = !bUnique;
+  std::optional<morvex::Baseline> baseline;
+  if (!baselinePath.empty()) {
+    std::string error;
+    const std::optional<std::string> text = ReadWholeFile(baselinePath, error);
+    if (text) baseline = morvex::ParseBaseline(*text, error);
+    if (!baseline) {
+      std::fprintf(stderr, "morvex-scan: baseline %s: %s\n", baselinePath.c_str(), OneLine(error).c_str());
+      return 2;
+    }
+    if (baseline->showAll != bShowAllRun) {
+      std::fprintf(stderr, "morvex-scan: baseline %s holds a %s report; scan %s to compare with it\n",
+                   baselinePath.c_str(), baseline->showAll ? "show-all" : "--unique",
+                   baseline->showAll ? "without --unique" : "with --unique");
+      return 2;
+    }
+  }
+
   morvex::InstallInterruptHandler();
   morvex::TerminalProgress progress(stderr, morvex::console::IsConsole(stderr));
   morvex::TerminalMessages messages(stderr, progress);
   morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
-
-  const bool bShowAllRun = !bUnique;
+  context.showUnopenedMessage = false;  // told below, on stderr, with the option that names the pages
   // The folder's bytes go to the file system as they were given: a name need not be valid UTF-8 on Linux.
   const morvex::SearchResult result = morvex::RunSearchDetailed(context, folder, bShowAllRun, !bIncludeBuiltIn);
   progress.ClearStatusLine();
@@ -121,10 +203,17 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
   ReportWriter writer;
   const morvex::OutputSink sink = [&writer](std::string_view piece) { writer(piece); };
+  std::optional<morvex::BaselineComparison> comparison;
+  if (baseline) comparison = morvex::CompareWithBaseline(result.findings, bShowAllRun, *baseline);
+  const morvex::FindingSelection* selection = comparison ? &comparison->fresh : nullptr;
   if (format == "json") {
-    morvex::WriteJson(result, bShowAllRun, sink);
+    morvex::WriteJson(result, bShowAllRun, sink, selection);
+  } else if (format == "json-v2") {
+    morvex::WriteJsonWithUnopened(result, bShowAllRun, sink, selection);
+  } else if (format == "sarif") {
+    morvex::WriteSarif(result, bShowAllRun, folder, sink, selection);
   } else {
-    morvex::WriteTsv(result, sink);
+    morvex::WriteTsv(result, sink, selection);
   }
   if (!writer.Finish()) {
     // A reader that has gone away wants no explanation, and a pipeline stderr would only fill with noise.
@@ -133,5 +222,40 @@ int main(int argc, char** argv) {
     }
     return 2;
   }
-  return morvex::ExitStatus(result);
+
+  const bool finished = result.outcome == morvex::RunOutcome::kCompleted;
+  if (bListUnopened) morvex::WriteUnopenedLines(result, [](std::string_view piece) {
+    std::fwrite(piece.data(), 1, piece.size(), stderr);
+  });
+  if (result.unopened.Count() > 0) {
+    std::string summary = "morvex-scan: " + morvex::UnopenedSummary(result.unopened);
+    if (!bListUnopened) summary += "; --list-unopened names them";
+    PrintLine(summary + "\n");
+  }
+  if (comparison && finished) {
+    for (const morvex::BaselineComparison::Fixed& fixed : comparison->fixed) {
+      std::string line = "morvex-scan: fixed since the baseline:";
+      for (const std::string& field : fixed.fields) line += " " + morvex::JsonString(field);
+      line += " (" + std::to_string(fixed.before) + " then, " + std::to_string(fixed.now) + " now)\n";
+      PrintLine(line);
+    }
+  }
+  if (!writeBaselinePath.empty()) {
+    // A scan that stopped early or read no page would make every finding it missed look fixed later.
+    if (!finished || morvex::NoPageOpened(result)) {
+      std::fprintf(stderr, "morvex-scan: baseline %s not written: the scan did not finish\n",
+                   writeBaselinePath.c_str());
+      if (finished) return 2;
+    } else {
+      std::string error;
+      if (!WriteBaselineFile(writeBaselinePath, morvex::MakeBaseline(result.findings, bShowAllRun), error)) {
+        std::fprintf(stderr, "morvex-scan: cannot write the baseline %s: %s\n", writeBaselinePath.c_str(),
+                     error.c_str());
+        return 2;
+      }
+    }
+  }
+  const int status = morvex::ExitStatus(result);
+  if (comparison && status == 1 && comparison->fresh.empty()) return 0;
+  return status;
 }

@@ -1,8 +1,11 @@
 # morvex-scan, the command-line scan, and the pieces of it that tests call directly.
 add_library(morvex_scan_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ScanOutput.cpp
+                                       ${CMAKE_CURRENT_SOURCE_DIR}/ReviewOutput.cpp
                                        ${CMAKE_CURRENT_SOURCE_DIR}/ScanTerminal.cpp)
-target_include_directories(morvex_scan_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(morvex_scan_support PUBLIC morvex_search morvex_common morvex_console PRIVATE morvex_warnings)
+target_include_directories(morvex_scan_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}
+                           PRIVATE ${CMAKE_BINARY_DIR}/generated)
+target_link_libraries(morvex_scan_support PUBLIC morvex_search morvex_common morvex_console
+                      PRIVATE simdjson::simdjson morvex_warnings)
 
 # The page-file server is the only automation server this platform has; without it there is nothing to run.
 if(TARGET morvex_pageserver)

@@ -76,6 +76,9 @@ void Close(FileHandle handle) noexcept;
 
 // ---- Threads ----
 
+// The processors this process may run on (its affinity, not the machine's count); at least 1.
+unsigned UsableProcessors();
+
 // One lock and one wake-up for threads that hand work to each other many times a second. MinGW's standard
 // mutex and condition variable sit on the system's heavy event objects, every wait and wake a kernel call
 // (under Wine a round trip to its server each, nearly a third of a run's time); Windows' slim locks avoid

@@ -2,6 +2,7 @@
 #include "Platform.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <climits>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "Error.h"
 
@@ -351,6 +353,15 @@ void* MapPages(size_t size) {
 void UnmapPages(void* pages, size_t size) noexcept { ::munmap(pages, size); }
 
 // The standard pair, which glibc builds on futexes already.
+unsigned UsableProcessors() {
+#if defined(__linux__)
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+#endif
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
 struct HandOffLock::State {
   std::mutex mutex;
   std::condition_variable wake;

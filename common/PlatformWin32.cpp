@@ -256,6 +256,14 @@ void* MapPages(size_t size) { return ::VirtualAlloc(nullptr, size, MEM_RESERVE |
 
 void UnmapPages(void* pages, size_t) noexcept { ::VirtualFree(pages, 0, MEM_RELEASE); }
 
+unsigned UsableProcessors() {
+  DWORD_PTR process = 0, system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) return 1;
+  unsigned count = 0;
+  for (; process != 0; process &= process - 1) ++count;
+  return count;
+}
+
 struct HandOffLock::State {
   SRWLOCK lock = SRWLOCK_INIT;
   CONDITION_VARIABLE wake = CONDITION_VARIABLE_INIT;

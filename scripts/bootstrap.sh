@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   xvfb xauth xdotool imagemagick openbox x11-utils
-  libshp-dev shapelib python3 python3-dbf hyperfine
+  libshp-dev shapelib python3 python3-dbf python3-jsonschema hyperfine
 )
 
 missing=()
@@ -18,7 +18,9 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  exec "$(dirname "$0")/fetch-sarif-schema.sh"
+fi
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
@@ -39,3 +41,4 @@ wait_for_dpkg_lock
 "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=900 update -qq
 wait_for_dpkg_lock
 "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+"$(dirname "$0")/fetch-sarif-schema.sh"

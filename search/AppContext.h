@@ -18,6 +18,9 @@ struct AppContext {
   std::unique_ptr<PageAutomation> automation;  // empty when no server is held
   ProgressInterface& progress;
   MessageSink& messages;
+  // A run whose pages did not all open says so in a message before "Done"; the command line tells it its
+  // own way, on stderr, and turns this off.
+  bool showUnopenedMessage = true;
 };
 
 }  // namespace morvex

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string_view>
 
+#include "PageFailure.h"
+
 namespace morvex {
 
 // Every operation reports success (true) or failure (false). A failed call leaves its outputs untouched.
@@ -33,12 +35,17 @@ class PageAutomation {
   // each run tells the held server which folder (the one holding "master.dbf") it serves from now on.
   virtual void ServeFolder(std::string_view sUserPath) { (void)sUserPath; }
 
-  // Not one of the package server's operations either: the page the caller will open next, so that a server
-  // able to may read it while the caller works on the open page. Changes nothing a caller can see.
+  // Not one of the package server's operations either: a page the caller will open soon. Called in the order
+  // the pages will be opened, several pages ahead, so that a server able to may read them while the caller
+  // works on the open page. Changes nothing a caller can see.
   virtual void PreparePage(std::string_view sProject, std::string_view sPage) {
     (void)sProject;
     (void)sPage;
   }
+
+  // Nor is this: why the last OpenPage failed, for a server that keeps such reasons. Only valid right after
+  // an OpenPage that returned false.
+  virtual PageFailure LastOpenFailure() const { return {}; }
 };
 
 // Stands for creation by class identifier. It throws Error when the server cannot be created.

@@ -1,6 +1,7 @@
 // basSearch: the search run, the page count, the project page scan and the percentage they share.
 #include "basSearch.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -144,7 +145,8 @@ int32_t CountPages(const TextTable& sTable, int32_t nPathColumn, std::string_vie
 }
 
 int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::string_view sProjectPath,
-                    FindingsList& findings, int32_t& nPagesDone, int32_t nTotalPages, bool bShowAll) {
+                    FindingsList& findings, int32_t& nPagesDone, int32_t nTotalPages, bool bShowAll,
+                    UnopenedPages* unopened) {
   bool bPendingError = false;
   clsDBase pageList;
   const std::string listPath = JoinPath(sProjectPath, kPageList);
@@ -167,6 +169,7 @@ int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::str
   std::string pageName;
   std::string nextPageName;
   std::string pageLine;
+  int32_t namedAhead = 1;  // the last record named to the server ahead of its opening
   for (int32_t record = 1; record <= pageCount; ++record) {
     pageName.clear();
     RunStep(bPendingError, [&] { pageList.ReadElement(record, nameColumn, pageName); });
@@ -176,16 +179,33 @@ int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::str
     });
 
     bPendingError = false;
+    PageFailure failure;
     RunStep(bPendingError, [&] {
-      if (!context.automation || !context.automation->OpenPage(sProjectName, pageName)) bPendingError = true;
+      if (!context.automation) {
+        bPendingError = true;
+      } else if (!context.automation->OpenPage(sProjectName, pageName)) {
+        bPendingError = true;
+        failure = context.automation->LastOpenFailure();
+      }
     });
-    // The server may read the next page while this one is walked; a Cancel leaves that page unopened.
-    if (record < pageCount && context.automation) {
+    if (unopened != nullptr) {
+      RunStep(bPendingError, [&] {
+        unopened->CountTried();
+        if (bPendingError) unopened->Add(sProjectName, pageName, failure);
+      });
+    }
+    // The server may read the next pages while this one is walked; a Cancel leaves them unopened.
+    if (context.automation) {
       try {
-        pageList.ReadElement(record + 1, nameColumn, nextPageName);
-        context.automation->PreparePage(sProjectName, nextPageName);
+        const int64_t lastToName = std::min<int64_t>(int64_t{record} + kPagesNamedAhead, pageCount);
+        while (namedAhead < lastToName) {
+          ++namedAhead;
+          pageList.ReadElement(namedAhead, nameColumn, nextPageName);
+          context.automation->PreparePage(sProjectName, nextPageName);
+        }
       } catch (const std::exception&) {
         // Only a hint: the page is then read when it is opened.
+        namedAhead = pageCount;
       }
     }
     if (bPendingError) {
@@ -260,10 +280,17 @@ SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bo
       const std::string path = ResolveAgainst(sFolder, projectList.Element(record, pathColumn));
       context.progress.Text(1, "Project: " + name);
       if (projectList.RecordDeleted(record)) continue;
-      lastScanResult = ScanProject(context, name, path, result.findings, pagesDone, totalPages, bShowAll);
+      result.projectFolders.emplace_back(name, path);
+      lastScanResult =
+          ScanProject(context, name, path, result.findings, pagesDone, totalPages, bShowAll, &result.unopened);
       if (lastScanResult == -1) break;
     }
 
+    // A run that could not open some pages must not pass for a clean one: said in front of the progress window,
+    // like the run's other messages, before "Done".
+    if (lastScanResult == 0 && context.showUnopenedMessage && result.unopened.Count() > 0) {
+      context.messages.ShowMessage(UnopenedSummary(result.unopened));
+    }
     context.progress.Close();
     if (lastScanResult == 0) {
       context.messages.ShowMessage("Done");

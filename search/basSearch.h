@@ -5,10 +5,13 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "AppContext.h"
 #include "FindingsList.h"
 #include "TextTable.h"
+#include "UnopenedPages.h"
 
 namespace morvex {
 
@@ -24,6 +27,9 @@ struct SearchResult {
   RunOutcome outcome = RunOutcome::kCompleted;
   bool showAll = true;    // which header the report has
   FindingsList findings;  // what the report is made from
+  UnopenedPages unopened; // the pages tried, and those that did not open with their reasons
+  // Name and resolved folder of every project the run walked, for outputs that point at page files.
+  std::vector<std::pair<std::string, std::string>> projectFolders;
 
   // The report text with CR LF line ends; empty for kProjectListMissing and kUnexpectedError. Built anew on
   // each call: front ends that can take it in pieces use WriteReport instead.
@@ -48,8 +54,13 @@ std::string RunSearch(AppContext& context, std::string_view sFolder, bool bShowA
 int32_t CountPages(const TextTable& sTable, int32_t nPathColumn, std::string_view sBaseFolder);
 
 // 0 when the project was walked to its end (also without a page list), -1 when the user cancelled.
+// Pages that did not open go into unopened, when given, with the server's reason.
 int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::string_view sProjectPath,
-                    FindingsList& findings, int32_t& nPagesDone, int32_t nTotalPages, bool bShowAll);
+                    FindingsList& findings, int32_t& nPagesDone, int32_t nTotalPages, bool bShowAll,
+                    UnopenedPages* unopened = nullptr);
+
+// How many pages a run names to the server ahead of the one it opens.
+inline constexpr int32_t kPagesNamedAhead = 8;
 
 // Walks the objects of the open page and adds a line for every reserved Tarvo property name.
 void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, std::string_view sProjectName,

@@ -511,22 +511,27 @@ TEST_F(MainWindowRunTest, StartRunsTheSearchIntoTheBoxAndSaysDone) {
 
 TEST_F(MainWindowRunTest, MessagesDuringTheRunBelongToTheProgressWindowAndTakeTheKeyboard) {
   std::filesystem::remove(std::filesystem::path(root.path().toStdString()) / "Plant2" / "pages.dbf");
+  site->FailOpenPage("Plant3", "Page2");
   auto window = MakeRunningWindow();
   messages.SetOwner(window.get());
   messages.SetProgressWindow(&statusBar);
   std::vector<SeenBox> seen;
   ModalDismisser dismisser = RecordingDismisser(seen);
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
-  ASSERT_EQ(seen.size(), 2u);
+  ASSERT_EQ(seen.size(), 3u);
   EXPECT_TRUE(seen[0].text.startsWith(QStringLiteral("Cannot open page list:"))) << seen[0].text.toStdString();
-  // Owned by any window beneath it, the box would sit under the always-on-top progress window.
-  EXPECT_TRUE(seen[0].progressVisible);
-  EXPECT_EQ(seen[0].owner, &statusBar);
-  EXPECT_TRUE(seen[0].active);
-  EXPECT_EQ(seen[1].text, QStringLiteral("Done"));
-  EXPECT_FALSE(seen[1].progressVisible);
-  EXPECT_EQ(seen[1].owner, window.get());
-  EXPECT_TRUE(seen[1].active);
+  // A page that did not open is told before "Done", in front of the progress window like the other messages.
+  EXPECT_EQ(seen[1].text, QStringLiteral("1 of 8 pages could not be opened: 1 refused by the page server"));
+  for (const SeenBox& box : {seen[0], seen[1]}) {
+    // Owned by any window beneath it, the box would sit under the always-on-top progress window.
+    EXPECT_TRUE(box.progressVisible);
+    EXPECT_EQ(box.owner, &statusBar);
+    EXPECT_TRUE(box.active);
+  }
+  EXPECT_EQ(seen[2].text, QStringLiteral("Done"));
+  EXPECT_FALSE(seen[2].progressVisible);
+  EXPECT_EQ(seen[2].owner, window.get());
+  EXPECT_TRUE(seen[2].active);
 }
 
 TEST_F(MainWindowRunTest, CancelOnTheWindowAFailedRunLeftDoesNotCutTheNextRunShort) {

@@ -118,13 +118,17 @@ std::vector<std::string> Snapshot(const fs::path& folder) {
   return entries;
 }
 
+// The example site lists one page that has no page file.
+const std::string kExampleUnopened =
+    "morvex-scan: 1 of 6 pages could not be opened: 1 missing; --list-unopened names them\n";
+
 TEST_F(MorvexScanTest, ExampleSiteGivesTheCommittedReportAndMessagesAndStaysUntouched) {
   const std::vector<std::string> before = Snapshot(ExampleSite());
   const ProcessResult result = Run({ExampleSite()});
   EXPECT_EQ(Snapshot(ExampleSite()), before);
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, Expected("example_site.tsv"));
-  EXPECT_EQ(result.err, "Cannot open page list: " + ExampleSite() + "/leitstand/pages.dbf\n");
+  EXPECT_EQ(result.err, "Cannot open page list: " + ExampleSite() + "/leitstand/pages.dbf\n" + kExampleUnopened);
 }
 
 TEST_F(MorvexScanTest, ExampleSiteUniqueWithBuiltInsAsTsvAndJson) {
@@ -215,7 +219,7 @@ TEST_F(MorvexScanTest, ClosedOutputPipeEndsQuietlyWithTwo) {
   const ProcessResult result = Run({ExampleSite()}, {}, {}, fds[1]);
   close(fds[1]);
   EXPECT_EQ(result.status, 2);
-  // The run's own message and nothing about the write.
+  // The run's own message and nothing about the write or what came after it.
   EXPECT_EQ(result.err, "Cannot open page list: " + ExampleSite() + "/leitstand/pages.dbf\n");
 }
 

@@ -4,8 +4,12 @@
 #include <array>
 #include <cstring>
 #include <exception>
+#include <new>
+#include <optional>
+#include <string>
 #include <utility>
 
+#include "JsonFault.h"
 #include "TextUtil.h"
 
 namespace morvex {
@@ -122,6 +126,10 @@ bool StringMembers(simdjson::dom::object object, const std::array<std::string_vi
   return false;
 }
 
+std::string TooLargeDetail(uint64_t size) {
+  return std::to_string(size) + " bytes, more than " + std::to_string(PageDocument::kMaxPageBytes);
+}
+
 }  // namespace
 
 PageDocument::PageDocument() : parser_(kMaxPageBytes) {}
@@ -176,39 +184,63 @@ bool PageDocument::Parse(size_t size) {
   simdjson::error_code error = parser_.parse(text, size, false).get(root);
   if (error == simdjson::NUMBER_ERROR && NeutraliseUnrepresentableNumbers(text, size))
     error = parser_.parse(text, size, false).get(root);
-  if (error != simdjson::SUCCESS) return false;
+  if (error != simdjson::SUCCESS) {
+    if (error == simdjson::MEMALLOC) throw std::bad_alloc();
+    // The parser names the fault but not its place; a second walk, on this rare path only, finds the byte.
+    std::string detail;
+    const size_t skipped = static_cast<size_t>(text - buffer_.get());
+    if (const std::optional<size_t> fault = FindJsonFault(std::string_view(text, size)))
+      detail = "at byte " + std::to_string(*fault + skipped) + ": ";
+    detail += simdjson::error_message(error);
+    return Fail(PageFailureReason::kNotValidJson, std::move(detail));
+  }
   simdjson::dom::object top;
-  if (root.get_object().get(top) != simdjson::SUCCESS) return false;
+  if (root.get_object().get(top) != simdjson::SUCCESS)
+    return Fail(PageFailureReason::kNotPageShape, "the top level is not an object");
   simdjson::dom::array objects;
-  if (top["objects"].get_array().get(objects) != simdjson::SUCCESS) return false;
+  if (top["objects"].get_array().get(objects) != simdjson::SUCCESS)
+    return Fail(PageFailureReason::kNotPageShape, "no \"objects\" array at the top level");
   objects_ = objects;
   open_ = true;
   return true;
 }
 
+bool PageDocument::Fail(PageFailureReason reason, std::string detail) {
+  failure_.reason = reason;
+  failure_.detail = std::move(detail);
+  return false;
+}
+
 bool PageDocument::LoadBytes(std::string_view bytes) {
   Close();
-  if (bytes.size() > kMaxPageBytes) return false;
+  if (bytes.size() > kMaxPageBytes) return Fail(PageFailureReason::kTooLarge, TooLargeDetail(bytes.size()));
   try {
     char* buffer = PrepareBuffer(bytes.size());
     if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
     return Parse(bytes.size());
-  } catch (const std::exception&) {
-    return false;
+  } catch (const std::bad_alloc&) {
+    return Fail(PageFailureReason::kUnreadable, "out of memory");
+  } catch (const std::exception& error) {
+    return Fail(PageFailureReason::kUnreadable, error.what());
   }
 }
 
 bool PageDocument::LoadFile(ReadOnlyFile& file) {
   Close();
   try {
-    if (!file.IsOpen() || file.Size() > kMaxPageBytes) return false;
+    if (!file.IsOpen()) return Fail(PageFailureReason::kUnreadable, "not open");
+    if (file.Size() > kMaxPageBytes) return Fail(PageFailureReason::kTooLarge, TooLargeDetail(file.Size()));
     const size_t size = static_cast<size_t>(file.Size());
     char* buffer = PrepareBuffer(size);
     size_t read = 0;
-    if (file.Read(buffer, size, read) || read != size) return false;
+    if (const std::error_code error = file.Read(buffer, size, read))
+      return Fail(PageFailureReason::kUnreadable, error.message());
+    if (read != size) return Fail(PageFailureReason::kUnreadable, "the file shrank while it was read");
     return Parse(size);
-  } catch (const std::exception&) {
-    return false;
+  } catch (const std::bad_alloc&) {
+    return Fail(PageFailureReason::kUnreadable, "out of memory");
+  } catch (const std::exception& error) {
+    return Fail(PageFailureReason::kUnreadable, error.what());
   }
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "PageFailure.h"
 #include "basFileTools.h"
 
 namespace morvex {
@@ -34,6 +35,9 @@ class PageDocument {
   // False when no page is held.
   bool Close();
   bool IsOpen() const { return open_; }
+  // Why the last load failed: too large, unreadable, not valid JSON (where and the parser's message) or not
+  // the shape of a page (what is wrong).
+  const PageFailure& Failure() const { return failure_; }
 
   // Texts are views into the parsed page, valid until it is closed or another is loaded.
   bool FirstObject();
@@ -51,6 +55,7 @@ class PageDocument {
  private:
   char* PrepareBuffer(size_t size);
   bool Parse(size_t size);
+  bool Fail(PageFailureReason reason, std::string detail = {});
   void ReleaseLargeBuffers();
   // What the current object holds, found in one walk over its members when first asked for.
   struct ObjectMembers {
@@ -81,6 +86,7 @@ class PageDocument {
   simdjson::dom::array properties_;
   simdjson::dom::array::iterator property_;
   bool hasProperty_ = false;
+  PageFailure failure_;
 };
 
 }  // namespace morvex

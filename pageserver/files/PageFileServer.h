@@ -1,26 +1,28 @@
 // PageFileServer: our page-automation server, serving graphics pages from JSON page files in project folders.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
-#include <unordered_map>
 
 #include "PageAutomation.h"
 #include "PageDocument.h"
-#include "Platform.h"
+#include "PageLocator.h"
+#include "PageReadAhead.h"
 
 namespace morvex {
 
+// Whether pages named in advance are read on a thread of their own.
+enum class ReadAheadMode {
+  kAuto,  // when the process may use more than one processor
+  kOn,
+  kOff,
+};
+
 class PageFileServer : public PageAutomation {
  public:
-  PageFileServer();
+  explicit PageFileServer(ReadAheadMode readAhead = ReadAheadMode::kAuto);
   ~PageFileServer() override;
   PageFileServer(const PageFileServer&) = delete;
   PageFileServer& operator=(const PageFileServer&) = delete;
@@ -40,63 +42,43 @@ class PageFileServer : public PageAutomation {
   // Every call reads the folder's "master.dbf" afresh at the next OpenPage, so a later run sees its changes.
   void ServeFolder(std::string_view sUserPath) override;
 
-  // Finds, reads and parses the page on a thread of its own while the caller works on the open page; the
-  // OpenPage that names it next takes it over. Any other OpenPage, or none, drops it unread by the caller.
+  // Queues the page for the reader thread, which finds, reads and parses it while the caller works on the open
+  // page; the OpenPage that names it takes it over. Pages hinted but passed over are dropped unread.
   void PreparePage(std::string_view sProject, std::string_view sPage) override;
+
+  PageFailure LastOpenFailure() const override { return lastFailure_; }
 
   // Opens page content handed over directly instead of read from a page file (tests, fuzzing, tools).
   bool OpenPageContent(std::string_view bytes);
 
   bool Interactive() const { return interactive_; }
-  const std::string& ServedFolder() const { return folder_; }
+  const std::string& ServedFolder() const { return locator_.ServedFolder(); }
   const PageDocument& Document() const { return *page_; }
+  const PageLocator& Locator() const { return locator_; }
+  bool ReadsAhead() const { return readAhead_ != nullptr; }
   // Pages that OpenPage took from the reader rather than reading them itself.
   int64_t PagesReadAhead() const { return pagesReadAhead_; }
 
  private:
-  bool LoadProjectList();
-  std::optional<std::string> ProjectFolder(std::string_view sProject);
-  // The page file's folder and name for a project and page, or nothing when the page cannot be one.
-  std::optional<std::string> PageFolder(std::string_view sProject, std::string_view sPage);
-  // Finds, opens, reads and parses one page file into document. Touches nothing else, so either thread may
-  // run it. A file larger than largestFile is left alone and reported through deferred.
-  static bool LoadPage(const std::string& projectFolder, std::string_view sPage, PageDocument& document,
-                       uint64_t largestFile, bool& deferred);
-  // The first file, in byte order of names, whose name equals sFileName ignoring case.
-  static std::optional<std::filesystem::path> FindPageFileIgnoringCase(const std::string& sProjectFolder,
-                                                                       const std::string& sFileName);
-
-  // The reader thread and the one page it holds or works on. All of it is guarded by handOff_, except the
-  // spare document, which belongs to the reader while a job runs and to the caller otherwise.
-  void ReaderLoop();
-  void WaitForReader(std::unique_lock<platform::HandOffLock>& lock);
-  void DropReadAhead();
+  // Finds, opens, reads and parses one page file into document. Touches nothing but its arguments and the
+  // locator's thread-safe side, so either thread may run it. A file larger than largestFile is left alone.
+  PageLoad LoadPage(const std::string& folder, std::string_view sPage, PageDocument& document,
+                    uint64_t largestFile, PageFailure& failure, uint64_t& bytes) const;
+  bool NoteOpened(bool opened);
 
   bool interactive_ = true;
-  bool folderServed_ = false;
-  std::string folder_;
-  bool projectsLoaded_ = false;
-  // Folded project name to its resolved folder; the first record not deleted wins.
-  std::unordered_map<std::string, std::string> projectFolders_;
+  PageLocator locator_;
   std::unique_ptr<PageDocument> page_;
-  std::unique_ptr<PageDocument> spare_;
-
-  platform::HandOffLock handOff_;
-  std::thread reader_;
-  // Written under handOff_ only; atomic so that either side may watch them for a moment without the lock.
-  std::atomic<bool> stopping_ = false;
-  std::atomic<bool> jobQueued_ = false;   // the reader is to start on the job
-  std::atomic<bool> jobRunning_ = false;  // the reader works on the spare document
-  bool jobDone_ = false;                  // the spare document holds the result
-  bool jobLoaded_ = false;
-  bool jobDeferred_ = false;  // the page was too large to read ahead and is read when it is opened
-  std::string jobProject_;    // as the caller named it, to match the OpenPage that follows
-  std::string jobPage_;
-  std::string jobFolder_;
+  PageFailure lastFailure_;
+  // Pages that failed in a row: where they all fail, reading ahead has nothing to overlap and only adds the
+  // hand-over, so hints are ignored until a page opens again.
+  int32_t failuresInARow_ = 0;
   int64_t pagesReadAhead_ = 0;
+  std::unique_ptr<PageReadAhead> readAhead_;  // last: its thread uses the locator until it is gone
 };
 
-// Creation "by class identifier" of our own server.
+// Creation "by class identifier" of our own server. MORVEX_READ_AHEAD=0 in the environment turns reading
+// ahead off, =1 on even with one processor; otherwise it is on where more than one processor may be used.
 PageAutomationFactory MakePageFileServerFactory();
 
 }  // namespace morvex

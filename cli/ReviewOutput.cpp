@@ -1,0 +1,426 @@
+// Fingerprints of findings, the SARIF log and the baseline file of morvex-scan.
+#include "ReviewOutput.h"
+
+#include <simdjson.h>
+
+#include <array>
+#include <filesystem>
+#include <unordered_map>
+#include <utility>
+
+#include "OutputPieces.h"
+#include "PageFailure.h"
+#include "ReservedKeywords.h"
+#include "Version.h"
+#include "basFileTools.h"
+
+namespace morvex {
+
+namespace {
+
+// Columns of a show-all line that make a finding: project, page, library project, library, Tarvo, property.
+constexpr std::array<int32_t, 6> kShowAllIdentity = {0, 1, 3, 4, 5, 6};
+constexpr std::array<int32_t, 4> kUniqueIdentity = {0, 1, 2, 3};
+constexpr std::string_view kFingerprintName = "morvexFinding/v1";
+constexpr std::string_view kRulePrefix = "reserved-property-name/";
+constexpr std::string_view kBaseId = "SITE";
+constexpr int64_t kBaselineFormat = 1;
+
+std::vector<std::string_view> IdentityFields(const FindingsList& findings, int32_t index, bool bShowAll) {
+  std::vector<std::string_view> fields;
+  const int32_t count = findings.FieldCount(index);
+  const auto take = [&](const auto& columns) {
+    for (const int32_t column : columns) fields.push_back(column < count ? findings.Field(index, column) : "");
+  };
+  if (bShowAll) {
+    take(kShowAllIdentity);
+  } else {
+    take(kUniqueIdentity);
+  }
+  return fields;
+}
+
+template <typename Fields>
+std::string FingerprintOf(const Fields& fields) {
+  // FNV-1a over each field's length and bytes, so that no two splits of the same bytes hash alike.
+  uint64_t hash = 0xcbf29ce484222325ULL;
+  const auto mix = [&hash](unsigned char byte) {
+    hash ^= byte;
+    hash *= 0x100000001b3ULL;
+  };
+  for (const auto& field : fields) {
+    const std::string_view text(field);
+    uint64_t length = text.size();
+    for (int i = 0; i < 8; ++i, length >>= 8) mix(static_cast<unsigned char>(length & 0xFF));
+    for (const char c : text) mix(static_cast<unsigned char>(c));
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text(16, '0');
+  for (int i = 15; i >= 0; --i, hash >>= 4) text[static_cast<size_t>(i)] = kHex[hash & 0xF];
+  return text;
+}
+
+bool IsUnreserved(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_' || c == '~';
+}
+
+void AppendPercentEncoded(std::string& out, std::string_view text, std::string_view keep) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (const char byte : text) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (IsUnreserved(c) || keep.find(byte) != std::string_view::npos) {
+      out.push_back(byte);
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 0xF]);
+    }
+  }
+}
+
+std::string Utf8Generic(const std::filesystem::path& path) {
+  const std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+
+void AppendProperty(std::string& out, std::string_view name, std::string_view value, bool first = false) {
+  if (!first) out += ", ";
+  AppendJsonString(out, name);
+  out += ": ";
+  AppendJsonString(out, value);
+}
+
+void AppendLogicalLocation(std::string& out, std::string_view name, std::string_view qualified, std::string_view kind,
+                           bool first) {
+  out += first ? "{" : ", {";
+  AppendProperty(out, "name", name, true);
+  AppendProperty(out, "fullyQualifiedName", qualified);
+  AppendProperty(out, "kind", kind);
+  out += "}";
+}
+
+void AppendRules(std::string& out) {
+  out += "\"rules\": [";
+  for (size_t i = 0; i < ReservedKeywords.size(); ++i) {
+    const std::string name(ReservedKeywords[i]);
+    out += i == 0 ? "\n" : ",\n";
+    out += "        {";
+    AppendProperty(out, "id", std::string(kRulePrefix) + name, true);
+    AppendProperty(out, "name", "TarvoPropertyNamed" + name);
+    out += ", \"shortDescription\": {";
+    AppendProperty(out, "text", "A Tarvo property is named \"" + name + "\", a reserved property name.", true);
+    out += "}, \"fullDescription\": {";
+    AppendProperty(out, "text",
+                   "\"" + name + "\" is one of the property names the package reserves for its own objects. A Tarvo "
+                   "template property of that name collides with it: what a page shows or does for that property "
+                   "depends on which of the two the package takes.", true);
+    out += "}, \"help\": {";
+    AppendProperty(out, "text",
+                   "Rename the property \"" + name + "\" in the Tarvo template (its library project and library "
+                   "are in the result) and in the pages that place it, then scan again.", true);
+    out += "}, \"defaultConfiguration\": {\"level\": \"warning\"}}";
+  }
+  out += "\n      ]";
+}
+
+// The page file's location as a SARIF artifact location: relative to the site folder where it lies inside it.
+std::string ArtifactLocation(std::string_view siteFolder, std::string_view projectFolder, std::string_view page) {
+  std::string fileName(page);
+  fileName += ".json";
+  const std::string path = JoinPath(projectFolder, fileName);
+  std::string out = "{\"uri\": ";
+  if (std::optional<std::string> relative = RelativeUri(siteFolder, path)) {
+    AppendJsonString(out, *relative);
+    out += ", \"uriBaseId\": ";
+    AppendJsonString(out, kBaseId);
+  } else {
+    AppendJsonString(out, FileUri(path));
+  }
+  out += "}";
+  return out;
+}
+
+void AppendResult(std::string& out, const FindingsList& findings, int32_t index, bool bShowAll,
+                  std::string_view siteFolder, const std::unordered_map<std::string_view, std::string_view>& folders,
+                  const std::unordered_map<std::string_view, size_t>& ruleIndex) {
+  const int32_t count = findings.FieldCount(index);
+  const auto field = [&](int32_t column) { return column < count ? findings.Field(index, column) : std::string_view(); };
+  const int32_t base = bShowAll ? 3 : 0;  // where the library project's column is
+  const std::string_view project = bShowAll ? field(0) : std::string_view();
+  const std::string_view page = bShowAll ? field(1) : std::string_view();
+  const std::string_view an = bShowAll ? field(2) : std::string_view();
+  const std::string_view libProject = field(base), library = field(base + 1), tarvo = field(base + 2),
+                         property = field(base + 3);
+  out += "        {";
+  AppendProperty(out, "ruleId", std::string(kRulePrefix) + std::string(property), true);
+  if (const auto rule = ruleIndex.find(property); rule != ruleIndex.end()) {
+    out += ", \"ruleIndex\": " + std::to_string(rule->second);
+  }
+  out += ", \"level\": \"warning\", \"message\": {";
+  AppendProperty(out, "text",
+                 "Tarvo \"" + std::string(tarvo) + "\" of library \"" + std::string(library) + "\" in project \"" +
+                     std::string(libProject) + "\" has a property named \"" + std::string(property) +
+                     "\", a reserved property name.",
+                 true);
+  out += "}, \"locations\": [{";
+  bool firstMember = true;
+  if (bShowAll) {
+    if (const auto folder = folders.find(project); folder != folders.end()) {
+      out += "\"physicalLocation\": {\"artifactLocation\": " + ArtifactLocation(siteFolder, folder->second, page) +
+             ", \"region\": {\"startLine\": 1}}";
+      firstMember = false;
+    }
+  }
+  out += firstMember ? "\"logicalLocations\": [" : ", \"logicalLocations\": [";
+  const std::string projectPage = std::string(project) + "/" + std::string(page);
+  const std::string libraryPath = std::string(libProject) + "/" + std::string(library);
+  bool firstLocation = true;
+  if (bShowAll) {
+    AppendLogicalLocation(out, project, project, "namespace", true);
+    AppendLogicalLocation(out, page, projectPage, "module", false);
+    AppendLogicalLocation(out, an, projectPage + "/" + std::string(an), "object", false);
+    firstLocation = false;
+  }
+  AppendLogicalLocation(out, libProject, libProject, "namespace", firstLocation);
+  AppendLogicalLocation(out, library, libraryPath, "module", false);
+  AppendLogicalLocation(out, tarvo, libraryPath + "/" + std::string(tarvo), "type", false);
+  out += "]}], \"partialFingerprints\": {";
+  AppendProperty(out, kFingerprintName, FindingFingerprint(findings, index, bShowAll), true);
+  out += "}, \"properties\": {";
+  bool firstProperty = true;
+  if (bShowAll) {
+    AppendProperty(out, "project", project, true);
+    AppendProperty(out, "page", page);
+    AppendProperty(out, "an", an);
+    firstProperty = false;
+  }
+  AppendProperty(out, "libraryProject", libProject, firstProperty);
+  AppendProperty(out, "library", library);
+  AppendProperty(out, "tarvo", tarvo);
+  AppendProperty(out, "property", property);
+  if (bShowAll) AppendProperty(out, "value", field(7));
+  out += "}}";
+}
+
+void AppendNotification(std::string& out, const UnopenedPages::Entry& entry, std::string_view siteFolder,
+                        const std::unordered_map<std::string_view, std::string_view>& folders) {
+  const std::string description = DescribePageFailure({entry.reason, std::string(entry.detail)});
+  out += "          {\"level\": \"warning\", \"descriptor\": {\"id\": \"page-not-opened\"}, \"message\": {";
+  AppendProperty(out, "text",
+                 "Page \"" + std::string(entry.page) + "\" of project \"" + std::string(entry.project) +
+                     "\" could not be opened: " + description + ".",
+                 true);
+  out += "}";
+  if (const auto folder = folders.find(entry.project); folder != folders.end()) {
+    out += ", \"locations\": [{\"physicalLocation\": {\"artifactLocation\": " +
+           ArtifactLocation(siteFolder, folder->second, entry.page) + "}}]";
+  }
+  out += ", \"properties\": {";
+  AppendProperty(out, "project", entry.project, true);
+  AppendProperty(out, "page", entry.page);
+  AppendProperty(out, "reason", PageFailureId(entry.reason));
+  out += "}}";
+}
+
+}  // namespace
+
+std::string FindingFingerprint(const FindingsList& findings, int32_t index, bool bShowAll) {
+  return FingerprintOf(IdentityFields(findings, index, bShowAll));
+}
+
+std::string FileUri(std::string_view path) {
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(ToNativePath(path), error);
+  if (error) absolute = ToNativePath(path);
+  const std::string generic = Utf8Generic(absolute.lexically_normal());
+  std::string uri = "file://";
+  if (generic.starts_with("//")) {
+    AppendPercentEncoded(uri, generic.substr(2), "/");  // a share: its server is the URI's host
+  } else {
+    if (!generic.starts_with("/")) uri += '/';  // a drive letter
+    AppendPercentEncoded(uri, generic, "/:");
+  }
+  return uri;
+}
+
+std::optional<std::string> RelativeUri(std::string_view base, std::string_view path) {
+  const std::filesystem::path relative =
+      ToNativePath(path).lexically_normal().lexically_relative(ToNativePath(base).lexically_normal());
+  if (relative.empty() || relative.is_absolute()) return std::nullopt;
+  std::string uri;
+  for (const std::filesystem::path& segment : relative) {
+    const std::string text = Utf8Generic(segment);
+    if (text == ".." || text == ".") return std::nullopt;
+    if (!uri.empty()) uri += '/';
+    // A colon in the first segment would read as a scheme: every segment gets it encoded.
+    AppendPercentEncoded(uri, text, "");
+  }
+  if (uri.empty()) return std::nullopt;
+  return uri;
+}
+
+void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder, const OutputSink& write,
+                const FindingSelection* selection) {
+  if (result.outcome != RunOutcome::kCompleted && result.outcome != RunOutcome::kCancelled) return;
+  std::unordered_map<std::string_view, std::string_view> folders;
+  for (const auto& [name, folder] : result.projectFolders) folders.emplace(name, folder);
+  std::unordered_map<std::string_view, size_t> ruleIndex;
+  for (size_t i = 0; i < ReservedKeywords.size(); ++i) ruleIndex.emplace(ReservedKeywords[i], i);
+
+  PieceWriter out(write);
+  std::string& head = out.Text();
+  head += "{\n  \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\",\n  \"version\": \"2.1.0\",\n";
+  head += "  \"runs\": [{\n    \"tool\": {\"driver\": {\"name\": \"morvex-scan\", ";
+  AppendProperty(head, "semanticVersion", kVersionText, true);
+  head += ",\n      ";
+  AppendRules(head);
+  head += "}},\n    \"originalUriBaseIds\": {";
+  AppendJsonString(head, kBaseId);
+  head += ": {\"uri\": ";
+  std::string siteUri = FileUri(siteFolder);
+  if (!siteUri.ends_with('/')) siteUri += '/';
+  AppendJsonString(head, siteUri);
+  head += "}},\n    \"results\": [";
+  bool first = true;
+  ForEachSelected(result.findings, selection, [&](int32_t i) {
+    out.Text() += first ? "\n" : ",\n";
+    first = false;
+    AppendResult(out.Text(), result.findings, i, bShowAll, siteFolder, folders, ruleIndex);
+    out.MaybeFlush();
+  });
+  out.Text() += first ? "],\n" : "\n    ],\n";
+  // A cancelled run is a run that did not finish its work.
+  out.Text() += std::string("    \"invocations\": [{\"executionSuccessful\": ") +
+                (result.outcome == RunOutcome::kCompleted && !NoPageOpened(result) ? "true" : "false") +
+                ", \"toolExecutionNotifications\": [";
+  const UnopenedPages& unopened = result.unopened;
+  for (int64_t i = 0; i < unopened.Count(); ++i) {
+    out.Text() += i == 0 ? "\n" : ",\n";
+    AppendNotification(out.Text(), unopened.At(i), siteFolder, folders);
+    out.MaybeFlush();
+  }
+  out.Text() += unopened.Count() == 0 ? "]}]\n  }]\n}\n" : "\n      ]}]\n  }]\n}\n";
+  out.Flush();
+}
+
+std::string FormatSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder) {
+  std::string text;
+  WriteSarif(result, bShowAll, siteFolder, [&text](std::string_view piece) { text += piece; });
+  return text;
+}
+
+Baseline MakeBaseline(const FindingsList& findings, bool bShowAll) {
+  Baseline baseline;
+  baseline.showAll = bShowAll;
+  for (int32_t i = 0; i < findings.Count(); ++i) {
+    const std::vector<std::string_view> fields = IdentityFields(findings, i, bShowAll);
+    BaselineEntry& entry = baseline.entries[FingerprintOf(fields)];
+    if (entry.count++ == 0) entry.fields.assign(fields.begin(), fields.end());
+  }
+  return baseline;
+}
+
+void WriteBaseline(const Baseline& baseline, const OutputSink& write) {
+  PieceWriter out(write);
+  out.Text() += "{\"morvexBaseline\": " + std::to_string(kBaselineFormat) + ", \"report\": ";
+  AppendJsonString(out.Text(), baseline.showAll ? "show-all" : "unique");
+  out.Text() += ", \"findings\": [";
+  bool first = true;
+  for (const auto& [fingerprint, entry] : baseline.entries) {
+    std::string& text = out.Text();
+    text += first ? "\n  {\"fingerprint\": " : ",\n  {\"fingerprint\": ";
+    first = false;
+    AppendJsonString(text, fingerprint);
+    text += ", \"count\": " + std::to_string(entry.count) + ", \"fields\": [";
+    for (size_t f = 0; f < entry.fields.size(); ++f) {
+      if (f > 0) text += ", ";
+      AppendJsonString(text, entry.fields[f]);
+    }
+    text += "]}";
+    out.MaybeFlush();
+  }
+  out.Text() += first ? "]}\n" : "\n]}\n";
+  out.Flush();
+}
+
+std::optional<Baseline> ParseBaseline(std::string_view text, std::string& error) {
+  simdjson::dom::parser parser;
+  simdjson::padded_string padded(text);
+  simdjson::dom::element root;
+  if (const simdjson::error_code code = parser.parse(padded).get(root)) {
+    error = std::string("not valid JSON: ") + simdjson::error_message(code);
+    return std::nullopt;
+  }
+  simdjson::dom::object top;
+  int64_t format = 0;
+  if (root.get_object().get(top) || top["morvexBaseline"].get_int64().get(format)) {
+    error = "not a morvex-scan baseline (no \"morvexBaseline\" member)";
+    return std::nullopt;
+  }
+  if (format != kBaselineFormat) {
+    error = "a baseline of format " + std::to_string(format) + ", which this morvex-scan does not read";
+    return std::nullopt;
+  }
+  Baseline baseline;
+  std::string_view report;
+  simdjson::dom::array findings;
+  if (top["report"].get_string().get(report) || (report != "show-all" && report != "unique") ||
+      top["findings"].get_array().get(findings)) {
+    error = "damaged: \"report\" must be \"show-all\" or \"unique\" and \"findings\" an array";
+    return std::nullopt;
+  }
+  baseline.showAll = report == "show-all";
+  const size_t fieldCount = baseline.showAll ? kShowAllIdentity.size() : kUniqueIdentity.size();
+  size_t index = 0;
+  for (const simdjson::dom::element item : findings) {
+    ++index;
+    std::string_view fingerprint;
+    int64_t count = 0;
+    simdjson::dom::array fields;
+    BaselineEntry entry;
+    bool ok = !item["fingerprint"].get_string().get(fingerprint) && !item["count"].get_int64().get(count) &&
+              count > 0 && !item["fields"].get_array().get(fields);
+    if (ok) {
+      for (const simdjson::dom::element field : fields) {
+        std::string_view value;
+        if (field.get_string().get(value)) {
+          ok = false;
+          break;
+        }
+        entry.fields.emplace_back(value);
+      }
+    }
+    // The fingerprint is the fields' own: a hand edit of one without the other would silently match nothing.
+    if (!ok || entry.fields.size() != fieldCount || FingerprintOf(entry.fields) != fingerprint) {
+      error = "damaged: entry " + std::to_string(index) +
+              " needs a \"fingerprint\" that matches its \"fields\" and a positive \"count\"";
+      return std::nullopt;
+    }
+    entry.count = count;
+    if (!baseline.entries.emplace(std::string(fingerprint), std::move(entry)).second) {
+      error = "damaged: entry " + std::to_string(index) + " repeats a fingerprint";
+      return std::nullopt;
+    }
+  }
+  return baseline;
+}
+
+BaselineComparison CompareWithBaseline(const FindingsList& findings, bool bShowAll, const Baseline& baseline) {
+  BaselineComparison comparison;
+  std::unordered_map<std::string, int64_t> seen;
+  for (int32_t i = 0; i < findings.Count(); ++i) {
+    const std::string fingerprint = FindingFingerprint(findings, i, bShowAll);
+    const int64_t count = ++seen[fingerprint];
+    const auto known = baseline.entries.find(fingerprint);
+    if (known == baseline.entries.end() || count > known->second.count) comparison.fresh.push_back(i);
+  }
+  for (const auto& [fingerprint, entry] : baseline.entries) {
+    const auto now = seen.find(fingerprint);
+    const int64_t count = now == seen.end() ? 0 : now->second;
+    if (count < entry.count) comparison.fixed.push_back({entry.fields, entry.count, count});
+  }
+  return comparison;
+}
+
+}  // namespace morvex

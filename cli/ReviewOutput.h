@@ -1,0 +1,61 @@
+// What morvex-scan gives review pipelines: finding fingerprints, SARIF 2.1.0, and baselines of known findings.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ScanOutput.h"
+
+namespace morvex {
+
+// What stays the same when a page is edited elsewhere: project, page, library project, library, Tarvo and
+// property name; not the AN, not the value. Sixteen hex digits. In --unique reports, which have no project or
+// page, the four fields there are.
+std::string FindingFingerprint(const FindingsList& findings, int32_t index, bool bShowAll);
+
+// A SARIF 2.1.0 log of one run: a rule per reserved name, a result per finding (selection as in the other
+// outputs), page files relative to the site folder through the "SITE" base id, and pages that did not open as
+// tool notifications. Nothing when the run failed before it had a report.
+void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder, const OutputSink& write,
+                const FindingSelection* selection = nullptr);
+std::string FormatSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder);
+
+// A "file:" URI for a path, or the path relative to a base folder as a relative reference (each segment
+// percent-encoded); nothing when the path does not lie inside the base.
+std::string FileUri(std::string_view path);
+std::optional<std::string> RelativeUri(std::string_view base, std::string_view path);
+
+// The findings a team has accepted: per fingerprint, how many and what they were.
+struct BaselineEntry {
+  int64_t count = 0;
+  std::vector<std::string> fields;  // the fingerprinted fields, for telling users what was fixed
+};
+struct Baseline {
+  bool showAll = true;
+  std::map<std::string, BaselineEntry> entries;
+};
+
+Baseline MakeBaseline(const FindingsList& findings, bool bShowAll);
+void WriteBaseline(const Baseline& baseline, const OutputSink& write);
+// Reads a baseline file's text; on failure nothing, and error says what is wrong, in words.
+std::optional<Baseline> ParseBaseline(std::string_view text, std::string& error);
+
+struct BaselineComparison {
+  FindingSelection fresh;  // the findings beyond the baseline, in report order
+  // Entries seen fewer times than the baseline holds: the fields, the count then and now.
+  struct Fixed {
+    std::vector<std::string> fields;
+    int64_t before = 0;
+    int64_t now = 0;
+  };
+  std::vector<Fixed> fixed;
+};
+
+// For each fingerprint the first `count` findings (in report order) are known; any beyond are fresh.
+BaselineComparison CompareWithBaseline(const FindingsList& findings, bool bShowAll, const Baseline& baseline);
+
+}  // namespace morvex

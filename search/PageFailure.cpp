@@ -1,0 +1,43 @@
+// The words and identifiers of the reasons a page did not open.
+#include "PageFailure.h"
+
+#include <array>
+
+namespace morvex {
+
+namespace {
+
+struct ReasonNames {
+  std::string_view text;
+  std::string_view id;
+};
+
+constexpr std::array<ReasonNames, kPageFailureReasonCount> kReasonNames = {{
+    {"missing", "missing"},
+    {"not an ordinary file", "not-ordinary-file"},
+    {"over the size limit", "too-large"},
+    {"unreadable", "unreadable"},
+    {"not valid JSON", "not-valid-json"},
+    {"not a page", "not-page-shape"},
+    {"a name outside its project folder", "name-leaves-folder"},
+    {"project unknown to the page server", "unknown-project"},
+    {"refused by the page server", "refused"},
+}};
+
+}  // namespace
+
+std::string_view PageFailureText(PageFailureReason reason) {
+  return kReasonNames[static_cast<size_t>(reason)].text;
+}
+
+std::string_view PageFailureId(PageFailureReason reason) {
+  return kReasonNames[static_cast<size_t>(reason)].id;
+}
+
+std::string DescribePageFailure(const PageFailure& failure) {
+  std::string text(PageFailureText(failure.reason));
+  if (!failure.detail.empty()) text.append(": ").append(failure.detail);
+  return text;
+}
+
+}  // namespace morvex

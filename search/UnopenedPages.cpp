@@ -1,0 +1,72 @@
+// The compact list of pages that did not open and the summary line users read of it.
+#include "UnopenedPages.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace morvex {
+
+namespace {
+
+uint32_t ClampedLength(std::string_view text) {
+  // A name or detail longer than 4 GiB cannot come from a table cell or a parser; cut rather than wrap.
+  return static_cast<uint32_t>(std::min<size_t>(text.size(), std::numeric_limits<uint32_t>::max()));
+}
+
+}  // namespace
+
+void UnopenedPages::Add(std::string_view project, std::string_view page, const PageFailure& failure) {
+  if (projects_.empty() || projects_.back() != project) projects_.emplace_back(project);
+  Slot slot;
+  slot.project = static_cast<uint32_t>(projects_.size() - 1);
+  slot.reason = failure.reason;
+  slot.page = text_.size();
+  slot.pageLength = ClampedLength(page);
+  slot.detailLength = ClampedLength(failure.detail);
+  text_.append(page.substr(0, slot.pageLength));
+  text_.append(std::string_view(failure.detail).substr(0, slot.detailLength));
+  entries_.push_back(slot);
+  ++byReason_[static_cast<size_t>(failure.reason)];
+}
+
+UnopenedPages::Entry UnopenedPages::At(int64_t index) const {
+  const Slot& slot = entries_[static_cast<size_t>(index)];
+  const std::string_view text(text_);
+  return Entry{projects_[slot.project], text.substr(slot.page, slot.pageLength), slot.reason,
+               text.substr(slot.page + slot.pageLength, slot.detailLength)};
+}
+
+std::string GroupThousands(int64_t number) {
+  const bool negative = number < 0;
+  // Digits of the magnitude, in an unsigned type so that the most negative number has one too.
+  uint64_t magnitude = negative ? uint64_t{0} - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
+  std::string reversed;
+  int digits = 0;
+  do {
+    if (digits > 0 && digits % 3 == 0) reversed.push_back(',');
+    reversed.push_back(static_cast<char>('0' + magnitude % 10));
+    magnitude /= 10;
+    ++digits;
+  } while (magnitude != 0);
+  if (negative) reversed.push_back('-');
+  return std::string(reversed.rbegin(), reversed.rend());
+}
+
+std::string UnopenedSummary(const UnopenedPages& unopened) {
+  if (unopened.Count() == 0) return {};
+  std::string text = GroupThousands(unopened.Count()) + " of " + GroupThousands(unopened.Tried()) +
+                     (unopened.Tried() == 1 ? " page" : " pages") + " could not be opened: ";
+  bool first = true;
+  for (int reason = 0; reason < kPageFailureReasonCount; ++reason) {
+    const int64_t count = unopened.CountOf(static_cast<PageFailureReason>(reason));
+    if (count == 0) continue;
+    if (!first) text += ", ";
+    first = false;
+    text += GroupThousands(count);
+    text += ' ';
+    text += PageFailureText(static_cast<PageFailureReason>(reason));
+  }
+  return text;
+}
+
+}  // namespace morvex
