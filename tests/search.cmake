@@ -5,3 +5,6 @@ target_link_libraries(morvex_tests_search PRIVATE morvex_search)
 
 morvex_add_test_executable(morvex_tests_pageserver test_PageFileServer.cpp)
 target_link_libraries(morvex_tests_pageserver PRIVATE morvex_pageserver morvex_search)
+
+morvex_add_test_executable(morvex_tests_readahead test_PageReadAhead.cpp)
+target_link_libraries(morvex_tests_readahead PRIVATE morvex_pageserver morvex_search)

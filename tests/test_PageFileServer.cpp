@@ -159,24 +159,65 @@ TEST_F(PageFileServerTest, FoldersAndNamesWithNulAreNotPages) {
 
 // --- Pages that cannot be opened ---------------------------------------------------------------------
 
-TEST_F(PageFileServerTest, PagesThatAreNotValidPageDocumentsFailToOpen) {
-  const std::vector<std::string> bad = {
-      "",
-      "   ",
-      "{\"objects\":[{\"type\":\"Tarvo\"}",   // truncated
-      "{\"objects\":[]} trailing",
-      "[]",
-      "\"objects\"",
-      "{}",
-      "{\"objects\":{}}",
-      "{\"objects\":null}",
-      "{\"Objects\":[]}",
-      "{\"objects\":[{\"type\":\"T\xFFrvo\"}]}",  // not UTF-8
-      "{\"objects\":[{\"type\":\"\xED\xA0\x80\"}]}",  // encoded surrogate
-      "{\"objects\":[],}",
-      "{'objects':[]}",
+TEST_F(PageFileServerTest, PagesThatAreNotValidPageDocumentsFailToOpenAndSayWhy) {
+  struct Case {
+    std::string bytes;
+    PageFailureReason reason;
+    std::string detailStart;  // "at byte N: " for text that is no JSON, the shape's fault otherwise
   };
-  for (const std::string& bytes : bad) EXPECT_FALSE(OpenContent(bytes)) << bytes;
+  const std::vector<Case> cases = {
+      {"", PageFailureReason::kNotValidJson, "at byte 0: "},
+      {"   ", PageFailureReason::kNotValidJson, "at byte 3: "},
+      {"{\"objects\":[{\"type\":\"Tarvo\"}", PageFailureReason::kNotValidJson, "at byte 28: "},  // truncated
+      {"{\"objects\":[]} trailing", PageFailureReason::kNotValidJson, "at byte 15: "},
+      {"{\"objects\":[{\"type\":\"T\xFFrvo\"}]}", PageFailureReason::kNotValidJson, "at byte 22: "},  // not UTF-8
+      {"{\"objects\":[{\"type\":\"\xED\xA0\x80\"}]}", PageFailureReason::kNotValidJson, "at byte 21: "},  // surrogate
+      {"{\"objects\":[],}", PageFailureReason::kNotValidJson, "at byte 14: "},
+      {"{'objects':[]}", PageFailureReason::kNotValidJson, "at byte 1: "},
+      {"\xEF\xBB\xBF{,}", PageFailureReason::kNotValidJson, "at byte 4: "},  // counted from the file's start
+      {"[]", PageFailureReason::kNotPageShape, "the top level is not an object"},
+      {"\"objects\"", PageFailureReason::kNotPageShape, "the top level is not an object"},
+      {"{}", PageFailureReason::kNotPageShape, "no \"objects\" array"},
+      {"{\"objects\":{}}", PageFailureReason::kNotPageShape, "no \"objects\" array"},
+      {"{\"objects\":null}", PageFailureReason::kNotPageShape, "no \"objects\" array"},
+      {"{\"Objects\":[]}", PageFailureReason::kNotPageShape, "no \"objects\" array"},
+  };
+  for (const Case& bad : cases) {
+    EXPECT_FALSE(OpenContent(bad.bytes)) << bad.bytes;
+    const PageFailure failure = server_.LastOpenFailure();
+    EXPECT_EQ(failure.reason, bad.reason) << bad.bytes;
+    EXPECT_TRUE(failure.detail.starts_with(bad.detailStart)) << bad.bytes << " -> " << failure.detail;
+  }
+}
+
+TEST_F(PageFileServerTest, PagesThatCannotBeFoundOrReadSayWhy) {
+  fs::create_directories(root_ / "plant" / "Dir.json");
+  const fs::path huge = root_ / "plant" / "Huge.json";
+  WriteFile(huge, "{\"objects\":[]}");
+  fs::resize_file(huge, PageDocument::kMaxPageBytes + 1);  // sparse: costs no disk
+  const std::vector<std::pair<std::string, PageFailureReason>> cases = {
+      {"Missing", PageFailureReason::kMissing},
+      {"Dir", PageFailureReason::kNotOrdinaryFile},
+      {"Huge", PageFailureReason::kTooLarge},
+      {"../Main", PageFailureReason::kNameLeavesFolder},
+  };
+  for (const auto& [page, reason] : cases) {
+    EXPECT_FALSE(server_.OpenPage("Plant", page)) << page;
+    EXPECT_EQ(server_.LastOpenFailure().reason, reason) << page;
+  }
+  EXPECT_FALSE(server_.OpenPage("Nowhere", "Main"));
+  EXPECT_EQ(server_.LastOpenFailure().reason, PageFailureReason::kUnknownProject);
+}
+
+TEST_F(PageFileServerTest, AProjectFolderIsListedOnceHoweverManyPagesMissTheirExactName) {
+  for (int i = 0; i < 200; ++i) WriteFile(root_ / "plant" / ("other" + std::to_string(i) + ".json"), Page(""));
+  WriteFile(root_ / "plant" / "MAIN.JSON", Page(R"({"type":"upper"})"));
+  for (int i = 0; i < 50; ++i) EXPECT_FALSE(server_.OpenPage("Plant", "gone" + std::to_string(i)));
+  std::string_view type;
+  ASSERT_TRUE(server_.OpenPage("Plant", "main"));
+  ASSERT_TRUE(server_.FirstObject() && server_.GetObjectType(type));
+  EXPECT_EQ(type, "upper");
+  EXPECT_EQ(server_.Locator().FoldersListed(), 1u);
 }
 
 TEST_F(PageFileServerTest, OneLeadingByteOrderMarkIsSkipped) {
@@ -255,13 +296,6 @@ TEST_F(PageFileServerTest, DeepNestingFailsCleanly) {
   EXPECT_FALSE(OpenContent(deep));
   std::string moderate = R"({"objects":[{"x":)" + std::string(500, '[') + std::string(500, ']') + "}]}";
   EXPECT_TRUE(OpenContent(moderate));
-}
-
-TEST_F(PageFileServerTest, OversizedPageFileIsRefusedWithoutBeingRead) {
-  const fs::path file = root_ / "plant" / "Huge.json";
-  WriteFile(file, "{\"objects\":[]}");
-  fs::resize_file(file, PageDocument::kMaxPageBytes + 1);  // sparse: costs no disk
-  EXPECT_FALSE(server_.OpenPage("Plant", "Huge"));
 }
 
 TEST_F(PageFileServerTest, FailedOpenStillClosesThePreviousPage) {

@@ -99,7 +99,16 @@ class Scanner {
 
   // One multi-byte UTF-8 character; overlong forms, surrogates and code points past U+10FFFF are refused.
   bool Utf8Sequence() {
-    const unsigned char lead = Peek();
+    const size_t start = at;
+    if (!Utf8SequenceFrom(start)) {
+      at = start;  // a broken character is reported where it begins
+      return false;
+    }
+    return true;
+  }
+
+  bool Utf8SequenceFrom(size_t start) {
+    const unsigned char lead = static_cast<unsigned char>(text_[start]);
     size_t length = 0;
     unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
     if (lead >= 0xC2 && lead <= 0xDF) {

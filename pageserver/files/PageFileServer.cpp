@@ -53,7 +53,8 @@ PageLoad PageFileServer::LoadPage(const std::string& folder, std::string_view sP
   ReadOnlyFile file;
   if (!locator_.OpenPageFile(folder, sPage, file, failure)) return PageLoad::kFailed;
   bytes = file.Size();
-  if (file.Size() > largestFile) return PageLoad::kDeferred;
+  // A page over every limit fails here and now, with its reason; one over the read-ahead limit waits its turn.
+  if (file.Size() > largestFile && file.Size() <= PageDocument::kMaxPageBytes) return PageLoad::kDeferred;
   if (document.LoadFile(file)) return PageLoad::kLoaded;
   failure = document.Failure();
   return PageLoad::kFailed;
