@@ -11,3 +11,11 @@ if(TARGET morvex-scan)
   target_compile_definitions(morvex_tests_scan_cli PRIVATE MORVEX_SCAN_EXE="$<TARGET_FILE:morvex-scan>")
   add_dependencies(morvex_tests_scan_cli morvex-scan)
 endif()
+
+# The SARIF log against OASIS's schema, fetched by the bootstrap (scripts/fetch-sarif-schema.sh).
+if(TARGET morvex-scan)
+  add_test(NAME morvex_sarif_output
+           COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/sarif_output.py $<TARGET_FILE:morvex-scan>
+                   ${PROJECT_SOURCE_DIR}/.deps/sarif-2.1.0.json ${PROJECT_SOURCE_DIR}/examples/site
+                   ${CMAKE_CURRENT_BINARY_DIR})
+endif()

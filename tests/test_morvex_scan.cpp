@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <simdjson.h>
 #include <sstream>
 #include <string>
@@ -253,6 +254,92 @@ TEST_F(MorvexScanTest, ValueWithTabsLineEndsAndBackslashesIsEscapedInTsvAndExact
   std::string_view value;
   ASSERT_EQ(findings.at(0)["PropertyValue"].get_string().get(value), simdjson::SUCCESS);
   EXPECT_EQ(value, "a\tb\nP\tpg\t9\ti\tl\tn\tFONT\t'x'\r\\z");
+}
+
+std::string ParserMessageFor(const std::string& text) {
+  simdjson::dom::parser parser;
+  return simdjson::error_message(parser.parse(text).error());
+}
+
+// A project "P" whose pages are the given files (name to content; no content: no file).
+void WritePagesSite(const fs::path& site, const std::vector<std::pair<std::string, std::optional<std::string>>>& pages) {
+  doubles::ProjectListWriter().Add({"P", "p"}).WriteTo(site / "master.dbf");
+  fs::create_directories(site / "p");
+  doubles::DbfWriter list = doubles::PageListWriter();
+  for (const auto& [name, content] : pages) {
+    list.Add({name});
+    if (content) std::ofstream(site / "p" / (name + ".json"), std::ios::binary) << *content;
+  }
+  list.WriteTo(site / "p" / "pages.dbf");
+}
+
+std::string TarvoPage(int an, const std::string& property) {
+  return R"({"objects": [{"type": "Tarvo", "an": )" + std::to_string(an) +
+         R"(, "tarvo": {"project": "i", "library": "l", "name": "n"}, "properties": [{"name": ")" + property +
+         R"(", "value": "v"}]}]})";
+}
+
+TEST_F(MorvexScanTest, PagesThatDidNotOpenAreCountedNamedWithTheirReasonAndNoneOpenedIsNoScan) {
+  const fs::path site = work_ / "site";
+  WritePagesSite(site, {{"good", TarvoPage(1, "TEXT")}, {"gone", std::nullopt}, {"broken", "{\"objects\": [}"},
+                        {"shape", "[]"}, {"dir", std::nullopt}, {"../x", std::nullopt}});
+  fs::create_directories(site / "p" / "dir.json");
+  const ProcessResult some = Run({"--list-unopened", site.string()});
+  EXPECT_EQ(some.status, 1);
+  EXPECT_EQ(some.err,
+            "morvex-scan: not opened: P\tgone\tmissing\n"
+            "morvex-scan: not opened: P\tbroken\tnot valid JSON: at byte 13: " + ParserMessageFor("{\"objects\": [}") + "\n"
+            "morvex-scan: not opened: P\tshape\tnot a page: the top level is not an object\n"
+            "morvex-scan: not opened: P\tdir\tnot an ordinary file\n"
+            "morvex-scan: not opened: P\t../x\ta name outside its project folder\n"
+            "morvex-scan: 5 of 6 pages could not be opened: 1 missing, 1 not an ordinary file, 1 not valid JSON, "
+            "1 not a page, 1 a name outside its project folder\n");
+
+  fs::remove(site / "p" / "good.json");
+  const ProcessResult none = Run({site.string()});
+  EXPECT_EQ(none.status, 2);  // listed pages, not one opened: the scan did not happen
+  EXPECT_EQ(none.out, "No items found\n");
+  EXPECT_NE(none.err.find("6 of 6 pages could not be opened: 2 missing"), std::string::npos) << none.err;
+  EXPECT_NE(none.err.find("; --list-unopened names them\n"), std::string::npos) << none.err;
+
+  const ProcessResult json = Run({"--format", "json-v2", site.string()});
+  simdjson::dom::parser parser;
+  simdjson::dom::element document;
+  ASSERT_EQ(parser.parse(json.out).get(document), simdjson::SUCCESS) << json.out;
+  EXPECT_EQ(document["findings"].get_array().size(), 0u);
+  ASSERT_EQ(document["unopened"].get_array().size(), 6u);
+  EXPECT_EQ(std::string_view(document["unopened"].at(1)["reason"]), "missing");
+}
+
+TEST_F(MorvexScanTest, ABaselineReportsOnlyWhatIsNewAndListsWhatWasFixed) {
+  const fs::path site = work_ / "site";
+  const std::string baseline = (work_ / "baseline.json").string();
+  WritePagesSite(site, {{"a", TarvoPage(1, "TEXT")}, {"b", TarvoPage(2, "FONT")}});
+  EXPECT_EQ(Run({"--write-baseline", baseline, site.string()}).status, 1);
+  const ProcessResult same = Run({"--baseline", baseline, site.string()});
+  EXPECT_EQ(same.status, 0);
+  EXPECT_EQ(same.out, "No items found\n");
+
+  // One finding more, on a page whose other finding moved to another AN (not new), and one finding gone.
+  WritePagesSite(site, {{"a", TarvoPage(7, "TEXT")}, {"c", TarvoPage(3, "TEXT")}});
+  const ProcessResult changed = Run({"--baseline", baseline, site.string()});
+  EXPECT_EQ(changed.status, 1);
+  EXPECT_EQ(changed.out, "Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue\n"
+                         "P\tc\t3\ti\tl\tn\tTEXT\t'v'\n");
+  EXPECT_EQ(changed.err, "morvex-scan: fixed since the baseline: \"P\" \"b\" \"i\" \"l\" \"n\" \"FONT\" (1 then, 0 now)\n");
+
+  EXPECT_EQ(Run({"--unique", "--baseline", baseline, site.string()}).status, 2);  // a show-all baseline
+  for (const std::string& damaged : {std::string("{\"morvexBaseline\": 1, \"report\": \"show-all\", \"findings\": ["),
+                                     std::string("{\"version\": \"2.1.0\"}"),
+                                     std::string("{\"morvexBaseline\": 1, \"report\": \"show-all\", \"findings\": "
+                                                 "[{\"fingerprint\": \"0000000000000000\", \"count\": 1, "
+                                                 "\"fields\": [\"P\", \"a\", \"i\", \"l\", \"n\", \"TEXT\"]}]}")}) {
+    std::ofstream(baseline, std::ios::trunc) << damaged;
+    const ProcessResult result = Run({"--baseline", baseline, site.string()});
+    EXPECT_EQ(result.status, 2) << damaged;
+    EXPECT_EQ(result.out, "") << damaged;
+    EXPECT_TRUE(result.err.starts_with("morvex-scan: baseline ")) << result.err;
+  }
 }
 
 TEST_F(MorvexScanTest, MessageHoldingNulKeepsItsWholeTextAndItsLineEnd) {
