@@ -2,6 +2,7 @@
 #include "SiteGenerator.h"
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -162,7 +163,11 @@ SiteSummary GenerateSite(const SiteShape& shape, const std::filesystem::path& ou
       const std::string pageName = Numbered("Page_", g, 4);
       pages.push_back({pageName, "Generated page " + std::to_string(g)});
       const PageText page = MakePage(random, shape.objects, static_cast<uint32_t>(shape.collisionsPerMille));
-      std::ofstream stream(projectDir / (pageName + ".json"), std::ios::binary | std::ios::trunc);
+      if (shape.pageFiles == SiteShape::PageFiles::kNone) continue;
+      std::string fileName = pageName + ".json";
+      if (shape.pageFiles == SiteShape::PageFiles::kUpperCaseNames)
+        for (char& c : fileName) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      std::ofstream stream(projectDir / fileName, std::ios::binary | std::ios::trunc);
       stream.write(page.json.data(), static_cast<std::streamsize>(page.json.size()));
       if (!stream) throw std::runtime_error("cannot write a page file in " + projectDir.string());
       ++summary.pageFiles;
@@ -170,6 +175,8 @@ SiteSummary GenerateSite(const SiteShape& shape, const std::filesystem::path& ou
       summary.reservedProperties += page.reserved;
       if (page.json.size() > summary.largestPageBytes) summary.largestPageBytes = page.json.size();
     }
+    for (int32_t o = 1; o <= shape.otherFilesPerProject; ++o)
+      std::ofstream(projectDir / (Numbered("Other_", o, 5) + ".txt"), std::ios::binary) << o << '\n';
     WriteDbf(projectDir / "pages.dbf", {{"Name", 32}, {"Comment", 40}}, pages);
   }
   WriteDbf(outDir / "master.dbf", {{"Name", 32}, {"Path", 64}}, projects);

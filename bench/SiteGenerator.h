@@ -14,6 +14,11 @@ struct SiteShape {
   // Chance, in thousandths, that a Tarvo property takes a reserved name. The default of 4 draws the same random
   // numbers as before the option existed, so sites written for a seed stay byte-identical.
   int32_t collisionsPerMille = 4;
+  // Sites copied from elsewhere: page files named in upper case while the page lists keep their case, or no
+  // page files at all; and files that are no pages beside them in every project folder.
+  enum class PageFiles { kExactNames, kUpperCaseNames, kNone };
+  PageFiles pageFiles = PageFiles::kExactNames;
+  int32_t otherFilesPerProject = 0;
 };
 
 struct SiteSummary {

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <exception>
+#include <map>
 #include <string>
 
 #include "SiteGenerator.h"
@@ -18,6 +19,14 @@ int main(int argc, char** argv) {
                  "Chance per thousand that a Tarvo property takes a reserved name; 4 keeps the usual sites")
       ->check(CLI::Range(0, 1000));
   app.add_option("--seed", shape.seed, "Seed of the generator; the same seed gives the same site");
+  app.add_option("--page-files", shape.pageFiles,
+                 "Page files: exact (named as listed), upper (names in upper case) or none")
+      ->transform(CLI::CheckedTransformer(std::map<std::string, SiteShape::PageFiles>{
+          {"exact", SiteShape::PageFiles::kExactNames},
+          {"upper", SiteShape::PageFiles::kUpperCaseNames},
+          {"none", SiteShape::PageFiles::kNone}}));
+  app.add_option("--other-files", shape.otherFilesPerProject, "Files that are no pages, per project folder")
+      ->check(CLI::Range(0, 99999));
   app.add_option("OUT_DIR", outDir, "Folder to write the site into")->required();
   try {
     app.parse(argc, argv);
