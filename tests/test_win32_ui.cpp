@@ -106,6 +106,16 @@ TEST_F(Win32Settings, AStoredValueOfTheWrongTypeOrOutOfRangeLoadsAsTheDefault) {
   read = LoadSettings(HKEY_CURRENT_USER, key_.c_str());
   EXPECT_EQ(read.showInstances, 0);
   EXPECT_EQ(read.ignoreBuiltIn, 2);
+
+  // An expandable string is another type too: neither expanded nor taken as it stands.
+  for (const auto& [name, text] :
+       {std::pair{L"UserPath", L"%TEMP%\\Site"}, std::pair{L"ShowInstances", L"0"}}) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), name, REG_EXPAND_SZ, text,
+                    static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+  }
+  read = LoadSettings(HKEY_CURRENT_USER, key_.c_str());
+  EXPECT_EQ(read.userPath, "");
+  EXPECT_EQ(read.showInstances, 1);
 }
 
 TEST(Win32SettingConversion, OnlyWholeNumbersFromZeroToTwoAreCheckBoxValues) {
