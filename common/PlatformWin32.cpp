@@ -135,6 +135,10 @@ std::wstring WithLongPathPrefix(const std::wstring& path) {
   return L"\\\\?\\" + full;
 }
 
+// A file with either attribute counts as missing, as a folder does, whether it is a table or a page; a
+// listing of the folder leaves it out as well.
+constexpr DWORD kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
 std::error_code FromWin32(DWORD error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
@@ -177,7 +181,7 @@ bool IsAbsolutePath(std::string_view path) {
 bool IsOrdinaryFile(const std::filesystem::path& path) {
   const DWORD attributes = ::GetFileAttributesW(WithLongPathPrefix(path.native()).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
-         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | kHiddenOrSystem)) == 0;
 }
 
 std::error_code OpenForReading(const std::filesystem::path& path, FileHandle& handle, uint64_t& size,
@@ -196,12 +200,18 @@ std::error_code OpenForReading(const std::filesystem::path& path, FileHandle& ha
   // number, which under Wine is a round trip to the mount manager for every page file and made a run of small
   // pages several times slower than on Linux.
   FILE_STANDARD_INFO info{};
+  FILE_BASIC_INFO basic{};
   std::error_code error;
   if (::GetFileType(opened) != FILE_TYPE_DISK) {
     notOrdinary = true;
   } else if (!::GetFileInformationByHandleEx(opened, FileStandardInfo, &info, sizeof info)) {
     error = FromWin32(::GetLastError());
   } else if (info.Directory) {
+    notOrdinary = true;
+  } else if (!::GetFileInformationByHandleEx(opened, FileBasicInfo, &basic, sizeof basic)) {
+    error = FromWin32(::GetLastError());
+  } else if ((basic.FileAttributes & kHiddenOrSystem) != 0) {
+    // Looked at on the open file, so that the attribute cannot change between a test and the open.
     notOrdinary = true;
   }
   if (error || notOrdinary) {
