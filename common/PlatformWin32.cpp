@@ -131,6 +131,11 @@ std::wstring WithLongPathPrefix(const std::wstring& path) {
   const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
   if (written == 0 || written >= needed) return path;
   full.resize(written);
+  // A device name such as CON, NUL or COM1, which the system may see in "CON.json" as well, comes back as the
+  // device itself, "\\.\CON", which "\\?\CON" names too. It is no share: taken for one, it sent the network
+  // redirector looking for a server called "." for every such page. As the device it fails to open at once,
+  // as on a short path.
+  if (full.starts_with(L"\\\\.\\")) return L"\\\\?\\" + full.substr(4);
   if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }

@@ -1,4 +1,4 @@
-// What the Windows file layer does that Linux has no counterpart for: hidden and system files.
+// What the Windows file layer does that Linux has no counterpart for: hidden and system files, device names.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -55,6 +55,25 @@ TEST_F(WindowsFilesTest, AHiddenOrSystemFileCountsAsMissingAndDoesNotOpen) {
     EXPECT_EQ(ReadOnlyFile::Open(file, opened), c.counts ? std::error_code() : refused) << c.name;
     EXPECT_EQ(opened.IsOpen(), c.counts) << c.name;
   }
+}
+
+TEST(WindowsLongPaths, ADeviceNameAtTheEndOfALongPathIsNeverTakenForAShare) {
+  // A site folder long enough for the long-path form; the form is settled before anything is opened, so the
+  // folders need not exist.
+  std::string site = FromNativePath(std::filesystem::temp_directory_path() / "morvex_long_site");
+  while (site.size() < 300) site += "\\" + std::string(40, 'd');
+  for (const char* page : {"CON", "con", "NUL", "AUX", "PRN", "COM1", "LPT1", "NUL.txt"}) {
+    const std::filesystem::path native = ToNativePath(JoinPath(site, std::string(page) + ".json"));
+    EXPECT_FALSE(native.native().starts_with(L"\\\\?\\UNC\\")) << page << ": " << native.native();
+  }
+  for (const char* page : {"CON", "NUL"}) {
+    ReadOnlyFile file;
+    EXPECT_TRUE(ReadOnlyFile::Open(ToNativePath(JoinPath(site, std::string(page) + ".json")), file)) << page;
+    EXPECT_FALSE(file.IsOpen()) << page;
+  }
+  // A share keeps its network form.
+  const std::string share = "\\\\server\\share" + site.substr(site.find('\\', 3)) + "\\Main.json";
+  EXPECT_TRUE(ToNativePath(share).native().starts_with(L"\\\\?\\UNC\\server\\share\\")) << share;
 }
 
 }  // namespace
