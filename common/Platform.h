@@ -58,15 +58,17 @@ std::string FromNativePath(const std::filesystem::path& path);
 // True when the path does not depend on a current folder (on Windows: a drive and a separator, or a share).
 bool IsAbsolutePath(std::string_view path);
 
-// True when the path names an existing ordinary file.
+// True when the path names an existing ordinary file; where files can be hidden or system files (Windows),
+// those do not count.
 bool IsOrdinaryFile(const std::filesystem::path& path);
 
 // A handle of an open file; kNoFile when there is none.
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 
-// Opens an ordinary file for reading without waiting on what is there (a pipe, a device): those give
-// notOrdinary = true. Missing files give std::errc::no_such_file_or_directory.
+// Opens an ordinary file for reading without waiting on what is there (a pipe, a device): those, and what
+// IsOrdinaryFile would not count, give notOrdinary = true. Missing files give
+// std::errc::no_such_file_or_directory.
 std::error_code OpenForReading(const std::filesystem::path& path, FileHandle& handle, uint64_t& size,
                                bool& notOrdinary);
 // Reads from the current position, or at an offset without moving it; read < count only at the end.

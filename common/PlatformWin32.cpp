@@ -131,9 +131,18 @@ std::wstring WithLongPathPrefix(const std::wstring& path) {
   const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
   if (written == 0 || written >= needed) return path;
   full.resize(written);
+  // A device name such as CON, NUL or COM1, which the system may see in "CON.json" as well, comes back as the
+  // device itself, "\\.\CON", which "\\?\CON" names too. It is no share: taken for one, it sent the network
+  // redirector looking for a server called "." for every such page. As the device it fails to open at once,
+  // as on a short path.
+  if (full.starts_with(L"\\\\.\\")) return L"\\\\?\\" + full.substr(4);
   if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
+
+// A file with either attribute counts as missing, as a folder does, whether it is a table or a page; a
+// listing of the folder leaves it out as well.
+constexpr DWORD kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 std::error_code FromWin32(DWORD error) {
   switch (error) {
@@ -177,7 +186,7 @@ bool IsAbsolutePath(std::string_view path) {
 bool IsOrdinaryFile(const std::filesystem::path& path) {
   const DWORD attributes = ::GetFileAttributesW(WithLongPathPrefix(path.native()).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
-         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | kHiddenOrSystem)) == 0;
 }
 
 std::error_code OpenForReading(const std::filesystem::path& path, FileHandle& handle, uint64_t& size,
@@ -196,12 +205,18 @@ std::error_code OpenForReading(const std::filesystem::path& path, FileHandle& ha
   // number, which under Wine is a round trip to the mount manager for every page file and made a run of small
   // pages several times slower than on Linux.
   FILE_STANDARD_INFO info{};
+  FILE_BASIC_INFO basic{};
   std::error_code error;
   if (::GetFileType(opened) != FILE_TYPE_DISK) {
     notOrdinary = true;
   } else if (!::GetFileInformationByHandleEx(opened, FileStandardInfo, &info, sizeof info)) {
     error = FromWin32(::GetLastError());
   } else if (info.Directory) {
+    notOrdinary = true;
+  } else if (!::GetFileInformationByHandleEx(opened, FileBasicInfo, &basic, sizeof basic)) {
+    error = FromWin32(::GetLastError());
+  } else if ((basic.FileAttributes & kHiddenOrSystem) != 0) {
+    // Looked at on the open file, so that the attribute cannot change between a test and the open.
     notOrdinary = true;
   }
   if (error || notOrdinary) {

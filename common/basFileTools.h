@@ -25,7 +25,8 @@ std::string JoinPathWith(std::string_view sFolder, std::string_view sFileName, c
 std::filesystem::path ToNativePath(std::string_view path);
 std::string FromNativePath(const std::filesystem::path& path);
 
-// True when the path names an existing ordinary file (a folder or a device counts as missing).
+// True when the path names an existing ordinary file (a folder, a device and, on Windows, a hidden or system
+// file count as missing).
 bool FileExists(std::string_view sFile);
 
 // True when the name, put after a folder and a separator, cannot lead out of that folder: it holds no
@@ -35,7 +36,8 @@ bool IsNameWithinFolder(std::string_view sName);
 // The same rule with Windows' or the POSIX rules chosen explicitly, so both can be exercised anywhere.
 bool IsNameWithinFolderOn(std::string_view sName, bool windowsRules);
 
-// Why OpenForReading refused something that is there: it is a folder, a pipe, a device or a socket.
+// Why OpenForReading refused something that is there: it is a folder, a pipe, a device or a socket, or on
+// Windows a hidden or system file.
 enum class FileOpenError { kNotOrdinaryFile = 1 };
 const std::error_category& FileOpenCategory() noexcept;
 std::error_code make_error_code(FileOpenError error) noexcept;

@@ -272,19 +272,30 @@ TEST_F(MainWindowTest, EveryCaptionFitsItsControl) {
   }
 }
 
-TEST_F(MainWindowTest, PathBoxHasTheFocusAndTabFollowsTheDesignOrder) {
+TEST_F(MainWindowTest, PathBoxHasTheFocusAndTabWalksTheDesignOrderFromEveryControlBothWays) {
   auto window = MakeWindow();
   window->show();
   QApplication::setActiveWindow(window.get());
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-  std::vector<QString> order;
-  for (int step = 0; step < 6; ++step) {
-    order.push_back(QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  const std::vector<QString> order{QStringLiteral("txtUserPath"), QStringLiteral("txtFound"),
+                                   QStringLiteral("cmdSearch"),   QStringLiteral("chkShowAllInstances"),
+                                   QStringLiteral("cmdBrowse"),   QStringLiteral("chkIgnoreBuiltInProjects")};
+  const auto focused = [] {
+    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+  };
+  EXPECT_EQ(focused(), order[0]);
+  const auto press = [&](const QString& from, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    window->findChild<QWidget*>(from)->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    return focused();
+  };
+  const size_t count = order.size();
+  for (size_t at = 0; at < count; ++at) {
+    EXPECT_EQ(press(order[at], Qt::Key_Tab, Qt::NoModifier), order[(at + 1) % count])
+        << order[at].toStdString();
+    EXPECT_EQ(press(order[at], Qt::Key_Backtab, Qt::ShiftModifier), order[(at + count - 1) % count])
+        << order[at].toStdString();
   }
-  EXPECT_EQ(order, (std::vector<QString>{QStringLiteral("txtUserPath"), QStringLiteral("txtFound"),
-                                         QStringLiteral("cmdSearch"), QStringLiteral("chkShowAllInstances"),
-                                         QStringLiteral("cmdBrowse"), QStringLiteral("chkIgnoreBuiltInProjects")}));
 }
 
 // --- Start ---

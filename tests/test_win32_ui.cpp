@@ -1,4 +1,5 @@
-// The Win32 windows' parts that are not drawing: twips at two DPIs, registry settings, the report's line ends.
+// The Win32 windows' parts that are not drawing: twips at two DPIs, registry settings, the report's line
+// ends, the keys of the main window.
 #include <gtest/gtest.h>
 
 #include "Win32Form.h"
@@ -6,9 +7,13 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "RegistrySettings.h"
@@ -101,6 +106,16 @@ TEST_F(Win32Settings, AStoredValueOfTheWrongTypeOrOutOfRangeLoadsAsTheDefault) {
   read = LoadSettings(HKEY_CURRENT_USER, key_.c_str());
   EXPECT_EQ(read.showInstances, 0);
   EXPECT_EQ(read.ignoreBuiltIn, 2);
+
+  // An expandable string is another type too: neither expanded nor taken as it stands.
+  for (const auto& [name, text] :
+       {std::pair{L"UserPath", L"%TEMP%\\Site"}, std::pair{L"ShowInstances", L"0"}}) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), name, REG_EXPAND_SZ, text,
+                    static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+  }
+  read = LoadSettings(HKEY_CURRENT_USER, key_.c_str());
+  EXPECT_EQ(read.userPath, "");
+  EXPECT_EQ(read.showInstances, 1);
 }
 
 TEST(Win32SettingConversion, OnlyWholeNumbersFromZeroToTwoAreCheckBoxValues) {
@@ -172,7 +187,11 @@ class Win32MainWindow : public ::testing::Test {
     if (probe == nullptr) GTEST_SKIP() << "no display to create windows on";
     DestroyWindow(probe);
     window_ = std::make_unique<frmMain>(
-        progress_, [](const std::string&, bool, bool) { return SearchResult{}; },
+        progress_,
+        [this](const std::string&, bool, bool) {
+          ++runs_;
+          return SearchResult{};
+        },
         [](const std::string&, const std::string& start, bool) { return start; }, key_.c_str());
   }
   void TearDown() override {
@@ -192,6 +211,7 @@ class Win32MainWindow : public ::testing::Test {
     void ProcessEvents() override {}
   } progress_;
   std::wstring key_;
+  int runs_ = 0;
   std::unique_ptr<frmMain> window_;
 };
 
@@ -351,6 +371,100 @@ TEST_F(Win32MainWindow, TheProgressCloseBoxCancelsARunAndClosesALeftoverWindow) 
   // No run is letting events through any more: the window a failed run left goes.
   SendMessageW(progress.Handle(), WM_CLOSE, 0, 0);
   EXPECT_FALSE(progress.Shown());
+}
+
+// A key pressed in the focused control, through the program's own message loop with its dialog keys; the
+// modifiers held are put in the thread's key state, where the controls and IsDialogMessage look for them.
+void PressKey(UINT message, UINT key, std::initializer_list<int> held = {}) {
+  BYTE before[256] = {};
+  GetKeyboardState(before);
+  BYTE state[256];
+  std::copy(std::begin(before), std::end(before), std::begin(state));
+  for (int modifier : held) state[modifier] = 0x80;
+  SetKeyboardState(state);
+  const LPARAM altDown = message == WM_SYSKEYDOWN ? LPARAM{1} << 29 : 0;
+  const LPARAM scanCode = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
+  PostMessageW(GetFocus(), message, key, 1 | scanCode | altDown);
+  PumpPendingMessages();
+  SetKeyboardState(before);
+}
+
+// The main window's controls in the design's tab order.
+struct TabStop {
+  const char* name;
+  HWND control;
+};
+std::vector<TabStop> TabOrder(HWND main, HWND resultsBox) {
+  return {{"path box", FindWindowExW(main, nullptr, L"EDIT", nullptr)},
+          {"results box", resultsBox},
+          {"Start", FindWindowExW(main, nullptr, L"BUTTON", L"Start")},
+          {"Show all", FindWindowExW(main, nullptr, L"BUTTON", L"Show all tarvo instances on pages")},
+          {"Browse", FindWindowExW(main, nullptr, L"BUTTON", L"Browse...")},
+          {"Ignore built-in", FindWindowExW(main, nullptr, L"BUTTON", L"Ignore Built-In Projects")}};
+}
+
+TEST_F(Win32MainWindow, TabAndShiftTabWalkTheDesignOrderFromEveryControlBothWays) {
+  window_->Show(SW_SHOWNORMAL);
+  const std::vector<TabStop> order = TabOrder(window_->Handle(), window_->ResultsBox());
+  ASSERT_NE(order[0].control, order[1].control);
+  EXPECT_EQ(GetFocus(), order[0].control);
+  const size_t count = order.size();
+  for (size_t at = 0; at < count; ++at) {
+    SetFocus(order[at].control);
+    PressKey(WM_KEYDOWN, VK_TAB);
+    EXPECT_EQ(GetFocus(), order[(at + 1) % count].control) << "Tab from the " << order[at].name;
+    SetFocus(order[at].control);
+    PressKey(WM_KEYDOWN, VK_TAB, {VK_SHIFT});
+    EXPECT_EQ(GetFocus(), order[(at + count - 1) % count].control) << "Shift+Tab from the " << order[at].name;
+  }
+}
+
+TEST_F(Win32MainWindow, EscapeNeverClosesTheWindowReturnInThePathBoxStartsNothingAltF4Closes) {
+  window_->Show(SW_SHOWNORMAL);
+  HWND main = window_->Handle();
+  HWND box = window_->ResultsBox();
+  frmMain::SetReportText(box, ResultWithLines(3));
+  for (const TabStop& stop : TabOrder(main, box)) {
+    SetFocus(stop.control);
+    PressKey(WM_KEYDOWN, VK_ESCAPE);
+    ASSERT_TRUE(IsWindow(main) && IsWindowVisible(main)) << "Escape in the " << stop.name;
+    EXPECT_EQ(GetFocus(), stop.control) << "Escape in the " << stop.name;
+  }
+  // A loop without dialog keys, such as a message box's, hands the box its Escape as it is.
+  SendMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+  PumpPendingMessages();
+  ASSERT_TRUE(IsWindow(main));
+  EXPECT_EQ(frmMain::ReportText(box), ResultWithLines(3).Report());
+
+  HWND path = TabOrder(main, box)[0].control;
+  SetWindowTextW(path, L"C:\\Site");
+  SetFocus(path);
+  PressKey(WM_KEYDOWN, VK_RETURN);
+  EXPECT_EQ(runs_, 0);
+  EXPECT_EQ(WindowTextUtf8(path), "C:\\Site");
+  EXPECT_EQ(GetFocus(), path);
+
+  SetFocus(box);
+  PressKey(WM_SYSKEYDOWN, VK_F4, {VK_MENU});
+  EXPECT_FALSE(IsWindow(main));
+}
+
+TEST_F(Win32MainWindow, CtrlAAndCtrlCInTheResultsBoxCopyTheWholeReport) {
+  window_->Show(SW_SHOWNORMAL);
+  HWND box = window_->ResultsBox();
+  const SearchResult result = ResultWithLines(3);
+  frmMain::SetReportText(box, result);
+  SetFocus(box);
+  PressKey(WM_KEYDOWN, 'A', {VK_CONTROL});
+  DWORD start = 1, end = 0;
+  SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0U);
+  EXPECT_EQ(end, static_cast<DWORD>(GetWindowTextLengthW(box)));
+  ASSERT_TRUE(OpenClipboard(window_->Handle()));
+  EmptyClipboard();
+  CloseClipboard();
+  PressKey(WM_KEYDOWN, 'C', {VK_CONTROL});
+  EXPECT_EQ(Narrow(ClipboardText(window_->Handle())), result.Report());
 }
 
 TEST_F(Win32MainWindow, ACopyOfTheWholeBoxIsTheReportWithCrLf) {

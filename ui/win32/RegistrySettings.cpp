@@ -14,12 +14,18 @@ namespace {
 
 constexpr int kDefaultCheckValue = 1;
 
+// Without RRF_NOEXPAND the system expands a REG_EXPAND_SZ value and hands it over as REG_SZ, past the type
+// restriction: a path stored that way would come back changed, and be written back expanded on close.
+constexpr DWORD kStringOnly = RRF_RT_REG_SZ | RRF_NOEXPAND;
+
 bool ReadString(HKEY key, const wchar_t* name, std::wstring& value) {
   DWORD bytes = 0;
-  if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS) return false;
+  if (RegGetValueW(key, nullptr, name, kStringOnly, nullptr, nullptr, &bytes) != ERROR_SUCCESS) return false;
   std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
   bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-  if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, text.data(), &bytes) != ERROR_SUCCESS) return false;
+  if (RegGetValueW(key, nullptr, name, kStringOnly, nullptr, text.data(), &bytes) != ERROR_SUCCESS) {
+    return false;
+  }
   text.resize(wcsnlen(text.c_str(), text.size()));
   value = std::move(text);
   return true;

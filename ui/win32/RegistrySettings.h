@@ -25,7 +25,7 @@ struct MainSettings {
 int CheckValueFromSetting(std::wstring_view stored);
 
 // Reads the three values under root\keyPath; an absent key, an absent value or one of another type than
-// REG_SZ gives the default.
+// REG_SZ (REG_EXPAND_SZ included, never expanded) gives the default.
 MainSettings LoadSettings(HKEY root = HKEY_CURRENT_USER, const wchar_t* keyPath = kSettingsKey);
 // Writes the three values as REG_SZ in the order UserPath, ShowInstances, IgnoreBuiltInProjects.
 void SaveSettings(const MainSettings& settings, HKEY root = HKEY_CURRENT_USER, const wchar_t* keyPath = kSettingsKey);

@@ -15,7 +15,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"MorvexMain";
 enum ControlId { kPathId = 10, kBrowseId, kShowAllId, kIgnoreId, kSearchId, kFoundId };
-constexpr UINT_PTR kSelectAllSubclass = 1;
+constexpr UINT_PTR kResultsBoxSubclass = 1;
 
 // The form in twips: its client area and each control's rectangle.
 constexpr int kClientWidth = 8400;
@@ -30,7 +30,21 @@ constexpr TwipRect kResultsLabel{240, 1320, 870, 195};
 constexpr TwipRect kResultsBox{240, 1560, 7935, 5295};
 
 // The results box: Ctrl+A selects the whole report, which the plain edit control does not do by itself.
-LRESULT CALLBACK SelectAllProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+// A multi-line edit also asks the message loop's IsDialogMessage for every key and, once asked, takes Tab and
+// Escape itself: it passes them to its parent as WM_NEXTDLGCTL and WM_CLOSE, which only a dialog's own window
+// procedure turns into navigation. This form is a plain window: the first went nowhere, and the second closed
+// the program. Left to IsDialogMessage, both keys do what they do in every other control of the form. A loop
+// without dialog keys (a message box's) still hands the box its Escape: that one never reaches the edit.
+LRESULT CALLBACK ResultsBoxProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_GETDLGCODE) {
+    LRESULT wanted = DefSubclassProc(edit, message, wParam, lParam);
+    const MSG* key = reinterpret_cast<const MSG*>(lParam);
+    if (key != nullptr && key->message == WM_KEYDOWN && (key->wParam == VK_TAB || key->wParam == VK_ESCAPE)) {
+      wanted &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE | DLGC_WANTTAB);
+    }
+    return wanted;
+  }
+  if (message == WM_KEYDOWN && wParam == VK_ESCAPE) return 0;
   const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
   if (message == WM_KEYDOWN && wParam == 'A' && control) {
     SendMessageW(edit, EM_SETSEL, 0, -1);
@@ -122,7 +136,7 @@ void frmMain::createControls() {
   layOut();
   // A report of several megabytes must fit: no limit but the control's own.
   SendMessageW(txtFound_, EM_SETLIMITTEXT, 0, 0);
-  SetWindowSubclass(txtFound_, SelectAllProc, kSelectAllSubclass, 0);
+  SetWindowSubclass(txtFound_, ResultsBoxProc, kResultsBoxSubclass, 0);
   lastFocus_ = txtUserPath_;
 }
 
