@@ -21,10 +21,10 @@ int main(int argc, char** argv) {
   app.add_option("--seed", shape.seed, "Seed of the generator; the same seed gives the same site");
   app.add_option("--page-files", shape.pageFiles,
                  "Page files: exact (named as listed), upper (names in upper case) or none")
-      ->transform(CLI::CheckedTransformer(std::map<std::string, SiteShape::PageFiles>{
-          {"exact", SiteShape::PageFiles::kExactNames},
-          {"upper", SiteShape::PageFiles::kUpperCaseNames},
-          {"none", SiteShape::PageFiles::kNone}}));
+      ->transform(CLI::CheckedTransformer(std::map<std::string, morvex::SiteShape::PageFiles>{
+          {"exact", morvex::SiteShape::PageFiles::kExactNames},
+          {"upper", morvex::SiteShape::PageFiles::kUpperCaseNames},
+          {"none", morvex::SiteShape::PageFiles::kNone}}));
   app.add_option("--other-files", shape.otherFilesPerProject, "Files that are no pages, per project folder")
       ->check(CLI::Range(0, 99999));
   app.add_option("OUT_DIR", outDir, "Folder to write the site into")->required();
