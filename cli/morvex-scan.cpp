@@ -7,10 +7,11 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Console.h"
-#include "PageFileServer.h"
+#include "PageServerChoice.h"
 #include "ScanOutput.h"
 #include "ScanTerminal.h"
 #include "TextUtil.h"
@@ -93,6 +94,10 @@ int main(int argc, char** argv) {
   app.add_option("--format", format, "Output format: tsv (the report) or json")
       ->check(CLI::IsMember({"tsv", "json"}))
       ->default_str("tsv");
+  std::string pageServer;
+  app.add_option("--page-server", pageServer,
+                 "The page server to open pages with, by ProgID (Company.Server) or {CLSID}; Windows only. "
+                 "Default: Morvex's own, reading page files");
   app.add_option("FOLDER", folder, "The folder that holds the project list master.dbf")->required();
   app.set_version_flag("--version", std::string(morvex::kVersionText));
   app.footer(kExitStatusFooter);
@@ -107,10 +112,16 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  morvex::PageAutomationFactory pageServerFactory = morvex::ChoosePageServer(pageServer);
+  if (!pageServerFactory) {
+    std::cerr << "morvex-scan: page servers by class identifier (--page-server) are a Windows feature\n";
+    return 2;
+  }
+
   morvex::InstallInterruptHandler();
   morvex::TerminalProgress progress(stderr, morvex::console::IsConsole(stderr));
   morvex::TerminalMessages messages(stderr, progress);
-  morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
+  morvex::AppContext context(std::move(pageServerFactory), progress, messages);
 
   const bool bShowAllRun = !bUnique;
   // The folder's bytes go to the file system as they were given: a name need not be valid UTF-8 on Linux.
