@@ -291,6 +291,7 @@ class ComTest : public ::testing::Test {
 constexpr CLSID kScriptedClsid = {0x3ca10b8b, 0xd715, 0x42da, {0xab, 0x0f, 0xa8, 0x9b, 0x7a, 0xdc, 0xdf, 0x2a}};
 constexpr CLSID kUnknownClsid = {0x9eb23768, 0x7b7a, 0x4c1d, {0xa2, 0x5b, 0xec, 0x8f, 0xb9, 0x52, 0xdd, 0x6d}};
 constexpr CLSID kOtherSideClsid = {0x6bacad28, 0xf222, 0x45db, {0xb1, 0x70, 0xac, 0x71, 0x01, 0x66, 0x0f, 0x14}};
+constexpr CLSID kWrongFileClsid = {0x6bacad29, 0xf222, 0x45db, {0xb1, 0x70, 0xac, 0x71, 0x01, 0x66, 0x0f, 0x14}};
 
 TEST_F(ComTest, OurDllGivesTheBuiltInReportsAndProgressOnTheExampleAndAGeneratedSite) {
   SiteShape shape;
@@ -365,6 +366,11 @@ TEST_P(ScriptedComTest, EachOperationFailingInTurnGivesTheBuiltInScriptedRun) {
       }
     }
   }
+  if (!typed) {
+    const VARTYPE anything = VT_BYREF | VT_VARIANT;
+    EXPECT_EQ(WrappingDispatch::SeenTypes()[com::Shape(PageOp::kGetTarvoInfo).dispid],
+              (std::vector<VARTYPE>{anything, anything, anything, anything}));
+  }
   EXPECT_EQ(PageServerDispatch::LiveObjects(), 0);
 }
 
@@ -386,6 +392,24 @@ TEST_F(ComTest, CreationFailuresEndTheRunWithTheirReasonAndTheNextRunCreatesAgai
                             KEY_WRITE | otherSide, nullptr, &key, nullptr), ERROR_SUCCESS);
   RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"C:\\x86\\pages.dll"), 34);
   RegCloseKey(key);
+  // The class registered on this side with a server file built for the other bitness.
+  const fs::path wrongFile = root_ / "other-bitness.dll";
+  {
+    std::string image(512, '\0');
+    image[0] = 'M';
+    image[1] = 'Z';
+    image[0x3C] = 0x40;
+    image.replace(0x40, 4, std::string("PE\0\0", 4));
+    const uint16_t machine = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64;
+    image[0x44] = static_cast<char>(machine & 0xFF);
+    image[0x45] = static_cast<char>(machine >> 8);
+    std::ofstream(wrongFile, std::ios::binary) << image;
+  }
+  const std::wstring wrongFileKey = L"Software\\Classes\\CLSID\\" + GuidText(kWrongFileClsid);
+  const std::wstring wrongFilePath = wrongFile.wstring();
+  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, (wrongFileKey + L"\\InprocServer32").c_str(), nullptr, REG_SZ,
+                            wrongFilePath.c_str(), static_cast<DWORD>((wrongFilePath.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
   const char* ours = sizeof(void*) == 8 ? "64-bit" : "32-bit";
   const char* other = sizeof(void*) == 8 ? "32-bit" : "64-bit";
 
@@ -402,6 +426,9 @@ TEST_F(ComTest, CreationFailuresEndTheRunWithTheirReasonAndTheNextRunCreatesAgai
       {GuidUtf8(kOtherSideClsid),
        std::string("the server is ") + other + " and this program " + ours +
            " (an in-process server loads only into a program of its own bitness)",
+       nullptr},
+      {GuidUtf8(kWrongFileClsid),
+       std::string("the server is ") + other + " and this program " + ours + " (" + FromNativePath(wrongFile) + ")",
        nullptr},
       {"Scripting.Dictionary",
        "it is not a page server: it lacks SetInteractive, OpenPage, ClosePage, FirstObject, NextObject, FirstProperty, "
@@ -430,8 +457,12 @@ TEST_F(ComTest, CreationFailuresEndTheRunWithTheirReasonAndTheNextRunCreatesAgai
     }
     EXPECT_EQ(PageServerDispatch::LiveObjects(), 0) << c.identifier;
   }
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, otherKey.c_str());
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, otherKey.c_str(), 0, KEY_ALL_ACCESS | otherSide, &key), ERROR_SUCCESS);
+  RegDeleteTreeW(key, nullptr);
+  RegCloseKey(key);
   RegDeleteKeyExW(HKEY_LOCAL_MACHINE, otherKey.c_str(), otherSide, 0);
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, wrongFileKey.c_str());
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, wrongFileKey.c_str());
 
   // A server that failed once and works now: the next run creates it and completes.
   ScriptedComServer server(kScriptedClsid, site, true);

@@ -95,15 +95,16 @@ bool OtherBitnessServes(const CLSID& clsid) {
   return false;
 }
 
-// The in-process server file registered for the class, as this program's side of the registry has it.
+// The in-process server file registered for the class, as this program's side of the registry has it (a
+// REG_EXPAND_SZ comes back expanded).
 std::wstring InprocServerFile(const CLSID& clsid) {
   const std::wstring path = ClassKeyPath(clsid, L"InprocServer32");
   DWORD bytes = 0;
-  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, nullptr,
+  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr,
                    &bytes) != ERROR_SUCCESS)
     return {};
   std::wstring file(bytes / sizeof(wchar_t) + 1, L'\0');
-  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, file.data(),
+  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, file.data(),
                    &bytes) != ERROR_SUCCESS)
     return {};
   file.resize(wcsnlen(file.c_str(), file.size()));
@@ -137,6 +138,18 @@ WORD FileMachine(const std::wstring& file) {
 // Why CoCreateInstance failed, in words.
 std::string CreationFailure(const CLSID& clsid, HRESULT hr) {
   const std::string serverText = ServerErrorText();
+  // A server file of the other bitness fails in ways that differ between systems (Wine calls the class
+  // unregistered); the file itself says what it is.
+  const std::wstring file = InprocServerFile(clsid);
+  if (!file.empty()) {
+    const WORD machine = FileMachine(file);
+    const WORD ours = kThisIs64Bit ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+    if (machine != 0 && machine != ours) {
+      const bool fileIs64 = machine == IMAGE_FILE_MACHINE_AMD64 || machine == IMAGE_FILE_MACHINE_ARM64;
+      return std::string("the server is ") + (fileIs64 ? "64-bit" : "32-bit") + " and this program " + kOurBitness +
+             " (" + NarrowText(file) + ")";
+    }
+  }
   // A class key without a server of a kind we asked for is as good as no class at all.
   if (hr == REGDB_E_CLASSNOTREG || hr == REGDB_E_KEYMISSING) {
     if (OtherBitnessServes(clsid))
@@ -145,17 +158,9 @@ std::string CreationFailure(const CLSID& clsid, HRESULT hr) {
     return "the class " + ClsidText(clsid) + " is not registered";
   }
   if (hr == E_NOINTERFACE) return "the class offers no automation interface (IDispatch), so it is not a page server";
-  const std::wstring file = InprocServerFile(clsid);
-  if (!file.empty() && (HRESULT_FACILITY(hr) == FACILITY_WIN32 || hr == CO_E_ERRORINDLL || hr == CO_E_DLLNOTFOUND)) {
-    const WORD machine = FileMachine(file);
-    const WORD ours = kThisIs64Bit ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
-    if (machine != 0 && machine != ours) {
-      const bool fileIs64 = machine == IMAGE_FILE_MACHINE_AMD64 || machine == IMAGE_FILE_MACHINE_ARM64;
-      return std::string("the server is ") + (fileIs64 ? "64-bit" : "32-bit") + " and this program " + kOurBitness +
-             " (" + NarrowText(file) + ")";
-    }
-    if (serverText.empty()) return "its server file " + NarrowText(file) + " cannot be loaded: " + HresultText(hr);
-  }
+  if (!file.empty() && serverText.empty() &&
+      (HRESULT_FACILITY(hr) == FACILITY_WIN32 || hr == CO_E_ERRORINDLL || hr == CO_E_DLLNOTFOUND))
+    return "its server file " + NarrowText(file) + " cannot be loaded: " + HresultText(hr);
   if (!serverText.empty()) return "the server reported: " + serverText;
   return HresultText(hr);
 }
