@@ -7,7 +7,7 @@
 
 namespace morvex {
 
-// Our page-file server for an empty identifier; otherwise the COM server of that ProgID or {CLSID} where the
+// Our page-file server for an empty or blank identifier; otherwise the COM server of that ProgID or {CLSID} where the
 // platform has them, and an empty factory where it has none.
 PageAutomationFactory ChoosePageServer(const std::string& classIdentifier);
 

@@ -5,7 +5,8 @@
 namespace morvex {
 
 PageAutomationFactory ChoosePageServer(const std::string& classIdentifier) {
-  if (!classIdentifier.empty()) return {};
+  // Blanks name no server, as on Windows.
+  if (classIdentifier.find_first_not_of(" \t") != std::string::npos) return {};
   return MakePageFileServerFactory();
 }
 

@@ -309,7 +309,14 @@ TEST_F(ComTest, OurDllGivesTheBuiltInReportsAndProgressOnTheExampleAndAGenerated
       }
     }
   }
-  EXPECT_EQ(RunOnce(MakePageServerFactory(""), ExampleSite()), RunOnce(MakePageFileServerFactory(), ExampleSite()));
+  // What a front end makes of the name it was given: nothing or blanks is ours, blanks around a name are dropped.
+  const RunView builtIn = RunOnce(MakePageFileServerFactory(), ExampleSite());
+  EXPECT_EQ(RunOnce(MakePageServerFactory(""), ExampleSite()), builtIn);
+  EXPECT_EQ(RunOnce(MakePageServerFactory(" \t "), ExampleSite()), builtIn);
+  EXPECT_EQ(RunOnce(MakePageServerFactory(" Morvex.PageFiles\t"), ExampleSite()), builtIn);
+  EXPECT_EQ(RunOnce(MakePageServerFactory(" Morvex.NoSuchServer "), ExampleSite()).messages,
+            std::vector<std::string>{
+                "The page server \"Morvex.NoSuchServer\" cannot be created: no class is registered under this ProgID 429"});
 }
 
 TEST_F(ComTest, OurTypeLibraryDeclaresTheOutputsInTheirOwnTypes) {

@@ -482,7 +482,11 @@ PageAutomationFactory MakeComPageServerFactory(std::string classIdentifier) {
 }
 
 PageAutomationFactory MakePageServerFactory(std::string classIdentifier) {
-  if (classIdentifier.empty()) return MakePageFileServerFactory();
+  // A name typed into the registry by hand easily gains a blank at either end.
+  constexpr std::string_view kBlanks = " \t";
+  const size_t first = classIdentifier.find_first_not_of(kBlanks);
+  if (first == std::string::npos) return MakePageFileServerFactory();
+  classIdentifier = classIdentifier.substr(first, classIdentifier.find_last_not_of(kBlanks) + 1 - first);
   return MakeComPageServerFactory(std::move(classIdentifier));
 }
 

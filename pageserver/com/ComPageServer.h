@@ -16,8 +16,8 @@ inline constexpr int32_t kErrCannotCreateComponent = 429;
 // so it must be used and dropped on that thread. Throws Error 429 saying which identifier failed and why.
 PageAutomationFactory MakeComPageServerFactory(std::string classIdentifier);
 
-// What a front end runs on: an empty identifier is our own page-file server, linked in; any other names a
-// COM server.
+// What a front end runs on: an empty or blank identifier is our own page-file server, linked in; any other
+// names a COM server, without the blanks at its ends.
 PageAutomationFactory MakePageServerFactory(std::string classIdentifier);
 
 }  // namespace morvex
