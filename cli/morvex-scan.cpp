@@ -10,12 +10,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Console.h"
-#include "PageFileServer.h"
 #include "ReviewOutput.h"
 #include "basFileTools.h"
+#include "PageServerChoice.h"
 #include "ScanOutput.h"
 #include "ScanTerminal.h"
 #include "TextUtil.h"
@@ -158,6 +159,10 @@ int main(int argc, char** argv) {
                  "are any, and baseline findings no longer seen are listed on stderr as fixed");
   app.add_option("--write-baseline", writeBaselinePath,
                  "Write the findings of a finished scan to this baseline file (fingerprints with counts)");
+  std::string pageServer;
+  app.add_option("--page-server", pageServer,
+                 "The page server to open pages with, by ProgID (Company.Server) or {CLSID}; Windows only. "
+                 "Default: Morvex's own, reading page files");
   app.add_option("FOLDER", folder, "The folder that holds the project list master.dbf")->required();
   app.set_version_flag("--version", std::string(morvex::kVersionText));
   app.footer(kExitStatusFooter);
@@ -169,6 +174,12 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     // The full help would bury the one thing that went wrong; it is a --help away.
     std::cerr << "morvex-scan: " << OneLine(error.what()) << " (run morvex-scan --help for usage)\n";
+    return 2;
+  }
+
+  morvex::PageAutomationFactory pageServerFactory = morvex::ChoosePageServer(pageServer);
+  if (!pageServerFactory) {
+    std::cerr << "morvex-scan: page servers by class identifier (--page-server) are a Windows feature\n";
     return 2;
   }
 
@@ -193,7 +204,7 @@ int main(int argc, char** argv) {
   morvex::InstallInterruptHandler();
   morvex::TerminalProgress progress(stderr, morvex::console::IsConsole(stderr));
   morvex::TerminalMessages messages(stderr, progress);
-  morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
+  morvex::AppContext context(std::move(pageServerFactory), progress, messages);
   context.showUnopenedMessage = false;  // told below, on stderr, with the option that names the pages
   // The folder's bytes go to the file system as they were given: a name need not be valid UTF-8 on Linux.
   const morvex::SearchResult result = morvex::RunSearchDetailed(context, folder, bShowAllRun, !bIncludeBuiltIn);

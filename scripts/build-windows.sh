@@ -15,6 +15,7 @@ export DEBIAN_FRONTEND=noninteractive
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 libcli11-dev googletest libsimdjson-dev)
+packages+=(mingw-w64-tools)  # widl, for the page server's type library
 missing=()
 for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ]; then

@@ -68,26 +68,24 @@ void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, st
     typeIsTarvo = received == kTarvoType;
     return true;
   };
+  // The property and identity texts are emptied before their calls, so that a server raising an error
+  // instead of failing leaves no earlier Tarvo's texts in a finding either.
   const auto readProperty = [&](bool first) {
+    propertyName = {};
+    propertyValue = {};
     std::string_view name, value;
-    if (!(first ? automation.FirstProperty(name, value) : automation.NextProperty(name, value))) {
-      propertyName = {};
-      propertyValue = {};
-      return false;
-    }
+    if (!(first ? automation.FirstProperty(name, value) : automation.NextProperty(name, value))) return false;
     propertyName = name;
     propertyValue = value;
     return true;
   };
   const auto readTarvoInfo = [&] {
+    libraryProject = {};
+    library = {};
+    tarvoName = {};
     std::string_view project, libraryName, name;
     int32_t unusedNumber = 0;
-    if (!automation.GetTarvoInfo(project, libraryName, name, unusedNumber)) {
-      libraryProject = {};
-      library = {};
-      tarvoName = {};
-      return false;
-    }
+    if (!automation.GetTarvoInfo(project, libraryName, name, unusedNumber)) return false;
     libraryProject = project;
     library = libraryName;
     tarvoName = name;

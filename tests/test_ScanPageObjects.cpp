@@ -262,11 +262,14 @@ TEST_F(ScanPageObjectsTest, FailingProgressUpdateIsAbsorbedAndTheScanGoesOn) {
 }
 
 TEST_F(ScanPageObjectsTest, ServerThrowingInsteadOfFailingIsTreatedAsAFailure) {
-  AddPage("P", "Main", {TarvoObject(1, kValve, {{"TEXT", "a"}}), TarvoObject(2, kPump, {{"FONT", "b"}})});
+  AddPage("P", "Main", {TarvoObject(1, kValve, {{"TEXT", "a"}}), TarvoObject(2, kPump, {{"FONT", "b"}}),
+                        TarvoObject(3, kValve, {{"VISIBLE", "c"}})});
   site_->ThrowOnCall(Op::kGetTarvoInfo, 1);
-  site_->ThrowOnCall(Op::kNextObject, 2);
+  site_->ThrowOnCall(Op::kGetTarvoInfo, 3);
+  site_->ThrowOnCall(Op::kNextObject, 3);
   Scan("P", "Main", false);
-  EXPECT_THAT(Lines(), ElementsAre("\t\t\tTEXT", "include\tpumps\tpump_v\tFONT"));
+  // The third line must not carry the pump's identity read for the second.
+  EXPECT_THAT(Lines(), ElementsAre("\t\t\tTEXT", "include\tpumps\tpump_v\tFONT", "\t\t\tVISIBLE"));
 }
 
 TEST_F(ScanPageObjectsTest, NothingOpenMeansNothingFound) {

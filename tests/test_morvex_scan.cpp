@@ -367,6 +367,17 @@ TEST_F(MorvexScanTest, WrongOptionsPrintOneLineWithAHintAndExitTwo) {
   EXPECT_NE(Run({"--format", "xml", ExampleSite()}).err.find("xml"), std::string::npos);
 }
 
+TEST_F(MorvexScanTest, PageServerByClassIdentifierSaysInOneLineThatItIsForWindowsAndExitsTwo) {
+  for (const std::string& identifier : {std::string("Morvex.PageFiles"), std::string("{00000000-0000-0000-0000-000000000000}")}) {
+    const ProcessResult result = Run({"--page-server", identifier, ExampleSite()});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "morvex-scan: page servers by class identifier (--page-server) are a Windows feature\n");
+  }
+  // Naming no server is our own, as without the option.
+  EXPECT_EQ(Run({"--page-server", "", ExampleSite()}).out, Expected("example_site.tsv"));
+}
+
 TEST_F(MorvexScanTest, HelpDocumentsExitStatusAndVersionPrintsTheVersion) {
   const ProcessResult help = Run({"--help"});
   EXPECT_EQ(help.status, 0);

@@ -118,6 +118,19 @@ TEST_F(Win32Settings, AStoredValueOfTheWrongTypeOrOutOfRangeLoadsAsTheDefault) {
   EXPECT_EQ(read.showInstances, 1);
 }
 
+TEST_F(Win32Settings, ThePageServerIsTheStoredTextAndOursWhenMissingOrOfAnotherType) {
+  EXPECT_EQ(LoadPageServerSetting(HKEY_CURRENT_USER, key_.c_str()), "");
+  Store(L"PageServer", L"Company.Server");
+  EXPECT_EQ(LoadPageServerSetting(HKEY_CURRENT_USER, key_.c_str()), "Company.Server");
+  const DWORD one = 1;
+  RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"PageServer", REG_DWORD, &one, sizeof(one));
+  EXPECT_EQ(LoadPageServerSetting(HKEY_CURRENT_USER, key_.c_str()), "");
+  // Closing the window keeps the three settings it shows and leaves the server's name alone.
+  Store(L"PageServer", L"{C6CF7C41-FEB0-421C-8072-3ADC907440C7}");
+  SaveSettings(MainSettings{}, HKEY_CURRENT_USER, key_.c_str());
+  EXPECT_EQ(LoadPageServerSetting(HKEY_CURRENT_USER, key_.c_str()), "{C6CF7C41-FEB0-421C-8072-3ADC907440C7}");
+}
+
 TEST(Win32SettingConversion, OnlyWholeNumbersFromZeroToTwoAreCheckBoxValues) {
   EXPECT_EQ(CheckValueFromSetting(L"0"), 0);
   EXPECT_EQ(CheckValueFromSetting(L"2"), 2);

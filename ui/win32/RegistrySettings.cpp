@@ -62,6 +62,15 @@ MainSettings LoadSettings(HKEY root, const wchar_t* keyPath) {
   return settings;
 }
 
+std::string LoadPageServerSetting(HKEY root, const wchar_t* keyPath) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return {};
+  std::wstring identifier;
+  ReadString(key, L"PageServer", identifier);
+  RegCloseKey(key);
+  return Narrow(identifier);
+}
+
 void SaveSettings(const MainSettings& settings, HKEY root, const wchar_t* keyPath) {
   HKEY key = nullptr;
   if (RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return;

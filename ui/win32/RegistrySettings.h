@@ -27,6 +27,9 @@ int CheckValueFromSetting(std::wstring_view stored);
 // Reads the three values under root\keyPath; an absent key, an absent value or one of another type than
 // REG_SZ (REG_EXPAND_SZ included, never expanded) gives the default.
 MainSettings LoadSettings(HKEY root = HKEY_CURRENT_USER, const wchar_t* keyPath = kSettingsKey);
+// The page server named by the PageServer value (REG_SZ, a ProgID or {CLSID}) under root\keyPath; empty,
+// meaning our page-file server, when it is missing or of another type. Read only: the window never writes it.
+std::string LoadPageServerSetting(HKEY root = HKEY_CURRENT_USER, const wchar_t* keyPath = kSettingsKey);
 // Writes the three values as REG_SZ in the order UserPath, ShowInstances, IgnoreBuiltInProjects.
 void SaveSettings(const MainSettings& settings, HKEY root = HKEY_CURRENT_USER, const wchar_t* keyPath = kSettingsKey);
 

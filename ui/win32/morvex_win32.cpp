@@ -1,8 +1,9 @@
-// morvex.exe: the Windows desktop program: the Win32 main window over the page-file server, one progress
-// window, message boxes.
+// morvex.exe: the Windows desktop program: the Win32 main window over the page server its settings name (our
+// page-file server by default), one progress window, message boxes.
 #include "AppContext.h"
+#include "ComPageServer.h"
 #include "MessageBoxSink.h"
-#include "PageFileServer.h"
+#include "RegistrySettings.h"
 #include "basBrowseFolder.h"
 #include "basSearch.h"
 #include "frmMain.h"
@@ -19,7 +20,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
 
   morvex::win32::frmStatusBar progress;
   morvex::win32::MessageBoxSink messages(nullptr, progress);
-  morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
+  morvex::AppContext context(morvex::MakePageServerFactory(morvex::win32::LoadPageServerSetting()), progress,
+                             messages);
   int exitCode = 0;
   {
     morvex::win32::frmMain window(

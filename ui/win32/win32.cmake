@@ -8,7 +8,8 @@ if(TARGET morvex_pageserver)
                               OBJECT_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/morvex.manifest)
   # wWinMain is the entry point: the command line and every call are wide.
   target_link_options(morvex PRIVATE -municode)
-  target_link_libraries(morvex PRIVATE morvex_ui_win32 morvex_pageserver morvex_search morvex_warnings)
+  target_link_libraries(morvex PRIVATE morvex_ui_win32 morvex_pageserver morvex_pageserver_com morvex_search
+                        morvex_warnings)
   install(TARGETS morvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 

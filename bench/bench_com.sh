@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# morvex-scan.exe under Wine through our in-process COM page server (morvex-pages.dll, --page-server) against
+# the same program's built-in page-file server, side by side in one hyperfine run on the default generated site,
+# and what one automation call through COM costs.
+# Usage: bench/bench_com.sh [BUILD_DIR] [WINDOWS_BUILD_DIR] [SITE_DIR]
+# Needs the Linux build's morvex-sitegen, the Windows build's morvex-scan.exe and morvex-pages.dll
+# (scripts/build-windows.sh) and hyperfine. It registers the DLL in the Windows build's Wine prefix for the
+# length of the run, restarts that prefix's Wine server and stops it at the end.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build=$(realpath "${1:-$root/build}")
+windows=$(realpath "${2:-$root/build-windows}")
+site=${3:-${TMPDIR:-/tmp}/morvex-bench-site}
+sitegen="$build/bench/morvex-sitegen"
+source "$(dirname "$0")/site.sh"
+
+for tool in "$sitegen" "$windows/bin/morvex-scan.exe" "$windows/bin/morvex-pages.dll"; do
+  [ -e "$tool" ] || { echo "missing $tool: build it first" >&2; exit 2; }
+done
+command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 2; }
+
+prepare_site
+site=$(realpath "$site")
+
+export WINEPREFIX="$windows/wine-prefix" WINEDEBUG=-all
+wineserver -k 2>/dev/null || true
+results=$(mktemp)
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+dll=$(windows_path "$windows/bin/morvex-pages.dll")
+trap 'wine regsvr32 /s /u "$dll" >/dev/null 2>&1 || true; rm -f "$results"; wineserver -k 2>/dev/null || true' EXIT
+# A lasting Wine server, so that a program start costs milliseconds, as a start does on Windows.
+wineserver -p
+wine cmd /c exit
+wine regsvr32 /s "$dll"
+
+scan="wine '$windows/bin/morvex-scan.exe'"
+target=$(windows_path "$site")
+# Both give the same report; the scan exits 1 on a site with collisions, which a generated site always has.
+cmp <(eval "$scan '$target'" 2>/dev/null) <(eval "$scan --page-server Morvex.PageFiles '$target'" 2>/dev/null) ||
+  { echo "the two servers' reports differ" >&2; exit 1; }
+hyperfine --warmup 2 --runs "${RUNS:-10}" -i --prepare "find '$site' -type f -exec cat {} + > /dev/null" \
+  --export-json "$results" \
+  -n built-in "$scan '$target' > /dev/null 2>&1" \
+  -n com "$scan --page-server Morvex.PageFiles '$target' > /dev/null 2>&1"
+
+# The calls one run makes, counted from the pages themselves: per page OpenPage, PreparePage, ClosePage and
+# FirstObject; per object NextObject and GetObjectType; per Tarvo FirstProperty and one NextProperty per
+# property (the last one failing); per reserved name GetTarvoInfo and GetObjectAN.
+python3 - "$results" "$site" "$root/search/ReservedKeywords.cpp" <<'PY'
+import json, os, re, sys
+median = {r["command"]: r["median"] for r in json.load(open(sys.argv[1]))["results"]}
+reserved = set(re.findall(r'"([A-Z_0-9]+)"', open(sys.argv[3]).read()))
+calls = pages = 0
+for folder, _, files in os.walk(sys.argv[2]):
+    for name in files:
+        if not name.endswith(".json"):
+            continue
+        pages += 1
+        objects = json.load(open(os.path.join(folder, name), encoding="utf-8-sig")).get("objects", [])
+        calls += 4 + 2 * len(objects)
+        for item in objects:
+            if isinstance(item, dict) and item.get("type") == "Tarvo":
+                properties = item.get("properties", [])
+                calls += 1 + len(properties)
+                calls += 2 * sum(1 for p in properties if isinstance(p, dict) and p.get("name") in reserved)
+builtin, com = median["built-in"], median["com"]
+print(f"median: built-in {builtin:.3f} s, through COM {com:.3f} s, ratio {com / builtin:.2f} (target <= 1.5)")
+print(f"{pages} pages, {calls} automation calls: {(com - builtin) / calls * 1e9:.0f} ns more per call through COM")
+PY

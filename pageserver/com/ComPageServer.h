@@ -1,0 +1,23 @@
+// ComPageServer: page-automation servers named by class identifier and called through COM automation.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "PageAutomation.h"
+
+namespace morvex {
+
+// The number users of automation clients know for a component that cannot be created.
+inline constexpr int32_t kErrCannotCreateComponent = 429;
+
+// Creates the server of a ProgID ("Company.Server") or of a CLSID in braces, in-process or local, through its
+// IDispatch. Each instance keeps COM initialised apartment-threaded on the creating thread while it lives,
+// so it must be used and dropped on that thread. Throws Error 429 saying which identifier failed and why.
+PageAutomationFactory MakeComPageServerFactory(std::string classIdentifier);
+
+// What a front end runs on: an empty or blank identifier is our own page-file server, linked in; any other
+// names a COM server, without the blanks at its ends.
+PageAutomationFactory MakePageServerFactory(std::string classIdentifier);
+
+}  // namespace morvex
