@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Whole-process benchmark of morvex-scan over several site shapes: time against cat, peak memory per output
 # format against its budget, and the window against morvex-scan; one table at the end.
+# The busy-machine shapes time the same scans while a busy loop holds one processor the whole time, one of them
+# on a site of listed pages without page files, and the scan pinned to one processor against the same scan with
+# reading ahead off (MORVEX_READ_AHEAD=0).
 # Usage: bench/bench_shapes.sh [BUILD_DIR]
 # ROUNDS (default 3) and RUNS (default 3) set how many interleaved hyperfine rounds of how many runs each are taken.
 set -euo pipefail
@@ -60,11 +63,13 @@ for entry in "${shapes[@]}"; do
 
   timed_rounds "time-$name" cat "find $site -type f -exec cat {} +" scan "$scan $site"
 
-  for output in tsv unique json; do
+  for output in tsv unique json json-v2 sarif; do
     case $output in
       tsv) args=() ;;
       unique) args=(--unique) ;;
       json) args=(--format json) ;;
+      json-v2) args=(--format json-v2) ;;
+      sarif) args=(--format sarif) ;;
     esac
     warm_site
     /usr/bin/time -v -o "$work/rusage" "$scan" "${args[@]}" "$site" > "$work/report" 2> /dev/null || true
@@ -80,7 +85,39 @@ for entry in "${shapes[@]}"; do
   if [[ $window_shapes == *" $name "* ]]; then
     timed_rounds "window-$name" scan "$scan $site" window "$window $site"
   fi
+  # The review outputs stream as the report does: the largest report says what they cost on top of it.
+  if [ "$name" = many-findings ]; then
+    timed_rounds "sarif-$name" scan "$scan $site" sarif "$scan --format sarif $site"
+  fi
 done
+
+# A busy machine: a loop holds the first processor throughout, as another program on a workstation would.
+taskset -c 0 bash -c 'while :; do :; done' &
+busy=$!
+trap 'kill $busy 2>/dev/null; rm -rf "$work"' EXIT
+for name in default many-findings; do
+  site="${TMPDIR:-/tmp}/morvex-bench-$name"
+  warm_site
+  timed_rounds "busy-$name" cat "find $site -type f -exec cat {} +" scan "$scan $site"
+done
+site="${TMPDIR:-/tmp}/morvex-bench-no-page-files"
+projects=100 pages=4000 objects=1 collisions=4
+stamp="$site/.shape"
+if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "no-page-files $projects $pages" ]; then
+  rm -rf "$site"
+  "$sitegen" --projects "$projects" --pages "$pages" --objects 1 --page-files none "$site" > /dev/null
+  echo "no-page-files $projects $pages" > "$stamp"
+fi
+warm_site
+hyperfine -N -i --style none --warmup 1 --runs "$runs" --export-json "$work/busy-missing-1.json" \
+  -n scan "$scan $site" > /dev/null 2> "$work/hyperfine.log" || { cat "$work/hyperfine.log" >&2; exit 2; }
+kill $busy
+wait $busy 2>/dev/null || true
+
+# One processor: reading ahead can only take turns with the scan, so it must cost nothing there.
+site="${TMPDIR:-/tmp}/morvex-bench-default"
+warm_site
+timed_rounds "one-core" scan "taskset -c 1 $scan $site" inline "taskset -c 1 env MORVEX_READ_AHEAD=0 $scan $site"
 
 python3 - "$work" <<'PY'
 import json, statistics, sys
@@ -88,6 +125,7 @@ from pathlib import Path
 
 work = Path(sys.argv[1])
 scan_target = {"default": 2.0, "many-findings": 2.5, "many-projects": 2.0}
+busy_target = {"default": 3.0, "many-findings": 4.0}
 window_target = {"default": 1.2, "many-findings": 1.5}
 
 def medians(label):
@@ -136,6 +174,24 @@ for shape, target in window_target.items():
     ratio = med["window"] / med["scan"]
     print(f"{shape}: window {med['window']:.3f} s, morvex-scan {med['scan']:.3f} s, window/scan {ratio:.2f} "
           f"(target <= {target} {verdict(ratio, target)}), medians of {samples} runs")
+
+print()
+if list(work.glob("sarif-many-findings-*.json")):
+    med, samples = medians("sarif-many-findings")
+    ratio = med["sarif"] / med["scan"]
+    print(f"many-findings: --format sarif {med['sarif']:.3f} s, TSV {med['scan']:.3f} s, sarif/tsv {ratio:.2f} "
+          f"(target <= 1.1 {verdict(ratio, 1.1)}), medians of {samples} runs")
+for shape, target in busy_target.items():
+    med, samples = medians(f"busy-{shape}")
+    ratio = med["scan"] / med["cat"]
+    print(f"busy {shape}: scan {med['scan']:.3f} s, cat {med['cat']:.3f} s, scan/cat {ratio:.2f} "
+          f"(target <= {target} {verdict(ratio, target)}), medians of {samples} runs")
+med, samples = medians("busy-missing")
+print(f"busy, 400,000 listed pages without files: scan {med['scan']:.3f} s (target < 5 {verdict(med['scan'], 5.0)})")
+med, samples = medians("one-core")
+ratio = med["scan"] / med["inline"]
+print(f"one processor: scan {med['scan']:.3f} s, reading ahead off {med['inline']:.3f} s, ratio {ratio:.2f} "
+      f"(target <= 1.1 {verdict(ratio, 1.1)}), medians of {samples} runs")
 PY
 
 # Part of the window's time is the results box taking the report, which no code of ours can shorten; one run
