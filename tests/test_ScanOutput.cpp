@@ -3,6 +3,11 @@
 
 #include "ScanOutput.h"
 
+#include <climits>
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace morvex {
 namespace {
 
@@ -92,6 +97,22 @@ TEST(ScanOutputTest, ExitStatusFollowsOutcomeAndFindings) {
   EXPECT_EQ(ExitStatus(failed), 2);
   failed.outcome = RunOutcome::kUnexpectedError;
   EXPECT_EQ(ExitStatus(failed), 2);
+}
+
+TEST(UnopenedSummaryTest, CountsAreGroupedAndReasonsListedInTheirOrder) {
+  UnopenedPages unopened;
+  for (int i = 0; i < 20000; ++i) unopened.CountTried();
+  EXPECT_EQ(UnopenedSummary(unopened), "");
+  for (int i = 0; i < 4; ++i) unopened.Add("P", "bad", {PageFailureReason::kNotValidJson, "at byte 1: x"});
+  for (int i = 0; i < 1200; ++i) unopened.Add(i < 600 ? "P" : "Q", "gone", {PageFailureReason::kMissing, ""});
+  EXPECT_EQ(UnopenedSummary(unopened), "1,204 of 20,000 pages could not be opened: 1,200 missing, 4 not valid JSON");
+  EXPECT_EQ(unopened.At(0).detail, "at byte 1: x");
+  EXPECT_EQ(unopened.At(1203).project, "Q");
+  for (const auto& [number, text] : std::vector<std::pair<int64_t, std::string>>{
+           {0, "0"}, {999, "999"}, {1000, "1,000"}, {-1234567, "-1,234,567"},
+           {INT64_MIN, "-9,223,372,036,854,775,808"}}) {
+    EXPECT_EQ(GroupThousands(number), text);
+  }
 }
 
 }  // namespace
