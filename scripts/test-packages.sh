@@ -44,7 +44,7 @@ same_report() { cmp -s "$1" "$expected_report"; }
 
 echo "== SHA256SUMS"
 check "SHA256SUMS does not match dist/" bash -c 'cd dist && sha256sum --quiet --check SHA256SUMS'
-check "SHA256SUMS lists $(ls dist | grep -vc SHA256SUMS) files" \
+check "SHA256SUMS does not list every other file in dist/" \
   test "$(wc -l <dist/SHA256SUMS)" -eq "$(ls dist | grep -vc SHA256SUMS)"
 
 echo "== Debian package"
@@ -120,7 +120,7 @@ run_msiexec() {  # run_msiexec LOG ARGS...
 # One value of each Morvex entry under a registry key with one subkey per product, in the registry view of the
 # package's architecture: morvex_entries KEY NAME_VALUE FIELD.
 morvex_entries() {
-  wine reg query "$1" /s "$view" 2>/dev/null | tr -d '\r' |
+  wine reg query "$1" /s ${view:+"$view"} 2>/dev/null | tr -d '\r' |
     awk -v name="$2" -v field="$3" '
       function flush() { if (isMorvex && value != "") print value; isMorvex = 0; value = "" }
       /^HKEY/ { flush() }
