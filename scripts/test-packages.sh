@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the release artifacts in dist/ as a user gets them: SHA256SUMS, the Debian package (lintian, its
 # programs run from its unpacked contents, its desktop entry), each portable zip unpacked and run under Wine,
-# and each installer installed, upgraded, refused as a downgrade and removed under Wine in the test prefix.
+# and each installer installed, installed again, upgraded (over a running morvex.exe where there is a display),
+# refused as a downgrade and removed under Wine in the test prefix.
 # Run after scripts/package.sh; WINEPREFIX defaults to the Windows build's test prefix.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -114,8 +115,10 @@ run_msiexec() {  # run_msiexec LOG ARGS...
   shift
   rm -f "$log"
   wine msiexec "$@" /qn /l*v "$(windows_path "$log")" >/dev/null 2>&1
+  local status=$?
   msi_result=$(grep -a 'Action ended .*: INSTALL\. Return value' "$log" 2>/dev/null | tail -1 |
     sed -e 's/.*Return value \([0-9]*\)\..*/\1/')
+  return "$status"
 }
 # One value of each Morvex entry under a registry key with one subkey per product, in the registry view of the
 # package's architecture: morvex_entries KEY NAME_VALUE FIELD.
@@ -180,11 +183,44 @@ test_installer() {
     check "$arch: the report through the installed Morvex.PageFiles differs" same_report "$work/msi-pages-report"
   fi
 
-  # The next version over this one: one entry, the newer.
+  # The same version again: the same file is the installer's maintenance run, a rebuild (a new product code)
+  # replaces the installed one; either way one entry.
+  run_msiexec "$log" /i "$(windows_path "$msi")"
+  check "$arch: the same installer again did not succeed (log says ${msi_result:-nothing})" test "$msi_result" = 1
+  check "$arch: after the same installer again Add/Remove Programs shows '$(installed_versions | tr '\n' ' ')'" \
+    test "$(installed_versions)" = "$version"
+  scripts/make-msi.sh "$build_dir" "$work/rebuilt-$arch.msi"
+  run_msiexec "$log" /i "$(windows_path "$work/rebuilt-$arch.msi")"
+  check "$arch: a rebuild of $version did not install (log says ${msi_result:-nothing})" test "$msi_result" = 1
+  check "$arch: after a rebuild of $version Add/Remove Programs shows '$(installed_versions | tr '\n' ' ')'" \
+    test "$(installed_versions)" = "$version"
+
+  # The next version over this one: one entry, the newer. Where there is a display, over a running morvex.exe:
+  # the installer queues that one file for the next restart and says so (3010, cut to 194 by Wine).
   next_version=$(awk -F. '{printf "%d.%d.%d", $1, $2, $3 + 1}' <<<"$version")
   scripts/make-msi.sh "$build_dir" "$work/next-$arch.msi" "$next_version"
+  local window=
+  if [ -n "${DISPLAY:-}" ]; then
+    wine "$folder/morvex.exe" >/dev/null 2>&1 &
+    window=$!
+    for _ in $(seq 100); do
+      [ -n "$(xdotool search --name 'Reserved Keyword Search' 2>/dev/null)" ] && break
+      sleep 0.2
+    done
+  fi
   run_msiexec "$log" /i "$(windows_path "$work/next-$arch.msi")"
+  local upgrade_status=$?
   check "$arch: upgrade to $next_version did not succeed (log says ${msi_result:-nothing})" test "$msi_result" = 1
+  if [ -n "$window" ]; then
+    check "$arch: the upgrade over a running morvex.exe did not ask for a restart (status $upgrade_status)" \
+      test "$upgrade_status" -eq 194
+    # Ended from Linux: Wine's 32-bit taskkill does not see a 64-bit program, and there is no window manager here.
+    kill "$window" 2>/dev/null
+    wait "$window" 2>/dev/null
+    wineboot -r >/dev/null 2>&1
+    check "$arch: after the restart the upgrade left $(ls "$folder" | grep -v '\.exe$' | tr '\n' ' ')" \
+      test -z "$(ls "$folder" | grep -v '\.exe$')"
+  fi
   check "$arch: after the upgrade Add/Remove Programs shows '$(installed_versions | tr '\n' ' ')'" \
     test "$(installed_versions)" = "$next_version"
   check "$arch: the upgrade lost morvex.exe" test -s "$folder/morvex.exe"
