@@ -11,6 +11,9 @@ target_link_libraries(morvex_scan_support PUBLIC morvex_search morvex_common mor
 if(TARGET morvex_pageserver)
   add_executable(morvex-scan ${CMAKE_CURRENT_SOURCE_DIR}/morvex-scan.cpp)
   set_target_properties(morvex-scan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MORVEX_PROGRAM_DIR})
+  if(WIN32)
+    morvex_add_windows_resources(morvex-scan DESCRIPTION "Morvex reserved name search, command line")
+  endif()
   target_link_libraries(morvex-scan PRIVATE morvex_scan_support morvex_pageserver morvex_search morvex_warnings)
   # --page-server: COM servers by class identifier on Windows; elsewhere the option only says so.
   if(WIN32)

@@ -43,3 +43,8 @@ trap 'wineserver -k || true; kill "$virtual_display_pid" 2>/dev/null || true' EX
 # side at that moment can stall for good (seen every time with Wine 8 here), so one program goes first alone.
 wine cmd /c exit
 ctest --test-dir build-windows --output-on-failure --parallel "$jobs"
+
+# Packages: every release file built into dist/ from the builds above, then installed, unpacked and run as a
+# user would (the installers under Wine in the same prefix and session as the Windows tests).
+scripts/package.sh
+scripts/test-packages.sh

@@ -215,6 +215,13 @@ TEST_F(MainWindowTest, CaptionCarriesVersionAndComment) {
   EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("Veltra Tarvo Reserved Keyword Search v1.")));
 }
 
+TEST_F(MainWindowTest, TitleBarCarriesTheRenderedIconFromSmallToLarge) {
+  auto window = MakeWindow();
+  const QList<QSize> sizes = window->windowIcon().availableSizes();
+  EXPECT_TRUE(sizes.contains(QSize(16, 16))) << sizes.size();
+  EXPECT_TRUE(sizes.contains(QSize(256, 256))) << sizes.size();
+}
+
 TEST_F(MainWindowTest, ControlsSitWhereTheTwipsPutThem) {
   auto window = MakeWindow();
   struct Placement {

@@ -249,6 +249,15 @@ TEST_F(Win32MainWindow, ALongReportFitsWholeAndTheWindowAnswersWhileItGoesIn) {
   EXPECT_EQ(SendMessageW(box, EM_GETLINECOUNT, 0, 0), 20002);  // header, findings, and the empty last line
 }
 
+TEST_F(Win32MainWindow, BothTitleBarsShowTheProgramsIcon) {
+  // The class icon is the program's icon 1; this test program carries the same resources as morvex.exe.
+  EXPECT_NE(GetClassLongPtrW(window_->Handle(), GCLP_HICON), 0);
+  frmStatusBar progress;
+  progress.Show();
+  EXPECT_NE(GetClassLongPtrW(progress.Handle(), GCLP_HICON), 0);
+  progress.Close();
+}
+
 // A control's rectangle in its window's client area.
 RECT PlaceOf(HWND control) {
   RECT place{};

@@ -2,6 +2,22 @@
 morvex_add_test_executable(morvex_tests_win32_ui test_win32_ui.cpp)
 target_link_libraries(morvex_tests_win32_ui PRIVATE morvex_ui_win32)
 target_include_directories(morvex_tests_win32_ui PRIVATE ${CMAKE_BINARY_DIR}/generated)
+morvex_add_windows_resources(morvex_tests_win32_ui DESCRIPTION "Morvex Win32 window tests")
+
+# Every program (and the page server's DLL, once built) carries the icon and the project's version record.
+morvex_add_test_executable(morvex_tests_windows_resources test_windows_resources.cpp)
+target_include_directories(morvex_tests_windows_resources PRIVATE ${CMAKE_BINARY_DIR}/generated)
+target_link_libraries(morvex_tests_windows_resources PRIVATE version)
+target_compile_definitions(morvex_tests_windows_resources PRIVATE MORVEX_PROGRAM_DIR="${MORVEX_PROGRAM_DIR}")
+foreach(program morvex morvex-scan morvex-dbf)
+  if(TARGET ${program})
+    add_dependencies(morvex_tests_windows_resources ${program})
+  endif()
+endforeach()
+if(TARGET morvex-pages)
+  add_dependencies(morvex_tests_windows_resources morvex-pages)
+  target_compile_definitions(morvex_tests_windows_resources PRIVATE MORVEX_HAS_PAGES_DLL=1)
+endif()
 
 # The real morvex.exe in a virtual X display with a window manager: type, start, answer, copy, compare.
 add_executable(morvex-test-clipboard win32_clipboard_text.cpp)

@@ -2,6 +2,8 @@
 #include "frmMain.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -19,6 +21,14 @@
 #include "Version.h"
 
 namespace morvex {
+
+QIcon MorvexIcon() {
+  // Every size the build rendered from the drawing: the title bar and the task switcher each pick their own.
+  QIcon icon;
+  const QDir images(QStringLiteral(":/icons"));
+  for (const QString& name : images.entryList(QDir::Files)) icon.addFile(images.filePath(name));
+  return icon;
+}
 
 ValueCheckBox::ValueCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
   // Tristate only so that a stored 2 can show greyed; nextCheckState keeps the user to 0 and 1.
@@ -96,6 +106,7 @@ frmMain::frmMain(ProgressInterface& progress, SearchRunner runSearch, FolderBrow
 void frmMain::createControls() {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Veltra Tarvo Reserved Keyword Search"));
+  setWindowIcon(MorvexIcon());
   setFixedSize(TwipsToPixels(8400), TwipsToPixels(7080));
   setFont(DialogFont());
 

@@ -10,11 +10,15 @@
 #include "ProgressInterface.h"
 #include "basSearch.h"
 
+class QIcon;
 class QLabel;
 class QPushButton;
 class QLineEdit;
 
 namespace morvex {
+
+// The application's icon in every size the build rendered, for the main window and every other window.
+QIcon MorvexIcon();
 
 // A check box holding 0 (clear), 1 (ticked) or 2 (greyed). Only a stored value can grey it; a click turns
 // any value other than ticked into ticked and ticked into clear.

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Morvex"));
   QApplication::setOrganizationName(QStringLiteral("Morvex"));
   QApplication::setDesktopFileName(QStringLiteral("morvex"));
+  QApplication::setWindowIcon(morvex::MorvexIcon());
 
   morvex::frmStatusBar progress;
   morvex::MessageBoxSink messages;

@@ -1,11 +1,15 @@
-# morvex.exe, the Windows desktop program on the Win32 windows: GUI subsystem, static, version and manifest.
+# morvex.exe, the Windows desktop program on the Win32 windows: GUI subsystem, static, icon, version and manifest.
 if(TARGET morvex_pageserver)
-  set(MORVEX_MANIFEST ${CMAKE_CURRENT_SOURCE_DIR}/morvex.manifest)
-  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/morvex.rc.in ${CMAKE_CURRENT_BINARY_DIR}/morvex.rc @ONLY)
-  add_executable(morvex WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/morvex_win32.cpp ${CMAKE_CURRENT_BINARY_DIR}/morvex.rc)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(MORVEX_MANIFEST_ARCHITECTURE amd64)
+  else()
+    set(MORVEX_MANIFEST_ARCHITECTURE x86)
+  endif()
+  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/morvex.manifest.in ${CMAKE_CURRENT_BINARY_DIR}/morvex.manifest @ONLY)
+  add_executable(morvex WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/morvex_win32.cpp)
+  morvex_add_windows_resources(morvex DESCRIPTION "Morvex reserved name search"
+                               MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/morvex.manifest)
   set_target_properties(morvex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MORVEX_PROGRAM_DIR})
-  set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/morvex.rc PROPERTIES
-                              OBJECT_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/morvex.manifest)
   # wWinMain is the entry point: the command line and every call are wide.
   target_link_options(morvex PRIVATE -municode)
   target_link_libraries(morvex PRIVATE morvex_ui_win32 morvex_pageserver morvex_pageserver_com morvex_search
