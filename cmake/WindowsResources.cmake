@@ -1,9 +1,10 @@
 # Every Windows program's resources from one template: the project's version record and the icon.
 set(MORVEX_RESOURCE_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/program.rc.in)
 
-# morvex_add_windows_resources(TARGET DESCRIPTION text [MANIFEST file]): a DLL target gets a DLL's file type.
+# morvex_add_windows_resources(TARGET DESCRIPTION text [MANIFEST file] [TYPELIB file]): a DLL target gets a
+# DLL's file type. A target has one resource script only: the linker keeps the resources of just one of several.
 function(morvex_add_windows_resources target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "DESCRIPTION;MANIFEST" "")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "DESCRIPTION;MANIFEST;TYPELIB" "")
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "MODULE_LIBRARY")
     set(MORVEX_RESOURCE_FILE_TYPE VFT_DLL)
@@ -16,6 +17,11 @@ function(morvex_add_windows_resources target)
   set(MORVEX_RESOURCE_DESCRIPTION ${arg_DESCRIPTION})
   set(MORVEX_RESOURCE_MANIFEST_LINE "")
   set(depends ${MORVEX_ICON_ICO})
+  set(MORVEX_RESOURCE_TYPELIB_LINE "")
+  if(arg_TYPELIB)
+    set(MORVEX_RESOURCE_TYPELIB_LINE "1 TYPELIB \"${arg_TYPELIB}\"")
+    list(APPEND depends ${arg_TYPELIB})
+  endif()
   if(arg_MANIFEST)
     set(MORVEX_RESOURCE_MANIFEST_LINE "1 RT_MANIFEST \"${arg_MANIFEST}\"")
     list(APPEND depends ${arg_MANIFEST})

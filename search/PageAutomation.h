@@ -45,7 +45,7 @@ class PageAutomation {
 
   // Nor is this: why the last OpenPage failed, for a server that keeps such reasons. Only valid right after
   // an OpenPage that returned false.
-  virtual PageFailure LastOpenFailure() const { return {}; }
+  virtual PageFailure LastOpenFailure() { return {}; }
 };
 
 // Stands for creation by class identifier. It throws Error when the server cannot be created.

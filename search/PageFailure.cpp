@@ -34,6 +34,13 @@ std::string_view PageFailureId(PageFailureReason reason) {
   return kReasonNames[static_cast<size_t>(reason)].id;
 }
 
+std::optional<PageFailureReason> PageFailureFromId(std::string_view id) {
+  for (size_t i = 0; i < kReasonNames.size(); ++i) {
+    if (kReasonNames[i].id == id) return static_cast<PageFailureReason>(i);
+  }
+  return std::nullopt;
+}
+
 std::string DescribePageFailure(const PageFailure& failure) {
   std::string text(PageFailureText(failure.reason));
   if (!failure.detail.empty()) text.append(": ").append(failure.detail);

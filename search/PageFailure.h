@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,8 @@ struct PageFailure {
 std::string_view PageFailureText(PageFailureReason reason);
 // A stable identifier for machine-readable output ("missing", "not-valid-json", ...).
 std::string_view PageFailureId(PageFailureReason reason);
+// The reason an identifier names, if any.
+std::optional<PageFailureReason> PageFailureFromId(std::string_view id);
 // The reason text and, when there is one, its detail after a colon.
 std::string DescribePageFailure(const PageFailure& failure);
 

@@ -335,6 +335,18 @@ class ComPageServer final : public PageAutomation {
     const Input inputs[] = {{ArgKind::kText, sProject, false}, {ArgKind::kText, sPage, false}};
     Invoke(PageOp::kPreparePage, inputs, 2);
   }
+  // A server without reasons of its own, or one whose answer makes no sense, leaves the failure unexplained.
+  PageFailure LastOpenFailure() override {
+    if (!has_[Index(PageOp::kLastOpenFailure)]) return {};
+    SlotsGuard guard(slots_[Index(PageOp::kLastOpenFailure)]);
+    std::string reason, detail;
+    if (!Invoke(PageOp::kLastOpenFailure, nullptr, 0, &guard) || !guard.slots[0].TakeText(reason) ||
+        !guard.slots[1].TakeText(detail))
+      return {};
+    const std::optional<PageFailureReason> known = PageFailureFromId(reason);
+    if (!known) return {};
+    return {*known, std::move(detail)};
+  }
 
  private:
   struct Input {

@@ -24,8 +24,9 @@ enum class PageOp : uint8_t {
   kGetObjectType,
   kServeFolder,  // ours: not every server has it
   kPreparePage,  // ours: not every server has it
+  kLastOpenFailure,  // ours: not every server has it
 };
-inline constexpr size_t kPageOpCount = 12;
+inline constexpr size_t kPageOpCount = 13;
 inline constexpr size_t kRequiredPageOps = 10;  // the package's ten come first
 inline constexpr size_t kMostArgs = 4;
 
@@ -53,6 +54,7 @@ inline constexpr std::array<OperationShape, kPageOpCount> kOperations = {{
     {L"GetObjectType", 10, 0, {}, 1, {kText}, true},
     {L"ServeFolder", 11, 1, {kText}, 0, {}, false},
     {L"PreparePage", 12, 2, {kText, kText}, 0, {}, false},
+    {L"LastOpenFailure", 13, 0, {}, 2, {kText, kText}, true},
 }};
 
 inline const OperationShape& Shape(PageOp op) { return kOperations[static_cast<size_t>(op)]; }

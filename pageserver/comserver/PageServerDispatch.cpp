@@ -233,6 +233,7 @@ HRESULT PageServerDispatch::InvokeOperation(DISPID id, DISPPARAMS& parameters, V
   PageAutomation& server = *server_;
   bool ok = true;
   std::array<std::string_view, 3> outTexts;
+  PageFailure failure;
   int32_t number = 0;
   int16_t an = 0;
   switch (*op) {
@@ -248,6 +249,11 @@ HRESULT PageServerDispatch::InvokeOperation(DISPID id, DISPPARAMS& parameters, V
     case PageOp::kGetObjectType: ok = server.GetObjectType(outTexts[0]); break;
     case PageOp::kServeFolder: server.ServeFolder(texts[0]); break;
     case PageOp::kPreparePage: server.PreparePage(texts[0], texts[1]); break;
+    case PageOp::kLastOpenFailure:
+      failure = server.LastOpenFailure();
+      outTexts[0] = PageFailureId(failure.reason);
+      outTexts[1] = failure.detail;
+      break;
   }
 
   if (ok && shape.outputCount > 0) {

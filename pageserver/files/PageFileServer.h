@@ -46,7 +46,7 @@ class PageFileServer : public PageAutomation {
   // page; the OpenPage that names it takes it over. Pages hinted but passed over are dropped unread.
   void PreparePage(std::string_view sProject, std::string_view sPage) override;
 
-  PageFailure LastOpenFailure() const override { return lastFailure_; }
+  PageFailure LastOpenFailure() override { return lastFailure_; }
 
   // Opens page content handed over directly instead of read from a page file (tests, fuzzing, tools).
   bool OpenPageContent(std::string_view bytes);
