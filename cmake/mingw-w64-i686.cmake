@@ -26,7 +26,9 @@ find_program(MORVEX_WINE wine REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${MORVEX_WINE})
 
 # One .exe or .dll is enough on a Windows machine: no libstdc++, libgcc or winpthread DLLs to carry along.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Large-address aware: on 64-bit Windows a 32-bit program then has 4 GiB of address space instead of 2, room
+# for a larger table (the one pointer-sized signed number here, FileHandle, holds handles, not addresses).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--large-address-aware")
 # A DLL's exported functions are __stdcall, which 32-bit MinGW names with an @ and the size of the
 # arguments (DllGetClassObject@12); Windows looks them up by their plain names, so the suffix is left off.
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--kill-at")
