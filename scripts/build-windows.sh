@@ -75,19 +75,19 @@ if [ ! -f "$cli11_dir/CLI/CLI.hpp" ]; then
   cp -r /usr/include/CLI "$cli11_dir/"
 fi
 
-# The build runs the test programs under Wine to list their cases, several at once. The first Wine program of
-# a fresh prefix creates it and starts its server; two doing that side by side can fail, so one small program
-# does it alone first, and the server stays up while the build lasts. One 64-bit prefix runs both
-# architectures, as 64-bit Windows does: the 32-bit programs on its WoW64 side.
 export WINEDEBUG=${WINEDEBUG:--all}
-# A 64-bit prefix made before wine32 was installed has an empty 32-bit side (syswow64), and there every Wine
-# program fails to start, 64-bit ones too: "wine" now goes through the 32-bit loader, which needs that
-# side's kernel32. Wine's own update fills it, run from the 64-bit loader in the mode Wine creates prefixes in.
+# One 64-bit prefix runs both architectures, as 64-bit Windows does: the 32-bit programs on its WoW64 side.
+# A prefix made before wine32 was installed has that side empty (syswow64), and there every Wine program
+# fails to start, 64-bit ones too: "wine" now goes through the 32-bit loader, which needs that side's
+# kernel32. Wine's own update fills it, run from the 64-bit loader in the mode Wine creates prefixes in.
 wine_prefix=${WINEPREFIX:-$HOME/.wine}
 if [ -d "$wine_prefix/drive_c/windows/syswow64" ] && [ ! -e "$wine_prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
   echo "build-windows: adding the 32-bit side to the Wine prefix $wine_prefix" >&2
   WINEBOOTSTRAPMODE=1 /usr/lib/wine/wine64 wineboot -u > /dev/null 2>&1
 fi
+# The build runs the test programs under Wine to list their cases, several at once. The first Wine program of
+# a fresh prefix creates it and starts its server; two doing that side by side can fail, so one small program
+# does it alone first, and the server stays up while the build lasts.
 wine cmd /c exit > /dev/null 2>&1 || true
 wineserver -p30 > /dev/null 2>&1 || true
 
