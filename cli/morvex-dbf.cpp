@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,10 @@ int main(int argc, char** argv) {
     }
   } catch (const morvex::Error& error) {
     std::fprintf(stderr, "morvex-dbf: %s (error %d)\n", error.Description().c_str(), static_cast<int>(error.Number()));
+    return 2;
+  } catch (const std::bad_alloc&) {
+    // A table is held whole; one larger than the memory a process has (2 or 4 GiB for an x86 one) cannot be.
+    std::fprintf(stderr, "morvex-dbf: table \"%s\" does not fit in memory (error 7)\n", file.c_str());
     return 2;
   }
   if (table.Corrupt()) {

@@ -10,6 +10,11 @@ endif()
 add_library(morvex_simdjson STATIC ${MORVEX_SIMDJSON_SOURCE_DIR}/simdjson.cpp)
 target_include_directories(morvex_simdjson SYSTEM PUBLIC ${MORVEX_SIMDJSON_SOURCE_DIR})
 add_library(simdjson::simdjson ALIAS morvex_simdjson)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # simdjson's fast kernels are 64-bit only: the 32-bit build parses with its portable one, knowingly, so the
+  # header's note saying so on every file that includes it is left out.
+  target_compile_definitions(morvex_simdjson PUBLIC SIMDJSON_NO_PORTABILITY_WARNING)
+endif()
 
 if(EXISTS ${MORVEX_CLI11_INCLUDE_DIR}/CLI/CLI.hpp)
   add_library(morvex_cli11 INTERFACE)

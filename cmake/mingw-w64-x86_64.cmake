@@ -13,9 +13,18 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# ctest and test discovery start the programs through Wine.
-find_program(MORVEX_WINE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${MORVEX_WINE})
+# ctest and test discovery start the programs through Wine, by its 64-bit loader where it can be found: once
+# wine32 is installed, "wine" hands each 64-bit program over from a 32-bit start process (0.12 s a start
+# instead of 0.05 s here).
+find_program(MORVEX_WINE64_LOADER NAMES wine64 PATHS /usr/lib/wine)
+if(MORVEX_WINE64_LOADER)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${MORVEX_WINE64_LOADER})
+else()
+  find_program(MORVEX_WINE wine REQUIRED)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${MORVEX_WINE})
+endif()
 
-# One .exe is enough on a Windows machine: no libstdc++, libgcc or winpthread DLLs to carry along.
+# One .exe or .dll is enough on a Windows machine: no libstdc++, libgcc or winpthread DLLs to carry along.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

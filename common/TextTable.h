@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -13,11 +14,8 @@ namespace morvex {
 class TextTable {
  public:
   TextTable() = default;
-  // Both counts must be at least 1.
-  TextTable(int32_t rows, int32_t columns)
-      : rows_(rows), columns_(columns), cells_(static_cast<size_t>(rows) * static_cast<size_t>(columns)) {
-    if (rows < 1 || columns < 1) ThrowOutOfRange();
-  }
+  // Both counts must be at least 1 (error 9); more cells than memory can hold throw std::bad_alloc.
+  TextTable(int32_t rows, int32_t columns) : rows_(rows), columns_(columns), cells_(CellCount(rows, columns)) {}
 
   bool HasElements() const { return rows_ > 0; }
   int32_t Rows() const { return rows_; }
@@ -44,6 +42,13 @@ class TextTable {
  private:
   void CheckDimension(int dimension) const {
     if (rows_ == 0 || (dimension != 1 && dimension != 2)) ThrowOutOfRange();
+  }
+  // Counted in 64 bits: the product passes a 32-bit size_t long before it passes memory on a 64-bit build.
+  static size_t CellCount(int32_t rows, int32_t columns) {
+    if (rows < 1 || columns < 1) ThrowOutOfRange();
+    const uint64_t cells = uint64_t{static_cast<uint32_t>(rows)} * static_cast<uint32_t>(columns);
+    if (cells > std::vector<std::string>().max_size()) throw std::bad_alloc();
+    return static_cast<size_t>(cells);
   }
   size_t Index(int32_t row, int32_t column) const {
     if (!Contains(row, column)) ThrowOutOfRange();

@@ -28,8 +28,9 @@ run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DMORVEX_SANITIZE=ON -DMORVEX_BUIL
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 run_suite build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVEX_SANITIZE_THREAD=ON -DMORVEX_BUILD_UI=OFF \
   -DMORVEX_BUILD_BENCH=OFF
-# Windows: cross-built, run under Wine. A Wine prefix of the build's own, so that the one Wine server kept
-# for the whole run (a start then costs milliseconds instead of seconds) is nobody else's to start or stop.
+# Windows: cross-built for x64 and x86, run under Wine. A Wine prefix of the build's own, so that the one Wine
+# server kept for the whole run (a start then costs milliseconds instead of seconds) is nobody else's to start
+# or stop.
 # The console test compares the dumps with the plain build's Linux programs above.
 export WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all
 scripts/build-windows.sh build-windows
@@ -43,6 +44,9 @@ trap 'wineserver -k || true; kill "$virtual_display_pid" 2>/dev/null || true' EX
 # side at that moment can stall for good (seen every time with Wine 8 here), so one program goes first alone.
 wine cmd /c exit
 ctest --test-dir build-windows --output-on-failure --parallel "$jobs"
+# The 32-bit build runs in the same 64-bit prefix, on Wine's 32-bit side, as 32-bit programs do on 64-bit
+# Windows; a prefix of its own would cost its creation and a second session for nothing.
+ctest --test-dir build-windows-x86 --output-on-failure --parallel "$jobs"
 
 # Packages: every release file built into dist/ from the builds above, then installed, unpacked and run as a
 # user would (the installers under Wine in the same prefix and session as the Windows tests).

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <utility>
 
 namespace morvex {
@@ -46,13 +47,20 @@ template <typename T>
 class LargeArray {
  public:
   LargeArray() = default;
-  explicit LargeArray(size_t count) : bytes_(count * sizeof(T)), count_(count) {}
+  // A count whose bytes exceed the address space (a 32-bit build reaches that) is refused as memory that
+  // cannot be had, never wrapped round to a small buffer.
+  explicit LargeArray(size_t count) : bytes_(BytesFor(count)), count_(count) {}
 
   T* Data() const { return reinterpret_cast<T*>(bytes_.Data()); }
   size_t Count() const { return count_; }
   T& operator[](size_t i) const { return Data()[i]; }
 
  private:
+  static size_t BytesFor(size_t count) {
+    if (count > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    return count * sizeof(T);
+  }
+
   LargeBytes bytes_;
   size_t count_ = 0;
 };

@@ -3,10 +3,23 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace morvex {
+
+namespace {
+
+// rows × columns can pass a 32-bit size_t; such a table cannot be held there, and says so as memory would.
+size_t CellCount(int32_t rows, int32_t columns) {
+  const uint64_t cells = uint64_t{static_cast<uint32_t>(rows)} * static_cast<uint32_t>(columns);
+  if (cells >= SIZE_MAX) throw std::bad_alloc();
+  return static_cast<size_t>(cells);
+}
+
+}  // namespace
 
 void PackedCells::Clear() {
   rows_ = 0;
@@ -29,6 +42,10 @@ void PackedCells::Clear() {
 void PackedCells::StartImage(int32_t rows, int32_t columns, LargeBytes image, int64_t imageBase, int64_t firstRecord,
                              int64_t recordLength, std::vector<uint32_t> fieldOffsets, const ByteTable& byteTable) {
   Clear();
+  // Memory first: a table that cannot be held leaves the store empty, not claiming cells it has no room for.
+  const size_t cells = CellCount(rows, columns);
+  lengths_ = LargeArray<uint8_t>(cells);
+  std::memset(lengths_.Data(), 0, cells);
   rows_ = rows;
   columns_ = columns;
   imageForm_ = true;
@@ -36,9 +53,6 @@ void PackedCells::StartImage(int32_t rows, int32_t columns, LargeBytes image, in
   firstRecordInImage_ = firstRecord - imageBase;
   recordLength_ = recordLength;
   fieldOffsets_ = std::move(fieldOffsets);
-  const size_t cells = static_cast<size_t>(rows) * static_cast<size_t>(columns);
-  lengths_ = LargeArray<uint8_t>(cells);
-  std::memset(lengths_.Data(), 0, cells);
   table_ = byteTable;
   asciiAsIs_ = true;
   for (size_t b = 0; b < 0x80; ++b)
@@ -47,15 +61,18 @@ void PackedCells::StartImage(int32_t rows, int32_t columns, LargeBytes image, in
 
 void PackedCells::StartText(int32_t rows, int32_t columns, size_t expectedUnits) {
   Clear();
+  // Memory first, as for the image form: a failed load ends early over these starts.
+  const size_t startCount = CellCount(rows, columns) + 1;
+  const bool wide = expectedUnits >= UINT32_MAX;
+  if (wide) {
+    starts64_ = LargeArray<uint64_t>(startCount);
+  } else {
+    starts32_ = LargeArray<uint32_t>(startCount);
+  }
   rows_ = rows;
   columns_ = columns;
-  startCount_ = static_cast<size_t>(rows) * static_cast<size_t>(columns) + 1;
-  wide_ = expectedUnits >= UINT32_MAX;
-  if (wide_) {
-    starts64_ = LargeArray<uint64_t>(startCount_);
-  } else {
-    starts32_ = LargeArray<uint32_t>(startCount_);
-  }
+  startCount_ = startCount;
+  wide_ = wide;
   SetStart(0, 0);
   textBuffer_.reserve(expectedUnits);
 }

@@ -71,7 +71,8 @@ class PackedCells {
   }
   // count is a cell length, at most 255.
   void DecodeBytes(const uint8_t* in, size_t count, std::string& out) const;
-  size_t StartOf(size_t cell) const { return wide_ ? starts64_[cell] : starts32_[cell]; }
+  // A wide start was stored from a size_t, so it fits one again on a 32-bit build too.
+  size_t StartOf(size_t cell) const { return wide_ ? static_cast<size_t>(starts64_[cell]) : starts32_[cell]; }
   void SetStart(size_t cell, size_t value) {
     if (wide_) {
       starts64_[cell] = value;

@@ -1,5 +1,5 @@
 # Tests of the dBase table reader and of the table dump command.
-morvex_add_test_executable(morvex_tests_tables test_clsDBase.cpp)
+morvex_add_test_executable(morvex_tests_tables test_clsDBase.cpp test_PackedCells.cpp)
 target_link_libraries(morvex_tests_tables PRIVATE morvex_tables)
 
 if(TARGET morvex-dbf AND NOT WIN32)

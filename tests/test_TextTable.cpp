@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <new>
+
 #include "ErrorNumber.h"
 
 using namespace morvex;
@@ -25,6 +28,13 @@ TEST(TextTable, BoundsAndElementsCountFromOne) {
   for (auto [r, c] : {std::pair{0, 1}, {1, 0}, {4, 1}, {1, 3}, {-1, -1}})
     EXPECT_EQ(ErrorNumberOf([&] { (void)table.At(r, c); }), 9) << r << "," << c;
   EXPECT_EQ(ErrorNumberOf([&] { (void)table.UpperBound(3); }), 9);
+}
+
+TEST(TextTable, CountsBelowOneOrBeyondMemoryAreRefused) {
+  EXPECT_EQ(ErrorNumberOf([] { TextTable(0, 2); }), 9);
+  EXPECT_EQ(ErrorNumberOf([] { TextTable(-1, 2); }), 9);
+  // INT32_MAX squared wraps round to one cell on a 32-bit build.
+  EXPECT_THROW(TextTable(INT32_MAX, INT32_MAX), std::bad_alloc);
 }
 
 TEST(NumberedArray, EmptyAndFilled) {

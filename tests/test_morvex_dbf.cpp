@@ -47,10 +47,11 @@ class DbfCommandTest : public ::testing::Test {
     return text.str();
   }
 
-  RunResult Run(const std::string& arguments) {
+  // shellPrefix runs first in the program's shell (a ulimit, say).
+  RunResult Run(const std::string& arguments, const std::string& shellPrefix = "") {
     const std::filesystem::path out = folder_ / "stdout";
     const std::filesystem::path err = folder_ / "stderr";
-    const std::string command = std::string("'") + MORVEX_BINARY_DIR + "/bin/morvex-dbf' " + arguments + " >'" +
+    const std::string command = shellPrefix + "'" + MORVEX_BINARY_DIR + "/bin/morvex-dbf' " + arguments + " >'" +
                                 out.string() + "' 2>'" + err.string() + "'";
     const int status = std::system(command.c_str());
     RunResult result;
@@ -145,6 +146,28 @@ TEST_F(DbfCommandTest, FailuresExitWithTwoAndOneLine) {
   EXPECT_NE(failed.err.find("(error 6)"), std::string::npos) << failed.err;
   EXPECT_NE(failed.err.find(file), std::string::npos) << failed.err;
 
+}
+
+TEST_F(DbfCommandTest, ATableBeyondTheMemoryItMayUseExitsWithTwoAndOneLine) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's shadow memory does not fit under an address-space limit";
+#endif
+  // 40 MB of one-byte values, held in well over the 100 MB of address space the program is given.
+  DBaseTableBuilder big;
+  big.Field("A", 1);
+  constexpr int32_t kRecords = 20'000'000;
+  big.recordCount = kRecords;
+  big.endOfFileMarker = false;
+  std::string bytes = big.Bytes();
+  bytes.reserve(bytes.size() + 2 * static_cast<size_t>(kRecords) + 1);
+  for (int32_t r = 0; r < kRecords; ++r) bytes += " x";
+  bytes += '\x1a';
+  const std::string file = Write(bytes);
+  const RunResult result = Run("'" + file + "'", "ulimit -v 100000; ");
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(Lines(result.err), 1u);
+  EXPECT_NE(result.err.find("does not fit in memory (error 7)"), std::string::npos) << result.err;
 }
 
 TEST_F(DbfCommandTest, WrongOptionsPrintOneLineWithAHintAndExitTwo) {

@@ -27,5 +27,6 @@ if(TARGET morvex AND TARGET morvex-scan)
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows_gui_smoke.sh $<TARGET_FILE:morvex>
                    $<TARGET_FILE:morvex-scan> $<TARGET_FILE:morvex-test-clipboard>
                    ${PROJECT_SOURCE_DIR}/examples/site ${CMAKE_BINARY_DIR}/smoke-win32)
-  set_tests_properties(morvex_windows_gui_smoke PROPERTIES TIMEOUT 240 SKIP_RETURN_CODE 77)
+  set_tests_properties(morvex_windows_gui_smoke PROPERTIES TIMEOUT 240 SKIP_RETURN_CODE 77
+                       ENVIRONMENT MORVEX_WINE_LOADER=${CMAKE_CROSSCOMPILING_EMULATOR})
 endif()

@@ -8,6 +8,9 @@ source_dir=$2   # the repository
 linux_app_dir=${3:-}  # the Linux build's program folder, when there is one to compare with
 
 export WINEDEBUG=-all
+# The loader ctest starts these programs with: for x64 the 64-bit one, since "wine" starts a 64-bit program from
+# a 32-bit process once wine32 is installed, and the Ctrl-C case needs the program's own process id.
+wine_loader=${MORVEX_WINE_LOADER:-wine}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -19,7 +22,7 @@ fail() {
 
 # Runs a program; leaves status, stdout and stderr in $status, $work/out and $work/err.
 run() {
-  wine "$@" >"$work/out" 2>"$work/err"
+  "$wine_loader" "$@" >"$work/out" 2>"$work/err"
   status=$?
 }
 
@@ -110,11 +113,11 @@ if [ -n "$bench_dir" ] && [ -x "$bench_dir/morvex-sitegen" ] && [ -x "$bench_dir
 
   # Both programs end quietly with status 2, as on Linux; Windows reports the closed pipe as an error of its
   # own, not as EPIPE.
-  wine "$scan" "$(windows_path "$big_site")" 2>"$work/err" | head -c 1 >/dev/null
+  "$wine_loader" "$scan" "$(windows_path "$big_site")" 2>"$work/err" | head -c 1 >/dev/null
   status=${PIPESTATUS[0]}
   expect_status 2 "scan into a closed pipe"
   [ ! -s "$work/err" ] || fail "scan into a closed pipe: $(head -c 300 "$work/err")"
-  wine "$dbf" "$(windows_path "$big_table")" 2>"$work/err" | head -c 1 >/dev/null
+  "$wine_loader" "$dbf" "$(windows_path "$big_table")" 2>"$work/err" | head -c 1 >/dev/null
   status=${PIPESTATUS[0]}
   expect_status 2 "dump into a closed pipe"
   [ ! -s "$work/err" ] || fail "dump into a closed pipe: $(head -c 300 "$work/err")"
@@ -124,7 +127,7 @@ if [ -n "$bench_dir" ] && [ -x "$bench_dir/morvex-sitegen" ] && [ -x "$bench_dir
   run "$scan" "$(windows_path "$big_site")"
   expect_status 1 "large site"
   cp "$work/out" "$work/full"
-  wine "$scan" "$(windows_path "$big_site")" >"$work/out" 2>"$work/err" &
+  "$wine_loader" "$scan" "$(windows_path "$big_site")" >"$work/out" 2>"$work/err" &
   child=$!
   # The handler is in place once the run has a file of the site open (the table of projects comes first);
   # a signal before that would end the process the default way.
