@@ -81,8 +81,13 @@ check_zip_pages() {
   local folder=$1 arch=$2
   wine cmd /c "$(windows_path "$folder/register-pages.cmd")" >/dev/null 2>&1
   check "$arch zip: register-pages.cmd failed" test $? -eq 0
+  view=
+  check "$arch zip: register-pages.cmd wrote no per-user class" registry_has 'HKCU\Software\Classes\Morvex.PageFiles'
+  # Wine's COM finds classes under HKLM only, so the run itself goes through a per-machine registration.
+  wine regsvr32 /s "$(windows_path "$folder/morvex-pages.dll")" >/dev/null 2>&1
   wine "$folder/morvex-scan.exe" --page-server Morvex.PageFiles "$site" >"$work/zip-pages-report" 2>/dev/null
   check "$arch zip: the report through Morvex.PageFiles differs" same_report "$work/zip-pages-report"
+  wine regsvr32 /s /u "$(windows_path "$folder/morvex-pages.dll")" >/dev/null 2>&1
   wine cmd /c "$(windows_path "$folder/register-pages.cmd")" /u >/dev/null 2>&1
   view=
   check "$arch zip: register-pages.cmd /u left the class behind" absent registry_has 'HKCU\Software\Classes\Morvex.PageFiles'
@@ -218,8 +223,8 @@ test_installer() {
     kill "$window" 2>/dev/null
     wait "$window" 2>/dev/null
     wineboot -r >/dev/null 2>&1
-    check "$arch: after the restart the upgrade left $(ls "$folder" | grep -v '\.exe$' | tr '\n' ' ')" \
-      test -z "$(ls "$folder" | grep -v '\.exe$')"
+    check "$arch: after the restart the upgrade left $(ls "$folder" | grep -v '\.\(exe\|dll\)$' | tr '\n' ' ')" \
+      test -z "$(ls "$folder" | grep -v '\.\(exe\|dll\)$')"
   fi
   check "$arch: after the upgrade Add/Remove Programs shows '$(installed_versions | tr '\n' ' ')'" \
     test "$(installed_versions)" = "$next_version"
