@@ -26,18 +26,28 @@ constexpr std::string_view kRulePrefix = "reserved-property-name/";
 constexpr std::string_view kBaseId = "SITE";
 constexpr int64_t kBaselineFormat = 1;
 
-std::vector<std::string_view> IdentityFields(const FindingsList& findings, int32_t index, bool bShowAll) {
-  std::vector<std::string_view> fields;
+// The fields that make a finding, in a fixed array (a report of hundreds of thousands of findings asks for them
+// once each): the first `size` are set.
+struct IdentityFields {
+  std::array<std::string_view, kShowAllIdentity.size()> fields;
+  size_t size = 0;
+  const std::string_view* begin() const { return fields.data(); }
+  const std::string_view* end() const { return fields.data() + size; }
+};
+
+IdentityFields IdentityOf(const FindingsList& findings, int32_t index, bool bShowAll) {
+  IdentityFields identity;
   const int32_t count = findings.FieldCount(index);
   const auto take = [&](const auto& columns) {
-    for (const int32_t column : columns) fields.push_back(column < count ? findings.Field(index, column) : "");
+    for (const int32_t column : columns)
+      identity.fields[identity.size++] = column < count ? findings.Field(index, column) : std::string_view();
   };
   if (bShowAll) {
     take(kShowAllIdentity);
   } else {
     take(kUniqueIdentity);
   }
-  return fields;
+  return identity;
 }
 
 template <typename Fields>
@@ -91,15 +101,6 @@ void AppendProperty(std::string& out, std::string_view name, std::string_view va
   AppendJsonString(out, value);
 }
 
-void AppendLogicalLocation(std::string& out, std::string_view name, std::string_view qualified, std::string_view kind,
-                           bool first) {
-  out += first ? "{" : ", {";
-  AppendProperty(out, "name", name, true);
-  AppendProperty(out, "fullyQualifiedName", qualified);
-  AppendProperty(out, "kind", kind);
-  out += "}";
-}
-
 void AppendRules(std::string& out) {
   out += "\"rules\": [";
   for (size_t i = 0; i < ReservedKeywords.size(); ++i) {
@@ -124,26 +125,79 @@ void AppendRules(std::string& out) {
   out += "\n      ]";
 }
 
-// The page file's location as a SARIF artifact location: relative to the site folder where it lies inside it.
-std::string ArtifactLocation(std::string_view siteFolder, std::string_view projectFolder, std::string_view page) {
-  std::string fileName(page);
-  fileName += ".json";
-  const std::string path = JoinPath(projectFolder, fileName);
-  std::string out = "{\"uri\": ";
-  if (std::optional<std::string> relative = RelativeUri(siteFolder, path)) {
-    AppendJsonString(out, *relative);
-    out += ", \"uriBaseId\": ";
-    AppendJsonString(out, kBaseId);
-  } else {
-    AppendJsonString(out, FileUri(path));
+// What every result and notification of a project shares, worked out once per project: where its page files are
+// as a URI (relative to the site folder where they lie inside it) and which base it is relative to.
+class SarifPlaces {
+ public:
+  SarifPlaces(const SearchResult& result, std::string_view siteFolder) : siteFolder_(siteFolder) {
+    for (const auto& [name, folder] : result.projectFolders) folders_.emplace(name, folder);
+    for (size_t i = 0; i < ReservedKeywords.size(); ++i) ruleIndex_.emplace(ReservedKeywords[i], i);
   }
-  out += "}";
-  return out;
+
+  // Appends "physicalLocation": {...} for the page and true, or nothing and false for a project not walked.
+  bool AppendPageLocation(std::string& out, std::string_view project, std::string_view page, bool withRegion) {
+    const auto known = prefixes_.find(project);
+    const ProjectPrefix* prefix = known != prefixes_.end() ? &known->second : MakePrefix(project);
+    if (prefix == nullptr) return false;
+    out += "\"physicalLocation\": {\"artifactLocation\": {\"uri\": \"";
+    AppendJsonText(out, prefix->uri);
+    AppendPercentEncoded(out, page, "");
+    out += ".json\"";
+    if (prefix->relative) out += ", \"uriBaseId\": \"SITE\"";
+    out += withRegion ? "}, \"region\": {\"startLine\": 1}}" : "}}";
+    return true;
+  }
+
+  std::optional<size_t> RuleIndex(std::string_view property) const {
+    const auto rule = ruleIndex_.find(property);
+    if (rule == ruleIndex_.end()) return std::nullopt;
+    return rule->second;
+  }
+
+ private:
+  struct ProjectPrefix {
+    std::string uri;  // ends with "/" unless the project is the site folder itself
+    bool relative = false;
+  };
+
+  const ProjectPrefix* MakePrefix(std::string_view project) {
+    const auto folder = folders_.find(project);
+    if (folder == folders_.end()) return nullptr;
+    ProjectPrefix prefix;
+    if (std::optional<std::string> relative = RelativeUri(siteFolder_, folder->second)) {
+      prefix.uri = *relative;
+      prefix.relative = true;
+    } else {
+      prefix.uri = FileUri(folder->second);
+    }
+    if (!prefix.uri.empty() && !prefix.uri.ends_with('/')) prefix.uri += '/';
+    return &prefixes_.emplace(project, std::move(prefix)).first->second;
+  }
+
+  std::string_view siteFolder_;
+  std::unordered_map<std::string_view, std::string_view> folders_;
+  std::unordered_map<std::string_view, size_t> ruleIndex_;
+  std::unordered_map<std::string_view, ProjectPrefix> prefixes_;
+};
+
+// Appends {"name": name, "fullyQualifiedName": the parts joined by "/", "kind": kind}.
+void AppendLogicalLocation(std::string& out, std::string_view name, std::initializer_list<std::string_view> parts,
+                           std::string_view kind, bool first) {
+  out += first ? "{\"name\": " : ", {\"name\": ";
+  AppendJsonString(out, name);
+  out += ", \"fullyQualifiedName\": \"";
+  bool firstPart = true;
+  for (const std::string_view part : parts) {
+    if (!firstPart) out += '/';
+    firstPart = false;
+    AppendJsonText(out, part);
+  }
+  out += "\", \"kind\": \"";
+  out += kind;
+  out += "\"}";
 }
 
-void AppendResult(std::string& out, const FindingsList& findings, int32_t index, bool bShowAll,
-                  std::string_view siteFolder, const std::unordered_map<std::string_view, std::string_view>& folders,
-                  const std::unordered_map<std::string_view, size_t>& ruleIndex) {
+void AppendResult(std::string& out, const FindingsList& findings, int32_t index, bool bShowAll, SarifPlaces& places) {
   const int32_t count = findings.FieldCount(index);
   const auto field = [&](int32_t column) { return column < count ? findings.Field(index, column) : std::string_view(); };
   const int32_t base = bShowAll ? 3 : 0;  // where the library project's column is
@@ -152,50 +206,44 @@ void AppendResult(std::string& out, const FindingsList& findings, int32_t index,
   const std::string_view an = bShowAll ? field(2) : std::string_view();
   const std::string_view libProject = field(base), library = field(base + 1), tarvo = field(base + 2),
                          property = field(base + 3);
-  out += "        {";
-  AppendProperty(out, "ruleId", std::string(kRulePrefix) + std::string(property), true);
-  if (const auto rule = ruleIndex.find(property); rule != ruleIndex.end()) {
-    out += ", \"ruleIndex\": " + std::to_string(rule->second);
+  out += "        {\"ruleId\": \"";
+  out += kRulePrefix;
+  AppendJsonText(out, property);
+  out += '"';
+  if (const std::optional<size_t> rule = places.RuleIndex(property)) {
+    out += ", \"ruleIndex\": ";
+    out += std::to_string(*rule);
   }
-  out += ", \"level\": \"warning\", \"message\": {";
-  AppendProperty(out, "text",
-                 "Tarvo \"" + std::string(tarvo) + "\" of library \"" + std::string(library) + "\" in project \"" +
-                     std::string(libProject) + "\" has a property named \"" + std::string(property) +
-                     "\", a reserved property name.",
-                 true);
-  out += "}, \"locations\": [{";
-  bool firstMember = true;
+  out += ", \"level\": \"warning\", \"message\": {\"text\": \"Tarvo \\\"";
+  AppendJsonText(out, tarvo);
+  out += "\\\" of library \\\"";
+  AppendJsonText(out, library);
+  out += "\\\" in project \\\"";
+  AppendJsonText(out, libProject);
+  out += "\\\" has a property named \\\"";
+  AppendJsonText(out, property);
+  out += "\\\", a reserved property name.\"}, \"locations\": [{";
+  const bool physical = bShowAll && places.AppendPageLocation(out, project, page, true);
+  out += physical ? ", \"logicalLocations\": [" : "\"logicalLocations\": [";
   if (bShowAll) {
-    if (const auto folder = folders.find(project); folder != folders.end()) {
-      out += "\"physicalLocation\": {\"artifactLocation\": " + ArtifactLocation(siteFolder, folder->second, page) +
-             ", \"region\": {\"startLine\": 1}}";
-      firstMember = false;
-    }
+    AppendLogicalLocation(out, project, {project}, "namespace", true);
+    AppendLogicalLocation(out, page, {project, page}, "module", false);
+    AppendLogicalLocation(out, an, {project, page, an}, "object", false);
   }
-  out += firstMember ? "\"logicalLocations\": [" : ", \"logicalLocations\": [";
-  const std::string projectPage = std::string(project) + "/" + std::string(page);
-  const std::string libraryPath = std::string(libProject) + "/" + std::string(library);
-  bool firstLocation = true;
-  if (bShowAll) {
-    AppendLogicalLocation(out, project, project, "namespace", true);
-    AppendLogicalLocation(out, page, projectPage, "module", false);
-    AppendLogicalLocation(out, an, projectPage + "/" + std::string(an), "object", false);
-    firstLocation = false;
-  }
-  AppendLogicalLocation(out, libProject, libProject, "namespace", firstLocation);
-  AppendLogicalLocation(out, library, libraryPath, "module", false);
-  AppendLogicalLocation(out, tarvo, libraryPath + "/" + std::string(tarvo), "type", false);
-  out += "]}], \"partialFingerprints\": {";
-  AppendProperty(out, kFingerprintName, FindingFingerprint(findings, index, bShowAll), true);
-  out += "}, \"properties\": {";
-  bool firstProperty = true;
+  AppendLogicalLocation(out, libProject, {libProject}, "namespace", !bShowAll);
+  AppendLogicalLocation(out, library, {libProject, library}, "module", false);
+  AppendLogicalLocation(out, tarvo, {libProject, library, tarvo}, "type", false);
+  out += "]}], \"partialFingerprints\": {\"";
+  out += kFingerprintName;
+  out += "\": \"";
+  out += FingerprintOf(IdentityOf(findings, index, bShowAll));
+  out += "\"}, \"properties\": {";
   if (bShowAll) {
     AppendProperty(out, "project", project, true);
     AppendProperty(out, "page", page);
     AppendProperty(out, "an", an);
-    firstProperty = false;
   }
-  AppendProperty(out, "libraryProject", libProject, firstProperty);
+  AppendProperty(out, "libraryProject", libProject, !bShowAll);
   AppendProperty(out, "library", library);
   AppendProperty(out, "tarvo", tarvo);
   AppendProperty(out, "property", property);
@@ -203,8 +251,7 @@ void AppendResult(std::string& out, const FindingsList& findings, int32_t index,
   out += "}}";
 }
 
-void AppendNotification(std::string& out, const UnopenedPages::Entry& entry, std::string_view siteFolder,
-                        const std::unordered_map<std::string_view, std::string_view>& folders) {
+void AppendNotification(std::string& out, const UnopenedPages::Entry& entry, SarifPlaces& places) {
   const std::string description = DescribePageFailure({entry.reason, std::string(entry.detail)});
   out += "          {\"level\": \"warning\", \"descriptor\": {\"id\": \"page-not-opened\"}, \"message\": {";
   AppendProperty(out, "text",
@@ -212,10 +259,9 @@ void AppendNotification(std::string& out, const UnopenedPages::Entry& entry, std
                      "\" could not be opened: " + description + ".",
                  true);
   out += "}";
-  if (const auto folder = folders.find(entry.project); folder != folders.end()) {
-    out += ", \"locations\": [{\"physicalLocation\": {\"artifactLocation\": " +
-           ArtifactLocation(siteFolder, folder->second, entry.page) + "}}]";
-  }
+  std::string location;
+  if (places.AppendPageLocation(location, entry.project, entry.page, false))
+    out += ", \"locations\": [{" + location + "}]";
   out += ", \"properties\": {";
   AppendProperty(out, "project", entry.project, true);
   AppendProperty(out, "page", entry.page);
@@ -226,7 +272,7 @@ void AppendNotification(std::string& out, const UnopenedPages::Entry& entry, std
 }  // namespace
 
 std::string FindingFingerprint(const FindingsList& findings, int32_t index, bool bShowAll) {
-  return FingerprintOf(IdentityFields(findings, index, bShowAll));
+  return FingerprintOf(IdentityOf(findings, index, bShowAll));
 }
 
 std::string FileUri(std::string_view path) {
@@ -251,23 +297,19 @@ std::optional<std::string> RelativeUri(std::string_view base, std::string_view p
   std::string uri;
   for (const std::filesystem::path& segment : relative) {
     const std::string text = Utf8Generic(segment);
-    if (text == ".." || text == ".") return std::nullopt;
+    if (text == ".") continue;  // the base folder itself
+    if (text == "..") return std::nullopt;
     if (!uri.empty()) uri += '/';
     // A colon in the first segment would read as a scheme: every segment gets it encoded.
     AppendPercentEncoded(uri, text, "");
   }
-  if (uri.empty()) return std::nullopt;
   return uri;
 }
 
 void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder, const OutputSink& write,
                 const FindingSelection* selection) {
   if (result.outcome != RunOutcome::kCompleted && result.outcome != RunOutcome::kCancelled) return;
-  std::unordered_map<std::string_view, std::string_view> folders;
-  for (const auto& [name, folder] : result.projectFolders) folders.emplace(name, folder);
-  std::unordered_map<std::string_view, size_t> ruleIndex;
-  for (size_t i = 0; i < ReservedKeywords.size(); ++i) ruleIndex.emplace(ReservedKeywords[i], i);
-
+  SarifPlaces places(result, siteFolder);
   PieceWriter out(write);
   std::string& head = out.Text();
   head += "{\n  \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\",\n  \"version\": \"2.1.0\",\n";
@@ -286,7 +328,7 @@ void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view site
   ForEachSelected(result.findings, selection, [&](int32_t i) {
     out.Text() += first ? "\n" : ",\n";
     first = false;
-    AppendResult(out.Text(), result.findings, i, bShowAll, siteFolder, folders, ruleIndex);
+    AppendResult(out.Text(), result.findings, i, bShowAll, places);
     out.MaybeFlush();
   });
   out.Text() += first ? "],\n" : "\n    ],\n";
@@ -297,7 +339,7 @@ void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view site
   const UnopenedPages& unopened = result.unopened;
   for (int64_t i = 0; i < unopened.Count(); ++i) {
     out.Text() += i == 0 ? "\n" : ",\n";
-    AppendNotification(out.Text(), unopened.At(i), siteFolder, folders);
+    AppendNotification(out.Text(), unopened.At(i), places);
     out.MaybeFlush();
   }
   out.Text() += unopened.Count() == 0 ? "]}]\n  }]\n}\n" : "\n      ]}]\n  }]\n}\n";
@@ -314,7 +356,7 @@ Baseline MakeBaseline(const FindingsList& findings, bool bShowAll) {
   Baseline baseline;
   baseline.showAll = bShowAll;
   for (int32_t i = 0; i < findings.Count(); ++i) {
-    const std::vector<std::string_view> fields = IdentityFields(findings, i, bShowAll);
+    const IdentityFields fields = IdentityOf(findings, i, bShowAll);
     BaselineEntry& entry = baseline.entries[FingerprintOf(fields)];
     if (entry.count++ == 0) entry.fields.assign(fields.begin(), fields.end());
   }

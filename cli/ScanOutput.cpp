@@ -198,17 +198,21 @@ std::string FormatJsonWithUnopened(const SearchResult& result, bool bShowAll) {
   return text;
 }
 
-void AppendJsonString(std::string& out, std::string_view text) {
-  // The core's texts are valid UTF-8; anything else would make the whole array unreadable, so it is mended.
+void AppendJsonText(std::string& out, std::string_view text) {
+  // The core's texts are valid UTF-8; anything else would make the whole output unreadable, so it is mended.
   std::string mended;
-  if (!IsAscii(text)) {
+  if (!IsAscii(text) && !IsValidUtf8(text)) {
     AppendValidUtf8(mended, text);
     text = mended;
   }
-  out.push_back('"');
-  for (const char byte : text) {
-    const auto unit = static_cast<unsigned char>(byte);
-    switch (byte) {
+  // Runs without anything to escape, nearly every text whole, go in with one append.
+  size_t run = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto unit = static_cast<unsigned char>(text[i]);
+    if (unit >= 0x20 && unit != '"' && unit != '\\' && unit != 0x7F) continue;
+    out.append(text.data() + run, i - run);
+    run = i + 1;
+    switch (unit) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
       case '\b': out += "\\b"; break;
@@ -216,16 +220,19 @@ void AppendJsonString(std::string& out, std::string_view text) {
       case '\n': out += "\\n"; break;
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
-      default:
-        if (unit < 0x20 || unit == 0x7F) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", unit);
-          out += escaped;
-        } else {
-          out.push_back(byte);
-        }
+      default: {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", unit);
+        out += escaped;
+      }
     }
   }
+  out.append(text.data() + run, text.size() - run);
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+  out.push_back('"');
+  AppendJsonText(out, text);
   out.push_back('"');
 }
 

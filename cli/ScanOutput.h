@@ -43,6 +43,8 @@ std::string FormatJsonWithUnopened(const SearchResult& result, bool bShowAll);
 // A JSON string literal (quotes included) holding the UTF-8 text.
 std::string JsonString(std::string_view text);
 void AppendJsonString(std::string& out, std::string_view text);
+// The same without the quotes, for a string made of several pieces.
+void AppendJsonText(std::string& out, std::string_view text);
 
 // One line for stderr: the CR LF inside a message becomes a blank, so every message stays on its own line.
 // Any other character, NUL included, is kept: write the result by its length.

@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "Console.h"
-#include "ReviewOutput.h"
-#include "basFileTools.h"
 #include "PageServerChoice.h"
+#include "ReviewOutput.h"
 #include "ScanOutput.h"
 #include "ScanTerminal.h"
 #include "TextUtil.h"
 #include "Version.h"
+#include "basFileTools.h"
 #include "basSearch.h"
 
 namespace {

@@ -124,6 +124,21 @@ void AppendValidUtf8(std::string& out, std::string_view text) {
   }
 }
 
+bool IsValidUtf8(std::string_view text) {
+  size_t at = 0;
+  while (at < text.size()) {
+    if (static_cast<unsigned char>(text[at]) < 0x80) {
+      ++at;
+      continue;
+    }
+    size_t maximal = 1;
+    const size_t length = WellFormedLength(text, at, maximal);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
 bool IsAscii(std::string_view text) {
   size_t i = 0;
   for (; i + 8 <= text.size(); i += 8) {

@@ -21,6 +21,8 @@ void AppendValidUtf8(std::string& out, std::string_view text);
 
 // Most texts of a site are ASCII, where case needs no tables; checked eight bytes at a time.
 bool IsAscii(std::string_view text);
+// True when every byte belongs to a well-formed UTF-8 sequence (what AppendValidUtf8 copies unchanged).
+bool IsValidUtf8(std::string_view text);
 inline char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
 }

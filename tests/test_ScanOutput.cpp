@@ -1,9 +1,11 @@
 // The command line's output formats: TSV line ends, JSON escaping and typing, message lines, exit status.
 #include <gtest/gtest.h>
 
+#include "ReviewOutput.h"
 #include "ScanOutput.h"
 
 #include <climits>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -113,6 +115,19 @@ TEST(UnopenedSummaryTest, CountsAreGroupedAndReasonsListedInTheirOrder) {
            {INT64_MIN, "-9,223,372,036,854,775,808"}}) {
     EXPECT_EQ(GroupThousands(number), text);
   }
+}
+
+TEST(SarifLocationTest, PageFilesInsideTheSiteAreRelativeAndEncodedOthersAreNot) {
+  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+      {"/site/p q/a.json", "p%20q/a.json"},
+      {"/site/./a.json", "a.json"},
+      {"/site", ""},  // a project kept in the site folder itself
+      {"/site/a:b/c.json", "a%3Ab/c.json"},  // a colon would read as a scheme
+      {"/site/../other/x.json", std::nullopt},
+      {"/other/x.json", std::nullopt},
+  };
+  for (const auto& [path, uri] : cases) EXPECT_EQ(RelativeUri("/site", path), uri) << path;
+  EXPECT_EQ(FileUri("/a b/%.json"), "file:///a%20b/%25.json");
 }
 
 }  // namespace
