@@ -180,50 +180,75 @@ class SarifPlaces {
   std::unordered_map<std::string_view, ProjectPrefix> prefixes_;
 };
 
-// Appends {"name": name, "fullyQualifiedName": the parts joined by "/", "kind": kind}.
+// Appends {"name": name, "fullyQualifiedName": the parts joined by "/", "kind": kind}, every text escaped already.
 void AppendLogicalLocation(std::string& out, std::string_view name, std::initializer_list<std::string_view> parts,
                            std::string_view kind, bool first) {
-  out += first ? "{\"name\": " : ", {\"name\": ";
-  AppendJsonString(out, name);
-  out += ", \"fullyQualifiedName\": \"";
+  out += first ? "{\"name\": \"" : ", {\"name\": \"";
+  out += name;
+  out += "\", \"fullyQualifiedName\": \"";
   bool firstPart = true;
   for (const std::string_view part : parts) {
     if (!firstPart) out += '/';
     firstPart = false;
-    AppendJsonText(out, part);
+    out += part;
   }
   out += "\", \"kind\": \"";
   out += kind;
   out += "\"}";
 }
 
-void AppendResult(std::string& out, const FindingsList& findings, int32_t index, bool bShowAll, SarifPlaces& places) {
+// Appends , "name": "text" with the text escaped already.
+void AppendEscapedProperty(std::string& out, std::string_view name, std::string_view escaped, bool first = false) {
+  out += first ? "\"" : ", \"";
+  out += name;
+  out += "\": \"";
+  out += escaped;
+  out += '"';
+}
+
+// A finding's fields escaped for JSON once each, though most appear several times in its result; the buffers
+// are kept from one result to the next.
+struct EscapedFinding {
+  enum Field { kProject, kPage, kAn, kLibProject, kLibrary, kTarvo, kProperty, kValue, kCount };
+  std::array<std::string, kCount> text;
+  std::string_view operator[](Field field) const { return text[field]; }
+};
+
+void AppendResult(std::string& out, const FindingsList& findings, int32_t index, bool bShowAll, SarifPlaces& places,
+                  EscapedFinding& escaped) {
   const int32_t count = findings.FieldCount(index);
   const auto field = [&](int32_t column) { return column < count ? findings.Field(index, column) : std::string_view(); };
   const int32_t base = bShowAll ? 3 : 0;  // where the library project's column is
-  const std::string_view project = bShowAll ? field(0) : std::string_view();
-  const std::string_view page = bShowAll ? field(1) : std::string_view();
-  const std::string_view an = bShowAll ? field(2) : std::string_view();
-  const std::string_view libProject = field(base), library = field(base + 1), tarvo = field(base + 2),
-                         property = field(base + 3);
+  const std::array<std::string_view, EscapedFinding::kCount> raw = {
+      bShowAll ? field(0) : std::string_view(), bShowAll ? field(1) : std::string_view(),
+      bShowAll ? field(2) : std::string_view(), field(base), field(base + 1), field(base + 2), field(base + 3),
+      bShowAll ? field(7) : std::string_view()};
+  for (size_t i = 0; i < raw.size(); ++i) {
+    escaped.text[i].clear();
+    AppendJsonText(escaped.text[i], raw[i]);
+  }
+  using F = EscapedFinding;
+  const std::string_view project = escaped[F::kProject], page = escaped[F::kPage], an = escaped[F::kAn],
+                         libProject = escaped[F::kLibProject], library = escaped[F::kLibrary],
+                         tarvo = escaped[F::kTarvo], property = escaped[F::kProperty];
   out += "        {\"ruleId\": \"";
   out += kRulePrefix;
-  AppendJsonText(out, property);
+  out += property;
   out += '"';
-  if (const std::optional<size_t> rule = places.RuleIndex(property)) {
+  if (const std::optional<size_t> rule = places.RuleIndex(raw[F::kProperty])) {
     out += ", \"ruleIndex\": ";
     out += std::to_string(*rule);
   }
   out += ", \"level\": \"warning\", \"message\": {\"text\": \"Tarvo \\\"";
-  AppendJsonText(out, tarvo);
+  out += tarvo;
   out += "\\\" of library \\\"";
-  AppendJsonText(out, library);
+  out += library;
   out += "\\\" in project \\\"";
-  AppendJsonText(out, libProject);
+  out += libProject;
   out += "\\\" has a property named \\\"";
-  AppendJsonText(out, property);
+  out += property;
   out += "\\\", a reserved property name.\"}, \"locations\": [{";
-  const bool physical = bShowAll && places.AppendPageLocation(out, project, page, true);
+  const bool physical = bShowAll && places.AppendPageLocation(out, raw[F::kProject], raw[F::kPage], true);
   out += physical ? ", \"logicalLocations\": [" : "\"logicalLocations\": [";
   if (bShowAll) {
     AppendLogicalLocation(out, project, {project}, "namespace", true);
@@ -239,15 +264,15 @@ void AppendResult(std::string& out, const FindingsList& findings, int32_t index,
   out += FingerprintOf(IdentityOf(findings, index, bShowAll));
   out += "\"}, \"properties\": {";
   if (bShowAll) {
-    AppendProperty(out, "project", project, true);
-    AppendProperty(out, "page", page);
-    AppendProperty(out, "an", an);
+    AppendEscapedProperty(out, "project", project, true);
+    AppendEscapedProperty(out, "page", page);
+    AppendEscapedProperty(out, "an", an);
   }
-  AppendProperty(out, "libraryProject", libProject, !bShowAll);
-  AppendProperty(out, "library", library);
-  AppendProperty(out, "tarvo", tarvo);
-  AppendProperty(out, "property", property);
-  if (bShowAll) AppendProperty(out, "value", field(7));
+  AppendEscapedProperty(out, "libraryProject", libProject, !bShowAll);
+  AppendEscapedProperty(out, "library", library);
+  AppendEscapedProperty(out, "tarvo", tarvo);
+  AppendEscapedProperty(out, "property", property);
+  if (bShowAll) AppendEscapedProperty(out, "value", escaped[F::kValue]);
   out += "}}";
 }
 
@@ -325,10 +350,11 @@ void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view site
   AppendJsonString(head, siteUri);
   head += "}},\n    \"results\": [";
   bool first = true;
+  EscapedFinding escaped;
   ForEachSelected(result.findings, selection, [&](int32_t i) {
     out.Text() += first ? "\n" : ",\n";
     first = false;
-    AppendResult(out.Text(), result.findings, i, bShowAll, places);
+    AppendResult(out.Text(), result.findings, i, bShowAll, places, escaped);
     out.MaybeFlush();
   });
   out.Text() += first ? "],\n" : "\n    ],\n";
