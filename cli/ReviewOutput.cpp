@@ -277,7 +277,7 @@ void AppendResult(std::string& out, const FindingsList& findings, int32_t index,
 }
 
 void AppendNotification(std::string& out, const UnopenedPages::Entry& entry, SarifPlaces& places) {
-  const std::string description = DescribePageFailure({entry.reason, std::string(entry.detail)});
+  const std::string description = DescribePageFailure(entry.reason, entry.detail);
   out += "          {\"level\": \"warning\", \"descriptor\": {\"id\": \"page-not-opened\"}, \"message\": {";
   AppendProperty(out, "text",
                  "Page \"" + std::string(entry.page) + "\" of project \"" + std::string(entry.project) +
@@ -370,12 +370,6 @@ void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view site
   }
   out.Text() += unopened.Count() == 0 ? "]}]\n  }]\n}\n" : "\n      ]}]\n  }]\n}\n";
   out.Flush();
-}
-
-std::string FormatSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder) {
-  std::string text;
-  WriteSarif(result, bShowAll, siteFolder, [&text](std::string_view piece) { text += piece; });
-  return text;
 }
 
 Baseline MakeBaseline(const FindingsList& findings, bool bShowAll) {

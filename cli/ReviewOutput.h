@@ -22,7 +22,6 @@ std::string FindingFingerprint(const FindingsList& findings, int32_t index, bool
 // tool notifications. Nothing when the run failed before it had a report.
 void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder, const OutputSink& write,
                 const FindingSelection* selection = nullptr);
-std::string FormatSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder);
 
 // A "file:" URI for a path, or the path relative to a base folder as a relative reference (each segment
 // percent-encoded); nothing when the path does not lie inside the base.

@@ -154,7 +154,7 @@ void WriteJsonWithUnopened(const SearchResult& result, bool bShowAll, const Outp
     text += ", \"reason\": ";
     AppendJsonString(text, PageFailureId(entry.reason));
     text += ", \"description\": ";
-    AppendJsonString(text, DescribePageFailure({entry.reason, std::string(entry.detail)}));
+    AppendJsonString(text, DescribePageFailure(entry.reason, entry.detail));
     text += "}";
     out.MaybeFlush();
   }
@@ -173,7 +173,7 @@ void WriteUnopenedLines(const SearchResult& result, const OutputSink& write) {
     text += '\t';
     AppendTsvEscaped(text, entry.page);
     text += '\t';
-    AppendTsvEscaped(text, DescribePageFailure({entry.reason, std::string(entry.detail)}));
+    AppendTsvEscaped(text, DescribePageFailure(entry.reason, entry.detail));
     text += '\n';
     out.MaybeFlush();
   }
@@ -192,11 +192,6 @@ std::string FormatJson(const SearchResult& result, bool bShowAll) {
   return text;
 }
 
-std::string FormatJsonWithUnopened(const SearchResult& result, bool bShowAll) {
-  std::string text;
-  WriteJsonWithUnopened(result, bShowAll, [&text](std::string_view piece) { text += piece; });
-  return text;
-}
 
 void AppendJsonText(std::string& out, std::string_view text) {
   // The core's texts are valid UTF-8; anything else would make the whole output unreadable, so it is mended.

@@ -38,7 +38,6 @@ void WriteUnopenedLines(const SearchResult& result, const OutputSink& write);
 // The same, collected into one text (tests and small callers).
 std::string FormatTsv(const SearchResult& result);
 std::string FormatJson(const SearchResult& result, bool bShowAll);
-std::string FormatJsonWithUnopened(const SearchResult& result, bool bShowAll);
 
 // A JSON string literal (quotes included) holding the UTF-8 text.
 std::string JsonString(std::string_view text);

@@ -41,9 +41,9 @@ std::optional<PageFailureReason> PageFailureFromId(std::string_view id) {
   return std::nullopt;
 }
 
-std::string DescribePageFailure(const PageFailure& failure) {
-  std::string text(PageFailureText(failure.reason));
-  if (!failure.detail.empty()) text.append(": ").append(failure.detail);
+std::string DescribePageFailure(PageFailureReason reason, std::string_view detail) {
+  std::string text(PageFailureText(reason));
+  if (!detail.empty()) text.append(": ").append(detail);
   return text;
 }
 

@@ -34,6 +34,6 @@ std::string_view PageFailureId(PageFailureReason reason);
 // The reason an identifier names, if any.
 std::optional<PageFailureReason> PageFailureFromId(std::string_view id);
 // The reason text and, when there is one, its detail after a colon.
-std::string DescribePageFailure(const PageFailure& failure);
+std::string DescribePageFailure(PageFailureReason reason, std::string_view detail);
 
 }  // namespace morvex
