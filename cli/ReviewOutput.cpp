@@ -50,23 +50,37 @@ IdentityFields IdentityOf(const FindingsList& findings, int32_t index, bool bSho
   return identity;
 }
 
+// FNV-1a over each field's length and bytes, so that no two splits of the same bytes hash alike. The state
+// after the leading fields can be kept and carried on for each finding that shares them.
+class FingerprintHash {
+ public:
+  void Add(std::string_view field) {
+    uint64_t length = field.size();
+    for (int i = 0; i < 8; ++i, length >>= 8) Mix(static_cast<unsigned char>(length & 0xFF));
+    for (const char c : field) Mix(static_cast<unsigned char>(c));
+  }
+  void AppendText(std::string& out) const {
+    static constexpr char kHex[] = "0123456789abcdef";
+    char text[16];
+    uint64_t hash = hash_;
+    for (int i = 15; i >= 0; --i, hash >>= 4) text[i] = kHex[hash & 0xF];
+    out.append(text, sizeof text);
+  }
+
+ private:
+  void Mix(unsigned char byte) {
+    hash_ ^= byte;
+    hash_ *= 0x100000001b3ULL;
+  }
+  uint64_t hash_ = 0xcbf29ce484222325ULL;
+};
+
 template <typename Fields>
 std::string FingerprintOf(const Fields& fields) {
-  // FNV-1a over each field's length and bytes, so that no two splits of the same bytes hash alike.
-  uint64_t hash = 0xcbf29ce484222325ULL;
-  const auto mix = [&hash](unsigned char byte) {
-    hash ^= byte;
-    hash *= 0x100000001b3ULL;
-  };
-  for (const auto& field : fields) {
-    const std::string_view text(field);
-    uint64_t length = text.size();
-    for (int i = 0; i < 8; ++i, length >>= 8) mix(static_cast<unsigned char>(length & 0xFF));
-    for (const char c : text) mix(static_cast<unsigned char>(c));
-  }
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text(16, '0');
-  for (int i = 15; i >= 0; --i, hash >>= 4) text[static_cast<size_t>(i)] = kHex[hash & 0xF];
+  FingerprintHash hash;
+  for (const auto& field : fields) hash.Add(field);
+  std::string text;
+  hash.AppendText(text);
   return text;
 }
 
@@ -180,10 +194,10 @@ class SarifPlaces {
   std::unordered_map<std::string_view, ProjectPrefix> prefixes_;
 };
 
-// Appends {"name": name, "fullyQualifiedName": the parts joined by "/", "kind": kind}, every text escaped already.
+// Appends {"name": "name", "fullyQualifiedName": "parts joined by /", "kind": "kind"}, every text escaped already.
 void AppendLogicalLocation(std::string& out, std::string_view name, std::initializer_list<std::string_view> parts,
-                           std::string_view kind, bool first) {
-  out += first ? "{\"name\": \"" : ", {\"name\": \"";
+                           std::string_view kind) {
+  out += "{\"name\": \"";
   out += name;
   out += "\", \"fullyQualifiedName\": \"";
   bool firstPart = true;
@@ -197,84 +211,174 @@ void AppendLogicalLocation(std::string& out, std::string_view name, std::initial
   out += "\"}";
 }
 
-// Appends , "name": "text" with the text escaped already.
-void AppendEscapedProperty(std::string& out, std::string_view name, std::string_view escaped, bool first = false) {
-  out += first ? "\"" : ", \"";
-  out += name;
-  out += "\": \"";
-  out += escaped;
-  out += '"';
+std::string EscapedJson(std::string_view text) {
+  std::string escaped;
+  AppendJsonText(escaped, text);
+  return escaped;
 }
 
-// A finding's fields escaped for JSON once each, though most appear several times in its result; the buffers
-// are kept from one result to the next.
-struct EscapedFinding {
-  enum Field { kProject, kPage, kAn, kLibProject, kLibrary, kTarvo, kProperty, kValue, kCount };
-  std::array<std::string, kCount> text;
-  std::string_view operator[](Field field) const { return text[field]; }
+// Writes the results. A dense site has hundreds of thousands of findings on far fewer pages and templates, and
+// most of a result's bytes are its page's or its template's: those parts are made once, when the page or the
+// template changes, and copied whole into each result.
+class SarifResults {
+ public:
+  SarifResults(SarifPlaces& places, bool bShowAll) : places_(places), bShowAll_(bShowAll) {
+    if (!bShowAll_) page_.logicalHead = "\"logicalLocations\": [";
+    for (size_t i = 0; i < ReservedKeywords.size(); ++i) {
+      ruleNames_.push_back(EscapedJson(ReservedKeywords[i]));
+      AppendRuleHead(ruleHeads_.emplace_back(), ruleNames_.back(), i);
+    }
+  }
+
+  void Append(std::string& out, const FindingsList& findings, int32_t index) {
+    const int32_t count = findings.FieldCount(index);
+    const auto field = [&](int32_t column) {
+      return column < count ? findings.Field(index, column) : std::string_view();
+    };
+    const int32_t base = bShowAll_ ? 3 : 0;  // where the library project's column is
+    const std::string_view property = field(base + 3);
+    if (bShowAll_) UsePage(field(0), field(1));
+    const TemplatePart& part = TemplateOf(field(base), field(base + 1), field(base + 2));
+    std::string_view escapedProperty;
+    if (const std::optional<size_t> rule = places_.RuleIndex(property)) {
+      out += ruleHeads_[*rule];
+      escapedProperty = ruleNames_[*rule];
+    } else {
+      escapedProperty_.clear();
+      AppendJsonText(escapedProperty_, property);
+      escapedProperty = escapedProperty_;
+      AppendRuleHead(out, escapedProperty, std::nullopt);
+    }
+    out += part.messageHead;
+    out += escapedProperty;
+    out += "\\\", a reserved property name.\"}, \"locations\": [{";
+    out += page_.logicalHead;
+    FingerprintHash hash = page_.hash;
+    if (bShowAll_) {
+      escapedAn_.clear();
+      AppendJsonText(escapedAn_, field(2));
+      out += "{\"name\": \"";
+      out += escapedAn_;
+      out += "\", \"fullyQualifiedName\": \"";
+      out += page_.qualifiedPrefix;
+      out += escapedAn_;
+      out += "\", \"kind\": \"object\"}, ";
+    }
+    out += part.logicalTail;
+    for (const std::string_view text : part.raw) hash.Add(text);
+    hash.Add(property);
+    hash.AppendText(out);
+    out += "\"}, \"properties\": {";
+    if (bShowAll_) {
+      out += page_.propertiesHead;
+      out += escapedAn_;
+      out += "\", ";
+    }
+    out += part.propertiesHead;
+    out += escapedProperty;
+    out += '"';
+    if (bShowAll_) {
+      out += ", \"value\": \"";
+      AppendJsonText(out, field(7));
+      out += '"';
+    }
+    out += "}}";
+  }
+
+ private:
+  // From the result's start to the Tarvo's name in its message.
+  static void AppendRuleHead(std::string& out, std::string_view escapedProperty, std::optional<size_t> rule) {
+    out += "        {\"ruleId\": \"";
+    out += kRulePrefix;
+    out += escapedProperty;
+    out += '"';
+    if (rule) {
+      out += ", \"ruleIndex\": ";
+      out += std::to_string(*rule);
+    }
+    out += ", \"level\": \"warning\", \"message\": {\"text\": \"Tarvo \\\"";
+  }
+
+  // From "locations" up to the AN's logical location, for the findings of one page.
+  struct PagePart {
+    std::string project, page;     // as in the findings, to tell when the page changes
+    std::string logicalHead;       // the physical location, then the project's and the page's logical locations
+    std::string qualifiedPrefix;   // "project/page/", escaped
+    std::string propertiesHead;    // "project", "page" and the name of "an"
+    FingerprintHash hash;          // over project and page
+  };
+
+  // The logical locations and properties of one template, and its part of the message.
+  struct TemplatePart {
+    std::array<std::string, 3> raw;  // library project, library, Tarvo
+    std::string messageHead;         // from the Tarvo's name up to the property's
+    std::string logicalTail;         // its logical locations, up to the fingerprint's value
+    std::string propertiesHead;      // up to the property's value
+  };
+
+  void UsePage(std::string_view project, std::string_view page) {
+    if (pageKnown_ && project == page_.project && page == page_.page) return;
+    pageKnown_ = true;
+    page_.project.assign(project);
+    page_.page.assign(page);
+    const std::string escapedProject = EscapedJson(project), escapedPage = EscapedJson(page);
+    page_.logicalHead.clear();
+    const bool physical = places_.AppendPageLocation(page_.logicalHead, project, page, true);
+    page_.logicalHead += physical ? ", \"logicalLocations\": [" : "\"logicalLocations\": [";
+    AppendLogicalLocation(page_.logicalHead, escapedProject, {escapedProject}, "namespace");
+    page_.logicalHead += ", ";
+    AppendLogicalLocation(page_.logicalHead, escapedPage, {escapedProject, escapedPage}, "module");
+    page_.logicalHead += ", ";
+    page_.qualifiedPrefix = escapedProject + "/" + escapedPage + "/";
+    page_.propertiesHead = "\"project\": \"" + escapedProject + "\", \"page\": \"" + escapedPage + "\", \"an\": \"";
+    page_.hash = FingerprintHash();
+    page_.hash.Add(project);
+    page_.hash.Add(page);
+  }
+
+  const TemplatePart& TemplateOf(std::string_view libProject, std::string_view library, std::string_view tarvo) {
+    if (last_ != nullptr && last_->raw[0] == libProject && last_->raw[1] == library && last_->raw[2] == tarvo)
+      return *last_;
+    key_.clear();
+    for (const std::string_view text : {libProject, library, tarvo}) {
+      key_ += std::to_string(text.size());
+      key_ += ':';
+      key_ += text;
+    }
+    // A site with more templates than this is rare; starting over keeps the memory bounded there.
+    if (templates_.size() >= kMostTemplatesKept) templates_.clear();
+    const auto [entry, added] = templates_.try_emplace(key_);
+    TemplatePart& part = entry->second;
+    if (added) {
+      part.raw = {std::string(libProject), std::string(library), std::string(tarvo)};
+      const std::string p = EscapedJson(libProject), l = EscapedJson(library), t = EscapedJson(tarvo);
+      part.messageHead = t + "\\\" of library \\\"" + l + "\\\" in project \\\"" + p +
+                         "\\\" has a property named \\\"";
+      AppendLogicalLocation(part.logicalTail, p, {p}, "namespace");
+      part.logicalTail += ", ";
+      AppendLogicalLocation(part.logicalTail, l, {p, l}, "module");
+      part.logicalTail += ", ";
+      AppendLogicalLocation(part.logicalTail, t, {p, l, t}, "type");
+      part.logicalTail += "]}], \"partialFingerprints\": {\"";
+      part.logicalTail += kFingerprintName;
+      part.logicalTail += "\": \"";
+      part.propertiesHead = "\"libraryProject\": \"" + p + "\", \"library\": \"" + l + "\", \"tarvo\": \"" + t +
+                            "\", \"property\": \"";
+    }
+    last_ = &part;
+    return part;
+  }
+
+  static constexpr size_t kMostTemplatesKept = 4096;
+  SarifPlaces& places_;
+  const bool bShowAll_;
+  bool pageKnown_ = false;
+  PagePart page_;
+  std::unordered_map<std::string, TemplatePart> templates_;
+  const TemplatePart* last_ = nullptr;
+  std::vector<std::string> ruleHeads_, ruleNames_;  // per rule
+  std::string key_, escapedProperty_, escapedAn_;
 };
-
-void AppendResult(std::string& out, const FindingsList& findings, int32_t index, bool bShowAll, SarifPlaces& places,
-                  EscapedFinding& escaped) {
-  const int32_t count = findings.FieldCount(index);
-  const auto field = [&](int32_t column) { return column < count ? findings.Field(index, column) : std::string_view(); };
-  const int32_t base = bShowAll ? 3 : 0;  // where the library project's column is
-  const std::array<std::string_view, EscapedFinding::kCount> raw = {
-      bShowAll ? field(0) : std::string_view(), bShowAll ? field(1) : std::string_view(),
-      bShowAll ? field(2) : std::string_view(), field(base), field(base + 1), field(base + 2), field(base + 3),
-      bShowAll ? field(7) : std::string_view()};
-  for (size_t i = 0; i < raw.size(); ++i) {
-    escaped.text[i].clear();
-    AppendJsonText(escaped.text[i], raw[i]);
-  }
-  using F = EscapedFinding;
-  const std::string_view project = escaped[F::kProject], page = escaped[F::kPage], an = escaped[F::kAn],
-                         libProject = escaped[F::kLibProject], library = escaped[F::kLibrary],
-                         tarvo = escaped[F::kTarvo], property = escaped[F::kProperty];
-  out += "        {\"ruleId\": \"";
-  out += kRulePrefix;
-  out += property;
-  out += '"';
-  if (const std::optional<size_t> rule = places.RuleIndex(raw[F::kProperty])) {
-    out += ", \"ruleIndex\": ";
-    out += std::to_string(*rule);
-  }
-  out += ", \"level\": \"warning\", \"message\": {\"text\": \"Tarvo \\\"";
-  out += tarvo;
-  out += "\\\" of library \\\"";
-  out += library;
-  out += "\\\" in project \\\"";
-  out += libProject;
-  out += "\\\" has a property named \\\"";
-  out += property;
-  out += "\\\", a reserved property name.\"}, \"locations\": [{";
-  const bool physical = bShowAll && places.AppendPageLocation(out, raw[F::kProject], raw[F::kPage], true);
-  out += physical ? ", \"logicalLocations\": [" : "\"logicalLocations\": [";
-  if (bShowAll) {
-    AppendLogicalLocation(out, project, {project}, "namespace", true);
-    AppendLogicalLocation(out, page, {project, page}, "module", false);
-    AppendLogicalLocation(out, an, {project, page, an}, "object", false);
-  }
-  AppendLogicalLocation(out, libProject, {libProject}, "namespace", !bShowAll);
-  AppendLogicalLocation(out, library, {libProject, library}, "module", false);
-  AppendLogicalLocation(out, tarvo, {libProject, library, tarvo}, "type", false);
-  out += "]}], \"partialFingerprints\": {\"";
-  out += kFingerprintName;
-  out += "\": \"";
-  out += FingerprintOf(IdentityOf(findings, index, bShowAll));
-  out += "\"}, \"properties\": {";
-  if (bShowAll) {
-    AppendEscapedProperty(out, "project", project, true);
-    AppendEscapedProperty(out, "page", page);
-    AppendEscapedProperty(out, "an", an);
-  }
-  AppendEscapedProperty(out, "libraryProject", libProject, !bShowAll);
-  AppendEscapedProperty(out, "library", library);
-  AppendEscapedProperty(out, "tarvo", tarvo);
-  AppendEscapedProperty(out, "property", property);
-  if (bShowAll) AppendEscapedProperty(out, "value", escaped[F::kValue]);
-  out += "}}";
-}
 
 void AppendNotification(std::string& out, const UnopenedPages::Entry& entry, SarifPlaces& places) {
   const std::string description = DescribePageFailure(entry.reason, entry.detail);
@@ -350,11 +454,11 @@ void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view site
   AppendJsonString(head, siteUri);
   head += "}},\n    \"results\": [";
   bool first = true;
-  EscapedFinding escaped;
+  SarifResults results(places, bShowAll);
   ForEachSelected(result.findings, selection, [&](int32_t i) {
     out.Text() += first ? "\n" : ",\n";
     first = false;
-    AppendResult(out.Text(), result.findings, i, bShowAll, places, escaped);
+    results.Append(out.Text(), result.findings, i);
     out.MaybeFlush();
   });
   out.Text() += first ? "],\n" : "\n    ],\n";

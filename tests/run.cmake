@@ -2,7 +2,7 @@
 morvex_add_test_executable(morvex_tests_run test_basSearch.cpp test_ScanOutput.cpp test_ScanTerminal.cpp
                            ${PROJECT_SOURCE_DIR}/bench/SiteGenerator.cpp)
 target_include_directories(morvex_tests_run PRIVATE ${PROJECT_SOURCE_DIR}/bench)
-target_link_libraries(morvex_tests_run PRIVATE morvex_scan_support morvex_pageserver morvex_search)
+target_link_libraries(morvex_tests_run PRIVATE morvex_scan_support morvex_pageserver morvex_search simdjson::simdjson)
 
 if(TARGET morvex-scan)
   morvex_add_test_executable(morvex_tests_scan_cli test_morvex_scan.cpp ${PROJECT_SOURCE_DIR}/bench/SiteGenerator.cpp)
