@@ -40,8 +40,7 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
   std::vector<std::string> arguments;
   for (int i = 0; i < count; ++i) {
-    const std::wstring_view argument(wide[i]);
-    arguments.push_back(Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(argument.data()), argument.size())));
+    arguments.push_back(WideToUtf8(wide[i]));
   }
   ::LocalFree(wide);
   return arguments;

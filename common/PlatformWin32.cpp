@@ -16,15 +16,6 @@ namespace morvex::platform {
 
 namespace {
 
-std::wstring Wide(std::string_view utf8) {
-  const std::u16string units = Utf8ToUtf16(utf8);
-  return std::wstring(units.begin(), units.end());
-}
-
-std::string Narrow(std::wstring_view wide) {
-  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
-}
-
 int CheckedLength(size_t size) {
   if (size > static_cast<size_t>(INT_MAX / 4)) ThrowOverflow("Text too long for conversion");
   return static_cast<int>(size);
@@ -88,7 +79,7 @@ std::unique_ptr<MultiByteConverter> OpenMultiByteConverter(int32_t codepage) {
 // The system's simple per-unit upper-casing, the rule its ordinal ignore-case comparison applies: no
 // expansion (ß stays ß) and one form for each letter (σ and ς both become Σ).
 std::string ToUpperText(std::string_view utf8) {
-  const std::wstring wide = Wide(utf8);
+  const std::wstring wide = Utf8ToWide(utf8);
   if (wide.empty()) return std::string(utf8);
   const int length = CheckedLength(wide.size());
   std::wstring upper(wide.size(), L'\0');
@@ -96,7 +87,7 @@ std::string ToUpperText(std::string_view utf8) {
                                       length, nullptr, nullptr, 0);
   if (written <= 0) return std::string(utf8);
   upper.resize(static_cast<size_t>(written));
-  return Narrow(upper);
+  return WideToUtf8(upper);
 }
 
 // Upper-cased, then ASCII lowered: the key of an ASCII text is its lower case, and a letter such as the dotless
@@ -108,7 +99,7 @@ std::string FoldCaseText(std::string_view utf8) {
 }
 
 bool EqualsIgnoreCaseText(std::string_view a, std::string_view b) {
-  const std::wstring wideA = Wide(a), wideB = Wide(b);
+  const std::wstring wideA = Utf8ToWide(a), wideB = Utf8ToWide(b);
   return ::CompareStringOrdinal(wideA.data(), CheckedLength(wideA.size()), wideB.data(), CheckedLength(wideB.size()),
                                 TRUE) == CSTR_EQUAL;
 }
@@ -166,13 +157,13 @@ HANDLE AsHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 
 }  // namespace
 
-std::filesystem::path ToNativePath(std::string_view path) { return std::filesystem::path(WithLongPathPrefix(Wide(path))); }
+std::filesystem::path ToNativePath(std::string_view path) { return std::filesystem::path(WithLongPathPrefix(Utf8ToWide(path))); }
 
 std::string FromNativePath(const std::filesystem::path& path) {
   std::wstring_view native = path.native();
-  if (native.starts_with(L"\\\\?\\UNC\\")) return "\\\\" + Narrow(native.substr(8));
+  if (native.starts_with(L"\\\\?\\UNC\\")) return "\\\\" + WideToUtf8(native.substr(8));
   if (native.starts_with(L"\\\\?\\")) native.remove_prefix(4);
-  return Narrow(native);
+  return WideToUtf8(native);
 }
 
 // Written out rather than left to std::filesystem: GCC 12's MinGW library calls a share path relative.

@@ -95,6 +95,19 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   return result;
 }
 
+#ifdef _WIN32
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+std::wstring Utf8ToWide(std::string_view utf8) {
+  const std::u16string units = Utf8ToUtf16(utf8);
+  return std::wstring(units.begin(), units.end());
+}
+
+std::string WideToUtf8(std::wstring_view wide) {
+  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+}
+#endif
+
 std::string Utf16ToUtf8(std::u16string_view utf16) {
   std::string result;
   result.reserve(utf16.size() * 3);

@@ -12,6 +12,11 @@ namespace morvex {
 // Invalid sequences become U+FFFD; never throws.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
+#ifdef _WIN32
+// The same for the wide calls, whose wchar_t is a UTF-16 unit on Windows.
+std::wstring Utf8ToWide(std::string_view utf8);
+std::string WideToUtf8(std::wstring_view wide);
+#endif
 
 // Appends one code point as UTF-8 (a surrogate or a value past U+10FFFF as U+FFFD).
 void AppendUtf8(std::string& out, char32_t codePoint);

@@ -38,13 +38,8 @@ using doubles::AutomationOp;
 using doubles::RecordingProgress;
 using doubles::ScriptedSite;
 
-std::wstring Wide(std::string_view utf8) {
-  const std::u16string wide = Utf8ToUtf16(utf8);
-  return std::wstring(wide.begin(), wide.end());
-}
-
 std::wstring FullPath(const std::string& path) {
-  const std::wstring wide = Wide(path);
+  const std::wstring wide = Utf8ToWide(path);
   wchar_t full[4096] = {};
   GetFullPathNameW(wide.c_str(), 4096, full, nullptr);
   return full;

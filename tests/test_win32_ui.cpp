@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "RegistrySettings.h"
+#include "TextUtil.h"
 #include "basBrowseFolder.h"
 #include "basSearch.h"
 #include "frmMain.h"
@@ -137,7 +138,7 @@ TEST(Win32SettingConversion, OnlyWholeNumbersFromZeroToTwoAreCheckBoxValues) {
   EXPECT_EQ(CheckValueFromSetting(L"1.5"), 2);  // halves go to the even neighbour
   EXPECT_EQ(CheckValueFromSetting(L"0.5"), 0);
   for (const wchar_t* stored : {L"", L"abc", L"-1", L"3", L"70000", L"1e9", L"nan", L"0x"}) {
-    EXPECT_EQ(CheckValueFromSetting(stored), 1) << Narrow(stored);
+    EXPECT_EQ(CheckValueFromSetting(stored), 1) << WideToUtf8(stored);
   }
 }
 
@@ -153,8 +154,8 @@ TEST(Win32FolderBrowser, AChosenFolderComesBackWholeWhateverItsLettersAndNoneFor
   for (const std::wstring& folder : made) {
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     PIDLIST_ABSOLUTE item = nullptr;
-    ASSERT_EQ(SHParseDisplayName(folder.c_str(), nullptr, &item, 0, nullptr), S_OK) << Narrow(folder);
-    EXPECT_EQ(basBrowseFolder::PathOfItem(item), std::optional<std::string>(Narrow(folder)));
+    ASSERT_EQ(SHParseDisplayName(folder.c_str(), nullptr, &item, 0, nullptr), S_OK) << WideToUtf8(folder);
+    EXPECT_EQ(basBrowseFolder::PathOfItem(item), std::optional<std::string>(WideToUtf8(folder)));
     CoTaskMemFree(item);
   }
   PIDLIST_ABSOLUTE item = nullptr;
@@ -486,7 +487,7 @@ TEST_F(Win32MainWindow, CtrlAAndCtrlCInTheResultsBoxCopyTheWholeReport) {
   EmptyClipboard();
   CloseClipboard();
   PressKey(WM_KEYDOWN, 'C', {VK_CONTROL});
-  EXPECT_EQ(Narrow(ClipboardText(window_->Handle())), result.Report());
+  EXPECT_EQ(WideToUtf8(ClipboardText(window_->Handle())), result.Report());
 }
 
 TEST_F(Win32MainWindow, ACopyOfTheWholeBoxIsTheReportWithCrLf) {
@@ -495,7 +496,7 @@ TEST_F(Win32MainWindow, ACopyOfTheWholeBoxIsTheReportWithCrLf) {
   frmMain::SetReportText(box, result);
   SendMessageW(box, EM_SETSEL, 0, -1);
   SendMessageW(box, WM_COPY, 0, 0);
-  EXPECT_EQ(Narrow(ClipboardText(window_->Handle())), result.Report());
+  EXPECT_EQ(WideToUtf8(ClipboardText(window_->Handle())), result.Report());
 
   frmMain::SetReportText(box, SearchResult{});
   EXPECT_EQ(frmMain::ReportText(box), SearchResult{}.Report());

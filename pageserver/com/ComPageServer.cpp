@@ -25,19 +25,10 @@ using com::OwnedBstr;
 using com::PageOp;
 using com::Ref;
 
-std::wstring WideText(std::string_view utf8) {
-  const std::u16string wide = Utf8ToUtf16(utf8);
-  return std::wstring(wide.begin(), wide.end());
-}
-
-std::string NarrowText(std::wstring_view wide) {
-  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
-}
-
 std::string ClsidText(const CLSID& clsid) {
   wchar_t text[40] = {};
   StringFromGUID2(clsid, text, 40);
-  return NarrowText(text);
+  return WideToUtf8(text);
 }
 
 std::string HresultText(HRESULT hr) {
@@ -52,7 +43,7 @@ std::string HresultText(HRESULT hr) {
     std::wstring_view view(message, length);
     while (!view.empty() && (view.back() == L'\r' || view.back() == L'\n' || view.back() == L' ' || view.back() == L'.'))
       view.remove_suffix(1);
-    text = NarrowText(view);
+    text = WideToUtf8(view);
   }
   if (message != nullptr) LocalFree(message);
   return text.empty() ? std::string("error ") + hex : text + " (" + hex + ")";
@@ -147,7 +138,7 @@ std::string CreationFailure(const CLSID& clsid, HRESULT hr) {
     if (machine != 0 && machine != ours) {
       const bool fileIs64 = machine == IMAGE_FILE_MACHINE_AMD64 || machine == IMAGE_FILE_MACHINE_ARM64;
       return std::string("the server is ") + (fileIs64 ? "64-bit" : "32-bit") + " and this program " + kOurBitness +
-             " (" + NarrowText(file) + ")";
+             " (" + WideToUtf8(file) + ")";
     }
   }
   // A class key without a server of a kind we asked for is as good as no class at all.
@@ -160,7 +151,7 @@ std::string CreationFailure(const CLSID& clsid, HRESULT hr) {
   if (hr == E_NOINTERFACE) return "the class offers no automation interface (IDispatch), so it is not a page server";
   if (!file.empty() && serverText.empty() &&
       (HRESULT_FACILITY(hr) == FACILITY_WIN32 || hr == CO_E_ERRORINDLL || hr == CO_E_DLLNOTFOUND))
-    return "its server file " + NarrowText(file) + " cannot be loaded: " + HresultText(hr);
+    return "its server file " + WideToUtf8(file) + " cannot be loaded: " + HresultText(hr);
   if (!serverText.empty()) return "the server reported: " + serverText;
   return HresultText(hr);
 }
@@ -245,7 +236,7 @@ class ComPageServer final : public PageAutomation {
       throw fail("COM cannot be started on this thread: " + HresultText(apartment_.Result()));
 
     CLSID clsid{};
-    std::wstring wide = WideText(identifier);
+    std::wstring wide = Utf8ToWide(identifier);
     if (identifier.empty()) throw fail("no class identifier was given");
     if (wide.front() == L'{') {
       if (FAILED(CLSIDFromString(wide.c_str(), &clsid)))
@@ -266,7 +257,7 @@ class ComPageServer final : public PageAutomation {
       DISPID id = DISPID_UNKNOWN;
       has_[op] = SUCCEEDED(dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id));
       ids_[op] = id;
-      if (!has_[op] && op < com::kRequiredPageOps) lacking += (lacking.empty() ? "" : ", ") + NarrowText(name);
+      if (!has_[op] && op < com::kRequiredPageOps) lacking += (lacking.empty() ? "" : ", ") + WideToUtf8(name);
     }
     if (!lacking.empty()) throw fail("it is not a page server: it lacks " + lacking);
     ReadDeclaredTypes();

@@ -1,6 +1,7 @@
 // Message boxes for the search's messages, owned by the window that stands in front.
 #include "MessageBoxSink.h"
 
+#include "TextUtil.h"
 #include "frmStatusBar.h"
 
 namespace morvex::win32 {
@@ -12,7 +13,7 @@ HWND MessageBoxSink::BoxOwner() const {
 }
 
 void MessageBoxSink::ShowMessage(std::string_view sMessage) {
-  MessageBoxW(BoxOwner(), Wide(sMessage).c_str(), L"Morvex", MB_OK | MB_SETFOREGROUND);
+  MessageBoxW(BoxOwner(), Utf8ToWide(sMessage).c_str(), L"Morvex", MB_OK | MB_SETFOREGROUND);
 }
 
 }  // namespace morvex::win32

@@ -47,7 +47,7 @@ int CheckValueFromSetting(std::wstring_view stored) {
   // The system knows more blanks than ASCII's; the rest of the rule is the one every front end shares.
   while (!stored.empty() && std::iswspace(stored.back())) stored.remove_suffix(1);
   while (!stored.empty() && std::iswspace(stored.front())) stored.remove_prefix(1);
-  return morvex::CheckValueFromSetting(Utf16ToUtf8(std::u16string(stored.begin(), stored.end())));
+  return morvex::CheckValueFromSetting(WideToUtf8(stored));
 }
 
 MainSettings LoadSettings(HKEY root, const wchar_t* keyPath) {
@@ -55,7 +55,7 @@ MainSettings LoadSettings(HKEY root, const wchar_t* keyPath) {
   HKEY key = nullptr;
   if (RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return settings;
   std::wstring path;
-  if (ReadString(key, L"UserPath", path)) settings.userPath = Narrow(path);
+  if (ReadString(key, L"UserPath", path)) settings.userPath = WideToUtf8(path);
   settings.showInstances = ReadCheckValue(key, L"ShowInstances");
   settings.ignoreBuiltIn = ReadCheckValue(key, L"IgnoreBuiltInProjects");
   RegCloseKey(key);
@@ -68,13 +68,13 @@ std::string LoadPageServerSetting(HKEY root, const wchar_t* keyPath) {
   std::wstring identifier;
   ReadString(key, L"PageServer", identifier);
   RegCloseKey(key);
-  return Narrow(identifier);
+  return WideToUtf8(identifier);
 }
 
 void SaveSettings(const MainSettings& settings, HKEY root, const wchar_t* keyPath) {
   HKEY key = nullptr;
   if (RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) return;
-  WriteString(key, L"UserPath", Wide(settings.userPath));
+  WriteString(key, L"UserPath", Utf8ToWide(settings.userPath));
   WriteString(key, L"ShowInstances", std::to_wstring(settings.showInstances));
   WriteString(key, L"IgnoreBuiltInProjects", std::to_wstring(settings.ignoreBuiltIn));
   RegCloseKey(key);

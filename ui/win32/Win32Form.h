@@ -35,8 +35,6 @@ void CentreOnScreen(HWND window);
 // The window's text in UTF-8, and UTF-8 text into it; the core speaks UTF-8, the window system UTF-16.
 std::string WindowTextUtf8(HWND window);
 void SetWindowTextUtf8(HWND window, std::string_view text);
-std::wstring Wide(std::string_view utf8);
-std::string Narrow(std::wstring_view wide);
 
 // A child window, created in tab order and laid out afterwards: PlaceChild puts it at its twip rectangle with
 // the dialog font, when the form is made and again at each DPI the form is shown at.

@@ -1,6 +1,7 @@
 // The folder picker on the shell's SHBrowseForFolderW, with the start folder selected from its callback.
 #include "basBrowseFolder.h"
 
+#include "TextUtil.h"
 #include "Win32Form.h"
 
 #include <shlobj.h>
@@ -28,12 +29,12 @@ std::optional<std::string> PathOfItem(const void* itemIdList) {
     return std::nullopt;
   }
   path.resize(std::wcslen(path.c_str()));
-  return Narrow(path);
+  return WideToUtf8(path);
 }
 
 std::string BrowseFolder(const std::string& sTitle, const std::string& sStartPath, bool bNewStyle) {
-  const std::wstring startFolder = sStartPath.empty() ? std::wstring(L"c:\\") : Wide(sStartPath);
-  const std::wstring title = Wide(sTitle);
+  const std::wstring startFolder = sStartPath.empty() ? std::wstring(L"c:\\") : Utf8ToWide(sStartPath);
+  const std::wstring title = Utf8ToWide(sTitle);
 
   // The callback gets the folder through memory of the process's own, alive for the whole browse.
   const size_t blockBytes = (startFolder.size() + 1) * sizeof(wchar_t);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "FrontEndRules.h"
+#include "TextUtil.h"
 #include "Version.h"
 
 namespace morvex::win32 {
@@ -231,7 +232,7 @@ void frmMain::Show(int showCommand) {
 bool frmMain::SetReportText(HWND edit, const SearchResult& result, const std::function<bool()>& keepGoing) {
   std::string report;
   WriteReport(result, "\r\n", [&report](std::string_view piece) { report.append(piece); });
-  const std::wstring text = Wide(report);
+  const std::wstring text = Utf8ToWide(report);
   // An edit control lays out each line as it takes it in, which for a report of many thousand lines takes
   // seconds; taken in whole pieces of lines the window still answers the user between them.
   constexpr size_t kPieceChars = 32 * 1024;
