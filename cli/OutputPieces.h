@@ -30,6 +30,11 @@ class PieceWriter {
   std::string piece_;
 };
 
+// Completed and cancelled runs have a report, the findings so far; runs that failed before have none.
+inline bool RunHasReport(const SearchResult& result) {
+  return result.outcome == RunOutcome::kCompleted || result.outcome == RunOutcome::kCancelled;
+}
+
 inline int32_t SelectedCount(const FindingsList& findings, const FindingSelection* selection) {
   return selection == nullptr ? findings.Count() : static_cast<int32_t>(selection->size());
 }

@@ -157,7 +157,11 @@ class SarifPlaces {
     AppendJsonText(out, prefix->uri);
     AppendPercentEncoded(out, page, "");
     out += ".json\"";
-    if (prefix->relative) out += ", \"uriBaseId\": \"SITE\"";
+    if (prefix->relative) {
+      out += ", \"uriBaseId\": \"";
+      out += kBaseId;
+      out += '"';
+    }
     out += withRegion ? "}, \"region\": {\"startLine\": 1}}" : "}}";
     return true;
   }
@@ -437,7 +441,7 @@ std::optional<std::string> RelativeUri(std::string_view base, std::string_view p
 
 void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder, const OutputSink& write,
                 const FindingSelection* selection) {
-  if (result.outcome != RunOutcome::kCompleted && result.outcome != RunOutcome::kCancelled) return;
+  if (!RunHasReport(result)) return;
   SarifPlaces places(result, siteFolder);
   PieceWriter out(write);
   std::string& head = out.Text();

@@ -70,11 +70,6 @@ void AppendTsvEscaped(std::string& out, std::string_view field) {
   }
 }
 
-bool RunHasReport(const SearchResult& result) {
-  return result.outcome == RunOutcome::kCompleted || result.outcome == RunOutcome::kCancelled;
-}
-
-
 }  // namespace
 
 void WriteTsv(const SearchResult& result, const OutputSink& write, const FindingSelection* selection) {

@@ -112,7 +112,7 @@ bool WriteBaselineFile(const std::string& path, const morvex::Baseline& baseline
   return true;
 }
 
-void PrintLine(const std::string& line) {
+void PrintLine(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
@@ -235,9 +235,7 @@ int main(int argc, char** argv) {
   }
 
   const bool finished = result.outcome == morvex::RunOutcome::kCompleted;
-  if (bListUnopened) morvex::WriteUnopenedLines(result, [](std::string_view piece) {
-    std::fwrite(piece.data(), 1, piece.size(), stderr);
-  });
+  if (bListUnopened) morvex::WriteUnopenedLines(result, PrintLine);
   if (result.unopened.Count() > 0) {
     std::string summary = "morvex-scan: " + morvex::UnopenedSummary(result.unopened);
     if (!bListUnopened) summary += "; --list-unopened names them";
@@ -256,7 +254,6 @@ int main(int argc, char** argv) {
     if (!finished || morvex::NoPageOpened(result)) {
       std::fprintf(stderr, "morvex-scan: baseline %s not written: the scan did not finish\n",
                    writeBaselinePath.c_str());
-      if (finished) return 2;
     } else {
       std::string error;
       if (!WriteBaselineFile(writeBaselinePath, morvex::MakeBaseline(result.findings, bShowAllRun), error)) {

@@ -27,10 +27,6 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-namespace {
-
-// Length of the well-formed sequence at text[at], or 0 for an ill-formed one; maximal is how many bytes the
-// bad subpart covers (at least one).
 size_t WellFormedLength(std::string_view text, size_t at, size_t& maximal) {
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(at);
@@ -60,8 +56,6 @@ size_t WellFormedLength(std::string_view text, size_t at, size_t& maximal) {
   }
   return length;
 }
-
-}  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   std::u16string result;

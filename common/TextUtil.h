@@ -21,6 +21,11 @@ std::string WideToUtf8(std::wstring_view wide);
 // Appends one code point as UTF-8 (a surrogate or a value past U+10FFFF as U+FFFD).
 void AppendUtf8(std::string& out, char32_t codePoint);
 
+// Length of the well-formed UTF-8 sequence at text[at] (1 for ASCII), or 0 for an ill-formed one: overlong
+// forms, surrogates and code points past U+10FFFF included; maximal is how many bytes the bad subpart covers
+// (at least one).
+size_t WellFormedLength(std::string_view text, size_t at, size_t& maximal);
+
 // Appends the text with every ill-formed UTF-8 sequence replaced by U+FFFD, one per maximal bad subpart.
 void AppendValidUtf8(std::string& out, std::string_view text);
 

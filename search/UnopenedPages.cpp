@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "TextUtil.h"
+
 namespace morvex {
 
 namespace {
@@ -37,19 +39,10 @@ UnopenedPages::Entry UnopenedPages::At(int64_t index) const {
 }
 
 std::string GroupThousands(int64_t number) {
-  const bool negative = number < 0;
-  // Digits of the magnitude, in an unsigned type so that the most negative number has one too.
-  uint64_t magnitude = negative ? uint64_t{0} - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
-  std::string reversed;
-  int digits = 0;
-  do {
-    if (digits > 0 && digits % 3 == 0) reversed.push_back(',');
-    reversed.push_back(static_cast<char>('0' + magnitude % 10));
-    magnitude /= 10;
-    ++digits;
-  } while (magnitude != 0);
-  if (negative) reversed.push_back('-');
-  return std::string(reversed.rbegin(), reversed.rend());
+  std::string text = ToDecimal(number);
+  const size_t firstDigit = text[0] == '-' ? 1 : 0;
+  for (size_t end = text.size(); end > firstDigit + 3; end -= 3) text.insert(end - 3, 1, ',');
+  return text;
 }
 
 std::string UnopenedSummary(const UnopenedPages& unopened) {

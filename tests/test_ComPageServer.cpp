@@ -32,6 +32,7 @@ namespace morvex {
 namespace {
 
 namespace fs = std::filesystem;
+using com::GuidText;
 using com::PageOp;
 using com::PageServerDispatch;
 using doubles::AutomationOp;
@@ -47,15 +48,7 @@ std::wstring FullPath(const std::string& path) {
 
 std::wstring PagesDll() { return FullPath(MORVEX_PAGES_DLL); }
 
-std::wstring GuidText(const GUID& guid) {
-  wchar_t text[40] = {};
-  StringFromGUID2(guid, text, 40);
-  return text;
-}
-std::string GuidUtf8(const GUID& guid) {
-  const std::wstring text = GuidText(guid);
-  return std::string(text.begin(), text.end());
-}
+std::string GuidUtf8(const GUID& guid) { return WideToUtf8(GuidText(guid)); }
 
 class RecordingMessages : public MessageSink {
  public:

@@ -25,11 +25,7 @@ using com::OwnedBstr;
 using com::PageOp;
 using com::Ref;
 
-std::string ClsidText(const CLSID& clsid) {
-  wchar_t text[40] = {};
-  StringFromGUID2(clsid, text, 40);
-  return WideToUtf8(text);
-}
+std::string ClsidText(const CLSID& clsid) { return WideToUtf8(com::GuidText(clsid)); }
 
 std::string HresultText(HRESULT hr) {
   char hex[16];
@@ -65,9 +61,7 @@ constexpr const char* kOurBitness = kThisIs64Bit ? "64-bit" : "32-bit";
 constexpr const char* kOtherBitness = kThisIs64Bit ? "32-bit" : "64-bit";
 
 std::wstring ClassKeyPath(const CLSID& clsid, const wchar_t* subkey) {
-  wchar_t text[40] = {};
-  StringFromGUID2(clsid, text, 40);
-  return std::wstring(L"CLSID\\") + text + L"\\" + subkey;
+  return L"CLSID\\" + com::GuidText(clsid) + L"\\" + subkey;
 }
 
 // True when the other side of the registry (the one for programs of the other bitness) has an in-process
@@ -263,7 +257,6 @@ class ComPageServer final : public PageAutomation {
     ReadDeclaredTypes();
   }
 
-  ~ComPageServer() override { dispatch_.Reset(); }
   ComPageServer(const ComPageServer&) = delete;
   ComPageServer& operator=(const ComPageServer&) = delete;
 

@@ -8,6 +8,12 @@
 
 namespace morvex::com {
 
+std::wstring GuidText(const GUID& guid) {
+  wchar_t text[40] = {};
+  StringFromGUID2(guid, text, 40);
+  return text;
+}
+
 BSTR NewBstr(std::string_view utf8) {
   if (IsAscii(utf8)) {
     if (utf8.size() > std::numeric_limits<UINT>::max() / sizeof(OLECHAR)) throw std::bad_alloc();

@@ -13,6 +13,9 @@
 
 namespace morvex::com {
 
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", as the registry and users see a class or interface identifier.
+std::wstring GuidText(const GUID& guid);
+
 // A fresh BSTR of the UTF-8 text (ill-formed bytes become U+FFFD). Throws std::bad_alloc.
 BSTR NewBstr(std::string_view utf8);
 
@@ -26,7 +29,6 @@ bool AssignUtf8(std::string& out, BSTR text);
 class OwnedBstr {
  public:
   OwnedBstr() = default;
-  explicit OwnedBstr(BSTR text) : text_(text) {}
   ~OwnedBstr() { SysFreeString(text_); }
   OwnedBstr(const OwnedBstr&) = delete;
   OwnedBstr& operator=(const OwnedBstr&) = delete;
@@ -49,16 +51,7 @@ class Ref {
   ~Ref() { Reset(); }
   Ref(const Ref&) = delete;
   Ref& operator=(const Ref&) = delete;
-  Ref(Ref&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
-  Ref& operator=(Ref&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      pointer_ = std::exchange(other.pointer_, nullptr);
-    }
-    return *this;
-  }
 
-  Interface* Get() const { return pointer_; }
   Interface* operator->() const { return pointer_; }
   explicit operator bool() const { return pointer_ != nullptr; }
   // For calls that hand out a new reference.

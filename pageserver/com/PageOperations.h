@@ -57,6 +57,13 @@ inline constexpr std::array<OperationShape, kPageOpCount> kOperations = {{
     {L"LastOpenFailure", 13, 0, {}, 2, {kText, kText}, true},
 }};
 
+// Our server numbers the operations in their order, from 1; OperationOfDispid relies on it.
+static_assert([] {
+  for (size_t i = 0; i < kOperations.size(); ++i)
+    if (kOperations[i].dispid != static_cast<int32_t>(i + 1)) return false;
+  return true;
+}());
+
 inline const OperationShape& Shape(PageOp op) { return kOperations[static_cast<size_t>(op)]; }
 
 // The operation our server numbers dispid, if any.

@@ -179,8 +179,10 @@ HRESULT PageServerDispatch::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT coun
   // The operations take no named arguments.
   for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
   if (names[0] == nullptr) return DISP_E_UNKNOWNNAME;
+  // Clients that bind late ask before every call: no copies here.
+  const size_t length = std::wcslen(names[0]);
   for (const OperationShape& shape : kOperations) {
-    if (shape.name.size() == std::wcslen(names[0]) && _wcsicmp(std::wstring(shape.name).c_str(), names[0]) == 0) {
+    if (shape.name.size() == length && _wcsnicmp(shape.name.data(), names[0], length) == 0) {
       ids[0] = shape.dispid;
       return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
     }

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "ComText.h"
 #include "PageServerDispatch.h"
 
 namespace morvex::com {
@@ -17,12 +18,6 @@ constexpr const wchar_t* kInterfaceName = L"DPageServer";
 constexpr const wchar_t* kDispatchProxy = L"{00020420-0000-0000-C000-000000000046}";
 // A type library registers under the platform it was built for; programs of both bitnesses may share the key.
 constexpr const wchar_t* kPlatform = sizeof(void*) == 8 ? L"win64" : L"win32";
-
-std::wstring GuidText(const GUID& guid) {
-  wchar_t text[40] = {};
-  StringFromGUID2(guid, text, 40);
-  return text;
-}
 
 HKEY Root(RegistrationScope scope) { return scope == RegistrationScope::kUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
 

@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "TextUtil.h"
+
 namespace morvex {
 
 namespace {
@@ -97,40 +99,12 @@ class Scanner {
     return false;
   }
 
-  // One multi-byte UTF-8 character; overlong forms, surrogates and code points past U+10FFFF are refused.
+  // One multi-byte UTF-8 character; a broken one is reported where it begins.
   bool Utf8Sequence() {
-    const size_t start = at;
-    if (!Utf8SequenceFrom(start)) {
-      at = start;  // a broken character is reported where it begins
-      return false;
-    }
-    return true;
-  }
-
-  bool Utf8SequenceFrom(size_t start) {
-    const unsigned char lead = static_cast<unsigned char>(text_[start]);
-    size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    ++at;
-    for (size_t i = 1; i < length; ++i, ++at) {
-      if (AtEnd()) return false;
-      const unsigned char c = Peek();
-      if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF)) return false;
-    }
-    return true;
+    size_t maximal = 0;
+    const size_t length = WellFormedLength(text_, at, maximal);
+    at += length;
+    return length != 0;
   }
 
   std::string_view text_;
@@ -139,6 +113,11 @@ class Scanner {
 enum class Expect { kValue, kValueOrClose, kKeyOrClose, kKey, kColon, kCommaOrClose };
 
 }  // namespace
+
+bool IsJsonNumber(std::string_view token) {
+  Scanner scanner(token);
+  return !token.empty() && scanner.Number() && scanner.AtEnd();
+}
 
 std::optional<size_t> FindJsonFault(std::string_view text) {
   Scanner scan(text);

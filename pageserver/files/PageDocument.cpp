@@ -31,38 +31,6 @@ bool IsNumberCharacter(char c) {
   return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
 }
 
-size_t SkipDigits(std::string_view token, size_t at) {
-  while (at < token.size() && token[at] >= '0' && token[at] <= '9') ++at;
-  return at;
-}
-
-// The grammar of a JSON number, so that repairs never turn malformed text into a valid page.
-bool IsJsonNumber(std::string_view token) {
-  size_t at = 0;
-  if (at < token.size() && token[at] == '-') ++at;
-  if (at >= token.size()) return false;
-  if (token[at] == '0') {
-    ++at;
-  } else {
-    const size_t digits = SkipDigits(token, at);
-    if (digits == at) return false;
-    at = digits;
-  }
-  if (at < token.size() && token[at] == '.') {
-    const size_t digits = SkipDigits(token, at + 1);
-    if (digits == at + 1) return false;
-    at = digits;
-  }
-  if (at < token.size() && (token[at] == 'e' || token[at] == 'E')) {
-    ++at;
-    if (at < token.size() && (token[at] == '+' || token[at] == '-')) ++at;
-    const size_t digits = SkipDigits(token, at);
-    if (digits == at) return false;
-    at = digits;
-  }
-  return at == token.size();
-}
-
 // simdjson refuses integers beyond 64 bits and floats beyond double range although they are valid JSON,
 // and a page must not be lost over a number in a member nobody reads. Such a number can only ever be
 // served as "not a 16/32-bit integer", which any float gives as well, so every float and every long
@@ -96,6 +64,7 @@ bool NeutraliseUnrepresentableNumbers(char* text, size_t size) {
     const std::string_view token(text + at, end - at);
     const bool isFloat = token.find_first_of(".eE") != std::string_view::npos;
     constexpr size_t kLongestSafeInteger = 18;
+    // Only well-formed numbers: a repair must never turn malformed text into a valid page.
     if (IsJsonNumber(token) && (isFloat || token.size() > kLongestSafeInteger)) {
       text[at] = '0';
       text[at + 1] = '.';

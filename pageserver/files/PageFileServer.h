@@ -55,7 +55,6 @@ class PageFileServer : public PageAutomation {
   const std::string& ServedFolder() const { return locator_.ServedFolder(); }
   const PageDocument& Document() const { return *page_; }
   const PageLocator& Locator() const { return locator_; }
-  bool ReadsAhead() const { return readAhead_ != nullptr; }
   // Pages that OpenPage took from the reader rather than reading them itself.
   int64_t PagesReadAhead() const { return pagesReadAhead_; }
 

@@ -44,13 +44,13 @@ void PageReadAhead::ReaderLoop() {
     }
     if (stopping_) return;
     Job& job = jobs_[started_++];
-    job.started = true;
     if (job.done) continue;  // failed as it was queued
     loading_ = true;
-    if (!job.document) job.document = SpareDocument();
-    // The job stays where it is while it loads: only finished jobs leave the queue.
-    const std::string folder = job.folder;
-    const std::string page = job.page;
+    job.document = SpareDocument();
+    // The job stays where it is while it loads, and no one else touches it then: only finished jobs leave
+    // the queue, and a deque keeps its elements in place as others come and go.
+    const std::string& folder = job.folder;
+    const std::string& page = job.page;
     PageDocument& document = *job.document;
     lock.unlock();
     PageFailure failure;
@@ -109,7 +109,7 @@ void PageReadAhead::WaitWhileLoading(std::unique_lock<platform::HandOffLock>& lo
 void PageReadAhead::DropFront(size_t count) {
   for (size_t i = 0; i < count; ++i) {
     Job& job = jobs_.front();
-    if (job.started) --started_;
+    if (started_ > 0) --started_;  // the started jobs are the first ones
     waitingBytes_ -= job.bytes;
     if (job.document) {
       job.document->Close();
@@ -140,7 +140,7 @@ std::optional<PageLoad> PageReadAhead::Take(std::string_view project, std::strin
     DropFront(at);
   }
   Job& job = jobs_.front();
-  if (!job.started && !job.done) {
+  if (started_ == 0 && !job.done) {
     // The reader has not come to it: loading it here beats waiting for the reader's turn.
     DropFront(1);
     if (readerSleeping_ && ReaderHasWork()) lock_.NotifyAll();

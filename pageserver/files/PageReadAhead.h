@@ -61,7 +61,6 @@ class PageReadAhead {
     std::string project;
     std::string page;
     std::string folder;
-    bool started = false;
     bool done = false;
     PageLoad outcome = PageLoad::kFailed;
     PageFailure failure;
