@@ -26,7 +26,7 @@ site=$(realpath "$site")
 export WINEPREFIX="$windows/wine-prefix" WINEDEBUG=-all
 wineserver -k 2>/dev/null || true
 results=$(mktemp)
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+source "$root/scripts/wine.sh"
 dll=$(windows_path "$windows/bin/morvex-pages.dll")
 trap 'wine regsvr32 /s /u "$dll" >/dev/null 2>&1 || true; rm -f "$results"; wineserver -k 2>/dev/null || true' EXIT
 # A lasting Wine server, so that a program start costs milliseconds, as a start does on Windows.
@@ -34,7 +34,7 @@ wineserver -p
 wine cmd /c exit
 wine regsvr32 /s "$dll"
 
-scan="wine '$windows/bin/morvex-scan.exe'"
+scan="$(wine_loader_of "$windows") '$windows/bin/morvex-scan.exe'"
 target=$(windows_path "$site")
 # Both give the same report; the scan exits 1 on a site with collisions, which a generated site always has.
 cmp <(eval "$scan '$target'" 2>/dev/null) <(eval "$scan --page-server Morvex.PageFiles '$target'" 2>/dev/null) ||

@@ -16,20 +16,15 @@ for tool in "$scan" "$sitegen"; do
 done
 command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 2; }
 
+source "$(dirname "$0")/site.sh"
+
 base="${TMPDIR:-/tmp}/morvex-bench-listing"
-make_site() {  # name, then the generator's options
-  local name=$1
-  shift
-  local site="$base/$name" shape="$*"
-  if [ ! -f "$site/.shape" ] || [ "$(cat "$site/.shape")" != "$shape" ]; then
-    rm -rf "$site"
-    "$sitegen" "$@" "$site" > /dev/null
-    echo "$shape" > "$site/.shape"
-  fi
-}
-make_site missing --projects 10 --pages 2000 --objects 1 --page-files none --other-files 4000
-make_site exact --projects 5 --pages 2000 --objects 200
-make_site upper --projects 5 --pages 2000 --objects 200 --page-files upper
+site=$base/missing projects=10 pages=2000 objects=1
+prepare_site --page-files none --other-files 4000 > /dev/null
+site=$base/exact projects=5 objects=200
+prepare_site > /dev/null
+site=$base/upper
+prepare_site --page-files upper > /dev/null
 warm="find $base -type f -exec cat {} +"
 
 missing=(-n missing "$scan $base/missing")

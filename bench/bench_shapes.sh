@@ -104,13 +104,7 @@ for name in default many-findings; do
 done
 site="${TMPDIR:-/tmp}/morvex-bench-no-page-files"
 projects=100 pages=4000 objects=1 collisions=4
-stamp="$site/.shape"
-if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "no-page-files $projects $pages" ]; then
-  rm -rf "$site"
-  "$sitegen" --projects "$projects" --pages "$pages" --objects 1 --page-files none "$site" > /dev/null
-  echo "no-page-files $projects $pages" > "$stamp"
-fi
-warm_site
+prepare_site --page-files none > /dev/null
 hyperfine -N -i --style none --warmup 1 --runs "$runs" --export-json "$work/busy-missing-1.json" \
   -n scan "$scan $site" > /dev/null 2> "$work/hyperfine.log" || { cat "$work/hyperfine.log" >&2; exit 2; }
 kill $busy

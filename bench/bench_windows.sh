@@ -41,11 +41,8 @@ trap 'rm -f "$results"; wineserver -k 2>/dev/null || true; kill "$wm" "$virtual_
 wineserver -p
 wine cmd /c exit
 
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
-# The loader the build's tests use: for x64 Wine's 64-bit one, since "wine" starts a 64-bit program from a
-# 32-bit process once wine32 is installed, a cost a start on Windows does not have.
-wine=$(sed -n 's/^MORVEX_WINE64_LOADER:FILEPATH=//p' "$windows/CMakeCache.txt" 2>/dev/null)
-wine=${wine:-wine}
+source "$root/scripts/wine.sh"
+wine=$(wine_loader_of "$windows")
 warm="find '$site' -type f -exec cat {} + > /dev/null; cat '$table' > /dev/null"
 # The scan exits 1 on a site with collisions, which a generated site always has.
 hyperfine --warmup 2 --runs "${RUNS:-10}" -i --prepare "$warm" --export-json "$results" \

@@ -8,14 +8,15 @@ objects=${OBJECTS:-200}
 seed=${SEED:-42}
 collisions=${COLLISIONS:-4}
 
-# Regenerates only when the stamp says the site on disk has another shape.
+# Regenerates only when the stamp says the site on disk has another shape. Arguments are further options of
+# the generator (--page-files none, ...), part of the shape as well.
 prepare_site() {
   local stamp="$site/.shape"
-  local shape="$projects $pages $objects $seed $collisions"
+  local shape="$projects $pages $objects $seed $collisions${*:+ $*}"
   if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$shape" ]; then
     rm -rf "$site"
     "$sitegen" --projects "$projects" --pages "$pages" --objects "$objects" --seed "$seed" \
-      --collisions "$collisions" "$site"
+      --collisions "$collisions" "$@" "$site"
     echo "$shape" > "$stamp"
   fi
   warm_site

@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   xvfb xauth xdotool imagemagick openbox x11-utils
   libshp-dev shapelib python3 python3-dbf python3-jsonschema hyperfine
-  librsvg2-bin wixl msitools lintian desktop-file-utils zip unzip uuid-runtime
+  librsvg2-bin wixl lintian desktop-file-utils zip unzip
 )
 
 missing=()
@@ -19,10 +19,6 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-if [ ${#missing[@]} -eq 0 ]; then
-  exec "$(dirname "$0")/fetch-sarif-schema.sh"
-fi
-
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 
@@ -36,10 +32,12 @@ wait_for_dpkg_lock() {
   done
 }
 
-echo "bootstrap: installing ${missing[*]}" >&2
-export DEBIAN_FRONTEND=noninteractive
-wait_for_dpkg_lock
-"${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=900 update -qq
-wait_for_dpkg_lock
-"${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "bootstrap: installing ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  wait_for_dpkg_lock
+  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=900 update -qq
+  wait_for_dpkg_lock
+  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 "$(dirname "$0")/fetch-sarif-schema.sh"

@@ -31,12 +31,7 @@ check() {  # check DESCRIPTION COMMAND...: counts the check, reports it when the
   checks=$((checks + 1))
   "$@" || fail "$what"
 }
-# Wine's drive Z: is the Linux root.
-windows_path() {
-  local full
-  full=$(realpath -m "$1")
-  printf 'Z:%s' "${full//\//\\}"
-}
+source "$source_dir/scripts/wine.sh"
 absent() { ! "$@"; }
 view=  # the registry view of the package under test: /reg:64, /reg:32, or the process's own
 registry_has() { wine reg query "$1" ${view:+"$view"} >/dev/null 2>&1; }

@@ -30,12 +30,7 @@ expect_status() {
   [ "$status" -eq "$1" ] || fail "$2: status $status, expected $1 ($(head -c 300 "$work/err"))"
 }
 
-# Wine's drive Z: is the Linux root; winepath itself stops at 260 characters, so the name is made here.
-windows_path() {
-  local full
-  full=$(realpath -m "$1")
-  printf 'Z:%s' "${full//\//\\}"
-}
+source "$source_dir/scripts/wine.sh"
 
 scan="$app_dir/morvex-scan.exe"
 dbf="$app_dir/morvex-dbf.exe"
