@@ -145,7 +145,6 @@ class SarifPlaces {
  public:
   SarifPlaces(const SearchResult& result, std::string_view siteFolder) : siteFolder_(siteFolder) {
     for (const auto& [name, folder] : result.projectFolders) folders_.emplace(name, folder);
-    for (size_t i = 0; i < ReservedKeywords.size(); ++i) ruleIndex_.emplace(ReservedKeywords[i], i);
   }
 
   // Appends "physicalLocation": {...} for the page and true, or nothing and false for a project not walked.
@@ -164,12 +163,6 @@ class SarifPlaces {
     }
     out += withRegion ? "}, \"region\": {\"startLine\": 1}}" : "}}";
     return true;
-  }
-
-  std::optional<size_t> RuleIndex(std::string_view property) const {
-    const auto rule = ruleIndex_.find(property);
-    if (rule == ruleIndex_.end()) return std::nullopt;
-    return rule->second;
   }
 
  private:
@@ -194,7 +187,6 @@ class SarifPlaces {
 
   std::string_view siteFolder_;
   std::unordered_map<std::string_view, std::string_view> folders_;
-  std::unordered_map<std::string_view, size_t> ruleIndex_;
   std::unordered_map<std::string_view, ProjectPrefix> prefixes_;
 };
 
@@ -244,7 +236,7 @@ class SarifResults {
     if (bShowAll_) UsePage(field(0), field(1));
     const TemplatePart& part = TemplateOf(field(base), field(base + 1), field(base + 2));
     std::string_view escapedProperty;
-    if (const std::optional<size_t> rule = places_.RuleIndex(property)) {
+    if (const std::optional<size_t> rule = ReservedKeywordIndex(property)) {
       out += ruleHeads_[*rule];
       escapedProperty = ruleNames_[*rule];
     } else {

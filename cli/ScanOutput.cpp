@@ -255,11 +255,11 @@ bool NoPageOpened(const SearchResult& result) {
   return result.unopened.Tried() > 0 && result.unopened.Count() == result.unopened.Tried();
 }
 
-int ExitStatus(const SearchResult& result) {
+int ExitStatus(const SearchResult& result, const FindingSelection* selection) {
   switch (result.outcome) {
     case RunOutcome::kCompleted:
       if (NoPageOpened(result)) return 2;
-      return result.findings.Count() > 0 ? 1 : 0;
+      return SelectedCount(result.findings, selection) > 0 ? 1 : 0;
     case RunOutcome::kCancelled: return 130;
     case RunOutcome::kProjectListMissing:
     case RunOutcome::kUnexpectedError: return 2;

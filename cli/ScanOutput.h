@@ -53,7 +53,7 @@ std::string MessageLine(std::string_view message);
 bool NoPageOpened(const SearchResult& result);
 
 // 0 finished without findings, 1 finished with findings, 2 no project list, an unexpected error or not one page
-// opened, 130 cancelled.
-int ExitStatus(const SearchResult& result);
+// opened, 130 cancelled. With a selection, only the findings it reports count (a baseline's new ones).
+int ExitStatus(const SearchResult& result, const FindingSelection* selection = nullptr);
 
 }  // namespace morvex

@@ -263,7 +263,5 @@ int main(int argc, char** argv) {
       }
     }
   }
-  const int status = morvex::ExitStatus(result);
-  if (comparison && status == 1 && comparison->fresh.empty()) return 0;
-  return status;
+  return morvex::ExitStatus(result, selection);
 }

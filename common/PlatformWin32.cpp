@@ -131,8 +131,8 @@ std::wstring WithLongPathPrefix(const std::wstring& path) {
   return L"\\\\?\\" + full;
 }
 
-// A file with either attribute counts as missing, as a folder does, whether it is a table or a page; a
-// listing of the folder leaves it out as well.
+// A file with either attribute counts as missing, as a folder does, whether it is a table or a page; found
+// through a folder listing instead, it fails the same way when it is opened.
 constexpr DWORD kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 std::error_code FromWin32(DWORD error) {

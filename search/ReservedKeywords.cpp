@@ -48,27 +48,34 @@ constexpr uint32_t CharacterBit(char unit) {
 class KeywordTable {
  public:
   constexpr KeywordTable() {
-    for (const std::string_view keyword : ReservedKeywords) {
+    for (size_t i = 0; i < ReservedKeywords.size(); ++i) {
+      const std::string_view keyword = ReservedKeywords[i];
       firstCharacters_[keyword.size()] |= CharacterBit(keyword.front());
       lastCharacters_[keyword.size()] |= CharacterBit(keyword.back());
       size_t slot = Hash(keyword) & kMask;
-      while (!slots_[slot].empty()) slot = (slot + 1) & kMask;
-      slots_[slot] = keyword;
+      while (!slots_[slot].keyword.empty()) slot = (slot + 1) & kMask;
+      slots_[slot] = {keyword, static_cast<int>(i)};
     }
   }
 
-  constexpr bool Contains(std::string_view name) const {
-    if (name.size() < kShortestKeyword || name.size() > kLongestKeyword) return false;
-    if ((firstCharacters_[name.size()] & CharacterBit(name.front())) == 0) return false;
-    if ((lastCharacters_[name.size()] & CharacterBit(name.back())) == 0) return false;
+  // The name's index in ReservedKeywords, or -1.
+  constexpr int Find(std::string_view name) const {
+    if (name.size() < kShortestKeyword || name.size() > kLongestKeyword) return -1;
+    if ((firstCharacters_[name.size()] & CharacterBit(name.front())) == 0) return -1;
+    if ((lastCharacters_[name.size()] & CharacterBit(name.back())) == 0) return -1;
     for (size_t slot = Hash(name) & kMask;; slot = (slot + 1) & kMask) {
-      const std::string_view entry = slots_[slot];
-      if (entry.empty()) return false;
-      if (entry == name) return true;
+      const Slot& entry = slots_[slot];
+      if (entry.keyword.empty()) return -1;
+      if (entry.keyword == name) return entry.index;
     }
   }
 
  private:
+  struct Slot {
+    std::string_view keyword;
+    int index = -1;
+  };
+
   static constexpr size_t kSlots = 512;
   static constexpr size_t kMask = kSlots - 1;
 
@@ -78,16 +85,21 @@ class KeywordTable {
     return hash ^ (hash >> 15);
   }
 
-  std::array<std::string_view, kSlots> slots_{};
+  std::array<Slot, kSlots> slots_{};
   std::array<uint32_t, kLongestKeyword + 1> firstCharacters_{};
   std::array<uint32_t, kLongestKeyword + 1> lastCharacters_{};
 };
 
+constexpr KeywordTable kKeywordTable;
+
 }  // namespace
 
-bool IsReservedKeyword(std::string_view sName) {
-  static constexpr KeywordTable kTable;
-  return kTable.Contains(sName);
+bool IsReservedKeyword(std::string_view sName) { return kKeywordTable.Find(sName) >= 0; }
+
+std::optional<size_t> ReservedKeywordIndex(std::string_view sName) {
+  const int index = kKeywordTable.Find(sName);
+  if (index < 0) return std::nullopt;
+  return static_cast<size_t>(index);
 }
 
 }  // namespace morvex

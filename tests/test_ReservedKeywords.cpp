@@ -18,6 +18,8 @@ TEST(ReservedKeywords, TableHoldsEightyEightDistinctEntriesInTheFixedOrder) {
   EXPECT_EQ(ReservedKeywords[26], "ACTIVEXEXT_*EVENTCLASS");
   EXPECT_EQ(ReservedKeywords[53], "MVXMAX");
   EXPECT_EQ(ReservedKeywords.back(), "TXT_STR");
+  for (size_t i = 0; i < ReservedKeywords.size(); ++i) EXPECT_EQ(ReservedKeywordIndex(ReservedKeywords[i]), i);
+  EXPECT_EQ(ReservedKeywordIndex("text"), std::nullopt);
 }
 
 TEST(ReservedKeywords, EveryEntryIsMadeOfTheAllowedCharactersAndLengths) {

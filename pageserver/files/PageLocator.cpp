@@ -22,6 +22,16 @@ void SetFailure(PageFailure& failure, PageFailureReason reason, std::string deta
   failure.detail = std::move(detail);
 }
 
+void SetOpenFailure(PageFailure& failure, const std::error_code& error) {
+  if (error == FileOpenError::kNotOrdinaryFile) {
+    SetFailure(failure, PageFailureReason::kNotOrdinaryFile);
+  } else if (error == std::errc::no_such_file_or_directory) {
+    SetFailure(failure, PageFailureReason::kMissing);
+  } else {
+    SetFailure(failure, PageFailureReason::kUnreadable, error.message());
+  }
+}
+
 }  // namespace
 
 PageLocator::PageLocator() = default;
@@ -113,29 +123,16 @@ bool PageLocator::OpenPageFile(const std::string& folder, std::string_view sPage
   // exact name costs one open.
   const std::error_code error = ReadOnlyFile::Open(ToNativePath(path), file);
   if (!error) return true;
-  const bool notOrdinary = error == FileOpenError::kNotOrdinaryFile;
-  // Only when no file has exactly that name: one that is there but unreadable fails the page.
-  if (error != std::errc::no_such_file_or_directory && !notOrdinary) {
-    SetFailure(failure, PageFailureReason::kUnreadable, error.message());
+  // Only when no ordinary file has exactly that name: one that is there but unreadable fails the page.
+  if (error != std::errc::no_such_file_or_directory && error != FileOpenError::kNotOrdinaryFile) {
+    SetOpenFailure(failure, error);
     return false;
   }
   const std::shared_ptr<const FolderListing> listing = Listing(folder);
   const auto match = listing->find(FoldCase(fileName));
-  if (match == listing->end()) {
-    SetFailure(failure, notOrdinary ? PageFailureReason::kNotOrdinaryFile : PageFailureReason::kMissing);
-    return false;
-  }
-  if (const std::error_code other = ReadOnlyFile::Open(match->second, file)) {
-    if (other == FileOpenError::kNotOrdinaryFile) {
-      SetFailure(failure, PageFailureReason::kNotOrdinaryFile);
-    } else if (other == std::errc::no_such_file_or_directory) {
-      SetFailure(failure, PageFailureReason::kMissing);
-    } else {
-      SetFailure(failure, PageFailureReason::kUnreadable, other.message());
-    }
-    return false;
-  }
-  return true;
+  const std::error_code other = match == listing->end() ? error : ReadOnlyFile::Open(match->second, file);
+  if (other) SetOpenFailure(failure, other);
+  return !other;
 }
 
 }  // namespace morvex
