@@ -261,16 +261,16 @@ class ComPageServer final : public PageAutomation {
   ComPageServer& operator=(const ComPageServer&) = delete;
 
   bool SetInteractive(bool bValue) override {
-    const Input input{ArgKind::kBool, {}, bValue};
-    return Invoke(PageOp::kSetInteractive, &input, 1);
+    const Input input{{}, bValue};
+    return Invoke(PageOp::kSetInteractive, &input);
   }
   bool OpenPage(std::string_view sProject, std::string_view sPage) override {
-    const Input inputs[] = {{ArgKind::kText, sProject, false}, {ArgKind::kText, sPage, false}};
-    return Invoke(PageOp::kOpenPage, inputs, 2);
+    const Input inputs[] = {{sProject, false}, {sPage, false}};
+    return Invoke(PageOp::kOpenPage, inputs);
   }
-  bool ClosePage() override { return Invoke(PageOp::kClosePage, nullptr, 0); }
-  bool FirstObject() override { return Invoke(PageOp::kFirstObject, nullptr, 0); }
-  bool NextObject() override { return Invoke(PageOp::kNextObject, nullptr, 0); }
+  bool ClosePage() override { return Invoke(PageOp::kClosePage, nullptr); }
+  bool FirstObject() override { return Invoke(PageOp::kFirstObject, nullptr); }
+  bool NextObject() override { return Invoke(PageOp::kNextObject, nullptr); }
   bool FirstProperty(std::string_view& sName, std::string_view& sValue) override {
     return ReadProperty(PageOp::kFirstProperty, sName, sValue);
   }
@@ -281,7 +281,7 @@ class ComPageServer final : public PageAutomation {
                     int32_t& nNumber) override {
     SlotsGuard guard(slots_[Index(PageOp::kGetTarvoInfo)]);
     LONG number = 0;
-    if (!Invoke(PageOp::kGetTarvoInfo, nullptr, 0, &guard) || !guard.slots[0].TakeText(scratch_[0]) ||
+    if (!Invoke(PageOp::kGetTarvoInfo, nullptr, &guard) || !guard.slots[0].TakeText(scratch_[0]) ||
         !guard.slots[1].TakeText(scratch_[1]) || !guard.slots[2].TakeText(scratch_[2]) ||
         !guard.slots[3].TakeNumber(VT_I4, number))
       return false;
@@ -297,13 +297,13 @@ class ComPageServer final : public PageAutomation {
   bool GetObjectAN(int16_t& nAN) override {
     SlotsGuard guard(slots_[Index(PageOp::kGetObjectAN)]);
     LONG an = 0;
-    if (!Invoke(PageOp::kGetObjectAN, nullptr, 0, &guard) || !guard.slots[0].TakeNumber(VT_I2, an)) return false;
+    if (!Invoke(PageOp::kGetObjectAN, nullptr, &guard) || !guard.slots[0].TakeNumber(VT_I2, an)) return false;
     nAN = static_cast<int16_t>(an);
     return true;
   }
   bool GetObjectType(std::string_view& sType) override {
     SlotsGuard guard(slots_[Index(PageOp::kGetObjectType)]);
-    if (!Invoke(PageOp::kGetObjectType, nullptr, 0, &guard) || !guard.slots[0].TakeText(scratch_[0])) return false;
+    if (!Invoke(PageOp::kGetObjectType, nullptr, &guard) || !guard.slots[0].TakeText(scratch_[0])) return false;
     type_.swap(scratch_[0]);
     sType = type_;
     return true;
@@ -311,20 +311,20 @@ class ComPageServer final : public PageAutomation {
 
   void ServeFolder(std::string_view sUserPath) override {
     if (!has_[Index(PageOp::kServeFolder)]) return;
-    const Input input{ArgKind::kText, sUserPath, false};
-    Invoke(PageOp::kServeFolder, &input, 1);
+    const Input input{sUserPath, false};
+    Invoke(PageOp::kServeFolder, &input);
   }
   void PreparePage(std::string_view sProject, std::string_view sPage) override {
     if (!has_[Index(PageOp::kPreparePage)]) return;
-    const Input inputs[] = {{ArgKind::kText, sProject, false}, {ArgKind::kText, sPage, false}};
-    Invoke(PageOp::kPreparePage, inputs, 2);
+    const Input inputs[] = {{sProject, false}, {sPage, false}};
+    Invoke(PageOp::kPreparePage, inputs);
   }
   // A server without reasons of its own, or one whose answer makes no sense, leaves the failure unexplained.
   PageFailure LastOpenFailure() override {
     if (!has_[Index(PageOp::kLastOpenFailure)]) return {};
     SlotsGuard guard(slots_[Index(PageOp::kLastOpenFailure)]);
     std::string reason, detail;
-    if (!Invoke(PageOp::kLastOpenFailure, nullptr, 0, &guard) || !guard.slots[0].TakeText(reason) ||
+    if (!Invoke(PageOp::kLastOpenFailure, nullptr, &guard) || !guard.slots[0].TakeText(reason) ||
         !guard.slots[1].TakeText(detail))
       return {};
     const std::optional<PageFailureReason> known = PageFailureFromId(reason);
@@ -333,8 +333,8 @@ class ComPageServer final : public PageAutomation {
   }
 
  private:
+  // One input of an operation, its kind as the operation's shape says.
   struct Input {
-    ArgKind kind;
     std::string_view text;
     bool flag;
   };
@@ -365,7 +365,7 @@ class ComPageServer final : public PageAutomation {
 
   bool ReadProperty(PageOp op, std::string_view& sName, std::string_view& sValue) {
     SlotsGuard guard(slots_[Index(op)]);
-    if (!Invoke(op, nullptr, 0, &guard) || !guard.slots[0].TakeText(scratch_[0]) ||
+    if (!Invoke(op, nullptr, &guard) || !guard.slots[0].TakeText(scratch_[0]) ||
         !guard.slots[1].TakeText(scratch_[1]))
       return false;
     propertyName_.swap(scratch_[0]);
@@ -377,8 +377,9 @@ class ComPageServer final : public PageAutomation {
 
   // One call as a Visual Basic client makes it: inputs by value, outputs by reference after them. A failed
   // HRESULT, a raised exception included, and a returned False are the operation's failure.
-  bool Invoke(PageOp op, const Input* inputs, size_t inputCount, SlotsGuard* outputs = nullptr) {
+  bool Invoke(PageOp op, const Input* inputs, SlotsGuard* outputs = nullptr) {
     const com::OperationShape& shape = com::Shape(op);
+    const size_t inputCount = shape.inputCount;
     const size_t outputCount = outputs != nullptr ? shape.outputCount : 0;
     const size_t total = inputCount + outputCount;
     ArgumentsGuard arguments;
@@ -388,7 +389,7 @@ class ComPageServer final : public PageAutomation {
     arguments.count = total;
     for (size_t i = 0; i < inputCount; ++i) {
       VARIANTARG& value = argument(i);
-      if (inputs[i].kind == ArgKind::kBool) {
+      if (shape.inputs[i] == ArgKind::kBool) {
         value.vt = VT_BOOL;
         value.boolVal = inputs[i].flag ? VARIANT_TRUE : VARIANT_FALSE;
       } else {
