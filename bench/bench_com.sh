@@ -15,10 +15,8 @@ site=${3:-${TMPDIR:-/tmp}/morvex-bench-site}
 sitegen="$build/bench/morvex-sitegen"
 source "$(dirname "$0")/site.sh"
 
-for tool in "$sitegen" "$windows/bin/morvex-scan.exe" "$windows/bin/morvex-pages.dll"; do
-  [ -e "$tool" ] || { echo "missing $tool: build it first" >&2; exit 2; }
-done
-command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 2; }
+require_built "$sitegen" "$windows/bin/morvex-scan.exe" "$windows/bin/morvex-pages.dll"
+require_installed hyperfine
 
 prepare_site
 site=$(realpath "$site")

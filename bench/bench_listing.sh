@@ -11,12 +11,9 @@ other=${2:-}
 scan="$build/bin/morvex-scan"
 sitegen="$build/bench/morvex-sitegen"
 runs=${RUNS:-5}
-for tool in "$scan" "$sitegen"; do
-  [ -x "$tool" ] || { echo "missing $tool: build morvex-scan and morvex-sitegen first" >&2; exit 2; }
-done
-command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 2; }
-
 source "$(dirname "$0")/site.sh"
+require_built "$scan" "$sitegen"
+require_installed hyperfine
 
 base="${TMPDIR:-/tmp}/morvex-bench-listing"
 site=$base/missing projects=10 pages=2000 objects=1

@@ -10,10 +10,8 @@ scan="$build/bin/morvex-scan"
 sitegen="$build/bench/morvex-sitegen"
 source "$(dirname "$0")/site.sh"
 
-for tool in "$scan" "$sitegen"; do
-  [ -x "$tool" ] || { echo "missing $tool: build the targets morvex-scan and morvex-sitegen first" >&2; exit 2; }
-done
-command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 2; }
+require_built "$scan" "$sitegen"
+require_installed hyperfine
 
 prepare_site
 

@@ -16,12 +16,8 @@ rounds=${ROUNDS:-3}
 runs=${RUNS:-3}
 source "$(dirname "$0")/site.sh"
 
-for tool in "$scan" "$window" "$sitegen"; do
-  [ -x "$tool" ] || { echo "missing $tool: build morvex-scan, morvex-sitegen and morvex-bench-window first" >&2; exit 2; }
-done
-for tool in hyperfine python3 /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 2; }
-done
+require_built "$scan" "$window" "$sitegen"
+require_installed hyperfine python3 /usr/bin/time
 
 # name, projects, pages per project, objects per page (0: the generator's default of 200), collisions per mille.
 # 45 per mille gives about 300,000 findings on 2,000,000 objects, some 17 MB of TSV report.

@@ -15,11 +15,9 @@ site=${3:-${TMPDIR:-/tmp}/morvex-bench-site}
 sitegen="$build/bench/morvex-sitegen"
 source "$(dirname "$0")/site.sh"
 
-for tool in "$build/bin/morvex-scan" "$build/bin/morvex-dbf" "$sitegen" "$build/bench/morvex_bench_make_table" \
-  "$windows/bin/morvex-scan.exe" "$windows/bin/morvex-dbf.exe" "$windows/bin/morvex-bench-window.exe"; do
-  [ -x "$tool" ] || { echo "missing $tool: build it first" >&2; exit 2; }
-done
-command -v hyperfine >/dev/null || { echo "hyperfine is not installed" >&2; exit 2; }
+require_built "$build/bin/morvex-scan" "$build/bin/morvex-dbf" "$sitegen" "$build/bench/morvex_bench_make_table" \
+  "$windows/bin/morvex-scan.exe" "$windows/bin/morvex-dbf.exe" "$windows/bin/morvex-bench-window.exe"
+require_installed hyperfine
 
 prepare_site
 site=$(realpath "$site")

@@ -8,6 +8,16 @@ objects=${OBJECTS:-200}
 seed=${SEED:-42}
 collisions=${COLLISIONS:-4}
 
+# Stop the benchmark, naming what is missing, unless every program it needs is built and every tool installed.
+require_built() {
+  local tool
+  for tool; do [ -e "$tool" ] || { echo "missing $tool: build it first" >&2; exit 2; }; done
+}
+require_installed() {
+  local tool
+  for tool; do command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 2; }; done
+}
+
 # Regenerates only when the stamp says the site on disk has another shape. Arguments are further options of
 # the generator (--page-files none, ...), part of the shape as well.
 prepare_site() {
