@@ -4,10 +4,20 @@
 #include <cstddef>
 #include <string>
 
+#include <functional>
+#include <string_view>
+#include <vector>
+
 #include "FindingsList.h"
-#include "ScanOutput.h"
+#include "basSearch.h"
 
 namespace morvex {
+
+// Receives the output in pieces, so that a report is never held a second time to be written.
+using OutputSink = std::function<void(std::string_view)>;
+
+// The findings to write, by index in report order; a null selection writes them all.
+using FindingSelection = std::vector<int32_t>;
 
 // Collects small appends and passes them on in pieces of about kPieceBytes, so the sink sees few, sizeable
 // pieces and no output is ever held whole.

@@ -394,6 +394,27 @@ void AppendNotification(std::string& out, const UnopenedPages::Entry& entry, Sar
   out += "}}";
 }
 
+// A page list that could not be read: none of its project's pages were tried, so the log says so in its own words.
+void AppendListNotification(std::string& out, const UnopenedPages::PageList& list) {
+  const std::string description = DescribePageFailure(list.reason, list.detail);
+  out += "          {\"level\": \"error\", \"descriptor\": {\"id\": \"page-list-not-opened\"}, \"message\": {";
+  AppendProperty(out, "text",
+                 "The page list of project \"" + list.project + "\" could not be opened, so none of its pages were "
+                 "scanned: " + description + ".",
+                 true);
+  out += "}";
+  if (!list.path.empty()) {
+    out += ", \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {";
+    AppendProperty(out, "uri", FileUri(list.path), true);
+    out += "}}}]";
+  }
+  out += ", \"properties\": {";
+  AppendProperty(out, "project", list.project, true);
+  AppendProperty(out, "pageList", list.path);
+  AppendProperty(out, "reason", PageFailureId(list.reason));
+  out += "}}";
+}
+
 }  // namespace
 
 std::string FindingFingerprint(const FindingsList& findings, int32_t index, bool bShowAll) {
@@ -460,15 +481,22 @@ void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view site
   out.Text() += first ? "],\n" : "\n    ],\n";
   // A cancelled run is a run that did not finish its work.
   out.Text() += std::string("    \"invocations\": [{\"executionSuccessful\": ") +
-                (result.outcome == RunOutcome::kCompleted && !NoPageOpened(result) ? "true" : "false") +
+                (result.outcome == RunOutcome::kCompleted && !result.unopened.NothingScanned() ? "true" : "false") +
                 ", \"toolExecutionNotifications\": [";
-  const UnopenedPages& unopened = result.unopened;
-  for (int64_t i = 0; i < unopened.Count(); ++i) {
-    out.Text() += i == 0 ? "\n" : ",\n";
-    AppendNotification(out.Text(), unopened.At(i), places);
-    out.MaybeFlush();
-  }
-  out.Text() += unopened.Count() == 0 ? "]}]\n  }]\n}\n" : "\n      ]}]\n  }]\n}\n";
+  bool firstNotification = true;
+  result.unopened.ForEachInRunOrder(
+      [&](const UnopenedPages::PageList& list) {
+        out.Text() += firstNotification ? "\n" : ",\n";
+        firstNotification = false;
+        AppendListNotification(out.Text(), list);
+      },
+      [&](const UnopenedPages::Entry& entry) {
+        out.Text() += firstNotification ? "\n" : ",\n";
+        firstNotification = false;
+        AppendNotification(out.Text(), entry, places);
+        out.MaybeFlush();
+      });
+  out.Text() += firstNotification ? "]}]\n  }]\n}\n" : "\n      ]}]\n  }]\n}\n";
   out.Flush();
 }
 

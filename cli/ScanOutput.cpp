@@ -70,108 +70,147 @@ void AppendTsvEscaped(std::string& out, std::string_view field) {
   }
 }
 
+// The core's lines join fields with bare tabs; a value holding a tab or a line end would forge a column or a
+// row for whoever reads the stream, so each field is escaped on its own.
+void AppendTsvLine(std::string& text, const FindingsList& findings, int32_t i) {
+  const std::string_view line = findings.Line(i);
+  if (line.find_first_of("\r\n\\") == std::string_view::npos &&
+      std::count(line.begin(), line.end(), '\t') + 1 == findings.FieldCount(i)) {
+    text += line;  // no field holds anything to escape
+  } else {
+    for (int32_t f = 0; f < findings.FieldCount(i); ++f) {
+      if (f > 0) text.push_back('\t');
+      AppendTsvEscaped(text, findings.Field(i, f));
+    }
+  }
+  text.push_back('\n');
+}
+
+}  // namespace
+
+ReportStream::ReportStream(Format format, bool bShowAll, const OutputSink& write)
+    : format_(format), showAll_(bShowAll), out_(write) {}
+
+void ReportStream::Add(const FindingsList& findings, int32_t index) {
+  std::string& text = out_.Text();
+  if (added_++ == 0) {
+    if (format_ == Format::kTsv) text.append(ReportHeader(showAll_)).append("\n");
+    if (format_ == Format::kJsonV2) text += "{\"findings\": ";
+    if (format_ != Format::kTsv) text += "[\n";
+  } else if (format_ != Format::kTsv) {
+    text += ",\n";
+  }
+  if (format_ == Format::kTsv) {
+    AppendTsvLine(text, findings, index);
+  } else if (showAll_) {
+    AppendObject(text, kShowAllColumns, findings, index);
+  } else {
+    AppendObject(text, kUniqueColumns, findings, index);
+  }
+  out_.MaybeFlush();
+}
+
+void ReportStream::Finish(const SearchResult& result) {
+  // A run that failed before it found anything has no report; one that failed later ends what it began.
+  if (added_ == 0 && !RunHasReport(result)) return;
+  std::string& text = out_.Text();
+  if (format_ == Format::kTsv) {
+    if (added_ == 0) text.append(kNoItemsFound).append("\n");
+    out_.Flush();
+    return;
+  }
+  if (format_ == Format::kJsonV2 && added_ == 0) text += "{\"findings\": ";
+  text += added_ == 0 ? "[]" : "\n]";
+  if (format_ == Format::kJson) {
+    text += "\n";
+    out_.Flush();
+    return;
+  }
+  text += ",\n\"unopened\": [";
+  bool first = true;
+  result.unopened.ForEachInRunOrder(
+      [&](const UnopenedPages::PageList& list) {
+        std::string& line = out_.Text();
+        line += first ? "\n  {\"project\": " : ",\n  {\"project\": ";
+        first = false;
+        AppendJsonString(line, list.project);
+        line += ", \"pageList\": ";
+        AppendJsonString(line, list.path);
+        line += ", \"reason\": ";
+        AppendJsonString(line, PageFailureId(list.reason));
+        line += ", \"description\": ";
+        AppendJsonString(line, DescribePageFailure(list.reason, list.detail));
+        line += "}";
+      },
+      [&](const UnopenedPages::Entry& entry) {
+        std::string& line = out_.Text();
+        line += first ? "\n  {\"project\": " : ",\n  {\"project\": ";
+        first = false;
+        AppendJsonString(line, entry.project);
+        line += ", \"page\": ";
+        AppendJsonString(line, entry.page);
+        line += ", \"reason\": ";
+        AppendJsonString(line, PageFailureId(entry.reason));
+        line += ", \"description\": ";
+        AppendJsonString(line, DescribePageFailure(entry.reason, entry.detail));
+        line += "}";
+        out_.MaybeFlush();
+      });
+  // A cancelled report, or one an error cut short, must not read as the whole site.
+  out_.Text() += first ? "],\n" : "\n],\n";
+  out_.Text() += result.outcome == RunOutcome::kCompleted ? "\"complete\": true}\n" : "\"complete\": false}\n";
+  out_.Flush();
+}
+
+namespace {
+
+void WriteWhole(ReportStream::Format format, bool bShowAll, const SearchResult& result, const OutputSink& write,
+                const FindingSelection* selection) {
+  if (!RunHasReport(result)) return;
+  ReportStream stream(format, bShowAll, write);
+  ForEachSelected(result.findings, selection, [&](int32_t i) { stream.Add(result.findings, i); });
+  stream.Finish(result);
+}
+
 }  // namespace
 
 void WriteTsv(const SearchResult& result, const OutputSink& write, const FindingSelection* selection) {
-  if (!RunHasReport(result)) return;
-  const FindingsList& findings = result.findings;
-  PieceWriter out(write);
-  if (SelectedCount(findings, selection) == 0) {
-    out.Text().append(kNoItemsFound).append("\n");
-    out.Flush();
-    return;
-  }
-  out.Text().append(ReportHeader(result.showAll)).append("\n");
-  // The core's lines join fields with bare tabs; a value holding a tab or a line end would forge a column or a
-  // row for whoever reads the stream, so each field is escaped on its own.
-  ForEachSelected(findings, selection, [&](int32_t i) {
-    const std::string_view line = findings.Line(i);
-    std::string& text = out.Text();
-    if (line.find_first_of("\r\n\\") == std::string_view::npos &&
-        std::count(line.begin(), line.end(), '\t') + 1 == findings.FieldCount(i)) {
-      text += line;  // no field holds anything to escape
-    } else {
-      for (int32_t f = 0; f < findings.FieldCount(i); ++f) {
-        if (f > 0) text.push_back('\t');
-        AppendTsvEscaped(text, findings.Field(i, f));
-      }
-    }
-    text.push_back('\n');
-    out.MaybeFlush();
-  });
-  out.Flush();
-}
-
-void AppendJsonFindings(PieceWriter& out, const FindingsList& findings, bool bShowAll,
-                        const FindingSelection* selection) {
-  if (SelectedCount(findings, selection) == 0) {
-    out.Text() += "[]";
-    return;
-  }
-  out.Text() += "[\n";
-  bool first = true;
-  ForEachSelected(findings, selection, [&](int32_t i) {
-    if (!first) out.Text() += ",\n";
-    first = false;
-    if (bShowAll) {
-      AppendObject(out.Text(), kShowAllColumns, findings, i);
-    } else {
-      AppendObject(out.Text(), kUniqueColumns, findings, i);
-    }
-    out.MaybeFlush();
-  });
-  out.Text() += "\n]";
+  WriteWhole(ReportStream::Format::kTsv, result.showAll, result, write, selection);
 }
 
 void WriteJson(const SearchResult& result, bool bShowAll, const OutputSink& write, const FindingSelection* selection) {
-  if (!RunHasReport(result)) return;
-  PieceWriter out(write);
-  AppendJsonFindings(out, result.findings, bShowAll, selection);
-  out.Text() += "\n";
-  out.Flush();
+  WriteWhole(ReportStream::Format::kJson, bShowAll, result, write, selection);
 }
 
 void WriteJsonWithUnopened(const SearchResult& result, bool bShowAll, const OutputSink& write,
                            const FindingSelection* selection) {
-  if (!RunHasReport(result)) return;
-  PieceWriter out(write);
-  out.Text() += "{\"findings\": ";
-  AppendJsonFindings(out, result.findings, bShowAll, selection);
-  out.Text() += ",\n\"unopened\": [";
-  const UnopenedPages& unopened = result.unopened;
-  for (int64_t i = 0; i < unopened.Count(); ++i) {
-    const UnopenedPages::Entry entry = unopened.At(i);
-    std::string& text = out.Text();
-    text += i == 0 ? "\n  {\"project\": " : ",\n  {\"project\": ";
-    AppendJsonString(text, entry.project);
-    text += ", \"page\": ";
-    AppendJsonString(text, entry.page);
-    text += ", \"reason\": ";
-    AppendJsonString(text, PageFailureId(entry.reason));
-    text += ", \"description\": ";
-    AppendJsonString(text, DescribePageFailure(entry.reason, entry.detail));
-    text += "}";
-    out.MaybeFlush();
-  }
-  out.Text() += unopened.Count() == 0 ? "]}\n" : "\n]}\n";
-  out.Flush();
+  WriteWhole(ReportStream::Format::kJsonV2, bShowAll, result, write, selection);
 }
 
 void WriteUnopenedLines(const SearchResult& result, const OutputSink& write) {
   PieceWriter out(write);
-  const UnopenedPages& unopened = result.unopened;
-  for (int64_t i = 0; i < unopened.Count(); ++i) {
-    const UnopenedPages::Entry entry = unopened.At(i);
-    std::string& text = out.Text();
-    text += "morvex-scan: not opened: ";
-    AppendTsvEscaped(text, entry.project);
-    text += '\t';
-    AppendTsvEscaped(text, entry.page);
-    text += '\t';
-    AppendTsvEscaped(text, DescribePageFailure(entry.reason, entry.detail));
-    text += '\n';
-    out.MaybeFlush();
-  }
+  result.unopened.ForEachInRunOrder(
+      [&](const UnopenedPages::PageList& list) {
+        std::string& text = out.Text();
+        text += "morvex-scan: page list not opened: ";
+        AppendTsvEscaped(text, list.project);
+        text += '\t';
+        AppendTsvEscaped(text, list.path);
+        text += '\t';
+        AppendTsvEscaped(text, DescribePageFailure(list.reason, list.detail));
+        text += '\n';
+      },
+      [&](const UnopenedPages::Entry& entry) {
+        std::string& text = out.Text();
+        text += "morvex-scan: not opened: ";
+        AppendTsvEscaped(text, entry.project);
+        text += '\t';
+        AppendTsvEscaped(text, entry.page);
+        text += '\t';
+        AppendTsvEscaped(text, DescribePageFailure(entry.reason, entry.detail));
+        text += '\n';
+        out.MaybeFlush();
+      });
   out.Flush();
 }
 
@@ -251,9 +290,7 @@ std::string MessageLine(std::string_view message) {
   return line;
 }
 
-bool NoPageOpened(const SearchResult& result) {
-  return result.unopened.Tried() > 0 && result.unopened.Count() == result.unopened.Tried();
-}
+bool NoPageOpened(const SearchResult& result) { return result.unopened.NothingScanned(); }
 
 int ExitStatus(const SearchResult& result, const FindingSelection* selection) {
   switch (result.outcome) {

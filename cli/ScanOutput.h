@@ -6,15 +6,31 @@
 #include <string_view>
 #include <vector>
 
+#include "OutputPieces.h"
 #include "basSearch.h"
 
 namespace morvex {
 
-// Receives the output in pieces, so that a report is never held a second time to be written.
-using OutputSink = std::function<void(std::string_view)>;
+// Writes a tsv, json or json-v2 report a finding at a time, so that findings can go out as the scan finds them;
+// the bytes are those of the whole-report writers below, which are made of it.
+class ReportStream {
+ public:
+  enum class Format { kTsv, kJson, kJsonV2 };
+  ReportStream(Format format, bool bShowAll, const OutputSink& write);
+  void Add(const FindingsList& findings, int32_t index);
+  // Hands what has been added to the sink now, not when a piece is full.
+  void Flush() { out_.Flush(); }
+  // "No items found", the end of the array, json-v2's unopened list and whether the report is complete.
+  // Nothing for a run that failed before anything was added.
+  void Finish(const SearchResult& result);
+  int32_t Added() const { return added_; }
 
-// The findings to write, by index in report order; a null selection writes them all.
-using FindingSelection = std::vector<int32_t>;
+ private:
+  Format format_;
+  bool showAll_;
+  int32_t added_ = 0;
+  PieceWriter out_;
+};
 
 // The run's report with LF line ends ("No items found" gets one too); tab, CR, LF and backslash inside a
 // field are written \t, \r, \n and \\ so that every finding stays one line of columns. Nothing when the run
@@ -26,13 +42,14 @@ void WriteTsv(const SearchResult& result, const OutputSink& write, const Finding
 void WriteJson(const SearchResult& result, bool bShowAll, const OutputSink& write,
                const FindingSelection* selection = nullptr);
 
-// {"findings": [the same array], "unopened": [{"project", "page", "reason" (an identifier such as "missing"),
-// "description" (the reason in words, with what the server knows)}]}.
+// {"findings": [the same array], "unopened": [{"project", "page" (or "pageList", its path, for a page list that
+// did not open), "reason" (an identifier such as "missing"), "description" (the reason in words, with what the
+// server knows)}], "complete": false when the run was cancelled or an error cut it short}.
 void WriteJsonWithUnopened(const SearchResult& result, bool bShowAll, const OutputSink& write,
                            const FindingSelection* selection = nullptr);
 
 // One line per page that did not open: "morvex-scan: not opened: " project, page and reason, tab-separated
-// and escaped as in the report.
+// and escaped as in the report; "morvex-scan: page list not opened: " project, path and reason for a page list.
 void WriteUnopenedLines(const SearchResult& result, const OutputSink& write);
 
 // The same, collected into one text (tests and small callers).
@@ -49,7 +66,7 @@ void AppendJsonText(std::string& out, std::string_view text);
 // Any other character, NUL included, is kept: write the result by its length.
 std::string MessageLine(std::string_view message);
 
-// True when the run tried pages and not one of them opened: no scan happened, whatever the report says.
+// True when page lists or pages did not open and not one page did: no scan happened, whatever the report says.
 bool NoPageOpened(const SearchResult& result);
 
 // 0 finished without findings, 1 finished with findings, 2 no project list, an unexpected error or not one page

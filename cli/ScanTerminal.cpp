@@ -114,7 +114,7 @@ void TerminalMessages::ShowMessage(std::string_view sMessage) {
   if (sMessage == "Done") return;
   progress_.ClearStatusLine();
   // By length: a NUL from a table value must not cut the message and swallow its line end.
-  const std::string line = MessageLine(sMessage);
+  const std::string line = prefix_ + MessageLine(sMessage);
   std::fwrite(line.data(), 1, line.size(), stream_);
   std::fflush(stream_);
 }

@@ -54,12 +54,15 @@ class TerminalProgress : public ProgressInterface {
 // Every message but "Done" as one line on the stream; "Done" is what the exit status already says.
 class TerminalMessages : public MessageSink {
  public:
-  TerminalMessages(std::FILE* stream, TerminalProgress& progress) : stream_(stream), progress_(progress) {}
+  // prefix: the program's name and ": ", so that a line in a pipeline's log says where it came from.
+  TerminalMessages(std::FILE* stream, TerminalProgress& progress, std::string_view prefix = {})
+      : stream_(stream), progress_(progress), prefix_(prefix) {}
   void ShowMessage(std::string_view sMessage) override;
 
  private:
   std::FILE* stream_;
   TerminalProgress& progress_;
+  std::string prefix_;
 };
 
 }  // namespace morvex

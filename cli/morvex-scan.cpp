@@ -1,6 +1,7 @@
 // morvex-scan: the search run from the command line, for scripts and build pipelines.
 #include <CLI/CLI.hpp>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -29,8 +30,9 @@ constexpr const char* kExitStatusFooter =
     "Exit status:\n"
     "  0    the scan finished and found no collision (with --baseline: none beyond the baseline)\n"
     "  1    the scan finished and found collisions (with --baseline: some beyond the baseline)\n"
-    "  2    the project list could not be opened, pages were listed but not one of them opened, a wrong\n"
-    "       option or baseline was given, an error ended the scan, or the report could not be written\n"
+    "  2    the project list could not be opened, page lists or pages could not be opened and not one page\n"
+    "       was, a wrong option or baseline was given, an error ended the scan, or the report could not be\n"
+    "       written\n"
     "  130  the scan was cancelled with Ctrl-C (the partial report is printed)";
 
 // Writes the report in the pieces it comes in; a failed write makes the rest a no-op. A report that did not
@@ -45,6 +47,7 @@ class ReportWriter {
     if (!failed_ && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)) Fail();
     return !failed_;
   }
+  bool Failed() const { return failed_; }
   int Error() const { return error_; }
   bool ReaderGone() const { return readerGone_; }
 
@@ -57,6 +60,43 @@ class ReportWriter {
   bool failed_ = false;
   int error_ = 0;
   bool readerGone_ = false;
+};
+
+// Hands findings to stdout as the scan finds them, so that a pipeline sees the first at once and a reader that
+// stops early (`| head -1`) stops the scan too. Flushed at most every 100 ms: a write per page would cost a
+// dense site more than its scan.
+class StreamedReport : public morvex::FindingsObserver {
+ public:
+  StreamedReport(morvex::ReportStream& stream, ReportWriter& writer, morvex::TerminalProgress& progress,
+                 bool bStatusLineShares)
+      : stream_(stream), writer_(writer), progress_(progress), statusLineShares_(bStatusLineShares) {}
+
+  void FindingsAdded(const morvex::FindingsList& findings) override {
+    while (written_ < findings.Count()) stream_.Add(findings, written_++);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastFlush_ >= std::chrono::milliseconds(100)) {
+      // On one terminal the report's lines would land inside the status line.
+      if (statusLineShares_) progress_.ClearStatusLine();
+      stream_.Flush();
+      writer_.Finish();
+      lastFlush_ = now;
+    }
+    // Nobody reads the rest: scanning on would only cost the reader's time.
+    if (writer_.Failed()) progress_.PressCancel();
+  }
+
+  void Finish(const morvex::SearchResult& result) {
+    while (written_ < result.findings.Count()) stream_.Add(result.findings, written_++);
+    stream_.Finish(result);
+  }
+
+ private:
+  morvex::ReportStream& stream_;
+  ReportWriter& writer_;
+  morvex::TerminalProgress& progress_;
+  bool statusLineShares_;
+  int32_t written_ = 0;
+  std::chrono::steady_clock::time_point lastFlush_{};  // long ago: the first findings go out at once
 };
 
 // CLI11's messages are one line today; a newline in a later one must not break the one-line promise.
@@ -177,6 +217,12 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // An unset variable in a script must not turn into the root folder's master.dbf.
+  if (folder.empty()) {
+    std::cerr << "morvex-scan: FOLDER is empty; give the folder that holds master.dbf (run morvex-scan --help for usage)\n";
+    return 2;
+  }
+
   morvex::PageAutomationFactory pageServerFactory = morvex::ChoosePageServer(pageServer);
   if (!pageServerFactory) {
     std::cerr << "morvex-scan: page servers by class identifier (--page-server) are a Windows feature\n";
@@ -203,21 +249,39 @@ int main(int argc, char** argv) {
 
   morvex::InstallInterruptHandler();
   morvex::TerminalProgress progress(stderr, morvex::console::IsConsole(stderr));
-  morvex::TerminalMessages messages(stderr, progress);
+  morvex::TerminalMessages messages(stderr, progress, "morvex-scan: ");
   morvex::AppContext context(std::move(pageServerFactory), progress, messages);
   context.showUnopenedMessage = false;  // told below, on stderr, with the option that names the pages
-  // The folder's bytes go to the file system as they were given: a name need not be valid UTF-8 on Linux.
-  const morvex::SearchResult result = morvex::RunSearchDetailed(context, folder, bShowAllRun, !bIncludeBuiltIn);
-  progress.ClearStatusLine();
 
   static char outputBuffer[1 << 16];
   std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
   ReportWriter writer;
   const morvex::OutputSink sink = [&writer](std::string_view piece) { writer(piece); };
+  // A report compared with a baseline, and SARIF, whose results need every project's folder, are written
+  // whole at the end; the others go out as the scan finds them.
+  std::optional<morvex::ReportStream> stream;
+  if (!baseline && format != "sarif") {
+    const auto streamFormat = format == "json"      ? morvex::ReportStream::Format::kJson
+                              : format == "json-v2" ? morvex::ReportStream::Format::kJsonV2
+                                                    : morvex::ReportStream::Format::kTsv;
+    stream.emplace(streamFormat, bShowAllRun, sink);
+  }
+  std::optional<StreamedReport> streamed;
+  if (stream) {
+    streamed.emplace(*stream, writer, progress,
+                     morvex::console::IsConsole(stdout) && morvex::console::IsConsole(stderr));
+    context.findingsObserver = &*streamed;
+  }
+  // The folder's bytes go to the file system as they were given: a name need not be valid UTF-8 on Linux.
+  const morvex::SearchResult result = morvex::RunSearchDetailed(context, folder, bShowAllRun, !bIncludeBuiltIn);
+  progress.ClearStatusLine();
+
   std::optional<morvex::BaselineComparison> comparison;
   if (baseline) comparison = morvex::CompareWithBaseline(result.findings, bShowAllRun, *baseline);
   const morvex::FindingSelection* selection = comparison ? &comparison->fresh : nullptr;
-  if (format == "json") {
+  if (streamed) {
+    streamed->Finish(result);
+  } else if (format == "json") {
     morvex::WriteJson(result, bShowAllRun, sink, selection);
   } else if (format == "json-v2") {
     morvex::WriteJsonWithUnopened(result, bShowAllRun, sink, selection);
@@ -236,10 +300,13 @@ int main(int argc, char** argv) {
 
   const bool finished = result.outcome == morvex::RunOutcome::kCompleted;
   if (bListUnopened) morvex::WriteUnopenedLines(result, PrintLine);
-  if (result.unopened.Count() > 0) {
+  if (result.unopened.Any()) {
     std::string summary = "morvex-scan: " + morvex::UnopenedSummary(result.unopened);
     if (!bListUnopened) summary += "; --list-unopened names them";
     PrintLine(summary + "\n");
+  }
+  if (result.outcome == morvex::RunOutcome::kCancelled) {
+    PrintLine("morvex-scan: cancelled: the report is partial, it holds only what was found before Ctrl-C\n");
   }
   if (comparison && finished) {
     for (const morvex::BaselineComparison::Fixed& fixed : comparison->fixed) {

@@ -116,8 +116,12 @@ std::error_code ReadOnlyFile::ReadAt(uint64_t offset, void* buffer, size_t count
   return platform::ReadAt(handle_, offset, buffer, count, read);
 }
 
+bool IsBlankPath(std::string_view sPath) {
+  return sPath.find_first_not_of(std::string_view(" \t\0", 3)) == std::string_view::npos;
+}
+
 std::string ResolveAgainst(std::string_view sBaseFolder, std::string_view sPath) {
-  if (sPath.empty()) return std::string(sPath);
+  if (IsBlankPath(sPath)) return {};
   if (platform::IsAbsolutePath(sPath)) return std::string(sPath);
   return JoinPath(sBaseFolder, sPath);
 }

@@ -79,8 +79,12 @@ class ReadOnlyFile {
   uint64_t size_ = 0;
 };
 
+// True when a project's "Path" cell names no folder at all: empty, or only blanks, tabs and NULs (what a
+// damaged project list gives). Joined with a file name it would reach the root folder, outside every project.
+bool IsBlankPath(std::string_view sPath);
+
 // A project's "Path" cell, taken relative to the folder that holds the project list when it is relative.
-// Empty cells stay empty, so that they keep their old meaning (the root folder).
+// Blank cells give the empty path: the project has no folder, and callers must not join a name to it.
 std::string ResolveAgainst(std::string_view sBaseFolder, std::string_view sPath);
 
 }  // namespace morvex

@@ -3,11 +3,19 @@
 
 #include <memory>
 
+#include "FindingsList.h"
 #include "MessageSink.h"
 #include "PageAutomation.h"
 #include "ProgressInterface.h"
 
 namespace morvex {
+
+// Told after every page whose scan added findings, so that a front end can pass them on as they are found.
+class FindingsObserver {
+ public:
+  virtual ~FindingsObserver() = default;
+  virtual void FindingsAdded(const FindingsList& findings) = 0;
+};
 
 // Owned by the front end (window, command line, test) for the application's whole life.
 struct AppContext {
@@ -21,6 +29,7 @@ struct AppContext {
   // A run whose pages did not all open says so in a message before "Done"; the command line tells it its
   // own way, on stderr, and turns this off.
   bool showUnopenedMessage = true;
+  FindingsObserver* findingsObserver = nullptr;  // none: the report is taken whole at the end
 };
 
 }  // namespace morvex

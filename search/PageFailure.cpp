@@ -21,6 +21,7 @@ constexpr std::array<ReasonNames, kPageFailureReasonCount> kReasonNames = {{
     {"not a page", "not-page-shape"},
     {"a name outside its project folder", "name-leaves-folder"},
     {"project unknown to the page server", "unknown-project"},
+    {"no project folder", "no-project-folder"},
     {"refused by the page server", "refused"},
 }};
 

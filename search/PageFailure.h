@@ -18,6 +18,7 @@ enum class PageFailureReason : uint8_t {
   kNotPageShape,      // JSON, but not a page
   kNameLeavesFolder,  // the page name would reach outside its project folder
   kUnknownProject,    // the project has no folder the server knows
+  kNoProjectFolder,   // the project list gives the project no folder (an empty or blank Path)
   kUnknown,           // the server said only that it failed
 };
 inline constexpr int kPageFailureReasonCount = static_cast<int>(PageFailureReason::kUnknown) + 1;

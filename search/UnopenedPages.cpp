@@ -31,6 +31,10 @@ void UnopenedPages::Add(std::string_view project, std::string_view page, const P
   ++byReason_[static_cast<size_t>(failure.reason)];
 }
 
+void UnopenedPages::AddPageList(std::string_view project, std::string_view path, const PageFailure& failure) {
+  lists_.push_back(PageList{std::string(project), std::string(path), failure.reason, failure.detail, Count()});
+}
+
 UnopenedPages::Entry UnopenedPages::At(int64_t index) const {
   const Slot& slot = entries_[static_cast<size_t>(index)];
   const std::string_view text(text_);
@@ -45,19 +49,41 @@ std::string GroupThousands(int64_t number) {
   return text;
 }
 
-std::string UnopenedSummary(const UnopenedPages& unopened) {
-  if (unopened.Count() == 0) return {};
-  std::string text = GroupThousands(unopened.Count()) + " of " + GroupThousands(unopened.Tried()) +
-                     (unopened.Tried() == 1 ? " page" : " pages") + " could not be opened: ";
+namespace {
+
+template <typename CountOf>
+void AppendReasonCounts(std::string& text, CountOf countOf) {
   bool first = true;
   for (int reason = 0; reason < kPageFailureReasonCount; ++reason) {
-    const int64_t count = unopened.CountOf(static_cast<PageFailureReason>(reason));
+    const int64_t count = countOf(static_cast<PageFailureReason>(reason));
     if (count == 0) continue;
     if (!first) text += ", ";
     first = false;
     text += GroupThousands(count);
     text += ' ';
     text += PageFailureText(static_cast<PageFailureReason>(reason));
+  }
+}
+
+}  // namespace
+
+std::string UnopenedSummary(const UnopenedPages& unopened) {
+  if (!unopened.Any()) return {};
+  std::string text = unopened.NothingScanned() ? "No page was scanned: " : "";
+  if (unopened.Count() > 0) {
+    text += GroupThousands(unopened.Count()) + " of " + GroupThousands(unopened.Tried()) +
+            (unopened.Tried() == 1 ? " page" : " pages") + " could not be opened: ";
+    AppendReasonCounts(text, [&](PageFailureReason reason) { return unopened.CountOf(reason); });
+  }
+  if (unopened.ListCount() > 0) {
+    if (unopened.Count() > 0) text += "; ";
+    text += GroupThousands(unopened.ListCount()) + " of " + GroupThousands(unopened.ListsTried()) +
+            (unopened.ListsTried() == 1 ? " page list" : " page lists") + " could not be opened: ";
+    AppendReasonCounts(text, [&](PageFailureReason reason) {
+      int64_t count = 0;
+      for (int64_t i = 0; i < unopened.ListCount(); ++i) count += unopened.ListAt(i).reason == reason ? 1 : 0;
+      return count;
+    });
   }
   return text;
 }

@@ -1,7 +1,8 @@
-// UnopenedPages: the pages of a run that did not open, each with its reason, and how many pages it tried.
+// UnopenedPages: the pages and page lists of a run that did not open, each with its reason, and how many it tried.
 #pragma once
 
 #include <array>
+#include <set>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,8 +23,20 @@ class UnopenedPages {
     std::string_view detail;
   };
 
+  // A page list that could not be read hides every page of its project: a run must not pass for clean by
+  // never having reached a page. Few (one per project at most), so kept plainly.
+  struct PageList {
+    std::string project;
+    std::string path;  // as the run joined it; empty when the project has no folder
+    PageFailureReason reason;
+    std::string detail;
+    int64_t pagesBefore;  // how many unopened pages the run had met before this list, for the run's order
+  };
+
   void CountTried() { ++tried_; }
   void Add(std::string_view project, std::string_view page, const PageFailure& failure);
+  void CountListTried() { ++listsTried_; }
+  void AddPageList(std::string_view project, std::string_view path, const PageFailure& failure);
 
   // Pages the run tried to open, and how many of them did not open.
   int64_t Tried() const { return tried_; }
@@ -31,6 +44,28 @@ class UnopenedPages {
   int64_t CountOf(PageFailureReason reason) const { return byReason_[static_cast<size_t>(reason)]; }
   // 0-based, in the order the run met them. The views stay valid until the next Add.
   Entry At(int64_t index) const;
+
+  int64_t ListsTried() const { return listsTried_; }
+  int64_t ListCount() const { return static_cast<int64_t>(lists_.size()); }
+  const PageList& ListAt(int64_t index) const { return lists_[static_cast<size_t>(index)]; }
+  // Anything at all that did not open.
+  bool Any() const { return Count() > 0 || ListCount() > 0; }
+  // Something did not open and not one page did: the run scanned nothing, whatever its report says.
+  bool NothingScanned() const { return Any() && Count() == Tried(); }
+
+  // True the first time a run tells of this damaged table: a page list read by the count and the scan, or
+  // named by two projects, is told once.
+  bool FirstTellingOfDamage(std::string_view path) { return damageTold_.emplace(path).second; }
+
+  // Visits page lists and pages in the order the run met them.
+  template <typename OnList, typename OnPage>
+  void ForEachInRunOrder(OnList onList, OnPage onPage) const {
+    size_t list = 0;
+    for (int64_t page = 0; page <= Count(); ++page) {
+      while (list < lists_.size() && lists_[list].pagesBefore == page) onList(lists_[list++]);
+      if (page < Count()) onPage(At(page));
+    }
+  }
 
  private:
   struct Slot {
@@ -41,13 +76,18 @@ class UnopenedPages {
     uint32_t detailLength;
   };
   int64_t tried_ = 0;
+  int64_t listsTried_ = 0;
+  std::vector<PageList> lists_;
+  std::set<std::string, std::less<>> damageTold_;
   std::vector<std::string> projects_;
   std::string text_;
   std::vector<Slot> entries_;
   std::array<int64_t, kPageFailureReasonCount> byReason_{};
 };
 
-// "1,204 of 20,000 pages could not be opened: 1,200 missing, 4 not valid JSON"; empty when every page opened.
+// "1,204 of 20,000 pages could not be opened: 1,200 missing, 4 not valid JSON", then "; 2 of 9 page lists could
+// not be opened: 2 missing" when some were not; "No page was scanned: " in front when nothing was. Empty when
+// everything opened.
 std::string UnopenedSummary(const UnopenedPages& unopened);
 
 // 20000 as "20,000".

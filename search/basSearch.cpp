@@ -135,7 +135,16 @@ int32_t CountPages(const TextTable& sTable, int32_t nPathColumn, std::string_vie
   const int32_t last = sTable.UpperBound(1);
   for (int32_t row = first; row <= last; ++row) {
     const std::string& cell = sTable.At(row, nPathColumn);
-    pageList.Load(JoinPath(ResolveAgainst(sBaseFolder, cell), kPageList), 0);
+    // Without a folder there is no page list; joined anyway, the name would reach the root folder.
+    if (IsBlankPath(cell)) continue;
+    try {
+      pageList.Load(JoinPath(ResolveAgainst(sBaseFolder, cell), kPageList), 0);
+    } catch (const Error&) {
+      // One page list held open by another program, or unreadable, must not cost the whole run: it adds
+      // nothing here, and the scan tells it as not opened, with its reason.
+      pageList.CloseFile();
+      continue;
+    }
     int32_t sum = 0;
     if (__builtin_add_overflow(total, pageList.RecordCount(), &sum)) ThrowOverflow();
     total = sum;
@@ -144,20 +153,57 @@ int32_t CountPages(const TextTable& sTable, int32_t nPathColumn, std::string_vie
   return total;
 }
 
+namespace {
+
+// Once per file and run: a page list read by the count and the scan, or named by two projects, is told once.
+void TellDamagedTable(AppContext& context, const clsDBase& table, UnopenedPages* told) {
+  if (!table.Corrupt() || (told != nullptr && !told->FirstTellingOfDamage(table.File()))) return;
+  context.messages.ShowMessage(table.File() + " is damaged: " + table.CorruptReason());
+}
+
+}  // namespace
+
 int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::string_view sProjectPath,
                     FindingsList& findings, int32_t& nPagesDone, int32_t nTotalPages, bool bShowAll,
                     UnopenedPages* unopened) {
   bool bPendingError = false;
   clsDBase pageList;
-  const std::string listPath = JoinPath(sProjectPath, kPageList);
-
+  std::string listPath;
+  PageFailure listFailure{PageFailureReason::kMissing, {}};
   bool loaded = false;
-  RunStep(bPendingError, [&] { loaded = pageList.Load(listPath, 0); });
+  if (unopened != nullptr) unopened->CountListTried();
+  if (IsBlankPath(sProjectPath)) {
+    listFailure = {PageFailureReason::kNoProjectFolder, "its Path in the project list is empty"};
+  } else {
+    listPath = JoinPath(sProjectPath, kPageList);
+    try {
+      loaded = pageList.Load(listPath, 0);
+    } catch (const std::bad_alloc&) {
+      throw;  // as in every other step: a partial report must not pass as whole
+    } catch (const Error& error) {
+      // The system's own words when the file could not be opened (locked, no permission); else what the reader
+      // found wrong, which names the file.
+      listFailure = {PageFailureReason::kUnreadable,
+                     pageList.OpenError() ? pageList.OpenError().message() : error.Description()};
+    } catch (const std::exception& error) {
+      listFailure = {PageFailureReason::kUnreadable, error.what()};
+    }
+  }
   if (!loaded) {
-    RunStep(bPendingError, [&] { context.messages.ShowMessage("Cannot open page list:\r\n" + listPath); });
+    std::string message = "Cannot open page list:\r\n";
+    message += listPath.empty() ? kPageList : std::string_view(listPath);
+    if (listFailure.reason != PageFailureReason::kMissing) {
+      message += "\r\n";
+      message += DescribePageFailure(listFailure.reason, listFailure.detail);
+    }
+    RunStep(bPendingError, [&] { context.messages.ShowMessage(message); });
+    if (unopened != nullptr) {
+      RunStep(bPendingError, [&] { unopened->AddPageList(sProjectName, listPath, listFailure); });
+    }
     RunStep(bPendingError, [&] { pageList.CloseFile(); });
     return 0;
   }
+  RunStep(bPendingError, [&] { TellDamagedTable(context, pageList, unopened); });
 
   int32_t nameColumn = 0;
   int32_t pageCount = 0;
@@ -215,9 +261,13 @@ int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::str
       continue;
     }
 
+    const int32_t findingsBefore = findings.Count();
     RunStep(bPendingError, [&] {
       ScanPageObjects(*context.automation, context.progress, sProjectName, pageName, findings, bShowAll);
     });
+    if (context.findingsObserver != nullptr && findings.Count() != findingsBefore) {
+      RunStep(bPendingError, [&] { context.findingsObserver->FindingsAdded(findings); });
+    }
     RunStep(bPendingError, [&] {
       if (!context.automation->ClosePage()) bPendingError = true;
     });
@@ -261,12 +311,15 @@ SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bo
       ReleaseAutomation(context);
       return result;
     }
+    TellDamagedTable(context, projectList, &result.unopened);
 
     const int32_t nameColumn = projectList.FieldNumber("Name");
     const int32_t pathColumn = projectList.FieldNumber("Path");
     const int32_t recordCount = projectList.RecordCount();
     // The reader's own array stands in for the copy: the count only reads it, and a copy of a large list
     // costs. A valid list without records is a site without projects, not a subscript error: it has no pages.
+    // The count would fail on the missing column with a bare "Subscript out of range"; say which file lacks it.
+    if (recordCount > 0 && pathColumn < 1) ThrowOutOfRange("Subscript out of range: " + listPath + " has no field \"Path\"");
     const int32_t totalPages = recordCount == 0 ? 0 : CountPages(projectList.Values(), pathColumn, sFolder);
 
     context.progress.Text(0, kSearchingText);
@@ -288,7 +341,10 @@ SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bo
 
     // A run that could not open some pages must not pass for a clean one: said in front of the progress window,
     // like the run's other messages, before "Done".
-    if (lastScanResult == 0 && context.showUnopenedMessage && result.unopened.Count() > 0) {
+    // A page list that did not open had a message of its own already; it is counted again only where pages
+    // failed too, or where nothing at all was scanned, which must never end like a clean run.
+    if (lastScanResult == 0 && context.showUnopenedMessage &&
+        (result.unopened.Count() > 0 || result.unopened.NothingScanned())) {
       context.messages.ShowMessage(UnopenedSummary(result.unopened));
     }
     context.progress.Close();

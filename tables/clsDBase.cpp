@@ -85,6 +85,7 @@ bool clsDBase::Load(const std::string& sFileGiven, int32_t nCodepage) {
   if (loaded_) CloseFile();
   tableFile_.Close();  // left by a load that failed before the header was read
   codepage_ = nCodepage;
+  openError_.clear();
   if (!FileExists(sFile)) return false;
   const std::string& name = sFile;
   ReadOnlyFile table;
@@ -92,6 +93,7 @@ bool clsDBase::Load(const std::string& sFileGiven, int32_t nCodepage) {
   // Something other than a file put there after the test is what the test would have called missing.
   if (error == FileOpenError::kNotOrdinaryFile) return false;
   file_ = sFile;
+  openError_ = error;
   if (error) throw Error(kErrFileOpen, "Cannot open table \"" + name + "\": " + error.message());
   tableFile_ = std::move(table);
   TableBytes bytes(tableFile_, name);
@@ -115,6 +117,34 @@ void clsDBase::CloseFile() {
   tableFile_.Close();
   loaded_ = false;
   corrupt_ = false;
+  badTerminator_ = false;
+  badEndMarker_ = false;
+}
+
+std::string clsDBase::CorruptReason() const {
+  if (!corrupt_) return {};
+  const int64_t headerLength = header_.HeaderLength;
+  const int64_t recordLength = header_.RecordLength;
+  const int64_t records = header_.Records;
+  const int64_t headerEnd = headerSize_ + int64_t{descriptorSize_} * std::max(FieldCount(), 0) + 1;
+  std::string reason;
+  if (badTerminator_) {
+    reason = fileSize_ < headerEnd ? "the file ends at byte " + std::to_string(fileSize_) + ", inside its header"
+                                   : "its header has no terminator after its " + std::to_string(FieldCount()) +
+                                         " field descriptors";
+  }
+  if (badEndMarker_) {
+    if (!reason.empty()) reason += "; ";
+    if (fileSize_ < headerLength + records * recordLength && recordLength > 0) {
+      const int64_t held = std::max<int64_t>(0, fileSize_ - headerLength) / recordLength;
+      reason += "its header counts " + std::to_string(records) + (records == 1 ? " record" : " records") +
+                ", the file holds " + std::to_string(held);
+    } else {
+      reason += "it has no end-of-file marker after its " + std::to_string(records) +
+                (records == 1 ? " record" : " records");
+    }
+  }
+  return reason;
 }
 
 void clsDBase::Fail(int32_t number, const std::string& reason) const {
@@ -122,6 +152,7 @@ void clsDBase::Fail(int32_t number, const std::string& reason) const {
 }
 
 void clsDBase::ReadTable(TableBytes& bytes) {
+  fileSize_ = bytes.Size();
   ReadHeader(bytes);
   ReadFieldDescriptors(bytes);
   ReadRecords(bytes);
@@ -162,7 +193,7 @@ void clsDBase::ReadFieldDescriptors(TableBytes& bytes) {
   }
   descriptors_ = std::move(descriptors);
   const int64_t terminator = headerSize_ + int64_t{descriptorSize_} * count;
-  if (bytes.Bytes(terminator, 1)[0] != kHeaderTerminator) corrupt_ = true;
+  if (bytes.Bytes(terminator, 1)[0] != kHeaderTerminator) corrupt_ = badTerminator_ = true;
 }
 
 void clsDBase::ClearValues() {
@@ -247,7 +278,7 @@ void clsDBase::ReadRecords(TableBytes& bytes) {
 
   const int64_t endOfFile = headerLength + int64_t{records} * recordLength;
   CheckPosition(endOfFile, "the end-of-file marker");
-  if (bytes.Bytes(endOfFile, 1)[0] != kEndOfFileMarker) corrupt_ = true;
+  if (bytes.Bytes(endOfFile, 1)[0] != kEndOfFileMarker) corrupt_ = badEndMarker_ = true;
 }
 
 void clsDBase::ReadRecordImage(TableBytes& bytes, const PackedCells::ByteTable& byteTable,

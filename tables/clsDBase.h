@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "CodePage.h"
@@ -92,6 +93,11 @@ class clsDBase {
       sValue.clear();
     }
   }
+  // What makes a Corrupt table damaged, in words ("its header counts 9 records, the file holds 2"); empty when
+  // it is not Corrupt.
+  std::string CorruptReason() const;
+  // The system's reason when the last Load threw because the file could not be opened; empty otherwise.
+  const std::error_code& OpenError() const { return openError_; }
   // Loads a table held in memory as though it were the file sName: no file is opened or tested, and File
   // becomes sName. Used where the bytes never touch a disk, as fuzzing does. Same errors as Load.
   void LoadFromMemory(const uint8_t* bytes, size_t size, const std::string& sName, int32_t nCodepage);
@@ -125,6 +131,10 @@ class clsDBase {
   int32_t descriptorSize_ = 32;
   bool loaded_ = false;
   bool corrupt_ = false;
+  bool badTerminator_ = false;
+  bool badEndMarker_ = false;
+  int64_t fileSize_ = 0;
+  std::error_code openError_;
   int32_t codepage_ = 0;
 };
 

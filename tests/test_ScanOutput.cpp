@@ -111,6 +111,16 @@ TEST(UnopenedSummaryTest, CountsAreGroupedAndReasonsListedInTheirOrder) {
   for (int i = 0; i < 1200; ++i) unopened.Add(i < 600 ? "P" : "Q", "gone", {PageFailureReason::kMissing, ""});
   EXPECT_EQ(UnopenedSummary(unopened), "1,204 of 20,000 pages could not be opened: 1,200 missing, 4 not valid JSON");
   EXPECT_EQ(unopened.At(0).detail, "at byte 1: x");
+  unopened.CountListTried();
+  unopened.CountListTried();
+  unopened.AddPageList("R", "/s/r/pages.dbf", {PageFailureReason::kUnreadable, "Permission denied"});
+  EXPECT_EQ(UnopenedSummary(unopened), "1,204 of 20,000 pages could not be opened: 1,200 missing, 4 not valid JSON; "
+                                       "1 of 2 page lists could not be opened: 1 unreadable");
+  // Nothing tried but lists that failed: no page was scanned, and the line says so first.
+  UnopenedPages lists;
+  lists.CountListTried();
+  lists.AddPageList("S", "", {PageFailureReason::kNoProjectFolder, ""});
+  EXPECT_EQ(UnopenedSummary(lists), "No page was scanned: 1 of 1 page list could not be opened: 1 no project folder");
   EXPECT_EQ(unopened.At(1203).project, "Q");
   for (const auto& [number, text] : std::vector<std::pair<int64_t, std::string>>{
            {0, "0"}, {999, "999"}, {1000, "1,000"}, {-1234567, "-1,234,567"},

@@ -50,6 +50,8 @@ TEST(ResolveAgainst, RelativeCellsHangOffTheProjectListFolder) {
   EXPECT_EQ(ResolveAgainst("/srv/site/", "sub/plant1"), "/srv/site/sub/plant1");
   EXPECT_EQ(ResolveAgainst("/srv/site", "/abs/plant"), "/abs/plant");
   EXPECT_EQ(ResolveAgainst("/srv/site", ""), "");
+  // Blanks and NULs, as a damaged project list gives them, name no folder either.
+  EXPECT_EQ(ResolveAgainst("/srv/site", std::string(" \t\0 ", 4)), "");
 }
 
 TEST(FileExists, OnlyOrdinaryFilesCount) {

@@ -421,11 +421,11 @@ TEST_F(SearchRunTest, ProjectListWithoutRecordsIsASiteWithoutProjects) {
 }
 
 TEST_F(SearchRunTest, RunAfterAnUnexpectedErrorReusesTheAutomationObject) {
-  WriteSite({{"A", "a", false, {{"p"}}}});
-  DbfWriter fieldless({});
-  fieldless.Add({});
-  fieldless.WriteTo(root_ / "a" / "pages.dbf");
+  // A project list without the Path field ends the run at the count, naming the file.
+  DbfWriter({{"Name", 10}}).Add({"A"}).WriteTo(root_ / "master.dbf");
   ASSERT_EQ(Run().outcome, RunOutcome::kUnexpectedError);
+  EXPECT_EQ(messages_.messages.back(), "Subscript out of range: " + JoinPath(Folder(), "master.dbf") +
+                                           " has no field \"Path\" 9");
 
   WriteSite({{"A", "a", false, {{"p"}}}});
   AddHitPage("A", "p");
@@ -469,18 +469,46 @@ TEST_F(SearchRunTest, FailingSetInteractiveEndsTheRunThroughTheErrorReport) {
   EXPECT_NE(context_.automation, nullptr);
 }
 
-TEST_F(SearchRunTest, DamagedPageListInTheCountIsAnUnexpectedError) {
-  WriteSite({{"A", "a", false, {{"p"}}}});
-  // Records but no fields: the reader cannot hold them and fails with out of range.
+TEST_F(SearchRunTest, PageListsThatCannotBeReadOrHaveNoFolderAreToldAndTheRunGoesOn) {
+  // A: no folder at all; B and C: one page list cut short (told damaged once, though read by both projects and
+  // by the count); D: records but no fields, which the reader cannot hold; E: a page that opens.
+  WriteSite({{"A", "", false, std::nullopt},
+             {"B", "b", false, {{"p1", "p2", "p3"}}},
+             {"C", "b", false, std::nullopt},
+             {"D", "d", false, std::nullopt},
+             {"E", "e", false, {{"P"}}}});
+  AddHitPage("E", "P");
+  std::string cut;
+  {
+    std::ifstream in(root_ / "b" / "pages.dbf", std::ios::binary);
+    cut.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  cut.resize(cut.size() - 20);
+  std::ofstream(root_ / "b" / "pages.dbf", std::ios::binary | std::ios::trunc) << cut;
   DbfWriter fieldless({});
   fieldless.Add({});
-  fieldless.WriteTo(root_ / "a" / "pages.dbf");
+  fieldless.WriteTo(root_ / "d" / "pages.dbf");
 
   const SearchResult result = Run();
 
-  EXPECT_EQ(result.outcome, RunOutcome::kUnexpectedError);
-  ASSERT_EQ(messages_.messages.size(), 1u);
-  EXPECT_TRUE(messages_.messages[0].ends_with(" 9"));
+  EXPECT_EQ(result.outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(result.findings.Count(), 1);
+  ASSERT_EQ(messages_.messages.size(), 5u) << ::testing::PrintToString(messages_.messages);
+  EXPECT_EQ(messages_.messages[0],
+            "Cannot open page list:\r\npages.dbf\r\nno project folder: its Path in the project list is empty");
+  EXPECT_EQ(messages_.messages[1], ListPath("b") + " is damaged: its header counts 3 records, the file holds 2");
+  EXPECT_TRUE(messages_.messages[2].starts_with("Cannot open page list:\r\n" + ListPath("d") + "\r\nunreadable: "))
+      << messages_.messages[2];
+  // B's and C's pages are refused by the page server: the summary counts the lists with them.
+  EXPECT_EQ(messages_.messages[3], "6 of 7 pages could not be opened: 6 refused by the page server; "
+                                   "2 of 5 page lists could not be opened: 1 unreadable, 1 no project folder");
+  EXPECT_EQ(messages_.messages[4], "Done");
+  EXPECT_EQ(result.unopened.ListsTried(), 5);
+  ASSERT_EQ(result.unopened.ListCount(), 2);
+  EXPECT_EQ(result.unopened.ListAt(0).reason, PageFailureReason::kNoProjectFolder);
+  EXPECT_EQ(result.unopened.ListAt(1).reason, PageFailureReason::kUnreadable);
+  // D's list is left out of the count instead of ending the run: E's one page of 3 + 3 + 1.
+  EXPECT_EQ(progress_.Percentages(), (std::vector<int32_t>{14}));
 }
 
 TEST_F(SearchRunTest, ScanProjectTreatsAPageListThatFailsToLoadAsMissing) {
@@ -492,7 +520,8 @@ TEST_F(SearchRunTest, ScanProjectTreatsAPageListThatFailsToLoadAsMissing) {
   int32_t done = 0;
 
   EXPECT_EQ(ScanProject(context_, "A", Folder() + "/a", findings, done, 5, true), 0);
-  EXPECT_EQ(messages_.messages, (std::vector<std::string>{"Cannot open page list:\r\n" + ListPath("a")}));
+  ASSERT_EQ(messages_.messages.size(), 1u);
+  EXPECT_TRUE(messages_.messages[0].starts_with("Cannot open page list:\r\n" + ListPath("a") + "\r\nunreadable: "));
   EXPECT_EQ(done, 0);
 }
 

@@ -151,10 +151,23 @@ TEST_F(DBaseTest, TerminatorAndEndOfFileMarkerDecideCorrupt) {
   EXPECT_TRUE(table_.Corrupt());
   EXPECT_EQ(table_.Element(3, 1), "Gamma");  // still read whole
 
+  EXPECT_EQ(table_.CorruptReason(), "its header has no terminator after its 2 field descriptors");
+
   DBaseTableBuilder noMarker = ProjectList();
   noMarker.endOfFileMarker = false;
   ASSERT_TRUE(LoadBytes(noMarker.Bytes()));
   EXPECT_TRUE(table_.Corrupt());
+  EXPECT_EQ(table_.CorruptReason(), "it has no end-of-file marker after its 3 records");
+
+  // What users are told of a table cut short: how much of it is there.
+  std::string cut = ProjectList().Bytes();
+  cut.resize(cut.size() - 2);
+  ASSERT_TRUE(LoadBytes(cut));
+  EXPECT_EQ(table_.CorruptReason(), "its header counts 3 records, the file holds 2");
+  cut.resize(40);
+  ASSERT_TRUE(LoadBytes(cut));
+  EXPECT_EQ(table_.CorruptReason(),
+            "the file ends at byte 40, inside its header; its header counts 3 records, the file holds 0");
 
   DBaseTableBuilder empty;
   empty.Field("Name", 8);
@@ -169,6 +182,7 @@ TEST_F(DBaseTest, TerminatorAndEndOfFileMarkerDecideCorrupt) {
   EXPECT_TRUE(table_.Corrupt());
   table_.CloseFile();
   EXPECT_FALSE(table_.Corrupt());
+  EXPECT_EQ(table_.CorruptReason(), "");
 }
 
 TEST_F(DBaseTest, HeaderLengthBeyondTheDescriptorsReadsSurplusDescriptors) {

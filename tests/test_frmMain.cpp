@@ -539,7 +539,8 @@ TEST_F(MainWindowRunTest, MessagesDuringTheRunBelongToTheProgressWindowAndTakeTh
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_TRUE(seen[0].text.startsWith(QStringLiteral("Cannot open page list:"))) << seen[0].text.toStdString();
   // A page that did not open is told before "Done", in front of the progress window like the other messages.
-  EXPECT_EQ(seen[1].text, QStringLiteral("1 of 8 pages could not be opened: 1 refused by the page server"));
+  EXPECT_EQ(seen[1].text, QStringLiteral("1 of 8 pages could not be opened: 1 refused by the page server; "
+                                         "1 of 3 page lists could not be opened: 1 missing"));
   for (const SeenBox& box : {seen[0], seen[1]}) {
     // Owned by any window beneath it, the box would sit under the always-on-top progress window.
     EXPECT_TRUE(box.progressVisible);

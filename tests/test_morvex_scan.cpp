@@ -79,13 +79,14 @@ class MorvexScanTest : public ::testing::Test {
                                        0644);
     }
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> argv = {MORVEX_SCAN_EXE};
+    std::vector<std::string> argv = launcher_;
+    argv.push_back(MORVEX_SCAN_EXE);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> pointers;
     for (std::string& argument : argv) pointers.push_back(argument.data());
     pointers.push_back(nullptr);
     pid_t child = 0;
-    const int spawned = posix_spawn(&child, MORVEX_SCAN_EXE, &actions, nullptr, pointers.data(), environ);
+    const int spawned = posix_spawn(&child, argv[0].c_str(), &actions, nullptr, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ProcessResult result;
     if (spawned != 0) return result;
@@ -103,7 +104,17 @@ class MorvexScanTest : public ::testing::Test {
     return ReadFile(fs::path(MORVEX_SOURCE_DIR) / "tests" / "data" / "scan" / name);
   }
 
+  // Runs the program as a user without privileges from here on, so that a file without read permission is
+  // unreadable to it (root reads anything). False where that cannot be arranged.
+  bool RunUnprivileged() {
+    if (geteuid() != 0) return true;
+    if (!fs::exists("/usr/sbin/runuser")) return false;
+    launcher_ = {"/usr/sbin/runuser", "-u", "nobody", "--"};
+    return true;
+  }
+
   fs::path work_;
+  std::vector<std::string> launcher_;
 };
 
 // Every entry under the folder with its size and modification time.
@@ -121,7 +132,8 @@ std::vector<std::string> Snapshot(const fs::path& folder) {
 
 // The example site lists one page that has no page file.
 const std::string kExampleUnopened =
-    "morvex-scan: 1 of 6 pages could not be opened: 1 missing; --list-unopened names them\n";
+    "morvex-scan: 1 of 6 pages could not be opened: 1 missing; 1 of 3 page lists could not be opened: 1 missing; "
+    "--list-unopened names them\n";
 
 TEST_F(MorvexScanTest, ExampleSiteGivesTheCommittedReportAndMessagesAndStaysUntouched) {
   const std::vector<std::string> before = Snapshot(ExampleSite());
@@ -129,7 +141,8 @@ TEST_F(MorvexScanTest, ExampleSiteGivesTheCommittedReportAndMessagesAndStaysUnto
   EXPECT_EQ(Snapshot(ExampleSite()), before);
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, Expected("example_site.tsv"));
-  EXPECT_EQ(result.err, "Cannot open page list: " + ExampleSite() + "/leitstand/pages.dbf\n" + kExampleUnopened);
+  EXPECT_EQ(result.err,
+            "morvex-scan: Cannot open page list: " + ExampleSite() + "/leitstand/pages.dbf\n" + kExampleUnopened);
 }
 
 TEST_F(MorvexScanTest, ExampleSiteUniqueWithBuiltInsAsTsvAndJson) {
@@ -183,7 +196,7 @@ TEST_F(MorvexScanTest, MissingFolderFileAsFolderAndBrokenProjectListExitTwo) {
   const ProcessResult missing = Run({(work_ / "absent").string()});
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.out, "");
-  EXPECT_EQ(missing.err, "Cannot open project list: " + (work_ / "absent" / "master.dbf").string() + "\n");
+  EXPECT_EQ(missing.err, "morvex-scan: Cannot open project list: " + (work_ / "absent" / "master.dbf").string() + "\n");
 
   std::ofstream(work_ / "file") << "x";
   EXPECT_EQ(Run({(work_ / "file").string()}).status, 2);
@@ -220,8 +233,9 @@ TEST_F(MorvexScanTest, ClosedOutputPipeEndsQuietlyWithTwo) {
   const ProcessResult result = Run({ExampleSite()}, {}, {}, fds[1]);
   close(fds[1]);
   EXPECT_EQ(result.status, 2);
-  // The run's own message and nothing about the write or what came after it.
-  EXPECT_EQ(result.err, "Cannot open page list: " + ExampleSite() + "/leitstand/pages.dbf\n");
+  // The first findings found nobody to read them, which ended the scan: nothing about the write, no summary.
+  EXPECT_EQ(result.err.find("cannot write"), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("could not be opened"), std::string::npos) << result.err;
 }
 
 // A site of one project, one page, one Tarvo object with the given properties (JSON text of the array).
@@ -311,6 +325,109 @@ TEST_F(MorvexScanTest, PagesThatDidNotOpenAreCountedNamedWithTheirReasonAndNoneO
   EXPECT_EQ(std::string_view(document["unopened"].at(1)["reason"]), "missing");
 }
 
+TEST_F(MorvexScanTest, PageListsThatDidNotOpenAreToldTheRunGoesOnAndNoneOpenedIsNoScan) {
+  const fs::path site = work_ / "site";
+  doubles::ProjectListWriter().Add({"Q", "q"}).Add({"R", "r"}).Add({"S", ""}).Add({"L", "l"}).WriteTo(site / "master.dbf");
+  doubles::PageListWriter().Add({"a"}).WriteTo(site / "q" / "pages.dbf");
+  std::ofstream(site / "q" / "a.json") << TarvoPage(1, "TEXT");
+  fs::create_directories(site / "r");
+  doubles::PageListWriter().Add({"b"}).WriteTo(site / "l" / "pages.dbf");
+  fs::permissions(site / "l" / "pages.dbf", fs::perms::none);  // as a list held open by its editor would be
+  if (!RunUnprivileged()) GTEST_SKIP() << "cannot run without privileges here";
+
+  const ProcessResult some = Run({"--list-unopened", "--format", "json-v2", site.string()});
+  EXPECT_EQ(some.status, 1);  // the one locked list costs its own project, not the run
+  const std::string locked = (site / "l" / "pages.dbf").string();
+  EXPECT_NE(some.err.find("morvex-scan: Cannot open page list: " + locked + " unreadable: Permission denied\n"),
+            std::string::npos) << some.err;
+  EXPECT_NE(some.err.find("morvex-scan: page list not opened: S\t\tno project folder"), std::string::npos) << some.err;
+  EXPECT_TRUE(some.err.ends_with("morvex-scan: 3 of 4 page lists could not be opened: 1 missing, 1 unreadable, "
+                                 "1 no project folder\n")) << some.err;
+  // Without a folder nothing is joined to it: no file at the root is read in its place.
+  EXPECT_NE(some.err.find("morvex-scan: Cannot open page list: pages.dbf no project folder"), std::string::npos);
+  simdjson::dom::parser parser;
+  simdjson::dom::element document;
+  ASSERT_EQ(parser.parse(some.out).get(document), simdjson::SUCCESS) << some.out;
+  EXPECT_EQ(document["findings"].get_array().size(), 1u);
+  EXPECT_TRUE(bool(document["complete"]));
+  const std::vector<std::pair<std::string, std::string>> lists = {
+      {(site / "r" / "pages.dbf").string(), "missing"}, {"", "no-project-folder"}, {locked, "unreadable"}};
+  ASSERT_EQ(document["unopened"].get_array().size(), lists.size());
+  for (size_t i = 0; i < lists.size(); ++i) {
+    EXPECT_EQ(std::string_view(document["unopened"].at(i)["pageList"]), lists[i].first);
+    EXPECT_EQ(std::string_view(document["unopened"].at(i)["reason"]), lists[i].second);
+  }
+
+  fs::remove(site / "q" / "pages.dbf");
+  for (const std::string& format : {"tsv"s, "sarif"s}) {
+    const ProcessResult none = Run({"--format", format, site.string()});
+    EXPECT_EQ(none.status, 2) << format;
+    EXPECT_NE(none.err.find("morvex-scan: No page was scanned: 4 of 4 page lists could not be opened"),
+              std::string::npos) << none.err;
+    if (format == "tsv") {
+      EXPECT_EQ(none.out, "No items found\n");
+    }
+    if (format != "sarif") continue;
+    ASSERT_EQ(parser.parse(none.out).get(document), simdjson::SUCCESS) << none.out;
+    simdjson::dom::element invocation = document["runs"].at(0)["invocations"].at(0);
+    EXPECT_FALSE(bool(invocation["executionSuccessful"]));
+    EXPECT_EQ(invocation["toolExecutionNotifications"].get_array().size(), 4u);
+  }
+}
+
+TEST_F(MorvexScanTest, DamagedProjectListIsNamedWithWhatIsWrong) {
+  const std::string master = ReadFile(fs::path(ExampleSite()) / "master.dbf");
+  const struct {
+    size_t keep;
+    std::string damage;
+    std::string error;  // the line that ends the run, if one does
+  } cases[] = {
+      {200, "is damaged: its header counts ", ""},
+      {50, "is damaged: the file ends at byte 50, inside its header", "has no field \"Path\" 9\n"},
+  };
+  for (const auto& c : cases) {
+    const fs::path site = work_ / std::to_string(c.keep);
+    fs::create_directories(site);
+    std::ofstream(site / "master.dbf", std::ios::binary) << master.substr(0, c.keep);
+    const ProcessResult result = Run({site.string()});
+    EXPECT_EQ(result.status, 2) << c.keep;
+    const std::string named = "morvex-scan: " + (site / "master.dbf").string() + " " + c.damage;
+    EXPECT_TRUE(result.err.starts_with(named)) << result.err;
+    EXPECT_EQ(result.err.find(named, 1), std::string::npos) << "told twice: " << result.err;
+    if (!c.error.empty()) {
+      EXPECT_TRUE(result.err.ends_with(c.error)) << result.err;
+      EXPECT_NE(result.err.find("morvex-scan: Subscript out of range: " + (site / "master.dbf").string()),
+                std::string::npos) << result.err;
+    }
+  }
+}
+
+TEST_F(MorvexScanTest, FindingsGoOutAsTheyAreFoundAndAReaderThatStopsStopsTheScan) {
+  SiteShape shape;
+  shape.projects = 40;
+  shape.pages = 100;
+  shape.objects = 100;
+  const fs::path site = work_ / "big";
+  GenerateSite(shape, site);
+  int fds[2];
+  ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);  // the reader's end must not stay open in the child
+  bool runningAfterFirstLine = false;
+  const ProcessResult result = Run({site.string()}, [&](pid_t child) {
+    close(fds[1]);
+    std::string first;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') first += c;
+    EXPECT_EQ(first, "Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue");
+    int status = 0;
+    runningAfterFirstLine = waitpid(child, &status, WNOHANG) == 0;
+    close(fds[0]);  // as `| head -1` does
+  }, {}, fds[1]);
+  EXPECT_TRUE(runningAfterFirstLine) << "the first line came only with the end of the scan";
+  if (runningAfterFirstLine) {
+    EXPECT_EQ(result.status, 2);
+  }
+}
+
 TEST_F(MorvexScanTest, ABaselineReportsOnlyWhatIsNewAndListsWhatWasFixed) {
   const fs::path site = work_ / "site";
   const std::string baseline = (work_ / "baseline.json").string();
@@ -346,16 +463,18 @@ TEST_F(MorvexScanTest, MessageHoldingNulKeepsItsWholeTextAndItsLineEnd) {
   const fs::path site = work_ / "site";
   doubles::ProjectListWriter().Add({"A", "a"s + '\0' + "b"}).Add({"C", "c"}).WriteTo(site / "master.dbf");
   const ProcessResult result = Run({site.string()});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err, "Cannot open page list: " + site.string() + "/a" + '\0' + "b/pages.dbf\n" +
-                            "Cannot open page list: " + site.string() + "/c/pages.dbf\n");
+  EXPECT_EQ(result.status, 2);  // no page list opened: nothing was scanned
+  EXPECT_TRUE(result.err.starts_with("morvex-scan: Cannot open page list: " + site.string() + "/a" + '\0' +
+                                     "b/pages.dbf\n" + "morvex-scan: Cannot open page list: " + site.string() +
+                                     "/c/pages.dbf\n"))
+      << result.err;
 }
 
 TEST_F(MorvexScanTest, WrongOptionsPrintOneLineWithAHintAndExitTwo) {
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"--bogus", ExampleSite()}, {"--format", "xml", ExampleSite()},
         {"--show-all", "--unique", ExampleSite()}, {"--ignore-built-in", "--include-built-in", ExampleSite()},
-        {}}) {
+        {}, {""}}) {
     const ProcessResult result = Run(arguments);
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
@@ -395,10 +514,10 @@ TEST_F(MorvexScanTest, InterruptCancelsAfterTheCurrentPageAndPrintsThePartialRep
   shape.objects = 100;
   const fs::path site = work_ / "big";
   GenerateSite(shape, site);
-  const ProcessResult full = Run({"--format", "json", site.string()});
+  const ProcessResult full = Run({"--format", "json-v2", site.string()});
   ASSERT_EQ(full.status, 1);
 
-  const ProcessResult cancelled = Run({"--format", "json", site.string()}, [](pid_t child) {
+  const ProcessResult cancelled = Run({"--format", "json-v2", site.string()}, [](pid_t child) {
     // An interrupt that arrives before the handler is installed would just kill the process.
     for (int attempt = 0; attempt < 500 && !CatchesInterrupt(child); ++attempt) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -412,8 +531,10 @@ TEST_F(MorvexScanTest, InterruptCancelsAfterTheCurrentPageAndPrintsThePartialRep
   simdjson::dom::element document;
   ASSERT_EQ(parser.parse(cancelled.out).get(document), simdjson::SUCCESS) << cancelled.out;
   EXPECT_LT(cancelled.out.size(), full.out.size());
-  // The partial report is the start of the full one.
-  const std::string head = cancelled.out.substr(0, cancelled.out.size() - 3);  // without "\n]\n"
+  EXPECT_FALSE(bool(document["complete"]));
+  EXPECT_NE(cancelled.err.find("morvex-scan: cancelled: the report is partial"), std::string::npos) << cancelled.err;
+  // The partial findings are the start of the full ones.
+  const std::string head = cancelled.out.substr(0, cancelled.out.find("\n],\n\"unopened\""));
   EXPECT_EQ(full.out.compare(0, head.size(), head), 0);
 }
 

@@ -57,6 +57,8 @@ bool PageLocator::LoadProjectList() {
   for (int32_t record = 1; record <= records; ++record) {
     if (projects.RecordDeleted(record)) continue;
     const std::string path = pathField < 1 ? std::string() : projects.Element(record, pathField);
+    // A project without a folder has no pages: joined to a page name, its empty folder would reach the root.
+    if (IsBlankPath(path)) continue;
     projectFolders_.emplace(FoldCase(projects.Element(record, nameField)), ResolveAgainst(folder_, path));
   }
   projectsLoaded_ = true;
