@@ -24,6 +24,9 @@ bool ReaderHasGone(int writeErrno);
 bool IsConsole(std::FILE* stream);
 // The console's width in characters, 80 when it cannot be told.
 size_t Columns(std::FILE* stream);
+// True when the console on the stream acts on cursor-control sequences (ESC [ K), so a line can be wiped in
+// place; false where only carriage return and line feed can be relied on, such as TERM=dumb.
+bool TakesControlSequences(std::FILE* stream);
 
 // Calls onInterrupt on Ctrl-C (and Ctrl-Break on Windows). When it returns true the process ends at once with
 // status 130 after ending the line on stderr. It must do nothing that a signal handler may not.

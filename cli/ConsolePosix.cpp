@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <string_view>
 
 namespace morvex::console {
 
@@ -38,6 +40,13 @@ size_t Columns(std::FILE* stream) {
   winsize size{};
   if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return 80;
+}
+
+bool TakesControlSequences(std::FILE*) {
+  // A terminal emulator always names itself in TERM. Without a name the terminal is something else, such as a
+  // pseudo-terminal a CI runner or cron job opened and logs, where escape sequences would show as garbage.
+  const char* term = std::getenv("TERM");
+  return term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
 }
 
 void OnInterrupt(bool (*onInterrupt)()) {

@@ -8,8 +8,10 @@
 // shellapi.h needs windows.h before it.
 #include <fcntl.h>
 #include <cerrno>
+#include <cstdlib>
 #include <io.h>
 #include <shellapi.h>
+#include <string_view>
 
 #include "TextUtil.h"
 
@@ -73,6 +75,16 @@ size_t Columns(std::FILE* stream) {
   if (!::GetConsoleScreenBufferInfo(HandleOf(stream), &info)) return 80;
   const int columns = info.srWindow.Right - info.srWindow.Left + 1;
   return columns > 0 ? static_cast<size_t>(columns) : 80;
+}
+
+bool TakesControlSequences(std::FILE* stream) {
+  // PrepareStreams asked for sequence processing; a console older than Windows 10 refuses it and would print
+  // the sequences as text. TERM=dumb is honoured for those who set it on purpose.
+  DWORD mode = 0;
+  if (!::GetConsoleMode(HandleOf(stream), &mode) || (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0)
+    return false;
+  const char* term = std::getenv("TERM");
+  return term == nullptr || std::string_view(term) != "dumb";
 }
 
 void OnInterrupt(bool (*onInterrupt)()) {

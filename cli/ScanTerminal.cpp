@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <string_view>
+#include <utility>
 
 #include "Console.h"
 #include "ScanOutput.h"
@@ -36,18 +37,20 @@ std::string_view FindingsSoFar(std::string_view line0) {
   return digits.empty() ? "0" : digits;
 }
 
-// Cuts the text to at most count characters, never inside one.
-void KeepCharacters(std::string& text, size_t count) {
+// Cuts the text to at most count characters, never inside one; answers how many are left.
+size_t KeepCharacters(std::string& text, size_t count) {
   size_t characters = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
     if (characters++ == count) {
       text.resize(i);
-      return;
+      return count;
     }
   }
+  return characters;
 }
 
+constexpr std::string_view kWipeLine = "\r\033[K";
 
 }  // namespace
 
@@ -60,8 +63,21 @@ void RequestInterruptForTest() {
   gInterruptPending.store(1);
 }
 
+StatusLineStyle StatusLineStyleFor(std::FILE* stream) {
+  if (!console::IsConsole(stream)) return StatusLineStyle::kNone;
+  // A terminal that cannot move the cursor still gets the line, as other command-line tools give it there:
+  // Emacs's shell buffers and the usual CI log viewers act on a carriage return, so the line is rewritten in
+  // place as on any terminal, while an escape sequence would show as text. Blanks wipe what a longer line
+  // left.
+  return console::TakesControlSequences(stream) ? StatusLineStyle::kInPlace : StatusLineStyle::kPlain;
+}
+
 TerminalProgress::TerminalProgress(std::FILE* stream, bool bDrawStatusLine)
-    : stream_(stream), drawStatusLine_(bDrawStatusLine) {
+    : TerminalProgress(stream, bDrawStatusLine ? StatusLineStyle::kInPlace : StatusLineStyle::kNone) {}
+
+TerminalProgress::TerminalProgress(std::FILE* stream, StatusLineStyle style,
+                                   std::chrono::steady_clock::duration redrawInterval, Clock clock)
+    : stream_(stream), style_(style), redrawInterval_(redrawInterval), clock_(std::move(clock)) {
   ResetLines();
 }
 
@@ -82,8 +98,15 @@ void TerminalProgress::Close() {
 }
 
 void TerminalProgress::ShowPercent(int32_t nPercent) {
+  const bool reachedEnd = nPercent == 100 && percent_ != 100;
   percent_ = nPercent;
-  if (drawStatusLine_) DrawStatusLine();
+  if (style_ == StatusLineStyle::kNone) return;
+  // A page can take less than a millisecond; redrawing for each would cost more than the scan itself on a
+  // slow terminal, and a skipped state is soon overtaken by a later one. Drawn at once regardless: a line
+  // that is not on screen (the first one, or one a message wiped), and the first 100 %, so that a run ending
+  // on a burst of small pages does not leave an earlier figure standing.
+  if (statusLineDrawn_ && !reachedEnd && clock_() - lastDrawn_ < redrawInterval_) return;
+  DrawStatusLine();
 }
 
 void TerminalProgress::ProcessEvents() {
@@ -95,19 +118,37 @@ void TerminalProgress::DrawStatusLine() {
   status.append("% | ").append(lines_[1]).append(" | ").append(lines_[2]).append(" | ");
   status.append(FindingsSoFar(lines_[0])).append(" found");
   // Longer than the terminal is wide, the line would wrap and \r could no longer redraw it in place.
-  KeepCharacters(status, console::Columns(stream_) - 1);
-  const std::string line = "\r\033[K" + status;
-  // By length: a project or page name may hold a NUL, which would cut the line short.
-  std::fwrite(line.data(), 1, line.size(), stream_);
-  std::fflush(stream_);
+  const size_t characters = KeepCharacters(status, console::Columns(stream_) - 1);
+  std::string line;
+  if (style_ == StatusLineStyle::kInPlace) {
+    line.assign(kWipeLine).append(status);
+  } else {
+    line.assign("\r").append(status);
+    if (characters < drawnCharacters_) line.append(drawnCharacters_ - characters, ' ');
+  }
+  Write(line);
   statusLineDrawn_ = true;
+  drawnCharacters_ = characters;
+  lastDrawn_ = clock_();
 }
 
 void TerminalProgress::ClearStatusLine() {
   if (!statusLineDrawn_) return;
-  std::fputs("\r\033[K", stream_);
-  std::fflush(stream_);
+  if (style_ == StatusLineStyle::kInPlace) {
+    Write(kWipeLine);
+  } else {
+    std::string blank = "\r";
+    blank.append(drawnCharacters_, ' ').append("\r");
+    Write(blank);
+  }
   statusLineDrawn_ = false;
+  drawnCharacters_ = 0;
+}
+
+void TerminalProgress::Write(std::string_view text) {
+  // By length: a project or page name may hold a NUL, which would cut the line short.
+  std::fwrite(text.data(), 1, text.size(), stream_);
+  std::fflush(stream_);
 }
 
 void TerminalMessages::ShowMessage(std::string_view sMessage) {

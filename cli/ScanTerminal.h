@@ -1,7 +1,9 @@
 // morvex-scan's stand-ins for the progress window and the message boxes: a status line and stderr lines.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,10 +19,25 @@ bool TakeInterruptRequest();
 // For tests that cannot send a signal to themselves cleanly.
 void RequestInterruptForTest();
 
+// How the status line reaches the stream: not at all (a pipe or a file, so logs stay clean), rewritten after
+// a carriage return and padded with blanks (a terminal that cannot move the cursor), or wiped in place with
+// an escape sequence.
+enum class StatusLineStyle { kNone, kPlain, kInPlace };
+
+// The style that suits the stream as it is now.
+StatusLineStyle StatusLineStyleFor(std::FILE* stream);
+
 class TerminalProgress : public ProgressInterface {
  public:
-  // bDrawStatusLine: stderr is a terminal; nothing is drawn otherwise, so logs and pipes stay clean.
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  // Fast enough to look live, slow enough that a run of many small pages does not spend itself on redraws.
+  static constexpr std::chrono::steady_clock::duration kRedrawInterval = std::chrono::milliseconds(100);
+
+  // bDrawStatusLine: the stream is a terminal that takes escape sequences; nothing is drawn otherwise.
   TerminalProgress(std::FILE* stream, bool bDrawStatusLine);
+  TerminalProgress(std::FILE* stream, StatusLineStyle style,
+                   std::chrono::steady_clock::duration redrawInterval = kRedrawInterval,
+                   Clock clock = std::chrono::steady_clock::now);
 
   void Title(std::string_view sTitle) override { title_ = sTitle; }
   std::string Title() const override { return title_; }
@@ -41,10 +58,16 @@ class TerminalProgress : public ProgressInterface {
  private:
   void ResetLines();
   void DrawStatusLine();
+  void Write(std::string_view text);
 
   std::FILE* stream_;
-  bool drawStatusLine_;
+  StatusLineStyle style_;
+  std::chrono::steady_clock::duration redrawInterval_;
+  Clock clock_;
+  std::chrono::steady_clock::time_point lastDrawn_{};
   bool statusLineDrawn_ = false;
+  // Characters of the line on screen, which a plain redraw or wipe must cover with blanks.
+  size_t drawnCharacters_ = 0;
   bool shown_ = false;
   int32_t percent_ = 0;
   std::string title_;

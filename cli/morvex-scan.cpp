@@ -248,7 +248,7 @@ int main(int argc, char** argv) {
   }
 
   morvex::InstallInterruptHandler();
-  morvex::TerminalProgress progress(stderr, morvex::console::IsConsole(stderr));
+  morvex::TerminalProgress progress(stderr, morvex::StatusLineStyleFor(stderr));
   morvex::TerminalMessages messages(stderr, progress, "morvex-scan: ");
   morvex::AppContext context(std::move(pageServerFactory), progress, messages);
   context.showUnopenedMessage = false;  // told below, on stderr, with the option that names the pages

@@ -45,9 +45,10 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "find Tarvo property names that collide wi
 # The summary above is the synopsis line; this is the extended description under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Morvex scans every graphics page of every project of a SCADA site for Tarvo
 properties whose names are among the SCADA package's reserved property names,
-and lists them as a tab-separated or JSON report. It comes as a desktop window
-(morvex), a command-line scan for scripts (morvex-scan) and a dBase table dump
-(morvex-dbf).")
+and lists them as a tab-separated, JSON or SARIF 2.1.0 report. A baseline file
+lets a review pipeline fail only on collisions that are new. It comes as a
+desktop window (morvex), a command-line scan for scripts and pipelines
+(morvex-scan) and a dBase table dump (morvex-dbf).")
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
     WORLD_READ WORLD_EXECUTE)
 include(CPack)

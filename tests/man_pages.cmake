@@ -1,0 +1,9 @@
+# The man pages against the programs' own --help: every long option and every exit status they print.
+foreach(program morvex-scan morvex-dbf)
+  if(TARGET ${program})
+    add_test(NAME morvex_man_page_${program}
+             COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}>
+                     -DMAN_PAGE=${PROJECT_SOURCE_DIR}/packaging/man/${program}.1.in
+                     -P ${CMAKE_CURRENT_SOURCE_DIR}/check_man_page.cmake)
+  endif()
+endforeach()
