@@ -76,6 +76,10 @@ std::error_code ReadNext(FileHandle handle, void* buffer, size_t count, size_t& 
 std::error_code ReadAt(FileHandle handle, uint64_t offset, void* buffer, size_t count, size_t& read);
 void Close(FileHandle handle) noexcept;
 
+// True when the file is there and Windows marks it hidden or system, which IsOrdinaryFile and OpenForReading
+// hold against it; always false where files carry no such marks.
+bool IsHiddenOrSystemFile(const std::filesystem::path& path);
+
 // ---- Threads ----
 
 // The processors this process may run on (its affinity, not the machine's count); at least 1.

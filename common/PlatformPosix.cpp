@@ -336,6 +336,10 @@ void Close(FileHandle handle) noexcept {
   if (handle != kNoFile) ::close(static_cast<int>(handle));
 }
 
+bool IsHiddenOrSystemFile(const std::filesystem::path&) {
+  return false;
+}
+
 void* MapPages(size_t size) {
   void* mapping = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapping == MAP_FAILED) return nullptr;

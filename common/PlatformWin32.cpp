@@ -258,6 +258,12 @@ void Close(FileHandle handle) noexcept {
   if (handle != kNoFile) ::CloseHandle(AsHandle(handle));
 }
 
+bool IsHiddenOrSystemFile(const std::filesystem::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(WithLongPathPrefix(path.native()).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         (attributes & kHiddenOrSystem) != 0;
+}
+
 void* MapPages(size_t size) { return ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }
 
 void UnmapPages(void* pages, size_t) noexcept { ::VirtualFree(pages, 0, MEM_RELEASE); }
