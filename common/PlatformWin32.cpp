@@ -269,9 +269,10 @@ bool IsHiddenOrSystemFile(const std::filesystem::path& path) {
 
 namespace {
 
-// The attributes a replaced file passes on to the file that takes its place; the others describe the storage.
+// The attributes a replaced file passes on to the file that takes its place. The others describe the storage,
+// and the archive mark rightly comes with the new content whatever the old file had.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // The file a symbolic link or junction ends at, as the system resolves it on open; empty when it cannot.
 std::wstring FinalPathOf(const std::wstring& path, DWORD& error) {
@@ -321,17 +322,23 @@ std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& 
     target.kind = WriteTargetKind::kAbsent;
     return {};
   }
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    // Replaced in place, the link would become a file and its target would keep the old content.
-    DWORD error = ERROR_SUCCESS;
-    std::wstring final = FinalPathOf(native, error);
-    if (final.empty()) {
-      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-        target.kind = WriteTargetKind::kBrokenLink;
-        return {};
-      }
-      return FromWin32(error);
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    target.kind = WriteTargetKind::kNotOrdinaryFile;
+    return {};
+  }
+  // Replaced in place, a link would become a file and its target would keep the old content. Asked of every
+  // file, not only of reparse points: Wine shows a Unix symbolic link as the file it leads to.
+  DWORD error = ERROR_SUCCESS;
+  std::wstring final = FinalPathOf(native, error);
+  const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if (final.empty() && link) {
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      target.kind = WriteTargetKind::kBrokenLink;
+      return {};
     }
+    return FromWin32(error);  // a link that cannot be followed safely is not replaced
+  }
+  if (!final.empty()) {
     attributes = ::GetFileAttributesW(final.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return FromWin32(::GetLastError());
     target.path = std::move(final);
@@ -381,7 +388,10 @@ std::error_code MoveOver(const std::filesystem::path& file, const WriteTarget& t
     return FromWin32(error);
   }
   // The content is in place either way; attributes that would not take are not worth failing the write for.
-  if (replacing && target.keep != 0) ::SetFileAttributesW(to.c_str(), target.keep);
+  const DWORD now = ::GetFileAttributesW(to.c_str());
+  if (replacing && target.keep != 0 && now != INVALID_FILE_ATTRIBUTES) {
+    ::SetFileAttributesW(to.c_str(), (now & ~FILE_ATTRIBUTE_NORMAL) | target.keep);
+  }
   return {};
 }
 
