@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Console.h"
+#include "NamedOutputFile.h"
 #include "PageServerChoice.h"
 #include "ReviewOutput.h"
 #include "ScanOutput.h"
@@ -28,11 +29,12 @@ namespace {
 
 constexpr const char* kExitStatusFooter =
     "Exit status:\n"
-    "  0    the scan finished and found no collision (with --baseline: none beyond the baseline)\n"
+    "  0    the scan finished and found no collision (with --baseline: none beyond the baseline), or\n"
+    "       --write-baseline wrote the baseline\n"
     "  1    the scan finished and found collisions (with --baseline: some beyond the baseline)\n"
     "  2    the project list could not be opened, page lists or pages could not be opened and not one page\n"
-    "       was, a wrong option or baseline was given, an error ended the scan, or the report could not be\n"
-    "       written\n"
+    "       was, a wrong option or baseline was given, an error ended the scan, or the report or the baseline\n"
+    "       could not be written\n"
     "  130  the scan was cancelled with Ctrl-C (the partial report is printed)";
 
 // Writes the report in the pieces it comes in; a failed write makes the rest a no-op. A report that did not
@@ -124,32 +126,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::string& e
   return text;
 }
 
-// Written beside its place and moved over it, so that a failed write never leaves half a baseline behind.
-bool WriteBaselineFile(const std::string& path, const morvex::Baseline& baseline, std::string& error) {
+bool WriteBaselineFile(morvex::NamedOutputFile& file, const morvex::Baseline& baseline, std::string& error) {
   std::string text;
   morvex::WriteBaseline(baseline, [&text](std::string_view piece) { text += piece; });
-  const std::filesystem::path target = morvex::ToNativePath(path);
-  std::filesystem::path scratch = target;
-  scratch += ".partial";
-  {
-    std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      error = std::strerror(errno);
-      std::error_code ignored;
-      std::filesystem::remove(scratch, ignored);
-      return false;
-    }
-  }
-  std::error_code code;
-  std::filesystem::rename(scratch, target, code);
-  if (code) {
-    error = code.message();
-    std::filesystem::remove(scratch, code);
-    return false;
-  }
-  return true;
+  return file.Replace(text, error);
 }
 
 void PrintLine(std::string_view line) {
@@ -198,7 +178,9 @@ int main(int argc, char** argv) {
                  "Report only the findings beyond those of this baseline file; the exit status says whether there "
                  "are any, and baseline findings no longer seen are listed on stderr as fixed");
   app.add_option("--write-baseline", writeBaselinePath,
-                 "Write the findings of a finished scan to this baseline file (fingerprints with counts)");
+                 "Write the findings of a finished scan to this baseline file (fingerprints with counts) and "
+                 "exit 0, as they are the baseline now; a link is written through, anything there but an "
+                 "ordinary file is refused");
   std::string pageServer;
   app.add_option("--page-server", pageServer,
                  "The page server to open pages with, by ProgID (Company.Server) or {CLSID}; Windows only. "
@@ -243,6 +225,17 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "morvex-scan: baseline %s holds a %s report; scan %s to compare with it\n",
                    baselinePath.c_str(), baseline->showAll ? "show-all" : "--unique",
                    baseline->showAll ? "without --unique" : "with --unique");
+      return 2;
+    }
+  }
+
+  // Settled before the scan: a typo in the path should not cost a whole scan.
+  morvex::NamedOutputFile baselineFile;
+  if (!writeBaselinePath.empty()) {
+    std::string error;
+    if (!baselineFile.Prepare(writeBaselinePath, error)) {
+      std::fprintf(stderr, "morvex-scan: cannot write the baseline %s: %s\n", writeBaselinePath.c_str(),
+                   OneLine(error).c_str());
       return 2;
     }
   }
@@ -323,11 +316,12 @@ int main(int argc, char** argv) {
                    writeBaselinePath.c_str());
     } else {
       std::string error;
-      if (!WriteBaselineFile(writeBaselinePath, morvex::MakeBaseline(result.findings, bShowAllRun), error)) {
+      if (!WriteBaselineFile(baselineFile, morvex::MakeBaseline(result.findings, bShowAllRun), error)) {
         std::fprintf(stderr, "morvex-scan: cannot write the baseline %s: %s\n", writeBaselinePath.c_str(),
-                     error.c_str());
+                     OneLine(error).c_str());
         return 2;
       }
+      return 0;  // what was found is the baseline now
     }
   }
   return morvex::ExitStatus(result, selection);

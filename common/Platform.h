@@ -76,6 +76,34 @@ std::error_code ReadNext(FileHandle handle, void* buffer, size_t count, size_t& 
 std::error_code ReadAt(FileHandle handle, uint64_t offset, void* buffer, size_t count, size_t& read);
 void Close(FileHandle handle) noexcept;
 
+// True when the file is there and Windows marks it hidden or system, which IsOrdinaryFile and OpenForReading
+// hold against it; always false where files carry no such marks.
+bool IsHiddenOrSystemFile(const std::filesystem::path& path);
+
+// ---- Files the user names for writing ----
+
+enum class WriteTargetKind { kAbsent, kOrdinaryFile, kNotOrdinaryFile, kBrokenLink };
+
+// Where a path named for writing leads. A link is followed to the file it ends at, so that the new content
+// goes there and the link stays a link.
+struct WriteTarget {
+  std::filesystem::path path;  // the named path, or the file its links end at
+  WriteTargetKind kind = WriteTargetKind::kAbsent;
+  // An ordinary file's permission bits (POSIX) or attributes (Windows), for the file that replaces it.
+  uint32_t keep = 0;
+};
+
+// What is at the path now. An absent file needs its folder: without one the answer is
+// std::errc::no_such_file_or_directory (or not_a_directory where a file stands in the folder's place).
+std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& target);
+// Creates the file, which must not exist yet (std::errc::file_exists), writes the bytes and flushes them to
+// the disk. A file it created and could not finish is removed again.
+std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
+                             const WriteTarget& target);
+// Puts the finished file in the target's place in one step. The target's kept permissions are on the new file
+// afterwards, given here or already by WriteNewFile, whichever the platform can give them in.
+std::error_code MoveOver(const std::filesystem::path& file, const WriteTarget& target);
+
 // ---- Threads ----
 
 // The processors this process may run on (its affinity, not the machine's count); at least 1.

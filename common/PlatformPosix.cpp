@@ -336,6 +336,76 @@ void Close(FileHandle handle) noexcept {
   if (handle != kNoFile) ::close(static_cast<int>(handle));
 }
 
+bool IsHiddenOrSystemFile(const std::filesystem::path&) {
+  return false;
+}
+
+std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& target) {
+  target = WriteTarget{};
+  target.path = path;
+  if (path.native().find('\0') != std::string::npos) return std::make_error_code(std::errc::invalid_argument);
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      std::error_code error;
+      target.path = std::filesystem::canonical(path, error);
+      if (error) return error;
+    }
+    if (S_ISREG(info.st_mode)) {
+      target.kind = WriteTargetKind::kOrdinaryFile;
+      target.keep = static_cast<uint32_t>(info.st_mode & 07777);
+    } else {
+      target.kind = WriteTargetKind::kNotOrdinaryFile;
+    }
+    return {};
+  }
+  if (errno != ENOENT) return LastError();
+  if (::lstat(path.c_str(), &info) == 0) {
+    target.kind = WriteTargetKind::kBrokenLink;
+    return {};
+  }
+  std::filesystem::path folder = path.parent_path();
+  if (folder.empty()) folder = ".";
+  if (::stat(folder.c_str(), &info) != 0) return LastError();
+  if (!S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::not_a_directory);
+  target.kind = WriteTargetKind::kAbsent;
+  return {};
+}
+
+std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
+                             const WriteTarget& target) {
+  const bool replacing = target.kind == WriteTargetKind::kOrdinaryFile;
+  // O_EXCL also refuses a link planted under the scratch name, which would lead the write elsewhere.
+  int fd;
+  do {
+    fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, replacing ? 0600 : 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return LastError();
+  std::error_code error;
+  size_t written = 0;
+  while (!error && written < bytes.size()) {
+    const ssize_t put = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (put < 0) {
+      if (errno != EINTR) error = LastError();
+    } else {
+      written += static_cast<size_t>(put);
+    }
+  }
+  // fchmod is not subject to the umask, so a file of mode 0444 or 0755 comes back exactly so.
+  if (!error && replacing && ::fchmod(fd, static_cast<mode_t>(target.keep)) != 0) error = LastError();
+  // Flushed before the rename: after a crash the name holds either the old content or the whole new one.
+  if (!error && ::fsync(fd) != 0) error = LastError();
+  if (::close(fd) != 0 && !error) error = LastError();
+  if (error) ::unlink(file.c_str());
+  return error;
+}
+
+std::error_code MoveOver(const std::filesystem::path& file, const WriteTarget& target) {
+  if (::rename(file.c_str(), target.path.c_str()) != 0) return LastError();
+  return {};
+}
+
 void* MapPages(size_t size) {
   void* mapping = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapping == MAP_FAILED) return nullptr;

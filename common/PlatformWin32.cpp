@@ -148,6 +148,9 @@ std::error_code FromWin32(DWORD error) {
       return std::make_error_code(std::errc::permission_denied);
     case ERROR_FILENAME_EXCED_RANGE:
       return std::make_error_code(std::errc::filename_too_long);
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return std::make_error_code(std::errc::file_exists);
     default:
       return {static_cast<int>(error), std::system_category()};
   }
@@ -256,6 +259,140 @@ std::error_code ReadAt(FileHandle handle, uint64_t offset, void* buffer, size_t 
 
 void Close(FileHandle handle) noexcept {
   if (handle != kNoFile) ::CloseHandle(AsHandle(handle));
+}
+
+bool IsHiddenOrSystemFile(const std::filesystem::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(WithLongPathPrefix(path.native()).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         (attributes & kHiddenOrSystem) != 0;
+}
+
+namespace {
+
+// The attributes a replaced file passes on to the file that takes its place. The others describe the storage,
+// and the archive mark rightly comes with the new content whatever the old file had.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// The file a symbolic link or junction ends at, as the system resolves it on open; empty when it cannot.
+std::wstring FinalPathOf(const std::wstring& path, DWORD& error) {
+  error = ERROR_SUCCESS;
+  const HANDLE opened = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) {
+    error = ::GetLastError();
+    return {};
+  }
+  std::wstring final;
+  const DWORD needed =
+      ::GetFinalPathNameByHandleW(opened, nullptr, 0, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (needed > 0) {
+    final.assign(needed, L'\0');
+    const DWORD written =
+        ::GetFinalPathNameByHandleW(opened, final.data(), needed, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    final.resize(written < needed ? written : 0);
+  }
+  if (final.empty()) error = ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_INVALID_FUNCTION;
+  ::CloseHandle(opened);
+  return final;
+}
+
+}  // namespace
+
+std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& target) {
+  target = WriteTarget{};
+  std::wstring native = WithLongPathPrefix(path.native());
+  if (native.find(L'\0') != std::wstring::npos) return std::make_error_code(std::errc::invalid_argument);
+  target.path = native;
+  // "\\.\" names devices and pipes, never a file on a disk.
+  if (native.starts_with(L"\\\\.\\")) {
+    target.kind = WriteTargetKind::kNotOrdinaryFile;
+    return {};
+  }
+  DWORD attributes = ::GetFileAttributesW(native.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) return FromWin32(error);
+    std::filesystem::path folder = std::filesystem::path(native).parent_path();
+    if (folder.empty()) folder = L".";
+    const DWORD folderAttributes = ::GetFileAttributesW(folder.c_str());
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES) return FromWin32(::GetLastError());
+    if ((folderAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      return std::make_error_code(std::errc::not_a_directory);
+    target.kind = WriteTargetKind::kAbsent;
+    return {};
+  }
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    target.kind = WriteTargetKind::kNotOrdinaryFile;
+    return {};
+  }
+  // Replaced in place, a link would become a file and its target would keep the old content. Asked of every
+  // file, not only of reparse points: Wine shows a Unix symbolic link as the file it leads to.
+  DWORD error = ERROR_SUCCESS;
+  std::wstring final = FinalPathOf(native, error);
+  const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if (final.empty() && link) {
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      target.kind = WriteTargetKind::kBrokenLink;
+      return {};
+    }
+    return FromWin32(error);  // a link that cannot be followed safely is not replaced
+  }
+  if (!final.empty()) {
+    attributes = ::GetFileAttributesW(final.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FromWin32(::GetLastError());
+    target.path = std::move(final);
+  }
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    target.kind = WriteTargetKind::kNotOrdinaryFile;
+  } else {
+    target.kind = WriteTargetKind::kOrdinaryFile;
+    target.keep = attributes & kKeptAttributes;
+  }
+  return {};
+}
+
+std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes, const WriteTarget&) {
+  const std::wstring native = WithLongPathPrefix(file.native());
+  const HANDLE created =
+      ::CreateFileW(native.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE) return FromWin32(::GetLastError());
+  std::error_code error;
+  size_t written = 0;
+  while (!error && written < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - written, size_t{1} << 30));
+    DWORD put = 0;
+    if (!::WriteFile(created, bytes.data() + written, chunk, &put, nullptr)) {
+      error = FromWin32(::GetLastError());
+    } else {
+      written += put;
+    }
+  }
+  // Flushed before the move: after a crash the name holds either the old content or the whole new one.
+  if (!error && !::FlushFileBuffers(created)) error = FromWin32(::GetLastError());
+  if (!::CloseHandle(created) && !error) error = FromWin32(::GetLastError());
+  if (error) ::DeleteFileW(native.c_str());
+  return error;
+}
+
+std::error_code MoveOver(const std::filesystem::path& file, const WriteTarget& target) {
+  const std::wstring from = WithLongPathPrefix(file.native());
+  const std::wstring to = WithLongPathPrefix(target.path.native());
+  const bool replacing = target.kind == WriteTargetKind::kOrdinaryFile;
+  // A read-only file refuses to be replaced; the mark is lifted for the move and set again on the new file.
+  const bool readOnly = replacing && (target.keep & FILE_ATTRIBUTE_READONLY) != 0;
+  if (readOnly) ::SetFileAttributesW(to.c_str(), target.keep & ~FILE_ATTRIBUTE_READONLY);
+  if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = ::GetLastError();
+    if (readOnly) ::SetFileAttributesW(to.c_str(), target.keep);
+    return FromWin32(error);
+  }
+  // The content is in place either way; attributes that would not take are not worth failing the write for.
+  const DWORD now = ::GetFileAttributesW(to.c_str());
+  if (replacing && target.keep != 0 && now != INVALID_FILE_ATTRIBUTES) {
+    ::SetFileAttributesW(to.c_str(), (now & ~FILE_ATTRIBUTE_NORMAL) | target.keep);
+  }
+  return {};
 }
 
 void* MapPages(size_t size) { return ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }

@@ -44,6 +44,27 @@ bool IsNameWithinFolderOn(std::string_view sName, bool windowsRules) {
 
 bool IsNameWithinFolder(std::string_view sName) { return IsNameWithinFolderOn(sName, platform::HasDrivePaths()); }
 
+bool IsDeviceNameOn(std::string_view sName, bool windowsRules) {
+  if (!windowsRules) return false;
+  // The system looks only at what comes before the first dot, with trailing spaces dropped.
+  std::string_view stem = sName.substr(0, sName.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  std::string upper(stem);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
+      upper == "CONOUT$") {
+    return true;
+  }
+  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '0' &&
+         upper[3] <= '9';
+}
+
+bool IsDeviceName(std::string_view sName) {
+  return IsDeviceNameOn(sName, platform::HasDrivePaths());
+}
+
 namespace {
 
 class FileOpenCategoryImpl : public std::error_category {

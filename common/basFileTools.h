@@ -36,6 +36,12 @@ bool IsNameWithinFolder(std::string_view sName);
 // The same rule with Windows' or the POSIX rules chosen explicitly, so both can be exercised anywhere.
 bool IsNameWithinFolderOn(std::string_view sName, bool windowsRules);
 
+// True when Windows would take the name for a device rather than a file: CON, PRN, AUX, NUL, CONIN$, CONOUT$,
+// COM0 to COM9 and LPT0 to LPT9, in any case, also with an extension ("con.json") or spaces before it.
+// Always false with the POSIX rules, where such names are ordinary.
+bool IsDeviceNameOn(std::string_view sName, bool windowsRules);
+bool IsDeviceName(std::string_view sName);
+
 // Why OpenForReading refused something that is there: it is a folder, a pipe, a device or a socket, or on
 // Windows a hidden or system file.
 enum class FileOpenError { kNotOrdinaryFile = 1 };

@@ -209,6 +209,28 @@ TEST_F(PageFileServerTest, PagesThatCannotBeFoundOrReadSayWhy) {
   EXPECT_EQ(server_.LastOpenFailure().reason, PageFailureReason::kUnknownProject);
 }
 
+TEST_F(PageFileServerTest, FilesWindowsSetsApartAreNotOrdinaryAndTheDetailSaysWhichKind) {
+  if (!test_support::kWindows) GTEST_SKIP() << "hidden and system files and device names are Windows' own";
+  for (const auto& [page, hidden] : {std::pair{"Hidden", true}, std::pair{"System", false}}) {
+    const fs::path file = root_ / "plant" / (std::string(page) + ".json");
+    WriteFile(file, Page(""));
+    ASSERT_TRUE(test_support::MarkHiddenOrSystem(file, hidden)) << page;
+  }
+  // Device names are settled from the name: one reason for all, whatever opening each would have done.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"Hidden", "hidden or system file"}, {"System", "hidden or system file"},
+      {"CON", "a device name"},            {"con", "a device name"},
+      {"con.json", "a device name"},       {"PRN", "a device name"},
+      {"NUL", "a device name"},            {"AUX", "a device name"},
+      {"COM1", "a device name"},           {"LPT1", "a device name"},
+  };
+  for (const auto& [page, detail] : cases) {
+    EXPECT_FALSE(server_.OpenPage("Plant", page)) << page;
+    const PageFailure failure = server_.LastOpenFailure();
+    EXPECT_EQ(DescribePageFailure(failure.reason, failure.detail), "not an ordinary file: " + detail) << page;
+  }
+}
+
 TEST_F(PageFileServerTest, AProjectFolderIsListedOnceHoweverManyPagesMissTheirExactName) {
   for (int i = 0; i < 200; ++i) WriteFile(root_ / "plant" / ("other" + std::to_string(i) + ".json"), Page(""));
   WriteFile(root_ / "plant" / "MAIN.JSON", Page(R"({"type":"upper"})"));

@@ -87,6 +87,26 @@ TEST(IsNameWithinFolder, NamesThatCouldLeaveTheFolderAreRefused) {
   }
 }
 
+TEST(IsDeviceName, WindowsTakesTheseNamesForDevicesWhateverFollowsTheFirstDot) {
+  struct Case {
+    std::string name;
+    bool device;
+  };
+  const Case cases[] = {
+      {"CON", true},       {"con", true},        {"con.json", true},   {"Con.tar.gz", true},
+      {"CON .json", true}, {"PRN", true},        {"aux.json", true},   {"NUL", true},
+      {"nul.txt", true},   {"COM1", true},       {"com9.json", true},  {"COM0", true},
+      {"LPT1", true},      {"lpt3.json", true},  {"CONIN$", true},     {"conout$.json", true},
+      {"CONSOLE", false},  {"CON1", false},      {"NULL.json", false}, {"COM", false},
+      {"COM10", false},    {"LPTX.json", false}, {"xCON", false},      {".CON", false},
+      {"", false},         {"Main.json", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsDeviceNameOn(c.name, true), c.device) << c.name;
+    EXPECT_FALSE(IsDeviceNameOn(c.name, false)) << c.name;
+  }
+}
+
 class ReadOnlyFileTest : public ::testing::Test {
  protected:
   void SetUp() override {

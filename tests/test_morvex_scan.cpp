@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <simdjson.h>
 #include <sstream>
@@ -63,10 +65,10 @@ class MorvexScanTest : public ::testing::Test {
   }
   ~MorvexScanTest() override { fs::remove_all(work_); }
 
-  // Starts morvex-scan with stdout and stderr sent to files; onStarted may signal the child before it is reaped.
-  // outFd, when given, is the child's stdout instead of outFile.
-  ProcessResult Run(const std::vector<std::string>& arguments, const std::function<void(pid_t)>& onStarted = {},
-                    fs::path outFile = {}, int outFd = -1) {
+  // Starts morvex-scan with stdout and stderr sent to files; onStarted may signal the child before it is
+  // reaped. outFd, when given, is the child's stdout instead of outFile.
+  ProcessResult Run(const std::vector<std::string>& arguments,
+                    const std::function<void(pid_t)>& onStarted = {}, fs::path outFile = {}, int outFd = -1) {
     if (outFile.empty()) outFile = work_ / "stdout";
     const fs::path errFile = work_ / "stderr";
     posix_spawn_file_actions_t actions;
@@ -432,7 +434,8 @@ TEST_F(MorvexScanTest, ABaselineReportsOnlyWhatIsNewAndListsWhatWasFixed) {
   const fs::path site = work_ / "site";
   const std::string baseline = (work_ / "baseline.json").string();
   WritePagesSite(site, {{"a", TarvoPage(1, "TEXT")}, {"b", TarvoPage(2, "FONT")}});
-  EXPECT_EQ(Run({"--write-baseline", baseline, site.string()}).status, 1);
+  // The findings are the baseline now.
+  EXPECT_EQ(Run({"--write-baseline", baseline, site.string()}).status, 0);
   const ProcessResult same = Run({"--baseline", baseline, site.string()});
   EXPECT_EQ(same.status, 0);
   EXPECT_EQ(same.out, "No items found\n");
@@ -457,6 +460,100 @@ TEST_F(MorvexScanTest, ABaselineReportsOnlyWhatIsNewAndListsWhatWasFixed) {
     EXPECT_EQ(result.out, "") << damaged;
     EXPECT_TRUE(result.err.starts_with("morvex-scan: baseline ")) << result.err;
   }
+}
+
+TEST_F(MorvexScanTest, WrittenBaselineGoesThroughLinksAndKeepsTheModeOfTheFileItReplaces) {
+  const fs::path site = work_ / "site";
+  WritePagesSite(site, {{"a", TarvoPage(1, "TEXT")}});
+  const fs::path fresh = work_ / "fresh.json";
+  ASSERT_EQ(Run({"--write-baseline", fresh.string(), site.string()}).status, 0);
+  const std::string expected = ReadFile(fresh);
+  ASSERT_NE(expected.find("\"TEXT\""), std::string::npos) << expected;
+
+  struct Case {
+    std::string name;
+    fs::perms mode;
+    bool throughLink;
+  };
+  const Case cases[] = {
+      {"read-only", fs::perms(0444), false},
+      {"private", fs::perms(0600), false},
+      {"executable", fs::perms(0755), false},
+      {"linked", fs::perms(0640), true},
+  };
+  fs::create_directories(work_ / "files");
+  fs::create_directories(work_ / "links");
+  for (const Case& c : cases) {
+    const fs::path file = work_ / "files" / (c.name + ".json");
+    std::ofstream(file) << "old";
+    fs::permissions(file, c.mode, fs::perm_options::replace);
+    const fs::path named = c.throughLink ? work_ / "links" / c.name : file;
+    if (c.throughLink) fs::create_symlink(file, named);
+    const ProcessResult result = Run({"--write-baseline", named.string(), site.string()});
+    EXPECT_EQ(result.status, 0) << c.name << ": " << result.err;
+    EXPECT_EQ(ReadFile(file), expected) << c.name;
+    EXPECT_EQ(fs::status(file).permissions(), c.mode) << c.name;
+    if (c.throughLink) {
+      EXPECT_TRUE(fs::is_symlink(named)) << c.name;
+      EXPECT_EQ(fs::read_symlink(named), file) << c.name;
+    }
+  }
+  // Nothing left beside them, and a scratch name someone else holds is passed over, not taken.
+  EXPECT_EQ(std::distance(fs::directory_iterator(work_ / "files"), fs::directory_iterator()), 4);
+  std::ofstream(work_ / "taken.json.partial") << "someone's";
+  EXPECT_EQ(Run({"--write-baseline", (work_ / "taken.json").string(), site.string()}).status, 0);
+  EXPECT_EQ(ReadFile(work_ / "taken.json"), expected);
+  EXPECT_EQ(ReadFile(work_ / "taken.json.partial"), "someone's");
+}
+
+TEST_F(MorvexScanTest, BaselineTargetThatIsNoOrdinaryFileOrHasNoFolderIsRefusedBeforeTheScan) {
+  const fs::path site = work_ / "site";
+  WritePagesSite(site, {{"a", TarvoPage(1, "TEXT")}});
+  ASSERT_EQ(mkfifo((work_ / "fifo").c_str(), 0600), 0);
+  fs::create_directories(work_ / "folder");
+  fs::create_symlink(work_ / "gone", work_ / "dangling");
+  const std::vector<std::pair<fs::path, std::string>> cases = {
+      {work_ / "fifo", "not an ordinary file"},
+      {work_ / "folder", "not an ordinary file"},
+      {work_ / "absent" / "base.json", "its folder does not exist"},
+      {work_ / "dangling", "a link to a file that does not exist"},
+  };
+  for (const auto& [target, reason] : cases) {
+    const ProcessResult result = Run({"--write-baseline", target.string(), site.string()});
+    EXPECT_EQ(result.status, 2) << target;
+    EXPECT_EQ(result.out, "") << target;  // no report: the scan never started
+    EXPECT_EQ(result.err, "morvex-scan: cannot write the baseline " + target.string() + ": " + reason + "\n");
+  }
+  EXPECT_TRUE(fs::is_fifo(work_ / "fifo"));
+  EXPECT_TRUE(fs::is_empty(work_ / "folder"));
+  EXPECT_TRUE(fs::is_symlink(work_ / "dangling"));
+  EXPECT_FALSE(fs::exists(work_ / "gone"));
+  EXPECT_FALSE(fs::exists(work_ / "absent"));
+
+  // A scan that opened no page writes no baseline and keeps the status it has without the option.
+  WritePagesSite(site, {{"gone", std::nullopt}});
+  const ProcessResult none = Run({"--write-baseline", (work_ / "none.json").string(), site.string()});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_NE(none.err.find("not written: the scan did not finish"), std::string::npos) << none.err;
+  EXPECT_FALSE(fs::exists(work_ / "none.json"));
+}
+
+TEST_F(MorvexScanTest, BaselineThatCannotBeWrittenEndsWithTwoAndSaysWhy) {
+  if (!RunUnprivileged()) GTEST_SKIP() << "cannot run without privileges here";  // root writes anywhere
+  const fs::path site = work_ / "site";
+  WritePagesSite(site, {{"a", TarvoPage(1, "TEXT")}});
+  const fs::path locked = work_ / "locked";
+  fs::create_directories(locked);
+  fs::permissions(locked, fs::perms(0555), fs::perm_options::replace);
+  const fs::path target = locked / "base.json";
+  const ProcessResult result =
+      Run({"--write-baseline", target.string(), site.string()});
+  fs::permissions(locked, fs::perms(0755), fs::perm_options::replace);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.out.find("TEXT"), std::string::npos) << result.out;  // the report is out all the same
+  EXPECT_EQ(result.err,
+            "morvex-scan: cannot write the baseline " + target.string() + ": Permission denied\n");
+  EXPECT_TRUE(fs::is_empty(locked));
 }
 
 TEST_F(MorvexScanTest, MessageHoldingNulKeepsItsWholeTextAndItsLineEnd) {

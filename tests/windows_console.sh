@@ -144,6 +144,16 @@ else
   echo "note: no Linux build's generators; closed pipe and Ctrl-C not checked" >&2
 fi
 
+# A baseline named through a link goes to the file the link leads to, and the link stays; Wine shows a Unix
+# link as that file itself. (windows_path would resolve the link, so only its folder goes through it.)
+mkdir -p "$work/baseline/real"
+echo old >"$work/baseline/real/base.json"
+ln -s real/base.json "$work/baseline/link.json"
+run "$scan" --write-baseline "$(windows_path "$work/baseline")\\link.json" "$site"
+expect_status 0 "baseline through a link"
+[ -L "$work/baseline/link.json" ] || fail "baseline through a link: the link was replaced by a file"
+grep -q morvexBaseline "$work/baseline/real/base.json" || fail "baseline through a link: its file was not written"
+
 # Hostile tables end by an exit status, never a crash: 0 for what reads, 2 for what is refused.
 for table in "$source_dir"/fuzz/corpus/fuzz_dbase/*; do
   run "$dbf" "$(windows_path "$table")"

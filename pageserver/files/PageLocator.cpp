@@ -14,6 +14,9 @@ namespace {
 
 constexpr int32_t kProjectListCodepage = 0;
 constexpr std::string_view kPageFileExtension = ".json";
+// Details of "not an ordinary file" for files Windows sets apart, which users rarely know to look for.
+constexpr std::string_view kDeviceNameDetail = "a device name";
+constexpr std::string_view kHiddenOrSystemDetail = "hidden or system file";
 
 bool HasNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
 
@@ -22,9 +25,11 @@ void SetFailure(PageFailure& failure, PageFailureReason reason, std::string deta
   failure.detail = std::move(detail);
 }
 
-void SetOpenFailure(PageFailure& failure, const std::error_code& error) {
+void SetOpenFailure(PageFailure& failure, const std::error_code& error, const std::filesystem::path& file) {
   if (error == FileOpenError::kNotOrdinaryFile) {
-    SetFailure(failure, PageFailureReason::kNotOrdinaryFile);
+    // Asked after the open only for the words: the open itself already refused the file.
+    SetFailure(failure, PageFailureReason::kNotOrdinaryFile,
+               platform::IsHiddenOrSystemFile(file) ? std::string(kHiddenOrSystemDetail) : std::string());
   } else if (error == std::errc::no_such_file_or_directory) {
     SetFailure(failure, PageFailureReason::kMissing);
   } else {
@@ -120,20 +125,27 @@ bool PageLocator::OpenPageFile(const std::string& folder, std::string_view sPage
                                PageFailure& failure) const {
   std::string fileName(sPage);
   fileName += kPageFileExtension;
+  // Never opened: the system would hand over the device (a console, a port) whatever the folder holds.
+  if (IsDeviceName(fileName)) {
+    SetFailure(failure, PageFailureReason::kNotOrdinaryFile, std::string(kDeviceNameDetail));
+    return false;
+  }
   const std::string path = JoinPath(folder, fileName);
   // Opened first and looked at afterwards, so that nothing can swap a pipe in between and stall the run; the
   // exact name costs one open.
-  const std::error_code error = ReadOnlyFile::Open(ToNativePath(path), file);
+  const std::filesystem::path exact = ToNativePath(path);
+  const std::error_code error = ReadOnlyFile::Open(exact, file);
   if (!error) return true;
   // Only when no ordinary file has exactly that name: one that is there but unreadable fails the page.
   if (error != std::errc::no_such_file_or_directory && error != FileOpenError::kNotOrdinaryFile) {
-    SetOpenFailure(failure, error);
+    SetOpenFailure(failure, error, exact);
     return false;
   }
   const std::shared_ptr<const FolderListing> listing = Listing(folder);
   const auto match = listing->find(FoldCase(fileName));
-  const std::error_code other = match == listing->end() ? error : ReadOnlyFile::Open(match->second, file);
-  if (other) SetOpenFailure(failure, other);
+  const bool listed = match != listing->end();
+  const std::error_code other = listed ? ReadOnlyFile::Open(match->second, file) : error;
+  if (other) SetOpenFailure(failure, other, listed ? match->second : exact);
   return !other;
 }
 

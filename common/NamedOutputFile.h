@@ -1,0 +1,31 @@
+// NamedOutputFile: a file the user named for a program to write, replaced whole or left as it was.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "Platform.h"
+
+namespace morvex {
+
+// Writes through links to the file they end at, refuses anything there that is not an ordinary file (a
+// folder, pipe, device or socket, or a name Windows keeps for a device), and gives the new file the
+// permissions of the one it replaces. The content goes to a scratch file beside the target first, so that a
+// failed write never leaves half a file behind.
+class NamedOutputFile {
+ public:
+  // Settles where the path leads and that a file may be put there, before work that a refusal would waste.
+  // False with the reason, in a few words, in error.
+  bool Prepare(std::string_view path, std::string& error);
+  // Looks again (the path may have changed since Prepare) and puts the bytes in place. False with the reason;
+  // the scratch file is gone then and the target as it was.
+  bool Replace(std::string_view bytes, std::string& error);
+
+ private:
+  bool Check(std::string& error);
+
+  std::string path_;
+  platform::WriteTarget target_;
+};
+
+}  // namespace morvex
