@@ -139,10 +139,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (table.Corrupt()) {
-    std::fprintf(stderr,
-                 "morvex-dbf: warning: table \"%s\" is damaged (its header terminator or end-of-file marker is "
-                 "wrong, or the file is cut short); printing what was read\n",
-                 file.c_str());
+    std::fprintf(stderr, "morvex-dbf: warning: table \"%s\" is damaged: %s; printing what was read\n", file.c_str(),
+                 table.CorruptReason().c_str());
   }
   if (!morvex::CodePageDecoder(codepage).Supported()) {
     // The reader answers such a page with empty values, as designed; the dump must not pass that off as data.

@@ -173,7 +173,7 @@ int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::str
   bool loaded = false;
   if (unopened != nullptr) unopened->CountListTried();
   if (IsBlankPath(sProjectPath)) {
-    listFailure = {PageFailureReason::kNoProjectFolder, "its Path in the project list is empty"};
+    listFailure = {PageFailureReason::kNoProjectFolder, "its Path in the project list is empty or blank"};
   } else {
     listPath = JoinPath(sProjectPath, kPageList);
     try {

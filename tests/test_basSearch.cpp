@@ -495,7 +495,7 @@ TEST_F(SearchRunTest, PageListsThatCannotBeReadOrHaveNoFolderAreToldAndTheRunGoe
   EXPECT_EQ(result.findings.Count(), 1);
   ASSERT_EQ(messages_.messages.size(), 5u) << ::testing::PrintToString(messages_.messages);
   EXPECT_EQ(messages_.messages[0],
-            "Cannot open page list:\r\npages.dbf\r\nno project folder: its Path in the project list is empty");
+            "Cannot open page list:\r\npages.dbf\r\nno project folder: its Path in the project list is empty or blank");
   EXPECT_EQ(messages_.messages[1], ListPath("b") + " is damaged: its header counts 3 records, the file holds 2");
   EXPECT_TRUE(messages_.messages[2].starts_with("Cannot open page list:\r\n" + ListPath("d") + "\r\nunreadable: "))
       << messages_.messages[2];
