@@ -394,13 +394,14 @@ void AppendNotification(std::string& out, const UnopenedPages::Entry& entry, Sar
   out += "}}";
 }
 
-// A page list that could not be read: none of its project's pages were tried, so the log says so in its own words.
+// A page list that could not be read: none of its project's pages were tried, which the log says in words.
 void AppendListNotification(std::string& out, const UnopenedPages::PageList& list) {
   const std::string description = DescribePageFailure(list.reason, list.detail);
-  out += "          {\"level\": \"error\", \"descriptor\": {\"id\": \"page-list-not-opened\"}, \"message\": {";
+  out += "          {\"level\": \"error\", \"descriptor\": {\"id\": \"page-list-not-opened\"}, ";
+  out += "\"message\": {";
   AppendProperty(out, "text",
-                 "The page list of project \"" + list.project + "\" could not be opened, so none of its pages were "
-                 "scanned: " + description + ".",
+                 "The page list of project \"" + list.project +
+                     "\" could not be opened, so none of its pages were scanned: " + description + ".",
                  true);
   out += "}";
   if (!list.path.empty()) {

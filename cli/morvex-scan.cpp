@@ -201,7 +201,8 @@ int main(int argc, char** argv) {
 
   // An unset variable in a script must not turn into the root folder's master.dbf.
   if (folder.empty()) {
-    std::cerr << "morvex-scan: FOLDER is empty; give the folder that holds master.dbf (run morvex-scan --help for usage)\n";
+    std::cerr << "morvex-scan: FOLDER is empty; give the folder that holds master.dbf "
+                 "(run morvex-scan --help for usage)\n";
     return 2;
   }
 

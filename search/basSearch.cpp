@@ -316,10 +316,12 @@ SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bo
     const int32_t nameColumn = projectList.FieldNumber("Name");
     const int32_t pathColumn = projectList.FieldNumber("Path");
     const int32_t recordCount = projectList.RecordCount();
+    // The count would fail on the missing column with a bare "Subscript out of range"; say which file lacks it.
+    if (recordCount > 0 && pathColumn < 1) {
+      ThrowOutOfRange("Subscript out of range: " + listPath + " has no field \"Path\"");
+    }
     // The reader's own array stands in for the copy: the count only reads it, and a copy of a large list
     // costs. A valid list without records is a site without projects, not a subscript error: it has no pages.
-    // The count would fail on the missing column with a bare "Subscript out of range"; say which file lacks it.
-    if (recordCount > 0 && pathColumn < 1) ThrowOutOfRange("Subscript out of range: " + listPath + " has no field \"Path\"");
     const int32_t totalPages = recordCount == 0 ? 0 : CountPages(projectList.Values(), pathColumn, sFolder);
 
     context.progress.Text(0, kSearchingText);

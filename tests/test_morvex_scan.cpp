@@ -329,7 +329,8 @@ TEST_F(MorvexScanTest, PagesThatDidNotOpenAreCountedNamedWithTheirReasonAndNoneO
 
 TEST_F(MorvexScanTest, PageListsThatDidNotOpenAreToldTheRunGoesOnAndNoneOpenedIsNoScan) {
   const fs::path site = work_ / "site";
-  doubles::ProjectListWriter().Add({"Q", "q"}).Add({"R", "r"}).Add({"S", ""}).Add({"L", "l"}).WriteTo(site / "master.dbf");
+  doubles::ProjectListWriter().Add({"Q", "q"}).Add({"R", "r"}).Add({"S", ""}).Add({"L", "l"}).WriteTo(
+      site / "master.dbf");
   doubles::PageListWriter().Add({"a"}).WriteTo(site / "q" / "pages.dbf");
   std::ofstream(site / "q" / "a.json") << TarvoPage(1, "TEXT");
   fs::create_directories(site / "r");
