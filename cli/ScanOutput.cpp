@@ -128,33 +128,28 @@ void ReportStream::Finish(const SearchResult& result) {
   }
   text += ",\n\"unopened\": [";
   bool first = true;
+  // A page list is told by its path where a page is told by its name.
+  const auto appendEntry = [&](std::string_view project, std::string_view key, std::string_view name,
+                               PageFailureReason reason, std::string_view detail) {
+    std::string& line = out_.Text();
+    line += first ? "\n  {\"project\": " : ",\n  {\"project\": ";
+    first = false;
+    AppendJsonString(line, project);
+    line.append(", \"").append(key).append("\": ");
+    AppendJsonString(line, name);
+    line += ", \"reason\": ";
+    AppendJsonString(line, PageFailureId(reason));
+    line += ", \"description\": ";
+    AppendJsonString(line, DescribePageFailure(reason, detail));
+    line += "}";
+    out_.MaybeFlush();
+  };
   result.unopened.ForEachInRunOrder(
       [&](const UnopenedPages::PageList& list) {
-        std::string& line = out_.Text();
-        line += first ? "\n  {\"project\": " : ",\n  {\"project\": ";
-        first = false;
-        AppendJsonString(line, list.project);
-        line += ", \"pageList\": ";
-        AppendJsonString(line, list.path);
-        line += ", \"reason\": ";
-        AppendJsonString(line, PageFailureId(list.reason));
-        line += ", \"description\": ";
-        AppendJsonString(line, DescribePageFailure(list.reason, list.detail));
-        line += "}";
+        appendEntry(list.project, "pageList", list.path, list.reason, list.detail);
       },
       [&](const UnopenedPages::Entry& entry) {
-        std::string& line = out_.Text();
-        line += first ? "\n  {\"project\": " : ",\n  {\"project\": ";
-        first = false;
-        AppendJsonString(line, entry.project);
-        line += ", \"page\": ";
-        AppendJsonString(line, entry.page);
-        line += ", \"reason\": ";
-        AppendJsonString(line, PageFailureId(entry.reason));
-        line += ", \"description\": ";
-        AppendJsonString(line, DescribePageFailure(entry.reason, entry.detail));
-        line += "}";
-        out_.MaybeFlush();
+        appendEntry(entry.project, "page", entry.page, entry.reason, entry.detail);
       });
   // A cancelled report, or one an error cut short, must not read as the whole site.
   out_.Text() += first ? "],\n" : "\n],\n";
@@ -189,27 +184,24 @@ void WriteJsonWithUnopened(const SearchResult& result, bool bShowAll, const Outp
 
 void WriteUnopenedLines(const SearchResult& result, const OutputSink& write) {
   PieceWriter out(write);
+  const auto appendLine = [&](std::string_view prefix, std::string_view project, std::string_view name,
+                              PageFailureReason reason, std::string_view detail) {
+    std::string& text = out.Text();
+    text += prefix;
+    AppendTsvEscaped(text, project);
+    text += '\t';
+    AppendTsvEscaped(text, name);
+    text += '\t';
+    AppendTsvEscaped(text, DescribePageFailure(reason, detail));
+    text += '\n';
+    out.MaybeFlush();
+  };
   result.unopened.ForEachInRunOrder(
       [&](const UnopenedPages::PageList& list) {
-        std::string& text = out.Text();
-        text += "morvex-scan: page list not opened: ";
-        AppendTsvEscaped(text, list.project);
-        text += '\t';
-        AppendTsvEscaped(text, list.path);
-        text += '\t';
-        AppendTsvEscaped(text, DescribePageFailure(list.reason, list.detail));
-        text += '\n';
+        appendLine("morvex-scan: page list not opened: ", list.project, list.path, list.reason, list.detail);
       },
       [&](const UnopenedPages::Entry& entry) {
-        std::string& text = out.Text();
-        text += "morvex-scan: not opened: ";
-        AppendTsvEscaped(text, entry.project);
-        text += '\t';
-        AppendTsvEscaped(text, entry.page);
-        text += '\t';
-        AppendTsvEscaped(text, DescribePageFailure(entry.reason, entry.detail));
-        text += '\n';
-        out.MaybeFlush();
+        appendLine("morvex-scan: not opened: ", entry.project, entry.page, entry.reason, entry.detail);
       });
   out.Flush();
 }

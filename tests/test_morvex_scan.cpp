@@ -115,6 +115,16 @@ class MorvexScanTest : public ::testing::Test {
     return true;
   }
 
+  // A generated site of 40 projects, big enough for a scan that lasts while a test acts on it.
+  fs::path BigSite(int pagesPerProject) {
+    SiteShape shape;
+    shape.projects = 40;
+    shape.pages = pagesPerProject;
+    shape.objects = 100;
+    GenerateSite(shape, work_ / "big");
+    return work_ / "big";
+  }
+
   fs::path work_;
   std::vector<std::string> launcher_;
 };
@@ -406,12 +416,7 @@ TEST_F(MorvexScanTest, DamagedProjectListIsNamedWithWhatIsWrong) {
 }
 
 TEST_F(MorvexScanTest, FindingsGoOutAsTheyAreFoundAndAReaderThatStopsStopsTheScan) {
-  SiteShape shape;
-  shape.projects = 40;
-  shape.pages = 100;
-  shape.objects = 100;
-  const fs::path site = work_ / "big";
-  GenerateSite(shape, site);
+  const fs::path site = BigSite(100);
   int fds[2];
   ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);  // the reader's end must not stay open in the child
   bool runningAfterFirstLine = false;
@@ -606,12 +611,7 @@ TEST_F(MorvexScanTest, HelpDocumentsExitStatusAndVersionPrintsTheVersion) {
 }
 
 TEST_F(MorvexScanTest, InterruptCancelsAfterTheCurrentPageAndPrintsThePartialReport) {
-  SiteShape shape;
-  shape.projects = 40;
-  shape.pages = 50;
-  shape.objects = 100;
-  const fs::path site = work_ / "big";
-  GenerateSite(shape, site);
+  const fs::path site = BigSite(50);
   const ProcessResult full = Run({"--format", "json-v2", site.string()});
   ASSERT_EQ(full.status, 1);
 
