@@ -69,16 +69,13 @@ class ReportWriter {
 // dense site more than its scan.
 class StreamedReport : public morvex::FindingsObserver {
  public:
-  StreamedReport(morvex::ReportStream& stream, ReportWriter& writer, morvex::TerminalProgress& progress,
-                 bool bStatusLineShares)
-      : stream_(stream), writer_(writer), progress_(progress), statusLineShares_(bStatusLineShares) {}
+  StreamedReport(morvex::ReportStream& stream, ReportWriter& writer, morvex::TerminalProgress& progress)
+      : stream_(stream), writer_(writer), progress_(progress) {}
 
   void FindingsAdded(const morvex::FindingsList& findings) override {
     while (written_ < findings.Count()) stream_.Add(findings, written_++);
     const auto now = std::chrono::steady_clock::now();
     if (now - lastFlush_ >= std::chrono::milliseconds(100)) {
-      // On one terminal the report's lines would land inside the status line.
-      if (statusLineShares_) progress_.ClearStatusLine();
       stream_.Flush();
       writer_.Finish();
       lastFlush_ = now;
@@ -96,7 +93,6 @@ class StreamedReport : public morvex::FindingsObserver {
   morvex::ReportStream& stream_;
   ReportWriter& writer_;
   morvex::TerminalProgress& progress_;
-  bool statusLineShares_;
   int32_t written_ = 0;
   std::chrono::steady_clock::time_point lastFlush_{};  // long ago: the first findings go out at once
 };
@@ -250,7 +246,14 @@ int main(int argc, char** argv) {
   static char outputBuffer[1 << 16];
   std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
   ReportWriter writer;
-  const morvex::OutputSink sink = [&writer](std::string_view piece) { writer(piece); };
+  // On one terminal the report's lines would land inside the status line: each piece goes out whole, on a
+  // line the status line has left.
+  const bool bStatusLineShares = morvex::console::IsConsole(stdout) && morvex::console::IsConsole(stderr);
+  const morvex::OutputSink sink = [&writer, &progress, bStatusLineShares](std::string_view piece) {
+    if (bStatusLineShares) progress.ClearStatusLine();
+    writer(piece);
+    if (bStatusLineShares) writer.Finish();
+  };
   // A report compared with a baseline, and SARIF, whose results need every project's folder, are written
   // whole at the end; the others go out as the scan finds them.
   std::optional<morvex::ReportStream> stream;
@@ -262,8 +265,7 @@ int main(int argc, char** argv) {
   }
   std::optional<StreamedReport> streamed;
   if (stream) {
-    streamed.emplace(*stream, writer, progress,
-                     morvex::console::IsConsole(stdout) && morvex::console::IsConsole(stderr));
+    streamed.emplace(*stream, writer, progress);
     context.findingsObserver = &*streamed;
   }
   // The folder's bytes go to the file system as they were given: a name need not be valid UTF-8 on Linux.
