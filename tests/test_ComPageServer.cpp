@@ -757,7 +757,8 @@ TEST_F(ComTest, TheScanProgramRunsOnTheServerItIsGiven) {
   EXPECT_EQ(missing.status, 2u);
   EXPECT_EQ(missing.out, "");
   EXPECT_EQ(missing.err,
-            "The page server \"Morvex.NoSuchServer\" cannot be created: no class is registered under this ProgID 429\n");
+            "morvex-scan: The page server \"Morvex.NoSuchServer\" cannot be created: no class is registered under this "
+            "ProgID 429\n");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Tests of the page-file server over sites written to a temporary folder: lookup, cursor rules, bad pages.
+// Tests of the page-file server over sites written to a temporary folder: lookup, cursor rules, bad pages, and
+// a run that meets a page list Windows keeps locked.
 #include "PageFileServer.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "DbfWriter.h"
@@ -229,6 +232,47 @@ TEST_F(PageFileServerTest, FilesWindowsSetsApartAreNotOrdinaryAndTheDetailSaysWh
     const PageFailure failure = server_.LastOpenFailure();
     EXPECT_EQ(DescribePageFailure(failure.reason, failure.detail), "not an ordinary file: " + detail) << page;
   }
+}
+
+// Every message of a run, in order.
+class RecordingMessages : public MessageSink {
+ public:
+  void ShowMessage(std::string_view sMessage) override { messages.emplace_back(sMessage); }
+  std::vector<std::string> messages;
+};
+
+TEST_F(PageFileServerTest, APageListLockedByAnotherOpenerIsToldWithItsReasonAndTheNextProjectIsScanned) {
+  if (!test_support::kWindows) GTEST_SKIP() << "no file here can be locked against other openers";
+  const fs::path site = root_ / "locked-site";
+  doubles::ProjectListWriter().Add({"Held", "held"}).Add({"Free", "free"}).WriteTo(site / "master.dbf");
+  doubles::PageListWriter().Add({"Main"}).WriteTo(site / "held" / "pages.dbf");
+  doubles::PageListWriter().Add({"Main"}).WriteTo(site / "free" / "pages.dbf");
+  const std::string tarvo = R"({"type":"Tarvo","an":4,"properties":[{"name":"TEXT","value":"on"}]})";
+  WriteFile(site / "held" / "Main.json", Page(tarvo));
+  WriteFile(site / "free" / "Main.json", Page(tarvo));
+  const test_support::ExclusiveHold hold(site / "held" / "pages.dbf");
+  ASSERT_TRUE(hold.Held());
+
+  doubles::RecordingProgress progress;
+  RecordingMessages messages;
+  AppContext context(MakePageFileServerFactory(), progress, messages);
+  const SearchResult result = RunSearchDetailed(context, FromNativePath(site), true, true);
+
+  EXPECT_EQ(result.outcome, RunOutcome::kCompleted);
+  ASSERT_EQ(result.findings.Count(), 1);
+  EXPECT_EQ(result.findings.Line(0), "Free\tMain\t4\t\t\t\tTEXT\t'on'");
+  // Windows' sharing violation is told as Linux tells a file it may not read. The count left the held list
+  // out, so the one page of the other project is the whole run.
+  const std::string reason = std::make_error_code(std::errc::permission_denied).message();
+  const std::string listPath = FromNativePath(site / "held" / "pages.dbf");
+  // The list's own message is the whole telling: every page that was reached opened.
+  ASSERT_EQ(messages.messages.size(), 2u) << ::testing::PrintToString(messages.messages);
+  EXPECT_EQ(messages.messages[0], "Cannot open page list:\r\n" + listPath + "\r\nunreadable: " + reason);
+  EXPECT_EQ(messages.messages[1], "Done");
+  ASSERT_EQ(result.unopened.ListCount(), 1);
+  EXPECT_EQ(result.unopened.ListAt(0).project, "Held");
+  EXPECT_EQ(result.unopened.ListAt(0).detail, reason);
+  EXPECT_EQ(progress.Percentages(), (std::vector<int32_t>{100}));
 }
 
 TEST_F(PageFileServerTest, AProjectFolderIsListedOnceHoweverManyPagesMissTheirExactName) {

@@ -1,5 +1,5 @@
 // What the tests do differently on Windows: process numbers, named pipes in folders, the null device, file
-// attributes.
+// attributes, files locked against every other opener.
 #pragma once
 
 #include <filesystem>
@@ -7,6 +7,7 @@
 #ifdef _WIN32
 // The file calls alone: the whole of <windows.h> would bring names such as "byte" into every test.
 #include <fileapi.h>
+#include <handleapi.h>
 #include <process.h>
 #else
 #include <fcntl.h>
@@ -29,6 +30,22 @@ inline void ReleaseReaderOf(const std::filesystem::path&) {}
 inline bool MarkHiddenOrSystem(const std::filesystem::path& file, bool hidden) {
   return ::SetFileAttributesW(file.c_str(), hidden ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_SYSTEM) != 0;
 }
+// Holds the file open with no sharing at all, as a program that locks it does, until destroyed.
+class ExclusiveHold {
+ public:
+  explicit ExclusiveHold(const std::filesystem::path& file)
+      : handle_(::CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr)) {}
+  ~ExclusiveHold() {
+    if (Held()) ::CloseHandle(handle_);
+  }
+  ExclusiveHold(const ExclusiveHold&) = delete;
+  ExclusiveHold& operator=(const ExclusiveHold&) = delete;
+  bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
 #else
 inline constexpr bool kWindows = false;
 inline int ProcessId() { return static_cast<int>(::getpid()); }
@@ -40,6 +57,12 @@ inline void ReleaseReaderOf(const std::filesystem::path& pipe) {
   if (writer >= 0) ::close(writer);
 }
 inline bool MarkHiddenOrSystem(const std::filesystem::path&, bool) { return false; }
+// Locks here are advisory: nothing stops another opener, so there is nothing to hold.
+class ExclusiveHold {
+ public:
+  explicit ExclusiveHold(const std::filesystem::path&) {}
+  bool Held() const { return false; }
+};
 #endif
 
 }  // namespace morvex::test_support
