@@ -135,6 +135,22 @@ std::wstring WithLongPathPrefix(const std::wstring& path) {
 // through a folder listing instead, it fails the same way when it is opened.
 constexpr DWORD kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
+// A file that another program holds open without sharing it (as the package's own editor may hold a table) is
+// there and readable once that program lets go: "Permission denied" would send the user to the wrong place.
+class FileInUseCategory : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "morvex.in-use"; }
+  std::string message(int) const override { return "in use by another program, which does not share it"; }
+  std::error_condition default_error_condition(int) const noexcept override {
+    return std::errc::device_or_resource_busy;
+  }
+};
+
+std::error_code FileInUse() {
+  static const FileInUseCategory category;
+  return {1, category};
+}
+
 std::error_code FromWin32(DWORD error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
@@ -144,8 +160,10 @@ std::error_code FromWin32(DWORD error) {
     case ERROR_INVALID_DRIVE:
       return std::make_error_code(std::errc::no_such_file_or_directory);
     case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
       return std::make_error_code(std::errc::permission_denied);
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FileInUse();
     case ERROR_FILENAME_EXCED_RANGE:
       return std::make_error_code(std::errc::filename_too_long);
     case ERROR_FILE_EXISTS:
