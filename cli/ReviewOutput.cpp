@@ -108,6 +108,40 @@ std::string Utf8Generic(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+constexpr std::string_view kPageFileExtension = ".json";
+
+// The path from base to path, a segment at a time; nothing when the path does not lie inside the base.
+std::optional<std::vector<std::string>> RelativeSegments(std::string_view base, std::string_view path) {
+  const std::filesystem::path relative =
+      ToNativePath(path).lexically_normal().lexically_relative(ToNativePath(base).lexically_normal());
+  if (relative.empty() || relative.is_absolute()) return std::nullopt;
+  std::vector<std::string> segments;
+  for (const std::filesystem::path& segment : relative) {
+    std::string text = Utf8Generic(segment);
+    if (text == ".") continue;  // the base folder itself
+    if (text == "..") return std::nullopt;
+    segments.push_back(std::move(text));
+  }
+  return segments;
+}
+
+std::string EncodedSegments(const std::vector<std::string>& segments) {
+  std::string uri;
+  for (const std::string& segment : segments) {
+    if (!uri.empty()) uri += '/';
+    // A colon in the first segment would read as a scheme: every segment gets it encoded.
+    AppendPercentEncoded(uri, segment, "");
+  }
+  return uri;
+}
+
+std::string AbsoluteGenericPath(std::string_view path) {
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(ToNativePath(path), error);
+  if (error) absolute = ToNativePath(path);
+  return Utf8Generic(absolute.lexically_normal());
+}
+
 void AppendProperty(std::string& out, std::string_view name, std::string_view value, bool first = false) {
   if (!first) out += ", ";
   AppendJsonString(out, name);
@@ -143,9 +177,7 @@ void AppendRules(std::string& out) {
 // as a URI (relative to the site folder where they lie inside it) and which base it is relative to.
 class SarifPlaces {
  public:
-  SarifPlaces(const SearchResult& result, std::string_view siteFolder) : siteFolder_(siteFolder) {
-    for (const auto& [name, folder] : result.projectFolders) folders_.emplace(name, folder);
-  }
+  SarifPlaces(const SearchResult& result, std::string_view siteFolder) : locations_(result, siteFolder) {}
 
   // Appends "physicalLocation": {...} for the page and true, or nothing and false for a project not walked.
   bool AppendPageLocation(std::string& out, std::string_view project, std::string_view page, bool withRegion) {
@@ -155,7 +187,8 @@ class SarifPlaces {
     out += "\"physicalLocation\": {\"artifactLocation\": {\"uri\": \"";
     AppendJsonText(out, prefix->uri);
     AppendPercentEncoded(out, page, "");
-    out += ".json\"";
+    out += kPageFileExtension;
+    out += '"';
     if (prefix->relative) {
       out += ", \"uriBaseId\": \"";
       out += kBaseId;
@@ -172,21 +205,20 @@ class SarifPlaces {
   };
 
   const ProjectPrefix* MakePrefix(std::string_view project) {
-    const auto folder = folders_.find(project);
-    if (folder == folders_.end()) return nullptr;
+    const PageFileLocations::ProjectFolder* folder = locations_.FolderOf(project);
+    if (folder == nullptr) return nullptr;
     ProjectPrefix prefix;
-    if (std::optional<std::string> relative = RelativeUri(siteFolder_, folder->second)) {
-      prefix.uri = *relative;
+    if (folder->insideSite) {
+      prefix.uri = EncodedSegments(folder->segments);
       prefix.relative = true;
     } else {
-      prefix.uri = FileUri(folder->second);
+      prefix.uri = FileUri(folder->folder);
     }
     if (!prefix.uri.empty() && !prefix.uri.ends_with('/')) prefix.uri += '/';
     return &prefixes_.emplace(project, std::move(prefix)).first->second;
   }
 
-  std::string_view siteFolder_;
-  std::unordered_map<std::string_view, std::string_view> folders_;
+  PageFileLocations locations_;
   std::unordered_map<std::string_view, ProjectPrefix> prefixes_;
 };
 
@@ -423,10 +455,7 @@ std::string FindingFingerprint(const FindingsList& findings, int32_t index, bool
 }
 
 std::string FileUri(std::string_view path) {
-  std::error_code error;
-  std::filesystem::path absolute = std::filesystem::absolute(ToNativePath(path), error);
-  if (error) absolute = ToNativePath(path);
-  const std::string generic = Utf8Generic(absolute.lexically_normal());
+  const std::string generic = AbsoluteGenericPath(path);
   std::string uri = "file://";
   if (generic.starts_with("//")) {
     AppendPercentEncoded(uri, generic.substr(2), "/");  // a share: its server is the URI's host
@@ -438,19 +467,52 @@ std::string FileUri(std::string_view path) {
 }
 
 std::optional<std::string> RelativeUri(std::string_view base, std::string_view path) {
-  const std::filesystem::path relative =
-      ToNativePath(path).lexically_normal().lexically_relative(ToNativePath(base).lexically_normal());
-  if (relative.empty() || relative.is_absolute()) return std::nullopt;
-  std::string uri;
-  for (const std::filesystem::path& segment : relative) {
-    const std::string text = Utf8Generic(segment);
-    if (text == ".") continue;  // the base folder itself
-    if (text == "..") return std::nullopt;
-    if (!uri.empty()) uri += '/';
-    // A colon in the first segment would read as a scheme: every segment gets it encoded.
-    AppendPercentEncoded(uri, text, "");
+  const std::optional<std::vector<std::string>> segments = RelativeSegments(base, path);
+  if (!segments) return std::nullopt;
+  return EncodedSegments(*segments);
+}
+
+PageFileLocations::PageFileLocations(const SearchResult& result, std::string_view siteFolder)
+    : siteFolder_(siteFolder) {
+  for (const auto& [name, folder] : result.projectFolders) folders_.emplace(name, folder);
+}
+
+const PageFileLocations::ProjectFolder* PageFileLocations::FolderOf(std::string_view project) {
+  if (const auto known = known_.find(project); known != known_.end()) return &known->second;
+  const auto folder = folders_.find(project);
+  if (folder == folders_.end()) return nullptr;
+  ProjectFolder place;
+  place.folder = folder->second;
+  if (std::optional<std::vector<std::string>> segments = RelativeSegments(siteFolder_, folder->second)) {
+    place.insideSite = true;
+    place.segments = std::move(*segments);
   }
-  return uri;
+  return &known_.emplace(project, std::move(place)).first->second;
+}
+
+std::optional<std::string> PageFileLocations::PagePath(std::string_view project, std::string_view page) {
+  const ProjectFolder* folder = FolderOf(project);
+  if (folder == nullptr) return std::nullopt;
+  std::string path;
+  if (folder->insideSite) {
+    for (const std::string& segment : folder->segments) path.append(segment).append("/");
+  } else {
+    path = AbsoluteGenericPath(folder->folder);
+    if (!path.ends_with('/')) path += '/';
+  }
+  path.append(page).append(kPageFileExtension);
+  return path;
+}
+
+std::string PageFileLocations::PathFromSite(std::string_view path) const {
+  const std::optional<std::vector<std::string>> segments = RelativeSegments(siteFolder_, path);
+  if (!segments) return AbsoluteGenericPath(path);
+  std::string joined;
+  for (const std::string& segment : *segments) {
+    if (!joined.empty()) joined += '/';
+    joined += segment;
+  }
+  return joined;
 }
 
 void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder, const OutputSink& write,

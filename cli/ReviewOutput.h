@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ScanOutput.h"
@@ -27,6 +28,31 @@ void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view site
 // percent-encoded); nothing when the path does not lie inside the base.
 std::string FileUri(std::string_view path);
 std::optional<std::string> RelativeUri(std::string_view base, std::string_view path);
+
+// Where the page files of a run's projects lie, worked out once per project, for every format that points at
+// them. A page's file is its name and ".json" in its project's folder.
+class PageFileLocations {
+ public:
+  struct ProjectFolder {
+    std::string folder;                 // as the run joined it
+    bool insideSite = false;            // the folder lies inside the site folder
+    std::vector<std::string> segments;  // its path from the site folder (UTF-8, unencoded), when inside
+  };
+
+  PageFileLocations(const SearchResult& result, std::string_view siteFolder);
+  // Nothing for a project the run did not walk.
+  const ProjectFolder* FolderOf(std::string_view project);
+  // The page file's path with "/" between segments: relative to the site folder where the project lies inside
+  // it, absolute where not; nothing for a project the run did not walk.
+  std::optional<std::string> PagePath(std::string_view project, std::string_view page);
+  // Any path the run named (a page list's), in the same form.
+  std::string PathFromSite(std::string_view path) const;
+
+ private:
+  std::string_view siteFolder_;
+  std::unordered_map<std::string_view, std::string_view> folders_;
+  std::unordered_map<std::string_view, ProjectFolder> known_;
+};
 
 // The findings a team has accepted: per fingerprint, how many and what they were.
 struct BaselineEntry {
