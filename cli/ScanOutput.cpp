@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <set>
+#include <utility>
 
 #include "OutputPieces.h"
 #include "TextUtil.h"
@@ -280,6 +282,29 @@ std::string MessageLine(std::string_view message) {
   }
   line.push_back('\n');
   return line;
+}
+
+namespace {
+
+std::string Counted(int64_t count, std::string_view one, std::string_view many) {
+  return GroupThousands(count) + " " + std::string(count == 1 ? one : many);
+}
+
+}  // namespace
+
+std::string RunCounts(const SearchResult& result, bool bShowAll, const FindingSelection* selection) {
+  const int64_t scanned = result.unopened.Tried() - result.unopened.Count();
+  const int32_t reported = SelectedCount(result.findings, selection);
+  std::string line = reported == 0 ? "no collisions" : Counted(reported, "collision", "collisions");
+  if (selection != nullptr) line += " beyond the baseline";
+  // "0 of 5 pages" would say the same less plainly.
+  if (!bShowAll || reported == 0) return line + " in " + Counted(scanned, "page", "pages") + " scanned";
+  std::set<std::pair<std::string_view, std::string_view>> pages;
+  ForEachSelected(result.findings, selection, [&](int32_t i) {
+    if (result.findings.FieldCount(i) >= 2) pages.emplace(result.findings.Field(i, 0), result.findings.Field(i, 1));
+  });
+  return line + " on " + GroupThousands(static_cast<int64_t>(pages.size())) + " of " +
+         Counted(scanned, "page", "pages") + " scanned";
 }
 
 bool NoPageOpened(const SearchResult& result) { return result.unopened.NothingScanned(); }

@@ -66,6 +66,11 @@ void AppendJsonText(std::string& out, std::string_view text);
 // Any other character, NUL included, is kept: write the result by its length.
 std::string MessageLine(std::string_view message);
 
+// What the run's report holds, in one line for stderr's end: "12 collisions on 4 of 5 pages scanned" (the pages
+// with a finding of those that opened), "12 collisions in 5 pages scanned" for --unique reports, which have no
+// page, or none; with a selection (a baseline's new findings) "12 collisions beyond the baseline ...".
+std::string RunCounts(const SearchResult& result, bool bShowAll, const FindingSelection* selection = nullptr);
+
 // True when page lists or pages did not open and not one page did: no scan happened, whatever the report says.
 bool NoPageOpened(const SearchResult& result);
 

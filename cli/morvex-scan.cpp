@@ -17,6 +17,7 @@
 #include "Console.h"
 #include "NamedOutputFile.h"
 #include "PageServerChoice.h"
+#include "PipelineOutput.h"
 #include "ReviewOutput.h"
 #include "ScanOutput.h"
 #include "ScanTerminal.h"
@@ -157,6 +158,8 @@ int main(int argc, char** argv) {
   bool bListUnopened = false;
   std::string baselinePath;
   std::string writeBaselinePath;
+  std::string outputPath;
+  bool bQuiet = false;
 
   CLI::Option* showAll = app.add_flag("--show-all", bShowAll, "One line per placement, with page, AN and value (default)");
   CLI::Option* unique = app.add_flag("--unique", bUnique, "One line per distinct Tarvo and property name");
@@ -166,8 +169,9 @@ int main(int argc, char** argv) {
   ignore->excludes(include);
   app.add_option("--format", format,
                  "Output format: tsv (the report), json (an array of findings), json-v2 (an object with the "
-                 "findings and the pages that did not open) or sarif (SARIF 2.1.0)")
-      ->check(CLI::IsMember({"tsv", "json", "json-v2", "sarif"}))
+                 "findings and the pages that did not open), sarif (SARIF 2.1.0), github (workflow annotations) or "
+                 "gitlab (code-quality report)")
+      ->check(CLI::IsMember({"tsv", "json", "json-v2", "sarif", "github", "gitlab"}))
       ->default_str("tsv");
   app.add_flag("--list-unopened", bListUnopened, "Name every page that could not be opened, with its reason, on stderr");
   app.add_option("--baseline", baselinePath,
@@ -177,6 +181,10 @@ int main(int argc, char** argv) {
                  "Write the findings of a finished scan to this baseline file (fingerprints with counts) and "
                  "exit 0, as they are the baseline now; a link is written through, anything there but an "
                  "ordinary file is refused");
+  app.add_option("-o,--output-file", outputPath,
+                 "Write the report to this file, whole when the scan ends, instead of to stdout; a link is "
+                 "written through, anything there but an ordinary file is refused");
+  app.add_flag("-q,--quiet", bQuiet, "No status line and no summary lines on stderr; errors are still told");
   std::string pageServer;
   app.add_option("--page-server", pageServer,
                  "The page server to open pages with, by ProgID (Company.Server) or {CLSID}; Windows only. "
@@ -237,8 +245,19 @@ int main(int argc, char** argv) {
     }
   }
 
+  morvex::NamedOutputFile reportFile;
+  if (!outputPath.empty()) {
+    std::string error;
+    if (!reportFile.Prepare(outputPath, error)) {
+      std::fprintf(stderr, "morvex-scan: cannot write the report to %s: %s\n", outputPath.c_str(),
+                   OneLine(error).c_str());
+      return 2;
+    }
+  }
+
   morvex::InstallInterruptHandler();
-  morvex::TerminalProgress progress(stderr, morvex::StatusLineStyleFor(stderr));
+  morvex::TerminalProgress progress(stderr, bQuiet ? morvex::StatusLineStyle::kNone
+                                                   : morvex::StatusLineStyleFor(stderr));
   morvex::TerminalMessages messages(stderr, progress, "morvex-scan: ");
   morvex::AppContext context(std::move(pageServerFactory), progress, messages);
   context.showUnopenedMessage = false;  // told below, on stderr, with the option that names the pages
@@ -249,15 +268,24 @@ int main(int argc, char** argv) {
   // On one terminal the report's lines would land inside the status line: each piece goes out whole, on a
   // line the status line has left.
   const bool bStatusLineShares = morvex::console::IsConsole(stdout) && morvex::console::IsConsole(stderr);
-  const morvex::OutputSink sink = [&writer, &progress, bStatusLineShares](std::string_view piece) {
+  // A report for a file is put in place whole: a reader of the file never sees half of it.
+  const bool bToFile = !outputPath.empty();
+  std::string fileReport;
+  const morvex::OutputSink sink = [&writer, &progress, bStatusLineShares, bToFile,
+                                   &fileReport](std::string_view piece) {
+    if (bToFile) {
+      fileReport += piece;
+      return;
+    }
     if (bStatusLineShares) progress.ClearStatusLine();
     writer(piece);
     if (bStatusLineShares) writer.Finish();
   };
-  // A report compared with a baseline, and SARIF, whose results need every project's folder, are written
-  // whole at the end; the others go out as the scan finds them.
+  // A report compared with a baseline, one for a file, and SARIF, GitHub and GitLab, which need every
+  // project's folder, are written whole at the end; the others go out as the scan finds them.
   std::optional<morvex::ReportStream> stream;
-  if (!baseline && format != "sarif") {
+  const bool bStreamable = format == "tsv" || format == "json" || format == "json-v2";
+  if (!baseline && !bToFile && bStreamable) {
     const auto streamFormat = format == "json"      ? morvex::ReportStream::Format::kJson
                               : format == "json-v2" ? morvex::ReportStream::Format::kJsonV2
                                                     : morvex::ReportStream::Format::kTsv;
@@ -283,6 +311,10 @@ int main(int argc, char** argv) {
     morvex::WriteJsonWithUnopened(result, bShowAllRun, sink, selection);
   } else if (format == "sarif") {
     morvex::WriteSarif(result, bShowAllRun, folder, sink, selection);
+  } else if (format == "github") {
+    morvex::WriteGithubAnnotations(result, bShowAllRun, folder, sink, selection);
+  } else if (format == "gitlab") {
+    morvex::WriteGitlabCodeQuality(result, bShowAllRun, folder, sink, selection);
   } else {
     morvex::WriteTsv(result, sink, selection);
   }
@@ -293,10 +325,26 @@ int main(int argc, char** argv) {
     }
     return 2;
   }
+  // A run without a report leaves the file as it was.
+  if (bToFile && morvex::RunHasReport(result)) {
+    std::string error;
+    if (!reportFile.Replace(fileReport, error)) {
+      std::fprintf(stderr, "morvex-scan: cannot write the report to %s: %s\n", outputPath.c_str(),
+                   OneLine(error).c_str());
+      return 2;
+    }
+  }
+  // The counts close what the run says on stderr, after anything it had to tell.
+  const auto endWithCounts = [&](int status) {
+    if (!bQuiet && morvex::RunHasReport(result)) {
+      PrintLine("morvex-scan: " + morvex::RunCounts(result, bShowAllRun, selection) + "\n");
+    }
+    return status;
+  };
 
   const bool finished = result.outcome == morvex::RunOutcome::kCompleted;
   if (bListUnopened) morvex::WriteUnopenedLines(result, PrintLine);
-  if (result.unopened.Any()) {
+  if (result.unopened.Any() && !bQuiet) {
     std::string summary = "morvex-scan: " + morvex::UnopenedSummary(result.unopened);
     if (!bListUnopened) summary += "; --list-unopened names them";
     PrintLine(summary + "\n");
@@ -322,10 +370,10 @@ int main(int argc, char** argv) {
       if (!WriteBaselineFile(baselineFile, morvex::MakeBaseline(result.findings, bShowAllRun), error)) {
         std::fprintf(stderr, "morvex-scan: cannot write the baseline %s: %s\n", writeBaselinePath.c_str(),
                      OneLine(error).c_str());
-        return 2;
+        return endWithCounts(2);
       }
-      return 0;  // what was found is the baseline now
+      return endWithCounts(0);  // what was found is the baseline now
     }
   }
-  return morvex::ExitStatus(result, selection);
+  return endWithCounts(morvex::ExitStatus(result, selection));
 }

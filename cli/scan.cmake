@@ -1,6 +1,7 @@
 # morvex-scan, the command-line scan, and the pieces of it that tests call directly.
 add_library(morvex_scan_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ScanOutput.cpp
                                        ${CMAKE_CURRENT_SOURCE_DIR}/ReviewOutput.cpp
+                                       ${CMAKE_CURRENT_SOURCE_DIR}/PipelineOutput.cpp
                                        ${CMAKE_CURRENT_SOURCE_DIR}/ScanTerminal.cpp)
 target_include_directories(morvex_scan_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}
                            PRIVATE ${CMAKE_BINARY_DIR}/generated)

@@ -154,7 +154,8 @@ TEST_F(MorvexScanTest, ExampleSiteGivesTheCommittedReportAndMessagesAndStaysUnto
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, Expected("example_site.tsv"));
   EXPECT_EQ(result.err,
-            "morvex-scan: Cannot open page list: " + ExampleSite() + "/leitstand/pages.dbf\n" + kExampleUnopened);
+            "morvex-scan: Cannot open page list: " + ExampleSite() + "/leitstand/pages.dbf\n" + kExampleUnopened +
+                "morvex-scan: 12 collisions on 5 of 5 pages scanned\n");
 }
 
 TEST_F(MorvexScanTest, ExampleSiteUniqueWithBuiltInsAsTsvAndJson) {
@@ -198,7 +199,7 @@ TEST_F(MorvexScanTest, SiteWithoutCollisionsExitsZeroWithNoItemsFoundOrAnEmptyAr
   const ProcessResult tsv = Run({(work_ / "site").string()});
   EXPECT_EQ(tsv.status, 0);
   EXPECT_EQ(tsv.out, "No items found\n");
-  EXPECT_EQ(tsv.err, "");
+  EXPECT_EQ(tsv.err, "morvex-scan: no collisions in 1 page scanned\n");
   const ProcessResult json = Run({"--format=json", (work_ / "site").string()});
   EXPECT_EQ(json.status, 0);
   EXPECT_EQ(json.out, "[]\n");
@@ -228,7 +229,7 @@ TEST_F(MorvexScanTest, EmptyProjectListIsASiteWithoutProjects) {
   const ProcessResult empty = Run({(work_ / "empty").string()});
   EXPECT_EQ(empty.status, 0);
   EXPECT_EQ(empty.out, "No items found\n");
-  EXPECT_EQ(empty.err, "");
+  EXPECT_EQ(empty.err, "morvex-scan: no collisions in 0 pages scanned\n");
 }
 
 TEST_F(MorvexScanTest, ReportThatCannotBeWrittenIsNotASuccess) {
@@ -319,7 +320,8 @@ TEST_F(MorvexScanTest, PagesThatDidNotOpenAreCountedNamedWithTheirReasonAndNoneO
             "morvex-scan: not opened: P\tdir\tnot an ordinary file\n"
             "morvex-scan: not opened: P\t../x\ta name outside its project folder\n"
             "morvex-scan: 5 of 6 pages could not be opened: 1 missing, 1 not an ordinary file, 1 not valid JSON, "
-            "1 not a page, 1 a name outside its project folder\n");
+            "1 not a page, 1 a name outside its project folder\n"
+            "morvex-scan: 1 collision on 1 of 1 page scanned\n");
 
   fs::remove(site / "p" / "good.json");
   const ProcessResult none = Run({site.string()});
@@ -355,7 +357,8 @@ TEST_F(MorvexScanTest, PageListsThatDidNotOpenAreToldTheRunGoesOnAndNoneOpenedIs
             std::string::npos) << some.err;
   EXPECT_NE(some.err.find("morvex-scan: page list not opened: S\t\tno project folder"), std::string::npos) << some.err;
   EXPECT_TRUE(some.err.ends_with("morvex-scan: 3 of 4 page lists could not be opened: 1 missing, 1 unreadable, "
-                                 "1 no project folder\n")) << some.err;
+                                 "1 no project folder\n"
+                                 "morvex-scan: 1 collision on 1 of 1 page scanned\n")) << some.err;
   // Without a folder nothing is joined to it: no file at the root is read in its place.
   EXPECT_NE(some.err.find("morvex-scan: Cannot open page list: pages.dbf no project folder"), std::string::npos);
   simdjson::dom::parser parser;
@@ -452,7 +455,8 @@ TEST_F(MorvexScanTest, ABaselineReportsOnlyWhatIsNewAndListsWhatWasFixed) {
   EXPECT_EQ(changed.status, 1);
   EXPECT_EQ(changed.out, "Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue\n"
                          "P\tc\t3\ti\tl\tn\tTEXT\t'v'\n");
-  EXPECT_EQ(changed.err, "morvex-scan: fixed since the baseline: \"P\" \"b\" \"i\" \"l\" \"n\" \"FONT\" (1 then, 0 now)\n");
+  EXPECT_EQ(changed.err, "morvex-scan: fixed since the baseline: \"P\" \"b\" \"i\" \"l\" \"n\" \"FONT\" (1 then, 0 now)\n"
+                         "morvex-scan: 1 collision beyond the baseline on 1 of 2 pages scanned\n");
 
   EXPECT_EQ(Run({"--unique", "--baseline", baseline, site.string()}).status, 2);  // a show-all baseline
   for (const std::string& damaged : {std::string("{\"morvexBaseline\": 1, \"report\": \"show-all\", \"findings\": ["),
@@ -558,8 +562,152 @@ TEST_F(MorvexScanTest, BaselineThatCannotBeWrittenEndsWithTwoAndSaysWhy) {
   EXPECT_EQ(result.status, 2);
   EXPECT_NE(result.out.find("TEXT"), std::string::npos) << result.out;  // the report is out all the same
   EXPECT_EQ(result.err,
-            "morvex-scan: cannot write the baseline " + target.string() + ": Permission denied\n");
+            "morvex-scan: cannot write the baseline " + target.string() + ": Permission denied\n"
+            "morvex-scan: 1 collision on 1 of 1 page scanned\n");
   EXPECT_TRUE(fs::is_empty(locked));
+}
+
+// A project "P" whose page "a%b:c,d" holds two alike findings whose Tarvo's name holds GitHub's separators and
+// line ends, and whose page "gone" has no file; and a project "R" without a page list.
+void WritePipelineSite(const fs::path& site) {
+  const auto tarvo = [](const std::string& an) {
+    return R"({"type": "Tarvo", "an": )" + an +
+           R"(, "tarvo": {"project": "i", "library": "l", "name": "n%:,\r\nx"}, "properties": [{"name": "TEXT", "value": "v"}]})";
+  };
+  WritePagesSite(site, {{"a%b:c,d", R"({"objects": [)" + tarvo("4") + ", " + tarvo("5") + "]}"}, {"gone", std::nullopt}});
+  doubles::ProjectListWriter().Add({"P", "p"}).Add({"R", "r"}).WriteTo(site / "master.dbf");
+}
+
+TEST_F(MorvexScanTest, GithubAnnotationsPointAtThePageFileAndEscapeWhatGithubReads) {
+  const fs::path site = work_ / "site";
+  WritePipelineSite(site);
+  const std::string message =
+      "Tarvo \"n%25:,%0D%0Ax\" of library \"l\" in project \"i\" has a property named \"TEXT\", a reserved property name.\n";
+  const std::string unopened =
+      "::warning file=p/gone.json,line=1,title=Page not opened::Page \"gone\" of project \"P\" could not be opened: "
+      "missing.\n"
+      "::error file=r/pages.dbf,line=1,title=Page list not opened::The page list of project \"R\" could not be "
+      "opened, so none of its pages were scanned: missing.\n";
+  const struct {
+    std::vector<std::string> options;
+    std::string expected;
+  } cases[] = {
+      {{},
+       "::warning file=p/a%25b%3Ac%2Cd.json,line=1,title=Reserved property name TEXT::Object 4: " + message +
+           "::warning file=p/a%25b%3Ac%2Cd.json,line=1,title=Reserved property name TEXT::Object 5: " + message +
+           unopened},
+      // A --unique finding has no page: the annotation has no file.
+      {{"--unique"}, "::warning title=Reserved property name TEXT::" + message + unopened},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = {"--format", "github", site.string()};
+    arguments.insert(arguments.begin(), c.options.begin(), c.options.end());
+    const ProcessResult result = Run(arguments);
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.out, c.expected);
+  }
+}
+
+TEST_F(MorvexScanTest, GitlabCodeQualityHasTheDocumentedShapeAndAFingerprintPerFinding) {
+  const fs::path site = work_ / "site";
+  WritePipelineSite(site);
+  const struct {
+    std::vector<std::string> options;
+    std::string path;
+  } cases[] = {{{}, "p/a%b:c,d.json"}, {{"--unique"}, "master.dbf"}};
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = {"--format", "gitlab", site.string()};
+    arguments.insert(arguments.begin(), c.options.begin(), c.options.end());
+    const ProcessResult result = Run(arguments);
+    EXPECT_EQ(result.status, 1) << result.err;
+    simdjson::dom::parser parser;
+    simdjson::dom::element document;
+    ASSERT_EQ(parser.parse(result.out).get(document), simdjson::SUCCESS) << result.out;
+    simdjson::dom::array issues;
+    ASSERT_EQ(document.get_array().get(issues), simdjson::SUCCESS);
+    std::vector<std::string> fingerprints;
+    for (simdjson::dom::element issue : issues) {
+      std::string_view description, fingerprint;
+      ASSERT_EQ(issue["description"].get_string().get(description), simdjson::SUCCESS);
+      EXPECT_NE(description.find("n%:,\r\nx"), std::string_view::npos) << description;
+      EXPECT_EQ(std::string_view(issue["check_name"]), "reserved-property-name/TEXT");
+      EXPECT_EQ(std::string_view(issue["severity"]), "major");
+      EXPECT_EQ(std::string_view(issue["location"]["path"]), c.path);
+      EXPECT_EQ(int64_t(issue["location"]["lines"]["begin"]), 1);
+      ASSERT_EQ(issue["fingerprint"].get_string().get(fingerprint), simdjson::SUCCESS);
+      fingerprints.emplace_back(fingerprint);
+    }
+    // The two alike findings of show-all differ only by their AN: the same fingerprint, told apart by order.
+    if (c.options.empty()) {
+      ASSERT_EQ(fingerprints.size(), 2u);
+      EXPECT_EQ(fingerprints[0].substr(0, 17), fingerprints[1].substr(0, 17));
+      EXPECT_TRUE(fingerprints[0].ends_with("-1") && fingerprints[1].ends_with("-2")) << fingerprints[0];
+    } else {
+      EXPECT_EQ(fingerprints.size(), 1u);
+    }
+  }
+  const ProcessResult clean = Run({"--format", "gitlab", ExampleSite() + "/none"});
+  EXPECT_EQ(clean.out, "");  // no project list, no report
+}
+
+TEST_F(MorvexScanTest, OutputFileIsReplacedWholeAndAnythingButAnOrdinaryFileIsRefusedBeforeTheScan) {
+  const fs::path site = work_ / "site";
+  WritePagesSite(site, {{"a", TarvoPage(1, "TEXT")}});
+  const std::string expected = Run({"--format", "json", site.string()}).out;
+  ASSERT_NE(expected.find("TEXT"), std::string::npos);
+
+  const fs::path file = work_ / "report.json";
+  std::ofstream(file) << "old";
+  fs::permissions(file, fs::perms(0640), fs::perm_options::replace);
+  const ProcessResult written = Run({"--format", "json", "-o", file.string(), site.string()});
+  EXPECT_EQ(written.status, 1) << written.err;
+  EXPECT_EQ(written.out, "");
+  EXPECT_EQ(ReadFile(file), expected);
+  EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
+
+  ASSERT_EQ(mkfifo((work_ / "fifo").c_str(), 0600), 0);
+  const ProcessResult refused = Run({"--output-file", (work_ / "fifo").string(), site.string()});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.out, "");
+  // Refused before the scan: no summary of it follows.
+  EXPECT_EQ(refused.err, "morvex-scan: cannot write the report to " + (work_ / "fifo").string() +
+                             ": not an ordinary file\n");
+  EXPECT_TRUE(fs::is_fifo(work_ / "fifo"));
+
+  // A run that has no report leaves the file as it was.
+  const ProcessResult missing = Run({"-o", file.string(), (work_ / "absent").string()});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(ReadFile(file), expected);
+}
+
+TEST_F(MorvexScanTest, CountsLineEndsStderrAndQuietKeepsOnlyTheErrors) {
+  const fs::path site = work_ / "site";
+  WritePagesSite(site, {{"a", TarvoPage(1, "TEXT")}, {"b", TarvoPage(2, "FONT")}, {"c", TarvoPage(3, "Near")},
+                        {"gone", std::nullopt}});
+  const std::string baseline = (work_ / "baseline.json").string();
+  std::ofstream(baseline) << "{\"morvexBaseline\": 1, \"report\": \"show-all\", \"findings\": []}";
+  const std::string unopened =
+      "morvex-scan: 1 of 4 pages could not be opened: 1 missing; --list-unopened names them\n";
+  const struct {
+    std::vector<std::string> options;
+    std::string err;
+  } cases[] = {
+      {{}, unopened + "morvex-scan: 2 collisions on 2 of 3 pages scanned\n"},
+      {{"--unique"}, unopened + "morvex-scan: 2 collisions in 3 pages scanned\n"},
+      {{"--baseline", baseline}, unopened + "morvex-scan: 2 collisions beyond the baseline on 2 of 3 pages scanned\n"},
+      {{"-q"}, ""},
+      {{"--quiet", "--list-unopened"}, "morvex-scan: not opened: P\tgone\tmissing\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = c.options;
+    arguments.push_back(site.string());
+    const ProcessResult result = Run(arguments);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, c.err);
+  }
+  // Errors stay told when quiet, and a run without a report has no counts.
+  const ProcessResult missing = Run({"-q", (work_ / "absent").string()});
+  EXPECT_EQ(missing.err, "morvex-scan: Cannot open project list: " + (work_ / "absent" / "master.dbf").string() + "\n");
 }
 
 TEST_F(MorvexScanTest, MessageHoldingNulKeepsItsWholeTextAndItsLineEnd) {

@@ -42,7 +42,8 @@ run "$scan" "$site"
 expect_status 1 "example site"
 cmp -s "$work/out" "$source_dir/tests/data/scan/example_site.tsv" || fail "example site report differs"
 [ "$(cat "$work/err")" = "morvex-scan: Cannot open page list: $site\\leitstand\\pages.dbf
-morvex-scan: 1 of 6 pages could not be opened: 1 missing; 1 of 3 page lists could not be opened: 1 missing; --list-unopened names them" ] ||
+morvex-scan: 1 of 6 pages could not be opened: 1 missing; 1 of 3 page lists could not be opened: 1 missing; --list-unopened names them
+morvex-scan: 12 collisions on 5 of 5 pages scanned" ] ||
   fail "example site message: $(cat "$work/err")"
 run "$scan" --unique --include-built-in "$site"
 expect_status 1 "unique"
