@@ -678,6 +678,18 @@ TEST_F(MorvexScanTest, OutputFileIsReplacedWholeAndAnythingButAnOrdinaryFileIsRe
   const ProcessResult missing = Run({"-o", file.string(), (work_ / "absent").string()});
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(ReadFile(file), expected);
+
+  // A report that cannot be put in place is not a success.
+  if (!RunUnprivileged()) GTEST_SKIP() << "cannot run without privileges here";  // root writes anywhere
+  const fs::path locked = work_ / "locked";
+  fs::create_directories(locked);
+  fs::permissions(locked, fs::perms(0555), fs::perm_options::replace);
+  const ProcessResult failed = Run({"-q", "-o", (locked / "report.tsv").string(), site.string()});
+  fs::permissions(locked, fs::perms(0755), fs::perm_options::replace);
+  EXPECT_EQ(failed.status, 2);
+  EXPECT_EQ(failed.err, "morvex-scan: cannot write the report to " + (locked / "report.tsv").string() +
+                            ": Permission denied\n");
+  EXPECT_TRUE(fs::is_empty(locked));
 }
 
 TEST_F(MorvexScanTest, CountsLineEndsStderrAndQuietKeepsOnlyTheErrors) {
