@@ -307,12 +307,10 @@ std::string RunCounts(const SearchResult& result, bool bShowAll, const FindingSe
          Counted(scanned, "page", "pages") + " scanned";
 }
 
-bool NoPageOpened(const SearchResult& result) { return result.unopened.NothingScanned(); }
-
 int ExitStatus(const SearchResult& result, const FindingSelection* selection) {
   switch (result.outcome) {
     case RunOutcome::kCompleted:
-      if (NoPageOpened(result)) return 2;
+      if (result.unopened.NothingScanned()) return 2;
       return SelectedCount(result.findings, selection) > 0 ? 1 : 0;
     case RunOutcome::kCancelled: return 130;
     case RunOutcome::kProjectListMissing:

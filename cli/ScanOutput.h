@@ -71,9 +71,6 @@ std::string MessageLine(std::string_view message);
 // page, or none; with a selection (a baseline's new findings) "12 collisions beyond the baseline ...".
 std::string RunCounts(const SearchResult& result, bool bShowAll, const FindingSelection* selection = nullptr);
 
-// True when page lists or pages did not open and not one page did: no scan happened, whatever the report says.
-bool NoPageOpened(const SearchResult& result);
-
 // 0 finished without findings, 1 finished with findings, 2 no project list, an unexpected error or not one page
 // opened, 130 cancelled. With a selection, only the findings it reports count (a baseline's new ones).
 int ExitStatus(const SearchResult& result, const FindingSelection* selection = nullptr);

@@ -129,6 +129,14 @@ bool WriteBaselineFile(morvex::NamedOutputFile& file, const morvex::Baseline& ba
   return file.Replace(text, error);
 }
 
+// One line for a file the user named that cannot be written: before the scan (the file is refused) or after.
+// what is "the baseline " or "the report to ".
+int CannotWrite(std::string_view what, const std::string& path, const std::string& error) {
+  std::fprintf(stderr, "morvex-scan: cannot write %.*s%s: %s\n", static_cast<int>(what.size()), what.data(),
+               path.c_str(), OneLine(error).c_str());
+  return 2;
+}
+
 void PrintLine(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
@@ -236,23 +244,13 @@ int main(int argc, char** argv) {
 
   // Settled before the scan: a typo in the path should not cost a whole scan.
   morvex::NamedOutputFile baselineFile;
-  if (!writeBaselinePath.empty()) {
-    std::string error;
-    if (!baselineFile.Prepare(writeBaselinePath, error)) {
-      std::fprintf(stderr, "morvex-scan: cannot write the baseline %s: %s\n", writeBaselinePath.c_str(),
-                   OneLine(error).c_str());
-      return 2;
-    }
-  }
-
   morvex::NamedOutputFile reportFile;
-  if (!outputPath.empty()) {
-    std::string error;
-    if (!reportFile.Prepare(outputPath, error)) {
-      std::fprintf(stderr, "morvex-scan: cannot write the report to %s: %s\n", outputPath.c_str(),
-                   OneLine(error).c_str());
-      return 2;
-    }
+  std::string prepareError;
+  if (!writeBaselinePath.empty() && !baselineFile.Prepare(writeBaselinePath, prepareError)) {
+    return CannotWrite("the baseline ", writeBaselinePath, prepareError);
+  }
+  if (!outputPath.empty() && !reportFile.Prepare(outputPath, prepareError)) {
+    return CannotWrite("the report to ", outputPath, prepareError);
   }
 
   morvex::InstallInterruptHandler();
@@ -328,11 +326,7 @@ int main(int argc, char** argv) {
   // A run without a report leaves the file as it was.
   if (bToFile && morvex::RunHasReport(result)) {
     std::string error;
-    if (!reportFile.Replace(fileReport, error)) {
-      std::fprintf(stderr, "morvex-scan: cannot write the report to %s: %s\n", outputPath.c_str(),
-                   OneLine(error).c_str());
-      return 2;
-    }
+    if (!reportFile.Replace(fileReport, error)) return CannotWrite("the report to ", outputPath, error);
   }
   // The counts close what the run says on stderr, after anything it had to tell.
   const auto endWithCounts = [&](int status) {
@@ -362,15 +356,13 @@ int main(int argc, char** argv) {
   }
   if (!writeBaselinePath.empty()) {
     // A scan that stopped early or read no page would make every finding it missed look fixed later.
-    if (!finished || morvex::NoPageOpened(result)) {
+    if (!finished || result.unopened.NothingScanned()) {
       std::fprintf(stderr, "morvex-scan: baseline %s not written: the scan did not finish\n",
                    writeBaselinePath.c_str());
     } else {
       std::string error;
       if (!WriteBaselineFile(baselineFile, morvex::MakeBaseline(result.findings, bShowAllRun), error)) {
-        std::fprintf(stderr, "morvex-scan: cannot write the baseline %s: %s\n", writeBaselinePath.c_str(),
-                     OneLine(error).c_str());
-        return endWithCounts(2);
+        return endWithCounts(CannotWrite("the baseline ", writeBaselinePath, error));
       }
       return endWithCounts(0);  // what was found is the baseline now
     }
