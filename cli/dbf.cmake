@@ -8,4 +8,4 @@ target_link_libraries(morvex-dbf PRIVATE morvex_tables morvex_common morvex_cons
 if(TARGET CLI11::CLI11)
   target_link_libraries(morvex-dbf PRIVATE CLI11::CLI11)
 endif()
-install(TARGETS morvex-dbf RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS morvex-dbf RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)

@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   xvfb xauth xdotool imagemagick openbox x11-utils
   libshp-dev shapelib python3 python3-dbf python3-jsonschema hyperfine
-  librsvg2-bin wixl lintian desktop-file-utils zip unzip
+  librsvg2-bin wixl msitools lintian desktop-file-utils zip unzip
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds every release artifact into dist/: the Debian package, the installer and the portable zip of each Windows
-# build there is (build-windows for x64, build-windows-x86 for x86), and SHA256SUMS over them all.
+# Builds every release artifact into dist/: the Debian packages (morvex-cli and morvex), the installer and the
+# portable zip of each Windows build there is (build-windows for x64, build-windows-x86 for x86), and SHA256SUMS
+# over them all.
 # Builds what is missing first; an existing build folder is brought up to date, not rebuilt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,9 +32,10 @@ fi
 rm -rf dist
 mkdir -p dist
 
-# The Debian package.
+# The Debian packages.
+rm -f "$linux_build"/cpack/*.deb
 (cd "$linux_build" && cpack --config CPackConfig.cmake >/dev/null)
-cp "$linux_build/cpack/morvex_${version}_amd64.deb" dist/
+cp "$linux_build/cpack/morvex-cli_${version}_amd64.deb" "$linux_build/cpack/morvex_${version}_amd64.deb" dist/
 
 # Windows: an installer and a zip for each build folder there is.
 for dir in "${windows_builds[@]}"; do
@@ -51,9 +53,12 @@ for dir in "${windows_builds[@]}"; do
   case $arch in x64) zip_name=morvex-$version-win64 ;; *) zip_name=morvex-$version-win32 ;; esac
   stage=$(mktemp -d)
   scripts/stage-windows-programs.sh "$dir" "$stage/$zip_name"
+  scripts/stage-windows-notices.sh "$stage/$zip_name"
   if [ -f "$stage/$zip_name/morvex-pages.dll" ]; then
+    case $arch in x64) registry_view=64 ;; *) registry_view=32 ;; esac
     sed -e "s/@MORVEX_PAGES_CLSID@/$MORVEX_PAGES_CLSID/" \
         -e "s/@MORVEX_PAGES_THREADING_MODEL@/$MORVEX_PAGES_THREADING_MODEL/" \
+        -e "s/@MORVEX_PAGES_REGISTRY_VIEW@/$registry_view/" \
         -e 's/$/\r/' packaging/windows/register-pages.cmd.in >"$stage/$zip_name/register-pages.cmd"
   fi
   # One time stamp for every entry and no extra fields, so that the same programs give the same zip.

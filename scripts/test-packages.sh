@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Checks the release artifacts in dist/ as a user gets them: SHA256SUMS, the Debian package (lintian, its
-# programs run from its unpacked contents, its desktop entry), each portable zip unpacked and run under Wine,
-# and each installer installed, installed again, upgraded (over a running morvex.exe where there is a display),
-# refused as a downgrade and removed under Wine in the test prefix.
+# Checks the release artifacts in dist/ as a user gets them: SHA256SUMS, the Debian packages (lintian, what each
+# holds, morvex-cli's dependencies without Qt, both installed with dpkg in a root of their own, their programs
+# run from there), each portable zip unpacked and run under Wine, each installer's tables, and each installer
+# installed, installed again, upgraded (over a running morvex.exe where there is a display), refused as a
+# downgrade and removed under Wine in the test prefix, then both side by side with either removed first.
+# Every package's licence notices are checked against packaging/third-party.tsv.
 # Run after scripts/package.sh; WINEPREFIX defaults to the Windows build's test prefix.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -43,31 +45,110 @@ check "SHA256SUMS does not match dist/" bash -c 'cd dist && sha256sum --quiet --
 check "SHA256SUMS does not list every other file in dist/" \
   test "$(wc -l <dist/SHA256SUMS)" -eq "$(ls dist | grep -vc SHA256SUMS)"
 
-echo "== Debian package"
-deb=dist/morvex_${version}_amd64.deb
-if [ ! -f "$deb" ]; then
-  fail "$deb is missing"
-else
-  # Warnings count as much as errors; an override in the package would carry its reason beside it.
-  check "lintian finds errors or warnings in $deb" lintian --fail-on error,warning --tag-display-limit 0 "$deb"
-  unpacked=$work/deb
-  dpkg-deb -x "$deb" "$unpacked"
-  for file in usr/bin/morvex usr/bin/morvex-scan usr/bin/morvex-dbf \
-      usr/share/man/man1/morvex.1.gz usr/share/man/man1/morvex-scan.1.gz usr/share/man/man1/morvex-dbf.1.gz \
-      usr/share/doc/morvex/copyright usr/share/doc/morvex/changelog.gz usr/share/applications/morvex.desktop \
-      usr/share/icons/hicolor/16x16/apps/morvex.png usr/share/icons/hicolor/256x256/apps/morvex.png \
-      usr/share/icons/hicolor/scalable/apps/morvex.svg; do
-    check "the package lacks /$file" test -s "$unpacked/$file"
+# The third-party list: NAME, whether the Windows programs hold it, and the Debian programs that do.
+third_party=()
+while IFS=$'\t' read -r name _ windows paths _; do
+  third_party+=("$name"$'\t'"$windows"$'\t'"$paths")
+done < <(grep -v '^#' packaging/third-party.tsv | grep .)
+# Windows notices: our licence, and every piece the Windows programs link in named in THIRD-PARTY-NOTICES.txt.
+check_windows_notices() {  # check_windows_notices WHAT FOLDER
+  local what=$1 folder=$2 entry name windows
+  check "$what: LICENSE.txt is not ours" grep -q 'All rights reserved' "$folder/LICENSE.txt"
+  for entry in "${third_party[@]}"; do
+    IFS=$'\t' read -r name windows _ <<<"$entry"
+    [ "$windows" = windows ] || continue
+    check "$what: THIRD-PARTY-NOTICES.txt lacks $name" grep -qF -- "$name (Debian package" "$folder/THIRD-PARTY-NOTICES.txt"
   done
-  check "the package's version is not $version" test "$(dpkg-deb -f "$deb" Version)" = "$version"
-  check "dpkg-shlibdeps found no Qt dependency" grep -q libqt6widgets6 <<<"$(dpkg-deb -f "$deb" Depends)"
-  check "the desktop entry does not validate" desktop-file-validate "$unpacked/usr/share/applications/morvex.desktop"
-  check "the desktop entry names another icon" grep -qx 'Icon=morvex' "$unpacked/usr/share/applications/morvex.desktop"
-  "$unpacked/usr/bin/morvex-scan" "$site_unix" >"$work/deb-report" 2>/dev/null
-  check "the packaged morvex-scan ended with $? on the example site" test $? -eq 1
-  check "the packaged morvex-scan's report differs" same_report "$work/deb-report"
-  check "the packaged morvex-dbf gives another version" \
-    test "$("$unpacked/usr/bin/morvex-dbf" --version)" = "$version"
+}
+
+echo "== Debian packages"
+cli_deb=dist/morvex-cli_${version}_amd64.deb
+window_deb=dist/morvex_${version}_amd64.deb
+# What each package must hold, the other must not: PACKAGE FILE.
+deb_files=(
+  "$cli_deb usr/bin/morvex-scan" "$cli_deb usr/bin/morvex-dbf"
+  "$cli_deb usr/share/man/man1/morvex-scan.1.gz" "$cli_deb usr/share/man/man1/morvex-dbf.1.gz"
+  "$cli_deb usr/share/doc/morvex-cli/copyright" "$cli_deb usr/share/doc/morvex-cli/changelog.gz"
+  "$cli_deb usr/share/doc/morvex-cli/README.md.gz" "$cli_deb usr/share/doc/morvex-cli/page-files.md.gz"
+  "$cli_deb usr/share/bash-completion/completions/morvex-scan"
+  "$window_deb usr/bin/morvex" "$window_deb usr/share/man/man1/morvex.1.gz"
+  "$window_deb usr/share/doc/morvex/copyright" "$window_deb usr/share/doc/morvex/changelog.gz"
+  "$window_deb usr/share/applications/morvex.desktop" "$window_deb usr/share/icons/hicolor/16x16/apps/morvex.png"
+  "$window_deb usr/share/icons/hicolor/256x256/apps/morvex.png"
+  "$window_deb usr/share/icons/hicolor/scalable/apps/morvex.svg"
+)
+if [ ! -f "$cli_deb" ] || [ ! -f "$window_deb" ]; then
+  fail "$cli_deb or $window_deb is missing"
+else
+  for deb in "$cli_deb" "$window_deb"; do
+    # Warnings count as much as errors; an override in the package would carry its reason beside it.
+    check "lintian finds errors or warnings in $deb" lintian --fail-on error,warning --tag-display-limit 0 "$deb"
+    check "$deb's version is not $version" test "$(dpkg-deb -f "$deb" Version)" = "$version"
+    dpkg-deb -x "$deb" "$work/$(basename "$deb")"
+  done
+  for entry in "${deb_files[@]}"; do
+    read -r deb file <<<"$entry"
+    check "$deb lacks /$file" test -s "$work/$(basename "$deb")/$file"
+  done
+  check "the page-file format document is not README's section" \
+    bash -c "zcat '$work/$(basename "$cli_deb")/usr/share/doc/morvex-cli/page-files.md.gz' | head -1 | grep -qx '## Page files'"
+  # Each package's copyright: ours for everything, a stanza for each piece its programs hold.
+  for entry in "${third_party[@]}"; do
+    IFS=$'\t' read -r name _ paths <<<"$entry"
+    for path in $paths; do
+      case $path in usr/bin/morvex) deb=$window_deb doc=morvex ;; *) deb=$cli_deb doc=morvex-cli ;; esac
+      copyright=$work/$(basename "$deb")/usr/share/doc/$doc/copyright
+      check "$deb's copyright has no stanza for $name in /$path" \
+        awk -v name="$name, " -v path="$path" '
+          /^Files:/ { split(substr($0, 8), files, " "); holds = 0; for (i in files) if (files[i] == path) holds = 1 }
+          /^Comment:/ && holds && index($0, name) { found = 1 } END { exit !found }' "$copyright"
+    done
+  done
+  for doc in morvex-cli/copyright morvex/copyright; do
+    copyright=$(find "$work" -path "*/usr/share/doc/$doc" | head -1)
+    check "/usr/share/doc/$doc does not state our licence" grep -q '^License: Morvex-proprietary' "$copyright"
+  done
+  window_depends=$(dpkg-deb -f "$window_deb" Depends)
+  check "morvex does not depend on morvex-cli of its version ($window_depends)" grep -qF "morvex-cli (= $version)" <<<"$window_depends"
+  check "dpkg-shlibdeps found no Qt dependency of morvex" grep -q libqt6widgets6 <<<"$window_depends"
+  # morvex-cli's whole dependency closure, as apt would install it on a system with nothing installed: no Qt, no
+  # X or GL libraries, for a CI image without a desktop.
+  : >"$work/empty-dpkg-status"
+  closure=$(apt-get -s -o Dir::State::status="$work/empty-dpkg-status" -o Debug::NoLocking=1 \
+    install "./$cli_deb" 2>&1 | sed -n 's/^Inst \([^ ]*\) .*/\1/p')
+  check "apt finds no way to install morvex-cli on an empty system" grep -qx morvex-cli <<<"$closure"
+  check "morvex-cli would bring in $(grep -E '^(libqt|qt6|libx11|libgl|libxcb)' <<<"$closure" | tr '\n' ' ')" \
+    absent grep -qE '^(libqt|qt6|libx11|libgl|libxcb)' <<<"$closure"
+
+  # Both installed with dpkg in a root of their own whose status lists this system's packages: the window alone is
+  # refused for lack of morvex-cli, then both go in without a file of one claimed by the other, run from there,
+  # and come out in the order their dependency asks.
+  root=$work/root
+  mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
+  cp /var/lib/dpkg/status "$root/var/lib/dpkg/status"
+  in_root() { dpkg --root="$root" --log=/dev/null "$@" >>"$work/dpkg.log" 2>&1; }
+  check "dpkg installed morvex without morvex-cli" absent in_root -i "$window_deb"
+  in_root --purge morvex
+  check "dpkg did not install morvex-cli" in_root -i "$cli_deb"
+  check "dpkg did not install morvex over morvex-cli" in_root -i "$window_deb"
+  "$root/usr/bin/morvex-scan" "$site_unix" >"$work/deb-report" 2>/dev/null
+  check "the installed morvex-scan ended with $? on the example site" test $? -eq 1
+  check "the installed morvex-scan's report differs" same_report "$work/deb-report"
+  check "the installed morvex-dbf gives another version" test "$("$root/usr/bin/morvex-dbf" --version)" = "$version"
+  check "the desktop entry does not validate" desktop-file-validate "$root/usr/share/applications/morvex.desktop"
+  check "the desktop entry names another icon" grep -qx 'Icon=morvex' "$root/usr/share/applications/morvex.desktop"
+  # The completion as bash loads it, on a partial option and on --format's value.
+  complete_scan() {  # complete_scan WORD...: the completions of the last word
+    PATH="$root/usr/bin:$PATH" bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
+      _morvex_scan; printf "%s\n" "${COMPREPLY[@]}"' _ "$root/usr/share/bash-completion/completions/morvex-scan" "$@"
+  }
+  check "bash completes --for to $(complete_scan morvex-scan --for | tr '\n' ' ')" \
+    test "$(complete_scan morvex-scan --for)" = --format
+  check "bash does not offer sarif after --format" grep -qx sarif <<<"$(complete_scan morvex-scan --format '')"
+  check "dpkg removed morvex-cli while morvex needs it" absent in_root -r morvex-cli
+  check "dpkg did not remove both" in_root --purge morvex morvex-cli
+  check "removing both left $(find "$root/usr" -type f 2>/dev/null | head -3 | tr '\n' ' ')" \
+    test -z "$(find "$root/usr" -type f 2>/dev/null)"
 fi
 
 echo "== Portable zips"
@@ -78,6 +159,14 @@ check_zip_pages() {
   check "$arch zip: register-pages.cmd failed" test $? -eq 0
   view=
   check "$arch zip: register-pages.cmd wrote no per-user class" registry_has 'HKCU\Software\Classes\Morvex.PageFiles'
+  check "$arch zip: register-pages.cmd wrote no versioned ProgID" registry_has 'HKCU\Software\Classes\Morvex.PageFiles.1'
+  # The class where a program of the DLL's bitness looks: 64-bit Windows runs the cmd with the 64-bit reg.exe.
+  case $arch in *win32) view=/reg:32 ;; *) view=/reg:64 ;; esac
+  local server
+  server=$(wine reg query "HKCU\\Software\\Classes\\CLSID\\$MORVEX_PAGES_CLSID\\InprocServer32" /ve $view 2>/dev/null |
+    tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+  check "$arch zip: the class in the $view view names '$server', not this DLL" \
+    test "$server" = "$(windows_path "$folder/morvex-pages.dll")"
   # Wine's COM finds classes under HKLM only, so the run itself goes through a per-machine registration.
   wine regsvr32 /s "$(windows_path "$folder/morvex-pages.dll")" >/dev/null 2>&1
   wine "$folder/morvex-scan.exe" --page-server Morvex.PageFiles "$site" >"$work/zip-pages-report" 2>/dev/null
@@ -97,6 +186,7 @@ for zip in dist/morvex-"$version"-win*.zip; do
   for program in morvex.exe morvex-scan.exe morvex-dbf.exe; do
     check "$name lacks $program" test -s "$folder/$program"
   done
+  check_windows_notices "$name" "$folder"
   wine "$folder/morvex-scan.exe" "$site" >"$work/zip-report" 2>/dev/null
   check "$name: morvex-scan.exe ended with $? on the example site" test $? -eq 1
   check "$name: morvex-scan.exe's report differs" same_report "$work/zip-report"
@@ -143,6 +233,53 @@ shortcut_exists() {
   [ -n "$found" ]
 }
 settings_key='HKCU\Software\VB and VBA Program Settings\Morvex\Settings'
+# The installed morvex-scan.exe through our page server by either ProgID: check_page_server_names WHAT FOLDER.
+check_page_server_names() {
+  local progid
+  for progid in Morvex.PageFiles Morvex.PageFiles.1; do
+    wine "$2/morvex-scan.exe" --page-server "$progid" "$site" >"$work/msi-pages-report" 2>/dev/null
+    check "$1: the report through the installed $progid differs" same_report "$work/msi-pages-report"
+  done
+}
+
+# The tables as Windows' own validation reads them (msiinfo exports one table as tab-separated text, two header
+# lines first): table_rows MSI TABLE.
+table_rows() { msiinfo export "$1" "$2" | tail -n +4 | tr -d '\r'; }
+# ICE38 and ICE43: a component with a shortcut in a profile folder has a registry key path under HKCU or, in a
+# per-machine package, HKMU (-1: HKLM when installed per machine). ICE57: that component mixes no per-machine
+# rows into it (an HKLM row beside the per-user-capable key path). Then what no ICE checks but Windows Installer
+# relies on: a Version for every program and the DLL (the build's, from their version records), the
+# Add/Remove Programs size, and the install folder set once INSTALLDIR is resolved, before the product is
+# registered.
+check_msi_tables() {  # check_msi_tables MSI ARCH
+  local msi=$1 arch=$2
+  local shortcut_component key_path root rows
+  shortcut_component=$(table_rows "$msi" Shortcut | cut -f 4 | sort -u)
+  key_path=$(table_rows "$msi" Component | awk -F '\t' -v c="$shortcut_component" '$1 == c { print $6 }')
+  root=$(table_rows "$msi" Registry | awk -F '\t' -v k="$key_path" '$1 == k { print $2 }')
+  check "$arch: ICE38/ICE43: the shortcut's component $shortcut_component has key path '$key_path' under root '$root'" \
+    grep -qx -- '-1\|1' <<<"$root"
+  rows=$(table_rows "$msi" Registry | awk -F '\t' -v c="$shortcut_component" '$6 == c && $2 != "-1" && $2 != "1"')
+  check "$arch: ICE57: the shortcut's component also writes per-machine rows: $rows" test -z "$rows"
+  local file name file_version
+  while IFS=$'\t' read -r file _ name _ file_version _; do
+    case ${name#*|} in
+      *.exe | *.dll)
+        check "$arch: the File table gives ${name#*|} the version '$file_version', not $version.0" \
+          test "$file_version" = "$version.0" ;;
+    esac
+  done < <(table_rows "$msi" File)
+  local size
+  size=$(table_rows "$msi" Property | awk -F '\t' '$1 == "ARPSIZE" { print $2 }')
+  check "$arch: ARPSIZE is '$size'" test "${size:-0}" -gt 0
+  local action sequence
+  action=$(table_rows "$msi" CustomAction | awk -F '\t' '$3 == "ARPINSTALLLOCATION" { print $1 "\t" $4 }')
+  check "$arch: no action sets ARPINSTALLLOCATION to [INSTALLDIR] ('$action')" test "${action#*$'\t'}" = '[INSTALLDIR]'
+  sequence() { table_rows "$msi" InstallExecuteSequence | awk -F '\t' -v a="$1" '$1 == a { print $3 }'; }
+  sequence=$(sequence "${action%%$'\t'*}")
+  check "$arch: ARPINSTALLLOCATION is set at '$sequence', not between CostFinalize and RegisterProduct" \
+    test "${sequence:-0}" -gt "$(sequence CostFinalize)" -a "${sequence:-0}" -lt "$(sequence RegisterProduct)"
+}
 
 test_installer() {
   local msi=$1 arch=$2 build_dir=$3
@@ -174,13 +311,19 @@ test_installer() {
   local icon
   icon=$(morvex_entries 'HKLM\Software\Classes\Installer\Products' ProductName ProductIcon)
   check "$arch: no product icon registered ('$icon')" test -s "$(winepath -u "$icon" 2>/dev/null)"
+  local location
+  location=$(morvex_entries "$uninstall_key" DisplayName InstallLocation)
+  check "$arch: Add/Remove Programs gives the folder '$location'" \
+    test "$(realpath -m "$(winepath -u "$location" 2>/dev/null)")" = "$(realpath -m "$folder")"
+  check "$arch: Add/Remove Programs gives no size" \
+    test "$(($(morvex_entries "$uninstall_key" DisplayName EstimatedSize)))" -gt 0
+  check_windows_notices "$arch installed" "$folder"
   wine "$folder/morvex-scan.exe" "$site" >"$work/msi-report" 2>/dev/null
   check "$arch: the installed morvex-scan.exe's report differs" same_report "$work/msi-report"
   if [ "$with_pages" = yes ]; then
     check "$arch: morvex-pages.dll is not installed" test -s "$folder/morvex-pages.dll"
     check "$arch: the page server's class is not registered" registry_has "$class_key\\InprocServer32"
-    wine "$folder/morvex-scan.exe" --page-server Morvex.PageFiles "$site" >"$work/msi-pages-report" 2>/dev/null
-    check "$arch: the report through the installed Morvex.PageFiles differs" same_report "$work/msi-pages-report"
+    check_page_server_names "$arch" "$folder"
   fi
 
   # The same version again: the same file is the installer's maintenance run, a rebuild (a new product code)
@@ -245,6 +388,7 @@ test_installer() {
   check "$arch: uninstall left HKLM\\Software\\Morvex\\$arch" absent registry_has "HKLM\\Software\\Morvex\\$arch"
   check "$arch: uninstall left the page server's class" absent registry_has "$class_key"
   check "$arch: uninstall left the ProgID" absent registry_has 'HKLM\Software\Classes\Morvex.PageFiles'
+  check "$arch: uninstall left the versioned ProgID" absent registry_has 'HKLM\Software\Classes\Morvex.PageFiles.1'
   check "$arch: uninstall took the user's settings" registry_has "$settings_key"
   wine reg delete 'HKCU\Software\VB and VBA Program Settings\Morvex' /f >/dev/null 2>&1
 }
@@ -259,9 +403,39 @@ for build_dir in build-windows build-windows-x86; do
     continue
   fi
   installers=$((installers + 1))
+  check_msi_tables "$msi" "$arch"
   test_installer "$msi" "$arch" "$build_dir"
 done
 check "no installer in dist/" test "$installers" -gt 0
+
+echo "== Both installers side by side"
+# The ProgIDs sit in a key both bitnesses share: one component of the same identity in both installers, so
+# that removing either product leaves them to the other.
+x64_msi=dist/Morvex-$version-x64.msi
+x86_msi=dist/Morvex-$version-x86.msi
+progid_component() { table_rows "$1" Component | awk -F '\t' '$1 == "MorvexPageFilesProgIds" { print $2, $3, $4, $6 }'; }
+if [ -f "$x64_msi" ] && [ -f "$x86_msi" ] && [ -n "$(progid_component "$x64_msi")" ]; then
+  check "the ProgIDs' component differs: x64 '$(progid_component "$x64_msi")', x86 '$(progid_component "$x86_msi")'" \
+    test "$(progid_component "$x64_msi")" = "$(progid_component "$x86_msi")"
+  declare -A msi_of=([x64]=$x64_msi [x86]=$x86_msi)
+  declare -A folder_of=([x64]="$WINEPREFIX/drive_c/Program Files/Morvex" [x86]="$WINEPREFIX/drive_c/Program Files (x86)/Morvex")
+  for arch in x64 x86; do
+    run_msiexec "$work/side-by-side.log" /i "$(windows_path "${msi_of[$arch]}")"
+    check "side by side: $arch did not install (log says ${msi_result:-nothing})" test "$msi_result" = 1
+  done
+  for removed in x64 x86; do
+    case $removed in x64) kept=x86 ;; *) kept=x64 ;; esac
+    run_msiexec "$work/side-by-side.log" /x "$(windows_path "${msi_of[$removed]}")"
+    check "side by side: removing $removed did not succeed (log says ${msi_result:-nothing})" test "$msi_result" = 1
+    check_page_server_names "side by side, $removed removed, $kept" "${folder_of[$kept]}"
+    run_msiexec "$work/side-by-side.log" /i "$(windows_path "${msi_of[$removed]}")"
+    check "side by side: $removed did not install again (log says ${msi_result:-nothing})" test "$msi_result" = 1
+  done
+  for arch in x64 x86; do run_msiexec "$work/side-by-side.log" /x "$(windows_path "${msi_of[$arch]}")"; done
+  view=
+  check "side by side: removing both left the ProgID" absent registry_has 'HKLM\Software\Classes\Morvex.PageFiles'
+  check "side by side: removing both left the versioned ProgID" absent registry_has 'HKLM\Software\Classes\Morvex.PageFiles.1'
+fi
 
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
