@@ -1,6 +1,6 @@
 # The Debian packages through CPack, one per component: morvex-cli (the command-line programs, for machines without
 # a desktop) and morvex (the window, on top of morvex-cli); what each installs beyond its programs, and their fields.
-set(MORVEX_MAINTAINER "Morvex team <team@morvex.invalid>" CACHE STRING "The Debian packages' maintainer")
+set(MORVEX_MAINTAINER "Morvex team <team@morvex.invalid>")
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)
 set(staged ${CMAKE_BINARY_DIR}/packaging)
 find_program(MORVEX_GZIP gzip REQUIRED)

@@ -53,7 +53,7 @@ done
 msibuild "$out" -q 'UPDATE `Registry` SET `Root` = -1 WHERE `Root` = 4'
 # The install folder's custom action is only right where INSTALLDIR is resolved and before the product is
 # registered; stop if wixl placed it elsewhere.
-sequence=$(msiinfo export "$out" InstallExecuteSequence | awk -F '\t' '$1 == "SetArpInstallLocation" { print $3 }')
+sequence=$(msiinfo export "$out" InstallExecuteSequence | tr -d '\r' | awk -F '\t' '$1 == "SetArpInstallLocation" { print $3 }')
 if [ "$sequence" != 1001 ]; then
   echo "make-msi: wixl put SetArpInstallLocation at '$sequence', not right after CostFinalize" >&2
   exit 2

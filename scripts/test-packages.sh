@@ -95,6 +95,7 @@ else
   # Each package's copyright: ours for everything, a stanza for each piece its programs hold.
   for entry in "${third_party[@]}"; do
     IFS=$'\t' read -r name _ paths <<<"$entry"
+    [ "$paths" != - ] || continue
     for path in $paths; do
       case $path in usr/bin/morvex) deb=$window_deb doc=morvex ;; *) deb=$cli_deb doc=morvex-cli ;; esac
       copyright=$work/$(basename "$deb")/usr/share/doc/$doc/copyright
@@ -361,8 +362,8 @@ test_installer() {
     kill "$window" 2>/dev/null
     wait "$window" 2>/dev/null
     wineboot -r >/dev/null 2>&1
-    check "$arch: after the restart the upgrade left $(ls "$folder" | grep -v '\.\(exe\|dll\)$' | tr '\n' ' ')" \
-      test -z "$(ls "$folder" | grep -v '\.\(exe\|dll\)$')"
+    check "$arch: after the restart the upgrade left $(ls "$folder" | grep -v '\.\(exe\|dll\|txt\)$' | tr '\n' ' ')" \
+      test -z "$(ls "$folder" | grep -v '\.\(exe\|dll\|txt\)$')"
   fi
   check "$arch: after the upgrade Add/Remove Programs shows '$(installed_versions | tr '\n' ' ')'" \
     test "$(installed_versions)" = "$next_version"
