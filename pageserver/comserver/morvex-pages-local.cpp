@@ -16,11 +16,8 @@ namespace {
 
 using morvex::com::PageServerDispatch;
 
-// How long the process stays once its last object is gone: a client that drops one instance and creates the
-// next at once must not meet a server on its way out.
-constexpr DWORD kLingerMs = 3000;
-// How long a started process waits for its first client before it gives up.
-constexpr DWORD kFirstClientMs = 30000;
+// How long a started process waits for its client before it gives up.
+constexpr DWORD kClientWaitMs = 30000;
 
 std::wstring OwnFile() {
   std::wstring file(MAX_PATH, L'\0');
@@ -35,7 +32,7 @@ std::wstring OwnFile() {
   }
 }
 
-// Objects and client locks alive; the process ends once there have been none for a while.
+// The object and client locks alive; the process ends once they are all gone.
 class ServerLifetime {
  public:
   void Hold() { ++held_; }
@@ -96,8 +93,9 @@ class LocalPageFilesFactory final : public IClassFactory {
   ITypeInfo* typeInfo_;
 };
 
-// Serves in the multithreaded apartment, so that the instances of several clients (one per worker) are
-// called side by side rather than queued on one thread.
+// One process for each instance (single use), as servers that keep one document open per process are: each
+// worker of a client gets a process of its own, and a process that dies takes its class registration with
+// it, so the next creation starts a new one. The multithreaded apartment needs no message loop.
 int Serve() {
   if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
   ITypeInfo* typeInfo = nullptr;
@@ -109,21 +107,11 @@ int Serve() {
   DWORD cookie = 0;
   int status = 1;
   if (SUCCEEDED(CoRegisterClassObject(morvex::com::kLocalPageFilesClsid, &factory, CLSCTX_LOCAL_SERVER,
-                                      REGCLS_MULTIPLEUSE, &cookie))) {
-    bool everHeld = false;
-    DWORD idleSince = GetTickCount();
-    for (;;) {
-      Sleep(100);
-      if (lifetime.Held() > 0) {
-        everHeld = true;
-        idleSince = GetTickCount();
-      } else if (GetTickCount() - idleSince >= (everHeld ? kLingerMs : kFirstClientMs)) {
-        break;
-      }
-    }
+                                      REGCLS_SINGLEUSE, &cookie))) {
+    const DWORD started = GetTickCount();
+    while (lifetime.Held() == 0 && GetTickCount() - started < kClientWaitMs) Sleep(50);
+    while (lifetime.Held() > 0) Sleep(50);
     CoRevokeClassObject(cookie);
-    // A creation that slipped in while the class was withdrawn is served to its end.
-    while (lifetime.Held() > 0) Sleep(100);
     status = 0;
   }
   if (typeInfo != nullptr) typeInfo->Release();
