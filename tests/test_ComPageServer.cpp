@@ -856,11 +856,11 @@ TEST_F(LocalServerTest, AServerProcessDyingMidRunEndsTheRunWithOneMessageAndTheN
 }
 
 TEST_F(LocalServerTest, TheScanProgramEndsWithItsErrorStatusAndOneLineWhenTheServerProcessDies) {
-  GenerateSiteOf(60);  // far longer than the wait below
+  GenerateSiteOf(100);  // some 48,000 calls: far longer than the wait below
   const ProcessOutput output =
       RunScan(L"--page-server Morvex.LocalPageFiles \"" + FullPath(Folder()) + L"\"", root_, [](DWORD scan) {
         for (int tries = 0; tries < 600 && LocalServersOf(scan, false) == 0; ++tries) Sleep(100);
-        Sleep(3000);  // creation done and pages under way
+        Sleep(5000);  // creation done and pages under way
         EXPECT_EQ(LocalServersOf(scan, true), 1);
       });
   // What was found before has gone out already, as the report streams; the end is the error's.
