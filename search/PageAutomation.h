@@ -6,6 +6,7 @@
 #include <memory>
 #include <string_view>
 
+#include "Error.h"
 #include "PageFailure.h"
 
 namespace morvex {
@@ -46,6 +47,13 @@ class PageAutomation {
   // Nor is this: why the last OpenPage failed, for a server that keeps such reasons. Only valid right after
   // an OpenPage that returned false.
   virtual PageFailure LastOpenFailure() { return {}; }
+};
+
+// Thrown by a call to a server that can no longer be reached (its process has ended): every call after it
+// would fail alike, so it ends the run with its one message instead of a failure for every page that is left.
+class PageServerLost : public Error {
+ public:
+  using Error::Error;
 };
 
 // Stands for creation by class identifier. It throws Error when the server cannot be created.

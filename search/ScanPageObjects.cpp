@@ -23,6 +23,8 @@ class PendingError {
     } catch (const std::bad_alloc&) {
       // A finding that cannot be stored must not vanish from a report that claims to be complete.
       throw;
+    } catch (const PageServerLost&) {
+      throw;  // ends the run: every call after it would fail alike
     } catch (const Error&) {
       set_ = true;
     } catch (const std::exception&) {

@@ -50,6 +50,8 @@ void RunStep(bool& bPendingError, StepBody&& body) {
     body();
   } catch (const std::bad_alloc&) {
     throw;  // out of memory ends the run through the error report: a partial report must not pass as whole
+  } catch (const PageServerLost&) {
+    throw;  // no later step can succeed either
   } catch (const std::exception&) {
     bPendingError = true;
   }
@@ -249,6 +251,8 @@ int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::str
           pageList.ReadElement(namedAhead, nameColumn, nextPageName);
           context.automation->PreparePage(sProjectName, nextPageName);
         }
+      } catch (const PageServerLost&) {
+        throw;
       } catch (const std::exception&) {
         // Only a hint: the page is then read when it is opened.
         namedAhead = pageCount;
@@ -358,6 +362,11 @@ SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bo
     }
     ReleaseAutomation(context);
     return result;
+  } catch (const PageServerLost& error) {
+    errorNumber = error.Number();
+    errorDescription = error.Description();
+    // A proxy to a server that is gone never answers again: the next run creates a new one.
+    context.automation.reset();
   } catch (const Error& error) {
     errorNumber = error.Number();
     errorDescription = error.Description();

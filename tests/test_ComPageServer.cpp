@@ -1,5 +1,5 @@
-// Page servers through COM under Wine: our DLL and scripted servers against the built-in ones, creation
-// failures, hostile servers, registration, and the command line's --page-server.
+// Page servers through COM under Wine: our DLL, our local server and scripted servers against the built-in ones,
+// creation failures, a server process dying mid-run, hostile servers, registration, and --page-server.
 #include <gtest/gtest.h>
 
 #ifndef NOMINMAX
@@ -7,7 +7,9 @@
 #endif
 #include <windows.h>
 #include <oleauto.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -106,8 +108,8 @@ RunView RunOnce(PageAutomationFactory factory, const std::string& folder, bool b
 class TestClassFactory final : public IClassFactory {
  public:
   using Maker = std::function<HRESULT(REFIID, void**)>;
-  TestClassFactory(const CLSID& clsid, Maker make) : make_(std::move(make)) {
-    EXPECT_EQ(CoRegisterClassObject(clsid, this, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_), S_OK);
+  TestClassFactory(const CLSID& clsid, Maker make, DWORD context = CLSCTX_INPROC_SERVER) : make_(std::move(make)) {
+    EXPECT_EQ(CoRegisterClassObject(clsid, this, context, REGCLS_MULTIPLEUSE, &cookie_), S_OK);
   }
   ~TestClassFactory() { CoRevokeClassObject(cookie_); }
   TestClassFactory(const TestClassFactory&) = delete;
@@ -649,10 +651,7 @@ std::wstring RegistrySnapshot(HKEY root) {
   return snapshot;
 }
 
-DWORD Regsvr32(const std::wstring& options) {
-  wchar_t system[MAX_PATH];
-  GetSystemDirectoryW(system, MAX_PATH);
-  std::wstring command = L"\"" + std::wstring(system) + L"\\regsvr32.exe\" /s " + options + L" \"" + PagesDll() + L"\"";
+DWORD RunProgram(std::wstring command) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -664,6 +663,12 @@ DWORD Regsvr32(const std::wstring& options) {
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
   return status;
+}
+
+DWORD Regsvr32(const std::wstring& options) {
+  wchar_t system[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  return RunProgram(L"\"" + std::wstring(system) + L"\\regsvr32.exe\" /s " + options + L" \"" + PagesDll() + L"\"");
 }
 
 std::wstring ReadString(HKEY root, const std::wstring& path, const wchar_t* name = nullptr) {
@@ -713,7 +718,9 @@ struct ProcessOutput {
   std::string err;
 };
 
-ProcessOutput RunScan(const std::wstring& arguments, const fs::path& work) {
+// whileRunning, when given, is called once the program has started, with its process identifier.
+ProcessOutput RunScan(const std::wstring& arguments, const fs::path& work,
+                      const std::function<void(DWORD)>& whileRunning = nullptr) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   const fs::path outFile = work / "out.txt", errFile = work / "err.txt";
   HANDLE out = CreateFileW(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
@@ -728,6 +735,7 @@ ProcessOutput RunScan(const std::wstring& arguments, const fs::path& work) {
   PROCESS_INFORMATION process{};
   ProcessOutput result;
   if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    if (whileRunning) whileRunning(process.dwProcessId);
     WaitForSingleObject(process.hProcess, 120000);
     GetExitCodeProcess(process.hProcess, &result.status);
     CloseHandle(process.hProcess);
@@ -759,6 +767,156 @@ TEST_F(ComTest, TheScanProgramRunsOnTheServerItIsGiven) {
   EXPECT_EQ(missing.err,
             "morvex-scan: The page server \"Morvex.NoSuchServer\" cannot be created: no class is registered under this "
             "ProgID 429\n");
+}
+
+// The local server processes that parent started (COM starts them from the client under Wine), ended first
+// when end is set; how many there were.
+int LocalServersOf(DWORD parent, bool end) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  int found = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (entry.th32ParentProcessID != parent || _wcsicmp(entry.szExeFile, L"morvex-pages-local.exe") != 0) continue;
+    ++found;
+    if (!end) continue;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    if (process == nullptr) continue;
+    if (TerminateProcess(process, 1)) WaitForSingleObject(process, 10000);
+    CloseHandle(process);
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+// Our page-file server in a process of its own, registered for the machine while a test lasts, on a generated
+// site where every call crosses processes (about a millisecond each under Wine).
+class LocalServerTest : public ComTest {
+ protected:
+  void SetUp() override {
+    ComTest::SetUp();
+    ASSERT_EQ(RunProgram(LocalServerCommand(L"/RegServer")), 0u);
+  }
+  void TearDown() override {
+    EXPECT_EQ(RunProgram(LocalServerCommand(L"/UnregServer")), 0u);
+    ComTest::TearDown();
+  }
+  static std::wstring LocalServerCommand(const wchar_t* option) {
+    return L"\"" + FullPath(MORVEX_PAGES_LOCAL_EXE) + L"\" " + option;
+  }
+  void GenerateSiteOf(int32_t pagesPerProject) {
+    SiteShape shape;
+    shape.projects = 2;
+    shape.pages = pagesPerProject;
+    shape.objects = 40;
+    shape.collisionsPerMille = 40;
+    GenerateSite(shape, root_);
+  }
+  static constexpr const char* kProgId = "Morvex.LocalPageFiles";
+  static constexpr std::string_view kLostPrefix =
+      "The page server \"Morvex.LocalPageFiles\" stopped answering during the scan: ";
+};
+
+TEST_F(LocalServerTest, GivesTheBuiltInReportsOnTheExampleAndAGeneratedSite) {
+  GenerateSiteOf(5);
+  const std::string clsid = GuidUtf8(com::kLocalPageFilesClsid);
+  const struct {
+    std::string site;
+    std::string identifier;
+    bool bShowAll;
+  } cases[] = {{ExampleSite(), kProgId, true}, {ExampleSite(), clsid, false}, {Folder(), kProgId, true}, {Folder(), clsid, false}};
+  for (const auto& c : cases) {
+    const RunView builtIn = RunOnce(MakePageFileServerFactory(), c.site, c.bShowAll);
+    ASSERT_NE(builtIn.report, "No items found");
+    EXPECT_EQ(RunOnce(MakeComPageServerFactory(c.identifier), c.site, c.bShowAll), builtIn) << c.site << " " << c.identifier;
+  }
+}
+
+TEST_F(LocalServerTest, AServerProcessDyingMidRunEndsTheRunWithOneMessageAndTheNextRunStartsAnother) {
+  GenerateSiteOf(5);
+  RecordingProgress progress;
+  RecordingMessages messages;
+  progress.OnProcessEvents([](int32_t nthUpdate) {
+    if (nthUpdate == 2) {
+      EXPECT_EQ(LocalServersOf(GetCurrentProcessId(), true), 1);
+    }
+  });
+  AppContext context(MakeComPageServerFactory(kProgId), progress, messages);
+  EXPECT_EQ(RunSearchDetailed(context, Folder(), true, true).outcome, RunOutcome::kUnexpectedError);
+  ASSERT_EQ(messages.messages.size(), 1u);
+  EXPECT_TRUE(messages.messages[0].starts_with(kLostPrefix) && messages.messages[0].ends_with(" 462"))
+      << messages.messages[0];
+
+  progress.OnProcessEvents(nullptr);
+  messages.messages.clear();
+  const SearchResult next = RunSearchDetailed(context, Folder(), true, true);
+  EXPECT_EQ(next.outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(next.Report(), RunOnce(MakePageFileServerFactory(), Folder()).report);
+}
+
+TEST_F(LocalServerTest, TheScanProgramEndsWithItsErrorStatusAndOneLineWhenTheServerProcessDies) {
+  GenerateSiteOf(100);  // some 48,000 calls: far longer than the wait below
+  const ProcessOutput output =
+      RunScan(L"--page-server Morvex.LocalPageFiles \"" + FullPath(Folder()) + L"\"", root_, [](DWORD scan) {
+        for (int tries = 0; tries < 600 && LocalServersOf(scan, false) == 0; ++tries) Sleep(100);
+        Sleep(5000);  // creation done and pages under way
+        EXPECT_EQ(LocalServersOf(scan, true), 1);
+      });
+  // What was found before has gone out already, as the report streams; the end is the error's.
+  EXPECT_EQ(output.status, 2u);
+  EXPECT_TRUE(output.err.starts_with("morvex-scan: " + std::string(kLostPrefix)) && output.err.ends_with(" 462\n") &&
+              std::count(output.err.begin(), output.err.end(), '\n') == 1)
+      << output.err;
+}
+
+// A local server that hands over no automation interface is asked once more before the run ends with what
+// that means; an in-process one that does so is no page server, at once.
+TEST_F(ComTest, ALocalServerHandingOverNoInterfaceIsAskedTwiceAndSaidSo) {
+  constexpr CLSID kRefusingClsid = {0x1f0e4c55, 0x8d3a, 0x4b71, {0x9e, 0x20, 0x6c, 0x5a, 0x41, 0xf3, 0x0d, 0x8b}};
+  const std::string identifier = GuidUtf8(kRefusingClsid);
+  const std::wstring classKey = L"Software\\Classes\\CLSID\\" + GuidText(kRefusingClsid);
+  const RunView builtIn = RunOnce(MakePageFileServerFactory(), ExampleSite());
+  const struct {
+    const wchar_t* serverKey;
+    int refusals;
+    int creations;
+    std::string reason;  // empty: the run completes
+  } cases[] = {
+      {L"LocalServer32", 2, 2,
+       "its server process did not hand over its automation interface (IDispatch), twice; the server may not have "
+       "started"},
+      {L"LocalServer32", 1, 2, ""},
+      {L"InprocServer32", 1, 1, "the class offers no automation interface (IDispatch), so it is not a page server"},
+  };
+  for (const auto& c : cases) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (classKey + L"\\" + c.serverKey).c_str(), 0, nullptr, 0, KEY_WRITE,
+                              nullptr, &key, nullptr), ERROR_SUCCESS);
+    const std::wstring file = L"C:\\nowhere\\server.exe";
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
+                   static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    int refused = 0;
+    TestClassFactory factory(
+        kRefusingClsid,
+        [&](REFIID iid, void** object) -> HRESULT {
+          *object = nullptr;
+          if (refused++ < c.refusals) return E_NOINTERFACE;
+          return PageServerDispatch::Create(std::make_unique<PageFileServer>(), nullptr, iid, object);
+        },
+        CLSCTX_LOCAL_SERVER);
+    const RunView run = RunOnce(MakeComPageServerFactory(identifier), ExampleSite());
+    EXPECT_EQ(factory.creations, c.creations) << c.refusals;
+    if (c.reason.empty()) {
+      EXPECT_EQ(run, builtIn);
+    } else {
+      EXPECT_EQ(run.messages,
+                std::vector<std::string>{"The page server \"" + identifier + "\" cannot be created: " + c.reason + " 429"});
+    }
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, classKey.c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, classKey.c_str());
+  }
 }
 
 }  // namespace

@@ -469,6 +469,39 @@ TEST_F(SearchRunTest, FailingSetInteractiveEndsTheRunThroughTheErrorReport) {
   EXPECT_NE(context_.automation, nullptr);
 }
 
+// Whichever call first finds the server gone, on the first page or a later one: the run ends with that one
+// message (after "Done" only when it is the closing SetInteractive), nothing more is asked of the server, and
+// the next run creates a new one.
+TEST_F(SearchRunTest, AServerFoundGoneEndsTheRunWithOneMessageAndTheNextRunCreatesAnother) {
+  WriteSite({{"A", "a", false, {{"p", "q"}}}});
+  AddHitPage("A", "p");
+  AddHitPage("A", "q");
+  const struct {
+    AutomationOp op;
+    int32_t nth;
+  } losses[] = {{AutomationOp::kSetInteractive, 1}, {AutomationOp::kSetInteractive, 2}, {AutomationOp::kOpenPage, 1},
+                {AutomationOp::kOpenPage, 2},       {AutomationOp::kFirstObject, 2},    {AutomationOp::kNextObject, 1},
+                {AutomationOp::kGetObjectType, 2},  {AutomationOp::kFirstProperty, 1},  {AutomationOp::kNextProperty, 2},
+                {AutomationOp::kGetTarvoInfo, 1},   {AutomationOp::kGetObjectAN, 2},    {AutomationOp::kClosePage, 1}};
+  for (const auto& loss : losses) {
+    const std::string what = std::string(doubles::OpName(loss.op)) + " #" + std::to_string(loss.nth);
+    site_->ClearCalls();
+    site_->LoseServerAtCall(loss.op, loss.nth);
+    messages_.messages.clear();
+    EXPECT_EQ(Run().outcome, RunOutcome::kUnexpectedError) << what;
+    std::vector<std::string> expected = {std::string("scripted server gone at ") + doubles::OpName(loss.op) + " 462"};
+    if (loss.op == AutomationOp::kSetInteractive && loss.nth == 2) expected.insert(expected.begin(), "Done");
+    EXPECT_EQ(messages_.messages, expected) << what;
+    EXPECT_EQ(site_->Calls().back().op, loss.op) << what;
+    EXPECT_EQ(context_.automation, nullptr) << what;
+    EXPECT_EQ(site_->LiveInstances(), 0) << what;
+  }
+  site_->ClearCalls();
+  site_->LoseServerAtCall(AutomationOp::kOpenPage, 0);
+  EXPECT_EQ(Run().outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(site_->CreationAttempts(), static_cast<int32_t>(std::size(losses)) + 1);
+}
+
 TEST_F(SearchRunTest, PageListsThatCannotBeReadOrHaveNoFolderAreToldAndTheRunGoesOn) {
   // A: no folder at all; B and C: one page list cut short (told damaged once, though read by both projects and
   // by the count); D: records but no fields, which the reader cannot hold; E: a page that opens.

@@ -120,6 +120,35 @@ WORD FileMachine(const std::wstring& file) {
   return machine;
 }
 
+// True when COM starts the class in a process of its own: a local server and no in-process one to prefer.
+bool IsLocalServerOnly(const CLSID& clsid) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, ClassKeyPath(clsid, L"LocalServer32").c_str(), 0, KEY_QUERY_VALUE, &key) !=
+      ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return InprocServerFile(clsid).empty();
+}
+
+// The answers of a call whose server process has ended or dropped the connection, rather than of an operation
+// that failed: no later call can succeed.
+bool IsServerGone(HRESULT hr) {
+  switch (hr) {
+    case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE):
+    case RPC_E_DISCONNECTED:
+    case RPC_E_SERVERFAULT:
+    case RPC_E_SERVER_DIED:
+    case RPC_E_SERVER_DIED_DNE:
+    case RPC_E_CONNECTION_TERMINATED:
+    case CO_E_OBJNOTCONNECTED:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Why CoCreateInstance failed, in words.
 std::string CreationFailure(const CLSID& clsid, HRESULT hr) {
   const std::string serverText = ServerErrorText();
@@ -142,6 +171,9 @@ std::string CreationFailure(const CLSID& clsid, HRESULT hr) {
              " (an in-process server loads only into a program of its own bitness)";
     return "the class " + ClsidText(clsid) + " is not registered";
   }
+  if (hr == E_NOINTERFACE && IsLocalServerOnly(clsid))
+    return "its server process did not hand over its automation interface (IDispatch), twice; the server may not "
+           "have started";
   if (hr == E_NOINTERFACE) return "the class offers no automation interface (IDispatch), so it is not a page server";
   if (!file.empty() && serverText.empty() &&
       (HRESULT_FACILITY(hr) == FACILITY_WIN32 || hr == CO_E_ERRORINDLL || hr == CO_E_DLLNOTFOUND))
@@ -222,7 +254,7 @@ struct OutputSlot {
 
 class ComPageServer final : public PageAutomation {
  public:
-  explicit ComPageServer(const std::string& identifier) {
+  explicit ComPageServer(const std::string& identifier) : identifier_(identifier) {
     const auto fail = [&](const std::string& why) -> Error {
       return Error(kErrCannotCreateComponent, "The page server \"" + identifier + "\" cannot be created: " + why);
     };
@@ -239,9 +271,16 @@ class ComPageServer final : public PageAutomation {
       throw fail("no class is registered under this ProgID");
     }
 
-    SetErrorInfo(0, nullptr);
-    const HRESULT created = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                                             dispatch_.OutVoid());
+    const auto create = [&] {
+      SetErrorInfo(0, nullptr);
+      const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                          dispatch_.OutVoid());
+      return SUCCEEDED(hr) && !dispatch_ ? E_NOINTERFACE : hr;
+    };
+    HRESULT created = create();
+    // A server process that was still starting, or failed to, hands over no interface; once more is enough to
+    // tell that from a server that never will.
+    if (created == E_NOINTERFACE && IsLocalServerOnly(clsid)) created = create();
     if (FAILED(created) || !dispatch_) throw fail(CreationFailure(clsid, FAILED(created) ? created : E_NOINTERFACE));
 
     std::string lacking;
@@ -410,6 +449,11 @@ class ComPageServer final : public PageAutomation {
     const HRESULT hr = dispatch_->Invoke(ids_[Index(op)], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters,
                                          &result, &exception, &argumentError);
     if (hr == DISP_E_EXCEPTION) FreeException(exception);
+    if (IsServerGone(hr)) {
+      VariantClear(&result);
+      throw PageServerLost(kErrServerUnavailable, "The page server \"" + identifier_ +
+                                                      "\" stopped answering during the scan: " + HresultText(hr));
+    }
     const bool answeredFalse = result.vt == VT_BOOL && result.boolVal == VARIANT_FALSE;
     VariantClear(&result);
     return SUCCEEDED(hr) && !answeredFalse;
@@ -460,7 +504,8 @@ class ComPageServer final : public PageAutomation {
     }
   }
 
-  Apartment apartment_;  // first in, last out: COM outlives every reference below
+  std::string identifier_;  // as the user gave it, for the messages
+  Apartment apartment_;     // first in, last out: COM outlives every reference below
   Ref<IDispatch> dispatch_;
   std::array<DISPID, kPageOpCount> ids_{};
   std::array<bool, kPageOpCount> has_{};

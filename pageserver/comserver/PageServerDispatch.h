@@ -20,6 +20,10 @@ inline constexpr IID kPageServerDiid = {0x3f97c9a8, 0xb9fa, 0x44ed, {0x8f, 0xe6,
 inline constexpr GUID kPageServerLibid = {0x652e1098, 0xd72b, 0x4218, {0xa1, 0xb2, 0x89, 0x3b, 0xda, 0xce, 0x77, 0xc6}};
 inline constexpr const wchar_t* kPageFilesProgId = L"Morvex.PageFiles";
 inline constexpr const wchar_t* kPageFilesVersionedProgId = L"Morvex.PageFiles.1";
+// The same server in a process of its own (morvex-pages-local.exe): a class of its own, so that both can be
+// registered at once and a client chooses by name.
+inline constexpr CLSID kLocalPageFilesClsid = {0x5d1e0a73, 0x2c4b, 0x4f8e, {0x9a, 0x61, 0x0b, 0x7e, 0x33, 0xd2, 0x58, 0xc4}};
+inline constexpr const wchar_t* kLocalPageFilesProgId = L"Morvex.LocalPageFiles";
 
 // The automation interface's description from the type library in file (our DLL holds it as a resource).
 HRESULT LoadPageServerTypeInfo(const wchar_t* file, ITypeInfo** typeInfo);

@@ -12,6 +12,7 @@ namespace morvex::com {
 namespace {
 
 constexpr const wchar_t* kDescription = L"Morvex page files";
+constexpr const wchar_t* kLocalDescription = L"Morvex page files, in a process of their own";
 constexpr const wchar_t* kLibraryDescription = L"Morvex page files 1.0";
 constexpr const wchar_t* kInterfaceName = L"DPageServer";
 // The proxy that COM's own marshaller uses for a pure dispatch interface.
@@ -127,6 +128,38 @@ HRESULT UnregisterPageServer(RegistrationScope scope) {
   if (!HasSubkeys(root, library + L"\\1.0\\0")) remove(library);
   if (scope == RegistrationScope::kUser) {
     for (const wchar_t* parent : {L"CLSID", L"Interface", L"TypeLib"}) RemoveIfEmpty(root, ClassesPath(parent));
+  }
+  return worst == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(worst);
+}
+
+HRESULT RegisterLocalPageServer(const std::wstring& serverFile) {
+  const HKEY root = HKEY_LOCAL_MACHINE;
+  const std::wstring clsid = GuidText(kLocalPageFilesClsid);
+  const std::wstring classKey = ClassesPath(L"CLSID\\" + clsid);
+  // Quoted: COM appends its own switch to the command, and the folder may hold blanks.
+  const std::initializer_list<std::pair<std::wstring, std::wstring>> values = {
+      {classKey, kLocalDescription},
+      {classKey + L"\\LocalServer32", L"\"" + serverFile + L"\""},
+      {classKey + L"\\ProgID", kLocalPageFilesProgId},
+      {ClassesPath(kLocalPageFilesProgId), kLocalDescription},
+      {ClassesPath(kLocalPageFilesProgId) + L"\\CLSID", clsid},
+  };
+  for (const auto& [path, value] : values) {
+    const LSTATUS status = SetString(root, path, nullptr, value);
+    if (status != ERROR_SUCCESS) {
+      UnregisterLocalPageServer();
+      return HRESULT_FROM_WIN32(status);
+    }
+  }
+  return S_OK;
+}
+
+HRESULT UnregisterLocalPageServer() {
+  LSTATUS worst = ERROR_SUCCESS;
+  for (const std::wstring& path : {ClassesPath(L"CLSID\\" + GuidText(kLocalPageFilesClsid)),
+                                   ClassesPath(kLocalPageFilesProgId)}) {
+    const LSTATUS status = DeleteTree(HKEY_LOCAL_MACHINE, path);
+    if (status != ERROR_SUCCESS) worst = status;
   }
   return worst == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(worst);
 }

@@ -18,4 +18,10 @@ HRESULT RegisterPageServer(RegistrationScope scope, const std::wstring& serverFi
 // is not there succeeds.
 HRESULT UnregisterPageServer(RegistrationScope scope);
 
+// The class and ProgID of the page server in a process of its own (for tests and measurements), per machine,
+// started as serverFile. The interface and type library keys are left to the DLL's registration, which owns
+// them; calls cross the process boundary through the system's own IDispatch proxy, which needs neither.
+HRESULT RegisterLocalPageServer(const std::wstring& serverFile);
+HRESULT UnregisterLocalPageServer();
+
 }  // namespace morvex::com

@@ -102,6 +102,9 @@ class ScriptedSite {
   void ThrowOnCall(AutomationOp op, int32_t nthCall, int32_t number = kErrInvalidArgument) {
     throwing_[op][nthCall] = number;
   }
+  // The nth call of op finds the server gone, as a call to a server process that has ended does (0: no call);
+  // replaces any earlier such call of the script.
+  void LoseServerAtCall(AutomationOp op, int32_t nthCall) { losing_ = {op, nthCall}; }
   void FailOpenPage(const std::string& project, const std::string& page) { failingPages_.insert({project, page}); }
   // The nth creation (1-based) throws, as creation by class identifier fails when no server is installed.
   void FailCreation(int32_t nthCreation) { failingCreations_.insert(nthCreation); }
@@ -148,6 +151,10 @@ class ScriptedSite {
         throw Error(number->second, std::string("scripted exception from ") + OpName(op));
       }
     }
+    if (losing_ && *losing_ == std::pair{op, nth}) {
+      calls_.push_back({op, {}, false});
+      throw PageServerLost(462, std::string("scripted server gone at ") + OpName(op));
+    }
     if (failingAlways_.count(op) != 0) return false;
     const auto failing = failing_.find(op);
     return failing == failing_.end() || failing->second.count(nth) == 0;
@@ -160,6 +167,7 @@ class ScriptedSite {
   std::map<AutomationOp, std::set<int32_t>> failing_;
   std::set<AutomationOp> failingAlways_;
   std::map<AutomationOp, std::map<int32_t, int32_t>> throwing_;
+  std::optional<std::pair<AutomationOp, int32_t>> losing_;
   std::set<std::pair<std::string, std::string>> failingPages_;
   std::set<int32_t> failingCreations_;
   size_t failedCreations_ = 0;
