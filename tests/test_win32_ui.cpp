@@ -1,5 +1,6 @@
 // The Win32 windows' parts that are not drawing: twips at two DPIs, registry settings, the report's line
-// ends, the keys of the main window.
+// ends, the keys of the main window, the page server dialog.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "Win32Form.h"
@@ -16,11 +17,13 @@
 #include <utility>
 #include <vector>
 
+#include "ComPageServer.h"
 #include "RegistrySettings.h"
 #include "TextUtil.h"
 #include "basBrowseFolder.h"
 #include "basSearch.h"
 #include "frmMain.h"
+#include "frmPageServer.h"
 #include "frmStatusBar.h"
 
 namespace morvex::win32 {
@@ -321,12 +324,34 @@ TEST_F(Win32MainWindow, TheProgressWindowRedrawsItsBarAtTheNewDpi) {
   RECT inner{};
   GetClientRect(bar, &inner);
   const RECT place = PlaceOf(bar);
-  EXPECT_EQ(place.right - place.left, TwipsToPixels(4455, 2 * dpi));
+  // Where the first line made the form wider than its design, the bar grew by as much.
+  const RECT firstLine = PlaceOf(GetWindow(window, GW_CHILD));
+  EXPECT_EQ(place.right - place.left,
+            TwipsToPixels(4455, 2 * dpi) + firstLine.right - firstLine.left - TwipsToPixels(4545, 2 * dpi));
   UpdateWindow(window);
   HDC dc = GetDC(bar);
   EXPECT_EQ(GetPixel(dc, inner.right * 51 / 100 - 3, 1), RGB(0, 0, 255));
   EXPECT_EQ(GetPixel(dc, inner.right * 51 / 100 + 3, 1), RGB(255, 255, 255));
   ReleaseDC(bar, dc);
+  progress.Close();
+}
+
+TEST_F(Win32MainWindow, TheProgressWindowsFirstLineFitsWithASevenDigitCountAtEachDpi) {
+  frmStatusBar progress;
+  progress.Show();
+  HWND window = progress.Handle();
+  HWND firstLine = GetWindow(window, GW_CHILD);
+  const std::wstring widest = L"Searching for reserved Tarvo keywords...1234567 found.";
+  for (const int dpi : {96, 144}) {
+    MoveToDpi(window, dpi, RECT{0, 0, 300, 120});
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(firstLine, WM_GETFONT, 0, 0));
+    const RECT line = PlaceOf(firstLine);
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_GE(line.right - line.left, TextWidth(firstLine, font, widest)) << dpi;
+    EXPECT_LE(line.right, client.right) << dpi;
+    EXPECT_GE(client.right, TwipsToPixels(4680, dpi)) << dpi;
+  }
   progress.Close();
 }
 
@@ -490,6 +515,44 @@ TEST_F(Win32MainWindow, CtrlAAndCtrlCInTheResultsBoxCopyTheWholeReport) {
   EXPECT_EQ(WideToUtf8(ClipboardText(window_->Handle())), result.Report());
 }
 
+TEST_F(Win32MainWindow, ALongReportShowsItsTopFirstAndTheViewStaysWhereTheUserPutsItWhileTheRestGoesIn) {
+  window_->Show(SW_SHOWNORMAL);
+  HWND box = window_->ResultsBox();
+  SetFocus(box);
+  const SearchResult result = ResultWithLines(3000);
+  const auto firstVisible = [box] { return SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0); };
+  // Between pieces: the top arrives first, the wheel's place and Ctrl+Home's hold through the next piece.
+  int breaks = 0;
+  LRESULT expected = 0;
+  EXPECT_TRUE(frmMain::SetReportText(box, result, [&] {
+    EXPECT_EQ(firstVisible(), expected) << "at break " << breaks;
+    if (++breaks == 1) {
+      SendMessageW(box, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+      expected = firstVisible();
+      EXPECT_GT(expected, 0);
+    } else if (breaks == 2) {
+      PressKey(WM_KEYDOWN, VK_HOME, {VK_CONTROL});
+      expected = 0;
+    }
+    return true;
+  }));
+  EXPECT_GT(breaks, 3);
+  EXPECT_EQ(firstVisible(), 0);
+  EXPECT_TRUE(frmMain::ReportText(box) == result.Report());
+
+  // Once it is in: Ctrl+End goes down, Ctrl+Home back up, and Shift+Down twice selects the first two lines.
+  PressKey(WM_KEYDOWN, VK_END, {VK_CONTROL});
+  EXPECT_GT(firstVisible(), 2900);
+  PressKey(WM_KEYDOWN, VK_HOME, {VK_CONTROL});
+  EXPECT_EQ(firstVisible(), 0);
+  PressKey(WM_KEYDOWN, VK_DOWN, {VK_SHIFT});
+  PressKey(WM_KEYDOWN, VK_DOWN, {VK_SHIFT});
+  PressKey(WM_KEYDOWN, 'C', {VK_CONTROL});
+  const std::string& report = result.Report();
+  const size_t secondLineEnd = report.find("\r\n", report.find("\r\n") + 2) + 2;
+  EXPECT_EQ(WideToUtf8(ClipboardText(window_->Handle())), report.substr(0, secondLineEnd));
+}
+
 TEST_F(Win32MainWindow, ACopyOfTheWholeBoxIsTheReportWithCrLf) {
   SearchResult result = ResultWithLines(3);
   HWND box = window_->ResultsBox();
@@ -501,6 +564,153 @@ TEST_F(Win32MainWindow, ACopyOfTheWholeBoxIsTheReportWithCrLf) {
   frmMain::SetReportText(box, SearchResult{});
   EXPECT_EQ(frmMain::ReportText(box), SearchResult{}.Report());
   EXPECT_EQ(frmMain::ReportText(box).rfind("No items found", 0), 0U);
+}
+
+// The page server dialog over a settings key of the test's own, driven as the user drives it.
+class Win32PageServerDialog : public Win32Settings {
+ protected:
+  void SetUp() override {
+    Win32Settings::SetUp();
+    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    if (probe == nullptr) GTEST_SKIP() << "no display to create windows on";
+    DestroyWindow(probe);
+  }
+  std::unique_ptr<frmPageServer> Open() {
+    auto dialog = std::make_unique<frmPageServer>(nullptr, key_.c_str(), TestPageServer);
+    ShowWindow(dialog->Handle(), SW_SHOWNORMAL);
+    return dialog;
+  }
+  static HWND Child(const frmPageServer& dialog, const wchar_t* className, const wchar_t* caption) {
+    return FindWindowExW(dialog.Handle(), nullptr, className, caption);
+  }
+  // The line under Test that says what came of it: the control after Test in the tab order.
+  static std::string Outcome(const frmPageServer& dialog) {
+    return WindowTextUtf8(GetWindow(Child(dialog, L"BUTTON", L"&Test"), GW_HWNDNEXT));
+  }
+  static void ChooseClass(const frmPageServer& dialog, const wchar_t* identifier) {
+    SendMessageW(Child(dialog, L"BUTTON", L"&Class identifier (ProgID or {CLSID}):"), BM_CLICK, 0, 0);
+    SetWindowTextW(Child(dialog, L"EDIT", nullptr), identifier);
+  }
+};
+
+TEST_F(Win32PageServerDialog, TestCreatesTheChosenServerAndSaysWhatARunWouldSay) {
+  struct Case {
+    const wchar_t* identifier;  // nullptr: our page-file server
+    const char* said;
+  };
+  const Case cases[] = {
+      {nullptr, "Our page-file server is ready: it opens <page>.json in each project's folder."},
+      {L" Morvex.NoSuchServer ",
+       "The page server \"Morvex.NoSuchServer\" cannot be created: no class is registered under this ProgID 429"},
+      // A class Wine registers that answers IDispatch but has none of a page server's operations.
+      {L"Scripting.Dictionary", "The page server \"Scripting.Dictionary\" cannot be created: it is not a page server"},
+      {L"{not-a-clsid}", "The page server \"{not-a-clsid}\" cannot be created: it is not a class identifier"},
+  };
+  for (const Case& test : cases) {
+    const auto dialog = Open();
+    if (test.identifier != nullptr) ChooseClass(*dialog, test.identifier);
+    PressButton(dialog->Handle(), L"&Test");
+    EXPECT_THAT(Outcome(*dialog), ::testing::StartsWith(test.said));
+    EXPECT_TRUE(IsWindow(dialog->Handle()));
+  }
+  // Testing writes nothing.
+  EXPECT_EQ(TypeOf(L"PageServer"), static_cast<DWORD>(REG_NONE));
+}
+
+TEST_F(Win32PageServerDialog, OkAndReturnWriteTheChoiceCancelAndEscapeLeaveTheStoredOne) {
+  struct Case {
+    const char* name;
+    const wchar_t* identifier;  // nullptr: our page-file server
+    UINT key;                   // pressed in the identifier's box or on the first option; 0: OK clicked
+    const char* stored;         // the value afterwards
+  };
+  const Case cases[] = {
+      {"Return in the box", L"  Acme.Pages ", VK_RETURN, "Acme.Pages"},
+      {"OK for ours", nullptr, 0, ""},
+      {"Escape", L"Other.Pages", VK_ESCAPE, "Before.Pages"},
+  };
+  for (const Case& test : cases) {
+    Store(L"PageServer", L"Before.Pages");
+    const auto dialog = Open();
+    EXPECT_EQ(WindowTextUtf8(Child(*dialog, L"EDIT", nullptr)), "Before.Pages") << test.name;
+    EXPECT_EQ(WindowTextUtf8(GetWindow(dialog->Handle(), GW_CHILD)), "In use: the COM server Before.Pages");
+    if (test.identifier != nullptr) {
+      ChooseClass(*dialog, test.identifier);
+    } else {
+      SendMessageW(Child(*dialog, L"BUTTON", L"&Our page-file server: <page>.json in each project's folder"), BM_CLICK,
+                   0, 0);
+    }
+    if (test.key == 0) {
+      PressButton(dialog->Handle(), L"OK");
+    } else {
+      SetFocus(Child(*dialog, L"EDIT", nullptr));
+      PressKey(WM_KEYDOWN, test.key);
+    }
+    EXPECT_FALSE(IsWindow(dialog->Handle())) << test.name;
+    EXPECT_EQ(dialog->Accepted(), test.key != VK_ESCAPE) << test.name;
+    EXPECT_EQ(LoadPageServerSetting(HKEY_CURRENT_USER, key_.c_str()), test.stored) << test.name;
+    EXPECT_EQ(TypeOf(L"PageServer"), static_cast<DWORD>(REG_SZ)) << test.name;
+  }
+}
+
+TEST_F(Win32PageServerDialog, OkWithAnEmptyClassIdentifierAsksForOneAndWritesNothing) {
+  const auto dialog = Open();
+  ChooseClass(*dialog, L"  ");
+  PressButton(dialog->Handle(), L"OK");
+  EXPECT_TRUE(IsWindow(dialog->Handle()));
+  EXPECT_EQ(Outcome(*dialog), "Type a ProgID or {CLSID}, or choose our page-file server.");
+  EXPECT_EQ(TypeOf(L"PageServer"), static_cast<DWORD>(REG_NONE));
+}
+
+// What a timer saw of the window a system menu command put up over the main window, which it then closed.
+struct CommandWindowSeen {
+  HWND owner = nullptr;
+  bool ownerDisabled = false;
+  std::wstring windowClass;
+};
+CommandWindowSeen commandWindowSeen;
+
+BOOL CALLBACK FindOwnedWindow(HWND window, LPARAM found) {
+  if (GetWindow(window, GW_OWNER) != commandWindowSeen.owner || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+void CALLBACK CloseCommandWindow(HWND, UINT, UINT_PTR, DWORD) {
+  HWND up = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindOwnedWindow, reinterpret_cast<LPARAM>(&up));
+  if (up == nullptr) return;
+  wchar_t name[64] = {};
+  GetClassNameW(up, name, 64);
+  commandWindowSeen.windowClass = name;
+  commandWindowSeen.ownerDisabled = !IsWindowEnabled(commandWindowSeen.owner);
+  PostMessageW(up, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(Win32MainWindow, TheSystemMenuOpensThePageServerDialogAndAboutOverTheDisabledWindow) {
+  HWND main = window_->Handle();
+  // An earlier test's window ended this thread's message loop; a modal loop would end on the same WM_QUIT.
+  MSG quit;
+  while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+  struct Command {
+    UINT id;
+    const wchar_t* caption;
+    const wchar_t* windowClass;
+  };
+  for (const Command& command : {Command{frmMain::kPageServerCommand, L"&Page server...", L"MorvexPageServer"},
+                                 Command{frmMain::kAboutCommand, L"&About Morvex...", L"#32770"}}) {
+    wchar_t caption[64] = {};
+    GetMenuStringW(GetSystemMenu(main, FALSE), command.id, caption, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(caption, command.caption);
+    commandWindowSeen = {main, false, {}};
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseCommandWindow);
+    SendMessageW(main, WM_SYSCOMMAND, command.id, 0);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(commandWindowSeen.windowClass, command.windowClass);
+    EXPECT_TRUE(commandWindowSeen.ownerDisabled);
+    EXPECT_TRUE(IsWindowEnabled(main));
+  }
 }
 
 }  // namespace

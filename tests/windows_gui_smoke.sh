@@ -64,18 +64,23 @@ wineserver -p 2>/dev/null
 wine reg delete 'HKCU\Software\VB and VBA Program Settings\Morvex' /f > /dev/null 2>&1
 
 size_of() { xdotool getwindowgeometry "$1" 2>/dev/null | awk '/Geometry/ {print $2}'; }
-# The visible "Morvex" windows: the progress window (312x112 at 96 dpi) and the message boxes.
+# The visible "Morvex" windows: the progress window (112 high at 96 dpi, 312 wide or wider where the desktop's
+# font needs more for its first line) and the message boxes.
+is_progress_size() {
+  local size=$1
+  [ "${size#*x}" = 112 ] && [ "${size%x*}" -ge 312 ] 2>/dev/null && [ "${size%x*}" -le 420 ]
+}
 progress_window() {
   local id
   for id in $(xdotool search --onlyvisible --name '^Morvex$' 2>/dev/null); do
-    [ "$(size_of "$id")" = 312x112 ] && echo "$id"
+    is_progress_size "$(size_of "$id")" && echo "$id"
   done
   return 0
 }
 boxes() {
   local id
   for id in $(xdotool search --onlyvisible --name '^Morvex$' 2>/dev/null); do
-    [ "$(size_of "$id")" = 312x112 ] || echo "$id"
+    is_progress_size "$(size_of "$id")" || echo "$id"
   done
   return 0
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -530,6 +531,20 @@ PageAutomationFactory MakePageServerFactory(std::string classIdentifier) {
   if (first == std::string::npos) return MakePageFileServerFactory();
   classIdentifier = classIdentifier.substr(first, classIdentifier.find_last_not_of(kBlanks) + 1 - first);
   return MakeComPageServerFactory(std::move(classIdentifier));
+}
+
+std::string TestPageServer(const std::string& classIdentifier) {
+  const size_t first = classIdentifier.find_first_not_of(" \t");
+  try {
+    const std::unique_ptr<PageAutomation> server = MakePageServerFactory(classIdentifier)();
+    // Worded as a run words each outcome, so that the user meets the same texts in both places.
+    if (!server) return "The page-automation server could not be created " + ToDecimal(kErrAutomationCreate);
+    if (first == std::string::npos) return "Our page-file server is ready: it opens <page>.json in each project's folder.";
+    return "\"" + classIdentifier.substr(first, classIdentifier.find_last_not_of(" \t") + 1 - first) +
+           "\" is a page server.";
+  } catch (const Error& error) {
+    return error.Description() + " " + ToDecimal(error.Number());
+  }
 }
 
 }  // namespace morvex

@@ -23,4 +23,8 @@ PageAutomationFactory MakeComPageServerFactory(std::string classIdentifier);
 // names a COM server, without the blanks at its ends.
 PageAutomationFactory MakePageServerFactory(std::string classIdentifier);
 
+// Creates the server a run would and drops it again: one line saying that it is a page server, or the
+// message a run gives when it cannot create it.
+std::string TestPageServer(const std::string& classIdentifier);
+
 }  // namespace morvex

@@ -31,9 +31,9 @@ bool ReadString(HKEY key, const wchar_t* name, std::wstring& value) {
   return true;
 }
 
-void WriteString(HKEY key, const wchar_t* name, const std::wstring& value) {
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+bool WriteString(HKEY key, const wchar_t* name, const std::wstring& value) {
+  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 int ReadCheckValue(HKEY key, const wchar_t* name) {
@@ -69,6 +69,16 @@ std::string LoadPageServerSetting(HKEY root, const wchar_t* keyPath) {
   ReadString(key, L"PageServer", identifier);
   RegCloseKey(key);
   return WideToUtf8(identifier);
+}
+
+bool SavePageServerSetting(std::string_view classIdentifier, HKEY root, const wchar_t* keyPath) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool written = WriteString(key, L"PageServer", Utf8ToWide(classIdentifier));
+  RegCloseKey(key);
+  return written;
 }
 
 void SaveSettings(const MainSettings& settings, HKEY root, const wchar_t* keyPath) {

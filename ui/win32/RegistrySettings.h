@@ -1,4 +1,4 @@
-// The main window's three settings in the per-user registry store, as strings, with their load conversions.
+// The main window's three settings and the page server's name in the per-user registry store, as strings.
 #pragma once
 
 #ifndef NOMINMAX
@@ -28,8 +28,12 @@ int CheckValueFromSetting(std::wstring_view stored);
 // REG_SZ (REG_EXPAND_SZ included, never expanded) gives the default.
 MainSettings LoadSettings(HKEY root = HKEY_CURRENT_USER, const wchar_t* keyPath = kSettingsKey);
 // The page server named by the PageServer value (REG_SZ, a ProgID or {CLSID}) under root\keyPath; empty,
-// meaning our page-file server, when it is missing or of another type. Read only: the window never writes it.
+// meaning our page-file server, when it is missing or of another type. Each run reads it afresh.
 std::string LoadPageServerSetting(HKEY root = HKEY_CURRENT_USER, const wchar_t* keyPath = kSettingsKey);
+// Writes PageServer as REG_SZ, empty for our page-file server; only the page server dialog's OK does. False
+// when the key cannot be written.
+bool SavePageServerSetting(std::string_view classIdentifier, HKEY root = HKEY_CURRENT_USER,
+                           const wchar_t* keyPath = kSettingsKey);
 // Writes the three values as REG_SZ in the order UserPath, ShowInstances, IgnoreBuiltInProjects.
 void SaveSettings(const MainSettings& settings, HKEY root = HKEY_CURRENT_USER, const wchar_t* keyPath = kSettingsKey);
 

@@ -67,6 +67,16 @@ HFONT CreateBarFont(int dpi) {
   return CreateFontIndirectW(&font);
 }
 
+int TextWidth(HWND control, HFONT font, std::wstring_view text) {
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE extent{};
+  GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &extent);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return extent.cx;
+}
+
 void CentreOnScreen(HWND window) {
   RECT frame{};
   GetWindowRect(window, &frame);

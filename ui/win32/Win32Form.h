@@ -29,6 +29,9 @@ HFONT CreateDialogFont(int dpi, bool bBold = false);
 // The design's bar font: 8.25-point bold, drawn without smoothing so the not-XOR bar turns its pixels cleanly.
 HFONT CreateBarFont(int dpi);
 
+// The width in pixels of text drawn in font on control's screen.
+int TextWidth(HWND control, HFONT font, std::wstring_view text);
+
 // Places a top-level window so that its outer frame sits in the middle of the primary screen.
 void CentreOnScreen(HWND window);
 

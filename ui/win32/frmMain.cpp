@@ -117,6 +117,11 @@ void frmMain::createWindow() {
                             CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                             GetModuleHandleW(nullptr), this);
   RegisterDialogWindow(window_);
+  // The window has no menu bar and a fixed frame: its settings beyond the three on the form live here.
+  HMENU systemMenu = GetSystemMenu(window_, FALSE);
+  AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(systemMenu, MF_STRING, kPageServerCommand, L"&Page server...");
+  AppendMenuW(systemMenu, MF_STRING, kAboutCommand, L"&About Morvex...");
 }
 
 void frmMain::createControls() {
@@ -229,39 +234,73 @@ void frmMain::Show(int showCommand) {
   SetFocus(txtUserPath_);
 }
 
+namespace {
+
+// Where the user has the box: the selection and the scroll position, which appending text would move.
+struct BoxView {
+  DWORD selectionStart = 0, selectionEnd = 0;
+  LRESULT firstLine = 0;
+  int column = 0;
+};
+
+BoxView ViewOf(HWND edit) {
+  BoxView view;
+  SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&view.selectionStart),
+               reinterpret_cast<LPARAM>(&view.selectionEnd));
+  view.firstLine = SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0);
+  view.column = GetScrollPos(edit, SB_HORZ);
+  return view;
+}
+
+// Appends at the end and puts the view back: the user reads and selects in what has arrived while the rest
+// goes in. The box is drawn once, after the view is back, so it never shows the end in between.
+void AppendKeepingView(HWND edit, const wchar_t* text) {
+  const BoxView view = ViewOf(edit);
+  SendMessageW(edit, WM_SETREDRAW, FALSE, 0);
+  const LRESULT length = GetWindowTextLengthW(edit);
+  SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), length);
+  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+  SendMessageW(edit, EM_SETSEL, view.selectionStart, view.selectionEnd);
+  SendMessageW(edit, EM_LINESCROLL, 0, view.firstLine - SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0));
+  SendMessageW(edit, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, view.column), 0);
+  SendMessageW(edit, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(edit, nullptr, TRUE);
+}
+
+}  // namespace
+
 bool frmMain::SetReportText(HWND edit, const SearchResult& result, const std::function<bool()>& keepGoing) {
   std::string report;
   WriteReport(result, "\r\n", [&report](std::string_view piece) { report.append(piece); });
   const std::wstring text = Utf8ToWide(report);
+  report = std::string();
   // An edit control lays out each line as it takes it in, which for a report of many thousand lines takes
-  // seconds; taken in whole pieces of lines the window still answers the user between them.
-  constexpr size_t kPieceChars = 32 * 1024;
+  // seconds (under Wine, with the report's tabs, minutes); taken in whole pieces of lines the window still
+  // answers the user between them. A piece is about a hundred lines, which Wine lays out in a tenth of a
+  // second; the first one shows the top of the report at once, and the view stays where the user puts it.
+  constexpr size_t kPieceChars = 8 * 1024;
   if (text.size() <= kPieceChars || !keepGoing) {
     SetWindowTextW(edit, text.c_str());
     return true;
   }
-  SendMessageW(edit, WM_SETREDRAW, FALSE, 0);
-  SetWindowTextW(edit, L"");
   bool complete = true;
   for (size_t at = 0; at < text.size();) {
     size_t end = text.find(L'\n', std::min(at + kPieceChars, text.size() - 1));
     end = end == std::wstring::npos ? text.size() : end + 1;
     const std::wstring piece = text.substr(at, end - at);
-    const LRESULT length = GetWindowTextLengthW(edit);
-    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), length);
-    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
+    if (at == 0) {
+      SetWindowTextW(edit, piece.c_str());
+      UpdateWindow(edit);
+    } else {
+      AppendKeepingView(edit, piece.c_str());
+    }
     at = end;
-    if (at < text.size() && !keepGoing()) {
+    if (at < text.size() && (!keepGoing() || !IsWindow(edit))) {
       complete = false;
       break;
     }
   }
-  if (!IsWindow(edit)) return false;
-  SendMessageW(edit, EM_SETSEL, 0, 0);
-  SendMessageW(edit, EM_SCROLLCARET, 0, 0);
-  SendMessageW(edit, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(edit, nullptr, TRUE);
-  return complete;
+  return complete && IsWindow(edit);
 }
 
 std::string frmMain::ReportText(HWND edit) { return WindowTextUtf8(edit); }
@@ -289,6 +328,26 @@ void frmMain::onSearchClicked() {
 void frmMain::onBrowseClicked() {
   if (runInProgress_) return;
   SetWindowTextUtf8(txtUserPath_, browseFolder_("Select User Folder", WindowTextUtf8(txtUserPath_), false));
+}
+
+void frmMain::onPageServerCommand() {
+  if (runInProgress_) return;
+  {
+    FlagGuard busy(runInProgress_);  // Start and Browse wait until the dialog is closed
+    frmPageServer dialog(window_, settingsKey_, testServer_);
+    dialog.RunModal();
+  }
+  // A close that came meanwhile was taken as one during a run: the window is hidden and waits for this.
+  if (closedDuringRun_) DestroyWindow(window_);
+}
+
+void frmMain::onAboutCommand() {
+  const std::string about =
+      "Morvex " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+      std::to_string(kVersionRevision) + " " + kVersionComment + "\r\n\r\nPage server: " +
+      frmPageServer::Describe(LoadPageServerSetting(HKEY_CURRENT_USER, settingsKey_)) +
+      "\r\nSettings: HKEY_CURRENT_USER\\" + WideToUtf8(settingsKey_);
+  MessageBoxW(window_, Utf8ToWide(about).c_str(), L"About Morvex", MB_OK | MB_ICONINFORMATION);
 }
 
 void frmMain::onClose() {
@@ -338,6 +397,16 @@ LRESULT frmMain::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus)) lastFocus_ = focus;
       } else if (lastFocus_ != nullptr) {
         SetFocus(lastFocus_);
+        return 0;
+      }
+      break;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == kPageServerCommand) {
+        onPageServerCommand();
+        return 0;
+      }
+      if ((wParam & 0xFFF0) == kAboutCommand) {
+        onAboutCommand();
         return 0;
       }
       break;

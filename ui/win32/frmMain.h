@@ -3,11 +3,13 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "ProgressInterface.h"
 #include "RegistrySettings.h"
 #include "Win32Form.h"
 #include "basSearch.h"
+#include "frmPageServer.h"
 
 namespace morvex::win32 {
 
@@ -27,6 +29,12 @@ class frmMain {
   HWND Handle() const { return window_; }
   HWND ResultsBox() const { return txtFound_; }
   void Show(int showCommand);
+  // What the page server dialog's Test runs; without it the dialog's Test button is disabled.
+  void SetPageServerTest(frmPageServer::ServerTest testServer) { testServer_ = std::move(testServer); }
+
+  // The system menu's own commands, below the system's 0xF000 and with the low four bits clear.
+  static constexpr UINT kPageServerCommand = 0x0010;
+  static constexpr UINT kAboutCommand = 0x0020;
 
   // The report into the results box with its CR LF line ends, and the box's text back, as UTF-8. A long
   // report goes in by pieces, with keepGoing called between them to let the window's events through; it
@@ -48,12 +56,15 @@ class frmMain {
   void onSearchClicked();
   void onBrowseClicked();
   void onClose();
+  void onPageServerCommand();
+  void onAboutCommand();
   static int CheckValue(HWND checkBox);
   static void SetCheckValue(HWND checkBox, int value);
 
   ProgressInterface& progress_;
   SearchRunner runSearch_;
   FolderBrowser browseFolder_;
+  frmPageServer::ServerTest testServer_;
   const wchar_t* settingsKey_;
   int dpi_ = 96;
   HFONT font_ = nullptr;

@@ -1,6 +1,7 @@
 // The Win32 progress window: three status lines, the percentage bar drawn with R2_NOTXORPEN, and Cancel.
 #include "frmStatusBar.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace morvex::win32 {
@@ -25,6 +26,9 @@ constexpr TwipRect kLinePlaces[3] = {{120, 120, kClientWidth - 120 - 15, 255},
                                      {120, 600, kClientWidth - 120 - 15, 255}};
 constexpr TwipRect kBarPlace{120, 840, 4455, 255};
 constexpr TwipRect kCancelPlace{1800, 1200, 1095, 375};
+// The widest first line a run writes: the form grows to show it whole where the desktop's font is wider than
+// the design's (Wine has no MS Sans Serif), and stays at its design width where the design's font is there.
+constexpr wchar_t kWidestFirstLine[] = L"Searching for reserved Tarvo keywords...9999999 found.";
 
 int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
@@ -78,6 +82,7 @@ void frmStatusBar::createControls() {
   picStatusBar_ = CreateChild(window_, L"STATIC", L"", SS_OWNERDRAW, 0, WS_EX_CLIENTEDGE);
   cmdCancel_ = CreateChild(window_, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, kCancelId);
   layOut();
+  fitFrameToLines();
   showLines();
 }
 
@@ -88,11 +93,26 @@ void frmStatusBar::layOut() {
   HFONT oldBarFont = barFont_;
   font_ = CreateDialogFont(dpi_);
   barFont_ = CreateBarFont(dpi_);
+  const int designWidth = TwipsToPixels(kClientWidth, dpi_);
+  const int lineWidth = TwipsToPixels(kLinePlaces[0].width, dpi_);
+  const int growth = std::max(0, TextWidth(lblProgress_[0], font_, kWidestFirstLine) - lineWidth);
+  clientWidth_ = designWidth + growth;
+  const auto widen = [growth](HWND control) {
+    RECT place{};
+    GetWindowRect(control, &place);
+    SetWindowPos(control, nullptr, 0, 0, place.right - place.left + growth, place.bottom - place.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  };
   for (size_t index = 0; index < lblProgress_.size(); ++index) {
     PlaceChild(lblProgress_[index], kLinePlaces[index], dpi_, font_);
+    widen(lblProgress_[index]);
   }
   PlaceChild(picStatusBar_, kBarPlace, dpi_, font_);
+  widen(picStatusBar_);
   PlaceChild(cmdCancel_, kCancelPlace, dpi_, font_);
+  // Cancel stays in the middle of the wider form.
+  SetWindowPos(cmdCancel_, nullptr, TwipsToPixels(kCancelPlace.left, dpi_) + growth / 2,
+               TwipsToPixels(kCancelPlace.top, dpi_), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (oldFont != nullptr) DeleteObject(oldFont);
   if (oldBarFont != nullptr) DeleteObject(oldBarFont);
   deleteBarPicture();
@@ -124,12 +144,25 @@ void frmStatusBar::deleteBarPicture() {
   barBitmap_ = nullptr;
 }
 
-// Moved onto a screen of another DPI: the same form in twips, the frame where the system suggests.
+// Moved onto a screen of another DPI: the same form in twips, the frame where the system suggests, made
+// wider if the first line needs it at that DPI.
 void frmStatusBar::onDpiChanged(int dpi, LPARAM suggestedFrame) {
   dpi_ = dpi;
   layOut();
   MoveToSuggestedFrame(window_, suggestedFrame);
+  fitFrameToLines();
   InvalidateRect(picStatusBar_, nullptr, FALSE);
+}
+
+// The frame's width for a client area of clientWidth_ pixels, where layOut put the controls.
+void frmStatusBar::fitFrameToLines() {
+  RECT client{};
+  GetClientRect(window_, &client);
+  if (client.right >= clientWidth_) return;
+  RECT frame{};
+  GetWindowRect(window_, &frame);
+  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left + clientWidth_ - client.right,
+               frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void frmStatusBar::destroyWindow() {

@@ -43,11 +43,13 @@ class frmStatusBar : public ProgressInterface {
   void createBarPicture();
   void deleteBarPicture();
   void onDpiChanged(int dpi, LPARAM suggestedFrame);
+  void fitFrameToLines();
   void showLines();
   void paintBar(HDC dc) const;
   void destroyWindow();
 
   int dpi_ = 96;
+  int clientWidth_ = 0;  // pixels: the design's width, or more where the first line needs it
   HWND window_ = nullptr;
   std::array<HWND, 3> lblProgress_{};
   HWND picStatusBar_ = nullptr;

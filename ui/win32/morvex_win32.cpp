@@ -1,5 +1,5 @@
-// morvex.exe: the Windows desktop program: the Win32 main window over the page server its settings name (our
-// page-file server by default), one progress window, message boxes.
+// morvex.exe: the Windows desktop program: the Win32 main window over the page server its settings name at
+// each run (our page-file server by default), one progress window, message boxes.
 #include "AppContext.h"
 #include "ComPageServer.h"
 #include "MessageBoxSink.h"
@@ -12,6 +12,9 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <string>
+#include <utility>
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   // The folder browser is a shell window and wants an apartment on this thread.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -20,16 +23,24 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
 
   morvex::win32::frmStatusBar progress;
   morvex::win32::MessageBoxSink messages(nullptr, progress);
-  morvex::AppContext context(morvex::MakePageServerFactory(morvex::win32::LoadPageServerSetting()), progress,
-                             messages);
+  std::string serverInUse = morvex::win32::LoadPageServerSetting();
+  morvex::AppContext context(morvex::MakePageServerFactory(serverInUse), progress, messages);
   int exitCode = 0;
   {
     morvex::win32::frmMain window(
         progress,
-        [&context](const std::string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
+        [&context, &serverInUse](const std::string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
+          // Every run reads the setting afresh: a server chosen since, in the dialog or by hand, takes the
+          // place of the one an earlier run left held.
+          if (std::string chosen = morvex::win32::LoadPageServerSetting(); chosen != serverInUse) {
+            context.automation.reset();
+            context.createAutomation = morvex::MakePageServerFactory(chosen);
+            serverInUse = std::move(chosen);
+          }
           return morvex::RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn);
         },
         morvex::win32::basBrowseFolder::BrowseFolder);
+    window.SetPageServerTest(morvex::TestPageServer);
     messages.SetMainWindow(window.Handle());
     window.Show(showCommand);
 
