@@ -191,19 +191,22 @@ TEST_F(SiteExportTest, ScanOfTheExportGivesTheReportOfTheServerItWasExportedThro
   }
 }
 
-TEST_F(SiteExportTest, APageWithTextThatIsNotUtf8DoesNotOpenAndIsNotWritten) {
+// Another server may open what a page file cannot hold: such a page is told as not opened and not written.
+TEST_F(SiteExportTest, APageThatNoPageFileCanHoldDoesNotOpenAndIsNotWritten) {
   doubles::ProjectListWriter().Add({"A", "a"}).WriteTo(Site() / "master.dbf");
-  doubles::PageListWriter().Add({"bad"}).Add({"good"}).WriteTo(Site() / "a" / "pages.dbf");
+  doubles::PageListWriter().Add({"bad"}).Add({"../up"}).Add({"good"}).WriteTo(Site() / "a" / "pages.dbf");
   auto site = std::make_shared<ScriptedSite>();
   site->AddPage("A", "bad", {doubles::TarvoObject(1, {"l", "l", "t"}, {{"TEXT", "\xFF"}})});
+  site->AddPage("A", "../up", {doubles::TarvoObject(1, {"l", "l", "t"}, {{"TEXT", "up"}})});
   site->AddPage("A", "good", {doubles::TarvoObject(2, {"l", "l", "t"}, {{"TEXT", "ok"}})});
   SiteExport siteExport;
   std::string error;
   ASSERT_TRUE(Begin(siteExport, error, Out())) << error;
   const RunFacts exported = Scan(siteExport.Recording(doubles::MakeScriptedFactory(site)), Site());
-  EXPECT_EQ(exported.unopened, 1);
+  EXPECT_EQ(exported.unopened, 2);
   EXPECT_EQ(exported, Scan([] { return std::make_unique<PageFileServer>(ReadAheadMode::kOff); }, Out()));
   EXPECT_FALSE(fs::exists(Out() / "1-A" / "bad.json"));
+  EXPECT_FALSE(fs::exists(Out() / "up.json"));
 }
 
 }  // namespace

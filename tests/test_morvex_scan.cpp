@@ -796,5 +796,96 @@ TEST_F(MorvexScanTest, InterruptCancelsAfterTheCurrentPageAndPrintsThePartialRep
   EXPECT_EQ(full.out.compare(0, head.size(), head), 0);
 }
 
+// Every file below the folder with its bytes, by path relative to it.
+std::vector<std::pair<std::string, std::string>> Contents(const fs::path& folder) {
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+    files.emplace_back(fs::relative(entry.path(), folder).string(), entry.is_regular_file() ? ReadFile(entry.path()) : "");
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// A site of awkward names and values: code-page bytes, quotes and blanks in names, two projects of one name in
+// different case, objects without an AN or an identity, and a page that is missing.
+fs::path WriteOddSite(const fs::path& site) {
+  doubles::ProjectListWriter(30)
+      .Add({"Kl\xE4ranlage", "kl"})
+      .Add({"Old", "old"}, true)
+      .Add({"Q\"uo te", "q"})
+      .Add({"q\"UO TE", "q2"})
+      .WriteTo(site / "master.dbf");
+  const std::string tarvo =
+      R"({"type": "Tarvo", "an": -7, "tarvo": {"project": "i\"nc", "library": "l\\b", "name": "\u00e9t\u00e9", "number": 4},
+          "properties": [{"name": "TEXT", "value": "\"q\" \t \u0001 \u20ac"}, {"name": "FONT", "value": ""}]})";
+  const std::string page = R"({"objects": [)" + tarvo + R"(, {"type": "Tarvo", "tarvo": {"project": "a", "library": "b", "name": "c"},
+      "properties": [{"name": "Tag", "value": "x"}]}, {"an": 3}, {"type": "Tarvo", "an": 1, "properties": [{"name": "TEXT", "value": "x"}]}]})";
+  doubles::PageListWriter().Add({"\xFC" "ber \"sicht\""}).Add({"gone"}).WriteTo(site / "kl" / "pages.dbf");
+  std::ofstream(site / "kl" / "\xC3\xBC" "ber \"sicht\".json", std::ios::binary) << page;
+  doubles::PageListWriter().Add({"p"}).WriteTo(site / "q" / "pages.dbf");
+  doubles::PageListWriter().Add({"p"}).Add({"\x8E\xA0"}).WriteTo(site / "q2" / "pages.dbf");
+  std::ofstream(site / "q" / "p.json", std::ios::binary) << page;
+  std::ofstream(site / "q" / "\xC5\xBD\xC2\xA0.json", std::ios::binary) << page;
+  fs::create_directories(site / "old");
+  return site;
+}
+
+TEST_F(MorvexScanTest, AnExportScansAsTheSiteItCameFromAndIsTheSameBytesEachTime) {
+  SiteShape shape;
+  shape.projects = 3;
+  shape.pages = 4;
+  shape.collisionsPerMille = 40;
+  GenerateSite(shape, work_ / "generated");
+  const auto lastLine = [](const std::string& text) {
+    const size_t end = text.find_last_of('\n', text.size() - 2);
+    return end == std::string::npos ? text : text.substr(end + 1);
+  };
+  for (const fs::path& site : {work_ / "generated", WriteOddSite(work_ / "odd")}) {
+    for (const std::string& option : {"--show-all"s, "--unique"s}) {
+      SCOPED_TRACE(site.string() + " " + option);
+      const std::vector<std::string> before = Snapshot(site);
+      const ProcessResult direct = Run({option, site.string()});
+      ASSERT_EQ(direct.status, 1) << direct.err;
+      const fs::path first = work_ / "first", second = work_ / "second";
+      fs::remove_all(first);
+      fs::remove_all(second);
+      const ProcessResult exporting = Run({"--export", first.string(), option, site.string()});
+      EXPECT_EQ(exporting.status, direct.status);
+      EXPECT_EQ(exporting.out, direct.out);
+      EXPECT_EQ(lastLine(exporting.err), lastLine(direct.err));
+      EXPECT_EQ(Snapshot(site), before);
+      const ProcessResult exported = Run({option, first.string()});
+      EXPECT_EQ(exported.status, direct.status);
+      EXPECT_EQ(exported.out, direct.out);
+      EXPECT_EQ(lastLine(exported.err), lastLine(direct.err));
+      ASSERT_EQ(Run({"--export", second.string(), option, site.string()}).status, direct.status);
+      EXPECT_EQ(Contents(second), Contents(first));
+    }
+  }
+}
+
+TEST_F(MorvexScanTest, ExportRefusesAFolderThatIsNotEmptyOrLiesInTheSiteAndWritesNothing) {
+  const fs::path site = work_ / "site";
+  WritePagesSite(site, {{"a", TarvoPage(1, "TEXT")}});
+  fs::create_directories(work_ / "full" / "x");
+  struct Case {
+    fs::path folder;
+    std::string reason;
+  } cases[] = {
+      {work_ / "full", "it is not empty; give a new or empty folder"},
+      {site, "it lies in the site's folder, and an export never writes into the site"},
+      {site / "p" / "out", "it lies in the site's folder, and an export never writes into the site"},
+  };
+  const std::vector<std::string> siteBefore = Snapshot(site), fullBefore = Snapshot(work_ / "full");
+  for (const Case& c : cases) {
+    const ProcessResult result = Run({"--export", c.folder.string(), site.string()});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "morvex-scan: cannot export to " + c.folder.string() + ": " + c.reason + "\n");
+  }
+  EXPECT_EQ(Snapshot(site), siteBefore);
+  EXPECT_EQ(Snapshot(work_ / "full"), fullBefore);
+}
+
 }  // namespace
 }  // namespace morvex
