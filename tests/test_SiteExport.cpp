@@ -123,30 +123,24 @@ TEST_F(SiteExportTest, ProjectListKeepsEveryByteButThePathCellsAndPageListsAreCo
   EXPECT_TRUE(fs::is_empty(Out() / "2-Gone"));
 }
 
-TEST_F(SiteExportTest, RefusesWhatItMustNotWriteIntoOrCannotNameAndWritesNothing) {
+// The program's own tests refuse a folder that is not empty or that is the site's; these are the rest.
+TEST_F(SiteExportTest, RefusesAFileALinkedWayIntoTheSiteAndAPathFieldTooNarrowAndWritesNothing) {
   doubles::DbfWriter narrow = doubles::ProjectListWriter(1);  // room for "1" to "9" but not for "10"
   for (int record = 1; record <= 10; ++record) narrow.Add({"P", "p"});
   narrow.WriteTo(Site() / "master.dbf");
-  fs::create_directories(root_ / "full" / "x");
   std::ofstream(root_ / "file") << "x";
-  struct Case {
-    fs::path out;
-    std::string reason;
-  } cases[] = {
-      {root_ / "full", "it is not empty; give a new or empty folder"},
+  const std::pair<fs::path, std::string> cases[] = {
       {root_ / "file", "it is there and is not a folder"},
-      {Site(), "it lies in the site's folder, and an export never writes into the site"},
-      {Site() / "deeper" / "out", "it lies in the site's folder, and an export never writes into the site"},
       {Site() / ".." / "site" / "out", "it lies in the site's folder, and an export never writes into the site"},
-      {root_ / "narrow", "holds 1 bytes, too few for the folder name of record 10"},
+      {Out(), "holds 1 bytes, too few for the folder name of record 10"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [out, reason] : cases) {
     SiteExport siteExport;
     std::string error;
-    EXPECT_FALSE(Begin(siteExport, error, c.out)) << c.out;
-    EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    EXPECT_FALSE(Begin(siteExport, error, out)) << out;
+    EXPECT_NE(error.find(reason), std::string::npos) << error;
   }
-  EXPECT_FALSE(fs::exists(root_ / "narrow"));
+  EXPECT_FALSE(fs::exists(Out()));
   EXPECT_FALSE(fs::exists(Site() / "out"));
 }
 
