@@ -2,7 +2,9 @@
 #include "SiteExport.h"
 
 #include <cstring>
+#include <exception>
 #include <filesystem>
+#include <new>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -174,7 +176,15 @@ class RecordingPageServer final : public PageAutomation {
       return false;
     }
     std::string json, why;
-    const bool walked = WritePageFile(*inner_, json, why);
+    bool walked = false;
+    try {
+      walked = WritePageFile(*inner_, json, why);
+    } catch (const std::bad_alloc&) {
+      throw;  // as everywhere in a run: a partial report must not pass as whole
+    } catch (const std::exception& error) {
+      // A server that raises instead of failing: the page is not half written, and the next one is tried.
+      why = std::string("the server failed while the page was read: ") + error.what();
+    }
     inner_->ClosePage();
     if (!walked) return Fail(PageFailureReason::kUnknown, why);
     if (!page_.LoadBytes(json)) {
