@@ -123,14 +123,14 @@ TEST_F(SiteExportTest, ProjectListKeepsEveryByteButThePathCellsAndPageListsAreCo
   EXPECT_TRUE(fs::is_empty(Out() / "2-Gone"));
 }
 
-// The program's own tests refuse a folder that is not empty or that is the site's; these are the rest.
-TEST_F(SiteExportTest, RefusesAFileALinkedWayIntoTheSiteAndAPathFieldTooNarrowAndWritesNothing) {
+TEST_F(SiteExportTest, RefusesWhatItMustNotWriteIntoAndAPathFieldTooNarrowAndWritesNothing) {
   doubles::DbfWriter narrow = doubles::ProjectListWriter(1);  // room for "1" to "9" but not for "10"
   for (int record = 1; record <= 10; ++record) narrow.Add({"P", "p"});
   narrow.WriteTo(Site() / "master.dbf");
   std::ofstream(root_ / "file") << "x";
   const std::pair<fs::path, std::string> cases[] = {
       {root_ / "file", "it is there and is not a folder"},
+      {Site(), "it lies in the site's folder, and an export never writes into the site"},
       {Site() / ".." / "site" / "out", "it lies in the site's folder, and an export never writes into the site"},
       {Out(), "holds 1 bytes, too few for the folder name of record 10"},
   };
