@@ -157,13 +157,13 @@ TEST_F(SiteExportTest, ScanOfTheExportGivesTheReportOfTheServerItWasExportedThro
       {"only the first property", AutomationOp::kNextProperty},
   };
   doubles::ProjectListWriter(12).Add({"Alpha", "alpha"}).Add({"Beta\xE4", "beta"}).WriteTo(Site() / "master.dbf");
-  doubles::PageListWriter().Add({"one"}).Add({"\xC4q\"uote"}).Add({"gone"}).WriteTo(Site() / "alpha" / "pages.dbf");
+  doubles::PageListWriter().Add({"one"}).Add({"\xC4q'uo te"}).Add({"gone"}).WriteTo(Site() / "alpha" / "pages.dbf");
   doubles::PageListWriter().Add({"one"}).Add({"gone"}).WriteTo(Site() / "beta" / "pages.dbf");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     auto site = std::make_shared<ScriptedSite>();
     for (const std::string project : {"Alpha", "Beta\xC3\xA4"}) {
-      for (const std::string page : {"one", "\xC3\x84q\"uote"}) {
+      for (const std::string page : {"one", "\xC3\x84q'uo te"}) {
         site->AddPage(project, page,
                       {doubles::TarvoObject(7, {"lib \"x\"", "valves", "v\\1", -3},
                                             {{"TEXT", "tab\there \"q\" \xE2\x82\xAC"}, {"Tag", "x"}, {"FONT", "\n"}}),
