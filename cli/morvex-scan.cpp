@@ -21,6 +21,7 @@
 #include "ReviewOutput.h"
 #include "ScanOutput.h"
 #include "ScanTerminal.h"
+#include "SiteExport.h"
 #include "TextUtil.h"
 #include "Version.h"
 #include "basFileTools.h"
@@ -197,6 +198,11 @@ int main(int argc, char** argv) {
   app.add_option("--page-server", pageServer,
                  "The page server to open pages with, by ProgID (Company.Server) or {CLSID}; Windows only. "
                  "Default: Morvex's own, reading page files");
+  std::string exportFolder;
+  app.add_option("--export", exportFolder,
+                 "Also write the site into this new or empty folder as Morvex's own page server reads it: the "
+                 "project list pointing at a folder per project, the page lists, and every page that opens as a "
+                 "page file, read through the run's page server");
   app.add_option("FOLDER", folder, "The folder that holds the project list master.dbf")->required();
   app.set_version_flag("--version", std::string(morvex::kVersionText));
   app.footer(kExitStatusFooter);
@@ -251,6 +257,17 @@ int main(int argc, char** argv) {
   }
   if (!outputPath.empty() && !reportFile.Prepare(outputPath, prepareError)) {
     return CannotWrite("the report to ", outputPath, prepareError);
+  }
+
+  // Last of the refusals: it creates the export folder.
+  morvex::SiteExport siteExport;
+  if (!exportFolder.empty()) {
+    std::string error;
+    if (!siteExport.Begin(exportFolder, folder, error)) {
+      std::fprintf(stderr, "morvex-scan: cannot export to %s: %s\n", exportFolder.c_str(), OneLine(error).c_str());
+      return 2;
+    }
+    pageServerFactory = siteExport.Recording(std::move(pageServerFactory));
   }
 
   morvex::InstallInterruptHandler();

@@ -26,6 +26,7 @@
 #include "PageServerDispatch.h"
 #include "RecordingProgress.h"
 #include "ScriptedAutomation.h"
+#include "SiteExport.h"
 #include "SiteGenerator.h"
 #include "TextUtil.h"
 #include "basSearch.h"
@@ -916,6 +917,41 @@ TEST_F(ComTest, ALocalServerHandingOverNoInterfaceIsAskedTwiceAndSaidSo) {
     }
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, classKey.c_str());
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, classKey.c_str());
+  }
+}
+
+// Exports through our DLL (by the program, as a user runs it) and through a scripted server that offers no type
+// information (in-process, late-bound only): the export, scanned with our own server, reports what the site
+// reported through that server.
+TEST_F(ComTest, AnExportScansAsTheSiteDidThroughTheServerItWasExportedWith) {
+  const fs::path out = root_.parent_path() / (root_.filename().wstring() + L"_export");
+  fs::remove_all(out);
+  const std::wstring example = L"\"" + FullPath(ExampleSite()) + L"\"";
+  const ProcessOutput direct = RunScan(L"--page-server Morvex.PageFiles " + example, root_);
+  ASSERT_EQ(direct.status, 1u) << direct.err;
+  const ProcessOutput exporting =
+      RunScan(L"--page-server Morvex.PageFiles --export \"" + out.wstring() + L"\" " + example, root_);
+  EXPECT_EQ(exporting.status, direct.status) << exporting.err;
+  EXPECT_EQ(exporting.out, direct.out);
+  const ProcessOutput exported = RunScan(L"\"" + out.wstring() + L"\"", root_);
+  EXPECT_EQ(exported.status, direct.status) << exported.err;
+  EXPECT_EQ(exported.out, direct.out);
+  fs::remove_all(out);
+
+  auto site = std::make_shared<ScriptedSite>();
+  WriteScriptedSite(*site);
+  ScriptedComServer server(kScriptedClsid, site, false);
+  const std::string scripted = GuidUtf8(kScriptedClsid);
+  for (const bool bShowAll : {true, false}) {
+    const RunView reference = RunOnce(MakeComPageServerFactory(scripted), Folder(), bShowAll);
+    ASSERT_NE(reference.report, "No items found");
+    SiteExport siteExport;
+    std::string error;
+    ASSERT_TRUE(siteExport.Begin(FromNativePath(out), Folder(), error)) << error;
+    EXPECT_EQ(RunOnce(siteExport.Recording(MakeComPageServerFactory(scripted)), Folder(), bShowAll).report,
+              reference.report);
+    EXPECT_EQ(RunOnce(MakePageFileServerFactory(), FromNativePath(out), bShowAll).report, reference.report);
+    fs::remove_all(out);
   }
 }
 

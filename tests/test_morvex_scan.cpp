@@ -796,5 +796,63 @@ TEST_F(MorvexScanTest, InterruptCancelsAfterTheCurrentPageAndPrintsThePartialRep
   EXPECT_EQ(full.out.compare(0, head.size(), head), 0);
 }
 
+// Every file below the folder with its bytes, by path relative to it.
+std::vector<std::pair<std::string, std::string>> Contents(const fs::path& folder) {
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+    files.emplace_back(fs::relative(entry.path(), folder).string(), entry.is_regular_file() ? ReadFile(entry.path()) : "");
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// A site of awkward names and values: code-page bytes, quotes and blanks in names, two projects of one name in
+// different case, objects without an AN or an identity, and a page that is missing.
+fs::path WriteOddSite(const fs::path& site) {
+  doubles::ProjectListWriter(30)
+      .Add({"Kl\xE4ranlage", "kl"})
+      .Add({"Old", "old"}, true)
+      .Add({"Q\"uo te", "q"})
+      .Add({"q\"UO TE", "q2"})
+      .WriteTo(site / "master.dbf");
+  const std::string tarvo =
+      R"({"type": "Tarvo", "an": -7, "tarvo": {"project": "i\"nc", "library": "l\\b", "name": "\u00e9t\u00e9", "number": 4},
+          "properties": [{"name": "TEXT", "value": "\"q\" \t \u0001 \u20ac"}, {"name": "FONT", "value": ""}]})";
+  const std::string page = R"({"objects": [)" + tarvo + R"(, {"type": "Tarvo", "tarvo": {"project": "a", "library": "b", "name": "c"},
+      "properties": [{"name": "Tag", "value": "x"}]}, {"an": 3}, {"type": "Tarvo", "an": 1, "properties": [{"name": "TEXT", "value": "x"}]}]})";
+  doubles::PageListWriter().Add({"\xFC" "ber \"sicht\""}).Add({"gone"}).WriteTo(site / "kl" / "pages.dbf");
+  std::ofstream(site / "kl" / "\xC3\xBC" "ber \"sicht\".json", std::ios::binary) << page;
+  doubles::PageListWriter().Add({"p"}).WriteTo(site / "q" / "pages.dbf");
+  doubles::PageListWriter().Add({"p"}).Add({"\x8E\xA0"}).WriteTo(site / "q2" / "pages.dbf");
+  std::ofstream(site / "q" / "p.json", std::ios::binary) << page;
+  std::ofstream(site / "q" / "\xC5\xBD\xC2\xA0.json", std::ios::binary) << page;
+  fs::create_directories(site / "old");
+  return site;
+}
+
+TEST_F(MorvexScanTest, AnExportScansAsTheSiteItCameFromIsTheSameBytesEachTimeAndIsNotWrittenOver) {
+  const fs::path site = WriteOddSite(work_ / "odd");
+  const auto lastLine = [](const std::string& text) { return text.substr(text.find_last_of('\n', text.size() - 2) + 1); };
+  for (const std::string& option : {"--show-all"s, "--unique"s}) {
+    SCOPED_TRACE(option);
+    const std::vector<std::string> before = Snapshot(site);
+    const ProcessResult direct = Run({option, site.string()});
+    ASSERT_EQ(direct.status, 1) << direct.err;
+    const fs::path first = work_ / (option.substr(2) + "1"), second = work_ / (option.substr(2) + "2");
+    for (const auto& [folder, result] : {std::pair{first, Run({"--export", first.string(), option, site.string()})},
+                                        std::pair{first, Run({option, first.string()})},
+                                        std::pair{second, Run({"--export", second.string(), option, site.string()})}}) {
+      EXPECT_EQ(result.status, direct.status) << folder;
+      EXPECT_EQ(result.out, direct.out);
+      EXPECT_EQ(lastLine(result.err), lastLine(direct.err));
+    }
+    EXPECT_EQ(Snapshot(site), before);
+    EXPECT_EQ(Contents(second), Contents(first));
+    const ProcessResult again = Run({"--export", first.string(), site.string()});
+    EXPECT_EQ(again.status, 2);
+    EXPECT_EQ(again.err, "morvex-scan: cannot export to " + first.string() + ": it is not empty; give a new or empty folder\n");
+  }
+}
+
 }  // namespace
 }  // namespace morvex
