@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "Console.h"
+#include "GzipSize.h"
 #include "NamedOutputFile.h"
+#include "PageObjectPlaces.h"
 #include "PageServerChoice.h"
 #include "PipelineOutput.h"
 #include "ReviewOutput.h"
@@ -141,6 +143,30 @@ void PrintLine(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
+// Writes the SARIF log, saying first on stderr where it goes beyond what code-scanning services take: measured
+// by writing it once into a gzip counter, which costs less than a rejected upload.
+void WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, const std::string& folder,
+                       const morvex::OutputSink& sink, const morvex::FindingSelection* selection,
+                       bool bPerPlacement, const std::string& root, bool bOwnPageServer,
+                       const morvex::UniquePlacements* unique) {
+  morvex::SarifOptions options;
+  options.perPlacement = bPerPlacement;
+  options.root = root;
+  options.unique = unique;
+  // Only our own server's pages are the page files the log points at.
+  std::vector<morvex::ObjectPlace> places;
+  if (bOwnPageServer && morvex::RunHasReport(result)) {
+    places = morvex::FindObjectPlaces(unique != nullptr ? unique->placements : result.findings, folder);
+    options.places = &places;
+  }
+  morvex::GzipSizeCounter gzip;
+  const morvex::SarifShape shape = morvex::WriteSarif(
+      result, bShowAll, folder, [&gzip](std::string_view piece) { gzip.Add(piece); }, selection, options);
+  for (const std::string& warning : morvex::SarifLimitWarnings(shape, gzip.Finish(), bShowAll))
+    std::fprintf(stderr, "morvex-scan: %s\n", warning.c_str());
+  morvex::WriteSarif(result, bShowAll, folder, sink, selection, options);
+}
+
 // CLI11 takes the arguments as C strings; these are the UTF-8 ones.
 void ParseUtf8(CLI::App& app, const std::vector<std::string>& arguments) {
   std::vector<const char*> pointers;
@@ -192,6 +218,17 @@ int main(int argc, char** argv) {
   app.add_option("-o,--output-file", outputPath,
                  "Write the report to this file, whole when the scan ends, instead of to stdout; a link is "
                  "written through, anything there but an ordinary file is refused");
+  std::string sarifResults = "template";
+  app.add_option("--sarif-results", sarifResults,
+                 "SARIF results: template (one per template property on a page, its placements there as "
+                 "locations) or placement (one per placement)")
+      ->check(CLI::IsMember({"template", "placement"}))
+      ->default_str("template");
+  std::string sarifRoot;
+  app.add_option("--sarif-root", sarifRoot,
+                 "SARIF page-file URIs relative to this folder (the repository's top folder) instead of the site "
+                 "folder")
+      ->check(CLI::ExistingDirectory);
   app.add_flag("-q,--quiet", bQuiet, "No status line and no summary lines on stderr; errors are still told");
   std::string pageServer;
   app.add_option("--page-server", pageServer,
@@ -225,6 +262,11 @@ int main(int argc, char** argv) {
   }
 
   const bool bShowAllRun = !bUnique;
+  const bool bSarif = format == "sarif";
+  if (!bSarif && (app.count("--sarif-results") > 0 || app.count("--sarif-root") > 0)) {
+    std::cerr << "morvex-scan: --sarif-results and --sarif-root shape --format sarif only\n";
+    return 2;
+  }
   std::optional<morvex::Baseline> baseline;
   if (!baselinePath.empty()) {
     std::string error;
@@ -295,8 +337,18 @@ int main(int argc, char** argv) {
     context.findingsObserver = &*streamed;
   }
   // The folder's bytes go to the file system as they were given: a name need not be valid UTF-8 on Linux.
-  const morvex::SearchResult result = morvex::RunSearchDetailed(context, folder, bShowAllRun, !bIncludeBuiltIn);
+  // A --unique SARIF log points each finding at its first placement: the scan keeps them all, and the
+  // --unique list is made from them.
+  morvex::SearchResult result =
+      morvex::RunSearchDetailed(context, folder, bShowAllRun || bSarif, !bIncludeBuiltIn);
   progress.ClearStatusLine();
+  std::optional<morvex::UniquePlacements> uniquePlacements;
+  if (!bShowAllRun && result.showAll) {
+    uniquePlacements.emplace();
+    uniquePlacements->placements = std::move(result.findings);
+    result.findings = morvex::UniqueFromPlacements(uniquePlacements->placements, uniquePlacements->first);
+    result.showAll = false;
+  }
 
   std::optional<morvex::BaselineComparison> comparison;
   if (baseline) comparison = morvex::CompareWithBaseline(result.findings, bShowAllRun, *baseline);
@@ -307,8 +359,9 @@ int main(int argc, char** argv) {
     morvex::WriteJson(result, bShowAllRun, sink, selection);
   } else if (format == "json-v2") {
     morvex::WriteJsonWithUnopened(result, bShowAllRun, sink, selection);
-  } else if (format == "sarif") {
-    morvex::WriteSarif(result, bShowAllRun, folder, sink, selection);
+  } else if (bSarif) {
+    WriteCheckedSarif(result, bShowAllRun, folder, sink, selection, sarifResults == "placement", sarifRoot,
+                      pageServer.empty(), uniquePlacements ? &*uniquePlacements : nullptr);
   } else if (format == "github") {
     morvex::WriteGithubAnnotations(result, bShowAllRun, folder, sink, selection);
   } else if (format == "gitlab") {
