@@ -13,6 +13,9 @@ packages=(
   librsvg2-bin wixl lintian desktop-file-utils zip unzip
 )
 
+# npm fetches the SARIF schema and validator below; Debian's, where the machine has none of its own.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -41,3 +44,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 "$(dirname "$0")/fetch-sarif-schema.sh"
+"$(dirname "$0")/fetch-sarif-multitool.sh"
