@@ -126,9 +126,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::string& e
 }
 
 bool WriteBaselineFile(morvex::NamedOutputFile& file, const morvex::Baseline& baseline, std::string& error) {
-  std::string text;
-  morvex::WriteBaseline(baseline, [&text](std::string_view piece) { text += piece; });
-  return file.Replace(text, error);
+  if (!file.Begin(error)) return false;
+  morvex::WriteBaseline(baseline, [&file](std::string_view piece) { file.Write(piece); });
+  return file.Commit(error);
 }
 
 // One line for a file the user named that cannot be written: before the scan (the file is refused) or after.
@@ -308,13 +308,13 @@ int main(int argc, char** argv) {
   // On one terminal the report's lines would land inside the status line: each piece goes out whole, on a
   // line the status line has left.
   const bool bStatusLineShares = morvex::console::IsConsole(stdout) && morvex::console::IsConsole(stderr);
-  // A report for a file is put in place whole: a reader of the file never sees half of it.
+  // A report for a file goes to a scratch file beside it and is put in place whole: a reader of the file never
+  // sees half of it.
   const bool bToFile = !outputPath.empty();
-  std::string fileReport;
   const morvex::OutputSink sink = [&writer, &progress, bStatusLineShares, bToFile,
-                                   &fileReport](std::string_view piece) {
+                                   &reportFile](std::string_view piece) {
     if (bToFile) {
-      fileReport += piece;
+      reportFile.Write(piece);
       return;
     }
     if (bStatusLineShares) progress.ClearStatusLine();
@@ -353,6 +353,11 @@ int main(int argc, char** argv) {
   std::optional<morvex::BaselineComparison> comparison;
   if (baseline) comparison = morvex::CompareWithBaseline(result.findings, bShowAllRun, *baseline);
   const morvex::FindingSelection* selection = comparison ? &comparison->fresh : nullptr;
+  // A run without a report leaves the file as it was.
+  const bool bFileReport = bToFile && morvex::RunHasReport(result);
+  if (std::string error; bFileReport && !reportFile.Begin(error)) {
+    return CannotWrite("the report to ", outputPath, error);
+  }
   if (streamed) {
     streamed->Finish(result);
   } else if (format == "json") {
@@ -376,10 +381,8 @@ int main(int argc, char** argv) {
     }
     return 2;
   }
-  // A run without a report leaves the file as it was.
-  if (bToFile && morvex::RunHasReport(result)) {
-    std::string error;
-    if (!reportFile.Replace(fileReport, error)) return CannotWrite("the report to ", outputPath, error);
+  if (std::string error; bFileReport && !reportFile.Commit(error)) {
+    return CannotWrite("the report to ", outputPath, error);
   }
   // The counts close what the run says on stderr, after anything it had to tell.
   const auto endWithCounts = [&](int status) {

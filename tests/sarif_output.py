@@ -104,9 +104,9 @@ def generate(an_shift=0, value="v", extra_page=False):
     dbf(os.path.join(generated, "h", "pages.dbf"), "Name", [("x",), ("late",)] if extra_page else [("x",)])
     many = [tarvo(i + an_shift, value) for i in range(1005)]
     write(os.path.join(generated, "g", "many.json"), json.dumps({"objects": many}))
-    two = '{"objects": [\r  {"type": "Text", "an": 1, "label": "Ü€😀"}, ' + json.dumps(tarvo(2 + an_shift, value)) + \
-          ',\n  ' + json.dumps(tarvo(3 + an_shift, value, prop="FONT")) + ", " + \
-          json.dumps(tarvo(5 + an_shift, value)) + "]}"
+    two = ('{"objects": [\r  {"type": "Text", "an": 1, "label": "Ü€😀"}, ' + json.dumps(tarvo(2 + an_shift, value))
+           + ',\n  ' + json.dumps(tarvo(3 + an_shift, value, prop="FONT")) + ", "
+           + json.dumps(tarvo(5 + an_shift, value)) + "]}")
     write(os.path.join(generated, "g", "two.json"), two)
     write(os.path.join(generated, "h", "x.json"), page(7 + an_shift, value))
     if extra_page:
@@ -148,10 +148,10 @@ def object_place(text, marker):
     return before.count("\n") + 1, len(before[line_start:].encode("utf-16-le")) // 2 + 1
 
 
-regions = [(loc["properties"]["an"], loc["physicalLocation"]["region"]) for r in results if r["properties"]["page"] == "two"
-           for loc in r["locations"]]
-expected = [(str(an), dict(zip(("startLine", "startColumn"), object_place(two_text, '{"type": "Tarvo", "an": %d' % an))))
-            for an in (2, 5, 3)]
+regions = [(loc["properties"]["an"], loc["physicalLocation"]["region"])
+           for r in results if r["properties"]["page"] == "two" for loc in r["locations"]]
+expected = [(str(an), dict(zip(("startLine", "startColumn"),
+                               object_place(two_text, '{"type": "Tarvo", "an": %d' % an)))) for an in (2, 5, 3)]
 if regions != expected:
     fail(f"regions {regions}, expected {expected}")
 
@@ -166,6 +166,9 @@ uri = rooted["results"][0]["locations"][0]["physicalLocation"]["artifactLocation
 if uri != {"uri": "sarif-generated/g/many.json", "uriBaseId": "ROOT"} or \
         rooted["originalUriBaseIds"]["ROOT"]["uri"] != pathlib.Path(work).resolve().as_uri() + "/":
     fail(f"--sarif-root: {uri}, {rooted['originalUriBaseIds']}")
+for options in (("--format", "json", "--sarif-root", work), ("--format", "tsv", "--sarif-results", "placement")):
+    if subprocess.run([scan, *options, generated], capture_output=True).returncode != 2:
+        fail(f"{options} was taken without --format sarif")
 elsewhere = run(generated, "--sarif-root", os.path.join(generated, "h"))[0]["runs"][0]["results"][0]
 if not elsewhere["locations"][0]["physicalLocation"]["artifactLocation"]["uri"].startswith("file:///"):
     fail("a page outside the root is not given by its absolute URI")
