@@ -49,8 +49,10 @@ bool Gives(const TarvoObject& object, const FindingsList& placements, int32_t i)
 
 }  // namespace
 
-std::vector<ObjectPlace> FindObjectPlaces(const FindingsList& placements, std::string_view siteFolder) {
+std::vector<ObjectPlace> FindObjectPlaces(const FindingsList& placements, std::string_view siteFolder,
+                                          const std::vector<int32_t>* wanted) {
   std::vector<ObjectPlace> places(static_cast<size_t>(placements.Count()));
+  auto nextWanted = wanted != nullptr ? wanted->begin() : std::vector<int32_t>::const_iterator();
   PageLocator locator;
   locator.ServeFolder(siteFolder);
   PageDocument page;
@@ -62,6 +64,13 @@ std::vector<ObjectPlace> FindObjectPlaces(const FindingsList& placements, std::s
     while (runEnd < placements.Count() && placements.Field(runEnd, 0) == project &&
            placements.Field(runEnd, 1) == pageName)
       ++runEnd;
+    if (wanted != nullptr) {
+      while (nextWanted != wanted->end() && *nextWanted < runStart) ++nextWanted;
+      if (nextWanted == wanted->end() || *nextWanted >= runEnd) {
+        runStart = runEnd;  // no placement of this page is asked for
+        continue;
+      }
+    }
     std::string folder;
     PageFailure failure;
     ReadOnlyFile file;

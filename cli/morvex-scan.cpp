@@ -156,7 +156,9 @@ void WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, const 
   // Only our own server's pages are the page files the log points at.
   std::vector<morvex::ObjectPlace> places;
   if (bOwnPageServer && morvex::RunHasReport(result)) {
-    places = morvex::FindObjectPlaces(unique != nullptr ? unique->placements : result.findings, folder);
+    // A --unique log points at first placements only: the other pages need not be read again.
+    places = unique != nullptr ? morvex::FindObjectPlaces(unique->placements, folder, &unique->first)
+                               : morvex::FindObjectPlaces(result.findings, folder);
     options.places = &places;
   }
   morvex::GzipSizeCounter gzip;
