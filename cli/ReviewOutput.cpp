@@ -117,8 +117,14 @@ constexpr std::string_view kPageFileExtension = ".json";
 
 // The path from base to path, a segment at a time; nothing when the path does not lie inside the base.
 std::optional<std::vector<std::string>> RelativeSegments(std::string_view base, std::string_view path) {
-  const std::filesystem::path relative =
-      ToNativePath(path).lexically_normal().lexically_relative(ToNativePath(base).lexically_normal());
+  // A site folder given relative and a root given absolute (or the other way round) are compared as absolute
+  // paths; lexically, one would never lie inside the other.
+  const auto absolute = [](std::string_view text) {
+    std::error_code error;
+    std::filesystem::path made = std::filesystem::absolute(ToNativePath(text), error);
+    return (error ? ToNativePath(text) : made).lexically_normal();
+  };
+  const std::filesystem::path relative = absolute(path).lexically_relative(absolute(base));
   if (relative.empty() || relative.is_absolute()) return std::nullopt;
   std::vector<std::string> segments;
   for (const std::filesystem::path& segment : relative) {

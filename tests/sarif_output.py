@@ -161,7 +161,7 @@ if unique_pages != ["g/many.json", "g/two.json"]:
     fail(f"--unique locations {unique_pages}")
 
 # URIs from a repository root above the site; outside it, absolute.
-rooted = run(generated, "--sarif-root", work)[0]["runs"][0]
+rooted = run(os.path.relpath(generated), "--sarif-root", work)[0]["runs"][0]
 uri = rooted["results"][0]["locations"][0]["physicalLocation"]["artifactLocation"]
 if uri != {"uri": "sarif-generated/g/many.json", "uriBaseId": "ROOT"} or \
         rooted["originalUriBaseIds"]["ROOT"]["uri"] != pathlib.Path(work).resolve().as_uri() + "/":
