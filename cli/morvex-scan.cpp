@@ -218,8 +218,8 @@ int main(int argc, char** argv) {
                  "exit 0, as they are the baseline now; a link is written through, anything there but an "
                  "ordinary file is refused");
   app.add_option("-o,--output-file", outputPath,
-                 "Write the report to this file, whole when the scan ends, instead of to stdout; a link is "
-                 "written through, anything there but an ordinary file is refused");
+                 "Write the report to this file instead of to stdout: into a scratch file beside it, moved into "
+                 "place when complete; a link is written through, anything there but an ordinary file is refused");
   std::string sarifResults = "template";
   app.add_option("--sarif-results", sarifResults,
                  "SARIF results: template (one per template property on a page, its placements there as "
