@@ -4,7 +4,9 @@
 #include <simdjson.h>
 
 #include <array>
+#include <algorithm>
 #include <filesystem>
+#include <span>
 #include <unordered_map>
 #include <utility>
 
@@ -24,6 +26,9 @@ constexpr std::array<int32_t, 4> kUniqueIdentity = {0, 1, 2, 3};
 constexpr std::string_view kFingerprintName = "morvexFinding/v1";
 constexpr std::string_view kRulePrefix = "reserved-property-name/";
 constexpr std::string_view kBaseId = "SITE";
+constexpr std::string_view kRootBaseId = "ROOT";
+// Where a reader learns more about the tool: its manual page, installed with it.
+constexpr std::string_view kInformationUri = "man:morvex-scan(1)";
 constexpr int64_t kBaselineFormat = 1;
 
 // The fields that make a finding, in a fixed array (a report of hundreds of thousands of findings asks for them
@@ -112,8 +117,14 @@ constexpr std::string_view kPageFileExtension = ".json";
 
 // The path from base to path, a segment at a time; nothing when the path does not lie inside the base.
 std::optional<std::vector<std::string>> RelativeSegments(std::string_view base, std::string_view path) {
-  const std::filesystem::path relative =
-      ToNativePath(path).lexically_normal().lexically_relative(ToNativePath(base).lexically_normal());
+  // A site folder given relative and a root given absolute (or the other way round) are compared as absolute
+  // paths; lexically, one would never lie inside the other.
+  const auto absolute = [](std::string_view text) {
+    std::error_code error;
+    std::filesystem::path made = std::filesystem::absolute(ToNativePath(text), error);
+    return (error ? ToNativePath(text) : made).lexically_normal();
+  };
+  const std::filesystem::path relative = absolute(path).lexically_relative(absolute(base));
   if (relative.empty() || relative.is_absolute()) return std::nullopt;
   std::vector<std::string> segments;
   for (const std::filesystem::path& segment : relative) {
@@ -174,13 +185,17 @@ void AppendRules(std::string& out) {
 }
 
 // What every result and notification of a project shares, worked out once per project: where its page files are
-// as a URI (relative to the site folder where they lie inside it) and which base it is relative to.
+// as a URI (relative to the base folder, the site's or the repository's, where they lie inside it) and which
+// base it is relative to.
 class SarifPlaces {
  public:
-  SarifPlaces(const SearchResult& result, std::string_view siteFolder) : locations_(result, siteFolder) {}
+  SarifPlaces(const SearchResult& result, std::string_view baseFolder, std::string_view baseId)
+      : locations_(result, baseFolder), baseId_(baseId) {}
 
-  // Appends "physicalLocation": {...} for the page and true, or nothing and false for a project not walked.
-  bool AppendPageLocation(std::string& out, std::string_view project, std::string_view page, bool withRegion) {
+  // Appends "physicalLocation": {...} for the page, with the region when one is given, and true; nothing and
+  // false for a project not walked.
+  bool AppendPageLocation(std::string& out, std::string_view project, std::string_view page,
+                          const ObjectPlace* region) {
     const auto known = prefixes_.find(project);
     const ProjectPrefix* prefix = known != prefixes_.end() ? &known->second : MakePrefix(project);
     if (prefix == nullptr) return false;
@@ -191,16 +206,27 @@ class SarifPlaces {
     out += '"';
     if (prefix->relative) {
       out += ", \"uriBaseId\": \"";
-      out += kBaseId;
+      out += baseId_;
       out += '"';
     }
-    out += withRegion ? "}, \"region\": {\"startLine\": 1}}" : "}}";
+    out += '}';
+    if (region != nullptr) {
+      // Without the object's place the page's first line stands for it, as the page is all a reviewer has.
+      out += ", \"region\": {\"startLine\": ";
+      out += std::to_string(region->line > 0 ? region->line : 1);
+      if (region->line > 0 && region->column > 0) {
+        out += ", \"startColumn\": ";
+        out += std::to_string(region->column);
+      }
+      out += '}';
+    }
+    out += '}';
     return true;
   }
 
  private:
   struct ProjectPrefix {
-    std::string uri;  // ends with "/" unless the project is the site folder itself
+    std::string uri;  // ends with "/" unless the project is the base folder itself
     bool relative = false;
   };
 
@@ -219,6 +245,7 @@ class SarifPlaces {
   }
 
   PageFileLocations locations_;
+  std::string_view baseId_;
   std::unordered_map<std::string_view, ProjectPrefix> prefixes_;
 };
 
@@ -245,76 +272,161 @@ std::string EscapedJson(std::string_view text) {
   return escaped;
 }
 
-// Writes the results. A dense site has hundreds of thousands of findings on far fewer pages and templates, and
-// most of a result's bytes are its page's or its template's: those parts are made once, when the page or the
-// template changes, and copied whole into each result.
+// Writes the results. A dense site has hundreds of thousands of placements on far fewer pages and templates,
+// and most of a location's bytes are its page's or its template's: those parts are made once, when the page or
+// the template changes, and copied whole into each location.
 class SarifResults {
  public:
-  SarifResults(SarifPlaces& places, bool bShowAll) : places_(places), bShowAll_(bShowAll) {
-    if (!bShowAll_) page_.logicalHead = "\"logicalLocations\": [";
+  SarifResults(SarifPlaces& places, const SarifOptions& options) : places_(places), options_(options) {
     for (size_t i = 0; i < ReservedKeywords.size(); ++i) {
       ruleNames_.push_back(EscapedJson(ReservedKeywords[i]));
       AppendRuleHead(ruleHeads_.emplace_back(), ruleNames_.back(), i);
     }
   }
 
-  void Append(std::string& out, const FindingsList& findings, int32_t index) {
-    const int32_t count = findings.FieldCount(index);
-    const auto field = [&](int32_t column) {
-      return column < count ? findings.Field(index, column) : std::string_view();
-    };
-    const int32_t base = bShowAll_ ? 3 : 0;  // where the library project's column is
-    const std::string_view property = field(base + 3);
-    if (bShowAll_) UsePage(field(0), field(1));
-    const TemplatePart& part = TemplateOf(field(base), field(base + 1), field(base + 2));
-    std::string_view escapedProperty;
-    if (const std::optional<size_t> rule = ReservedKeywordIndex(property)) {
-      out += ruleHeads_[*rule];
-      escapedProperty = ruleNames_[*rule];
-    } else {
-      escapedProperty_.clear();
-      AppendJsonText(escapedProperty_, property);
-      escapedProperty = escapedProperty_;
-      AppendRuleHead(out, escapedProperty, std::nullopt);
+  // A result for a finding of a --show-all list: one placement, or the placements of one template property on
+  // one page (`group`, in report order, the finding first).
+  void AppendPlacements(std::string& out, const FindingsList& findings, std::span<const int32_t> group) {
+    const int32_t first = group.front();
+    const int32_t listed = static_cast<int32_t>(std::min<size_t>(group.size(), kMostLocations));
+    AppendHead(out, findings, first, 3);
+    if (group.size() > 1) {
+      out += " It is placed ";
+      out += std::to_string(group.size());
+      out += " times on this page.";
     }
-    out += part.messageHead;
-    out += escapedProperty;
-    out += "\\\", a reserved property name.\"}, \"locations\": [{";
-    out += page_.logicalHead;
-    FingerprintHash hash = page_.hash;
-    if (bShowAll_) {
-      escapedAn_.clear();
-      AppendJsonText(escapedAn_, field(2));
-      out += "{\"name\": \"";
-      out += escapedAn_;
-      out += "\", \"fullyQualifiedName\": \"";
-      out += page_.qualifiedPrefix;
-      out += escapedAn_;
-      out += "\", \"kind\": \"object\"}, ";
+    out += "\"}, \"locations\": [";
+    for (int32_t i = 0; i < listed; ++i) {
+      if (i > 0) out += ", ";
+      AppendPlacementLocation(out, findings, group[static_cast<size_t>(i)], i == 0);
     }
-    out += part.logicalTail;
-    for (const std::string_view text : part.raw) hash.Add(text);
-    hash.Add(property);
-    hash.AppendText(out);
-    out += "\"}, \"properties\": {";
-    if (bShowAll_) {
-      out += page_.propertiesHead;
-      out += escapedAn_;
-      out += "\", ";
-    }
-    out += part.propertiesHead;
-    out += escapedProperty;
-    out += '"';
-    if (bShowAll_) {
-      out += ", \"value\": \"";
-      AppendJsonText(out, field(7));
+    AppendFingerprints(out, IdentityOf(findings, first, true));
+    out += page_.propertiesHead;
+    if (options_.perPlacement) {
+      out += ", \"an\": \"";
+      AppendJsonText(out, Field(findings, first, 2));
       out += '"';
     }
+    out += ", ";
+    out += template_->propertiesHead;
+    out += escapedProperty_;
+    out += '"';
+    if (options_.perPlacement) {
+      out += ", \"value\": \"";
+      AppendJsonText(out, Field(findings, first, 7));
+      out += '"';
+    } else {
+      out += ", \"placements\": ";
+      out += std::to_string(group.size());
+      if (group.size() > kMostLocations) {
+        out += ", \"placementsNotListed\": ";
+        out += std::to_string(group.size() - kMostLocations);
+      }
+    }
     out += "}}";
+    mostLocations_ = std::max<int64_t>(mostLocations_, listed);
   }
 
+  // A result for a finding of a --unique list, at the page of its first placement where that is known.
+  void AppendUnique(std::string& out, const FindingsList& findings, int32_t index) {
+    AppendHead(out, findings, index, 0);
+    out += "\"}, \"locations\": [{";
+    const UniquePlacements* unique = options_.unique;
+    if (unique != nullptr && static_cast<size_t>(index) < unique->first.size()) {
+      const int32_t placement = unique->first[static_cast<size_t>(index)];
+      if (places_.AppendPageLocation(out, Field(unique->placements, placement, 0),
+                                     Field(unique->placements, placement, 1), PlaceOf(placement)))
+        out += ", ";
+    }
+    out += "\"logicalLocations\": [";
+    out += template_->logical;
+    out += "]}";
+    AppendFingerprints(out, IdentityOf(findings, index, false));
+    out += template_->propertiesHead;
+    out += escapedProperty_;
+    out += "\"}}";
+    mostLocations_ = std::max<int64_t>(mostLocations_, 1);
+  }
+
+  int64_t MostLocations() const { return mostLocations_; }
+
  private:
-  // From the result's start to the Tarvo's name in its message.
+  static constexpr size_t kMostLocations = 1000;
+
+  static std::string_view Field(const FindingsList& findings, int32_t index, int32_t column) {
+    return column < findings.FieldCount(index) ? findings.Field(index, column) : std::string_view();
+  }
+
+  const ObjectPlace* PlaceOf(int32_t placement) {
+    static const ObjectPlace kUnknown;
+    const std::vector<ObjectPlace>* places = options_.places;
+    if (places == nullptr || static_cast<size_t>(placement) >= places->size()) return &kUnknown;
+    return &(*places)[static_cast<size_t>(placement)];
+  }
+
+  // From the result's start to the end of the message's first sentence; `base` is the library project's column.
+  void AppendHead(std::string& out, const FindingsList& findings, int32_t index, int32_t base) {
+    const std::string_view property = Field(findings, index, base + 3);
+    if (base > 0) UsePage(Field(findings, index, 0), Field(findings, index, 1));
+    template_ = &TemplateOf(Field(findings, index, base), Field(findings, index, base + 1),
+                            Field(findings, index, base + 2));
+    escapedProperty_.clear();
+    AppendJsonText(escapedProperty_, property);
+    if (const std::optional<size_t> rule = ReservedKeywordIndex(property)) {
+      out += ruleHeads_[*rule];
+    } else {
+      AppendRuleHead(out, escapedProperty_, std::nullopt);
+    }
+    out += template_->messageHead;
+    out += escapedProperty_;
+    out += "\\\", a reserved property name.";
+  }
+
+  // The first location names the page and the template; the others, the same template on the same page, only
+  // their object, to keep a log of many placements small.
+  void AppendPlacementLocation(std::string& out, const FindingsList& findings, int32_t placement, bool full) {
+    out += '{';
+    // The list's own views: the places keep them as keys.
+    if (places_.AppendPageLocation(out, Field(findings, placement, 0), Field(findings, placement, 1),
+                                   PlaceOf(placement)))
+      out += ", ";
+    out += "\"logicalLocations\": [";
+    if (full) out += page_.logical;
+    escapedAn_.clear();
+    AppendJsonText(escapedAn_, Field(findings, placement, 2));
+    out += "{\"name\": \"";
+    out += escapedAn_;
+    out += "\", \"fullyQualifiedName\": \"";
+    out += page_.qualifiedPrefix;
+    out += escapedAn_;
+    out += "\", \"kind\": \"object\"}";
+    if (full) {
+      out += ", ";
+      out += template_->logical;
+    }
+    out += "], \"properties\": {\"an\": \"";
+    out += escapedAn_;
+    out += "\", \"value\": \"";
+    AppendJsonText(out, Field(findings, placement, 7));
+    out += "\"}}";
+  }
+
+  // Our own fingerprint, and the line hash code-scanning services match alerts by, made from it: the n-th
+  // result of a fingerprint gets ":n", so no two results share one.
+  void AppendFingerprints(std::string& out, const IdentityFields& identity) {
+    const std::string fingerprint = FingerprintOf(identity);
+    const int32_t occurrence = ++occurrences_[fingerprint];
+    out += "], \"partialFingerprints\": {\"";
+    out += kFingerprintName;
+    out += "\": \"";
+    out += fingerprint;
+    out += "\", \"primaryLocationLineHash\": \"";
+    out += fingerprint;
+    out += ':';
+    out += std::to_string(occurrence);
+    out += "\"}, \"properties\": {";
+  }
+
   static void AppendRuleHead(std::string& out, std::string_view escapedProperty, std::optional<size_t> rule) {
     out += "        {\"ruleId\": \"";
     out += kRulePrefix;
@@ -327,20 +439,18 @@ class SarifResults {
     out += ", \"level\": \"warning\", \"message\": {\"text\": \"Tarvo \\\"";
   }
 
-  // From "locations" up to the AN's logical location, for the findings of one page.
   struct PagePart {
-    std::string project, page;     // as in the findings, to tell when the page changes
-    std::string logicalHead;       // the physical location, then the project's and the page's logical locations
-    std::string qualifiedPrefix;   // "project/page/", escaped
-    std::string propertiesHead;    // "project", "page" and the name of "an"
-    FingerprintHash hash;          // over project and page
+    std::string project, page;    // as in the findings, to tell when the page changes
+    std::string logical;          // the project's and the page's logical locations, each followed by ", "
+    std::string qualifiedPrefix;  // "project/page/", escaped
+    std::string propertiesHead;   // "project" and "page"
   };
 
   // The logical locations and properties of one template, and its part of the message.
   struct TemplatePart {
     std::array<std::string, 3> raw;  // library project, library, Tarvo
     std::string messageHead;         // from the Tarvo's name up to the property's
-    std::string logicalTail;         // its logical locations, up to the fingerprint's value
+    std::string logical;             // its logical locations
     std::string propertiesHead;      // up to the property's value
   };
 
@@ -350,23 +460,19 @@ class SarifResults {
     page_.project.assign(project);
     page_.page.assign(page);
     const std::string escapedProject = EscapedJson(project), escapedPage = EscapedJson(page);
-    page_.logicalHead.clear();
-    const bool physical = places_.AppendPageLocation(page_.logicalHead, project, page, true);
-    page_.logicalHead += physical ? ", \"logicalLocations\": [" : "\"logicalLocations\": [";
-    AppendLogicalLocation(page_.logicalHead, escapedProject, {escapedProject}, "namespace");
-    page_.logicalHead += ", ";
-    AppendLogicalLocation(page_.logicalHead, escapedPage, {escapedProject, escapedPage}, "module");
-    page_.logicalHead += ", ";
+    page_.logical.clear();
+    AppendLogicalLocation(page_.logical, escapedProject, {escapedProject}, "namespace");
+    page_.logical += ", ";
+    AppendLogicalLocation(page_.logical, escapedPage, {escapedProject, escapedPage}, "module");
+    page_.logical += ", ";
     page_.qualifiedPrefix = escapedProject + "/" + escapedPage + "/";
-    page_.propertiesHead = "\"project\": \"" + escapedProject + "\", \"page\": \"" + escapedPage + "\", \"an\": \"";
-    page_.hash = FingerprintHash();
-    page_.hash.Add(project);
-    page_.hash.Add(page);
+    page_.propertiesHead = "\"project\": \"" + escapedProject + "\", \"page\": \"" + escapedPage + "\"";
   }
 
   const TemplatePart& TemplateOf(std::string_view libProject, std::string_view library, std::string_view tarvo) {
-    if (last_ != nullptr && last_->raw[0] == libProject && last_->raw[1] == library && last_->raw[2] == tarvo)
-      return *last_;
+    if (template_ != nullptr && template_->raw[0] == libProject && template_->raw[1] == library &&
+        template_->raw[2] == tarvo)
+      return *template_;
     key_.clear();
     for (const std::string_view text : {libProject, library, tarvo}) {
       key_ += std::to_string(text.size());
@@ -374,7 +480,10 @@ class SarifResults {
       key_ += text;
     }
     // A site with more templates than this is rare; starting over keeps the memory bounded there.
-    if (templates_.size() >= kMostTemplatesKept) templates_.clear();
+    if (templates_.size() >= kMostTemplatesKept) {
+      templates_.clear();
+      template_ = nullptr;
+    }
     const auto [entry, added] = templates_.try_emplace(key_);
     TemplatePart& part = entry->second;
     if (added) {
@@ -382,31 +491,49 @@ class SarifResults {
       const std::string p = EscapedJson(libProject), l = EscapedJson(library), t = EscapedJson(tarvo);
       part.messageHead = t + "\\\" of library \\\"" + l + "\\\" in project \\\"" + p +
                          "\\\" has a property named \\\"";
-      AppendLogicalLocation(part.logicalTail, p, {p}, "namespace");
-      part.logicalTail += ", ";
-      AppendLogicalLocation(part.logicalTail, l, {p, l}, "module");
-      part.logicalTail += ", ";
-      AppendLogicalLocation(part.logicalTail, t, {p, l, t}, "type");
-      part.logicalTail += "]}], \"partialFingerprints\": {\"";
-      part.logicalTail += kFingerprintName;
-      part.logicalTail += "\": \"";
+      AppendLogicalLocation(part.logical, p, {p}, "namespace");
+      part.logical += ", ";
+      AppendLogicalLocation(part.logical, l, {p, l}, "module");
+      part.logical += ", ";
+      AppendLogicalLocation(part.logical, t, {p, l, t}, "type");
       part.propertiesHead = "\"libraryProject\": \"" + p + "\", \"library\": \"" + l + "\", \"tarvo\": \"" + t +
                             "\", \"property\": \"";
     }
-    last_ = &part;
     return part;
   }
 
   static constexpr size_t kMostTemplatesKept = 4096;
   SarifPlaces& places_;
-  const bool bShowAll_;
+  const SarifOptions& options_;
   bool pageKnown_ = false;
   PagePart page_;
   std::unordered_map<std::string, TemplatePart> templates_;
-  const TemplatePart* last_ = nullptr;
+  const TemplatePart* template_ = nullptr;
   std::vector<std::string> ruleHeads_, ruleNames_;  // per rule
   std::string key_, escapedProperty_, escapedAn_;
+  std::unordered_map<std::string, int32_t> occurrences_;
+  int64_t mostLocations_ = 0;
 };
+
+// The placements of each template property on each page, in the order of their first placement. Placements are
+// keyed by their fingerprint's fields, so a page scanned twice still gives one result per template property.
+std::vector<std::vector<int32_t>> GroupPlacements(const FindingsList& findings, const FindingSelection* selection) {
+  std::vector<std::vector<int32_t>> groups;
+  std::unordered_map<std::string, size_t> groupOf;
+  std::string key;
+  ForEachSelected(findings, selection, [&](int32_t i) {
+    key.clear();
+    for (const std::string_view field : IdentityOf(findings, i, true)) {
+      key += std::to_string(field.size());
+      key += ':';
+      key += field;
+    }
+    const auto [entry, added] = groupOf.try_emplace(key, groups.size());
+    if (added) groups.emplace_back();
+    groups[entry->second].push_back(i);
+  });
+  return groups;
+}
 
 void AppendNotification(std::string& out, const UnopenedPages::Entry& entry, SarifPlaces& places) {
   const std::string description = DescribePageFailure(entry.reason, entry.detail);
@@ -417,7 +544,7 @@ void AppendNotification(std::string& out, const UnopenedPages::Entry& entry, Sar
                  true);
   out += "}";
   std::string location;
-  if (places.AppendPageLocation(location, entry.project, entry.page, false))
+  if (places.AppendPageLocation(location, entry.project, entry.page, nullptr))
     out += ", \"locations\": [{" + location + "}]";
   out += ", \"properties\": {";
   AppendProperty(out, "project", entry.project, true);
@@ -515,32 +642,57 @@ std::string PageFileLocations::PathFromSite(std::string_view path) const {
   return joined;
 }
 
-void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder, const OutputSink& write,
-                const FindingSelection* selection) {
-  if (!RunHasReport(result)) return;
-  SarifPlaces places(result, siteFolder);
+SarifShape WriteSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder,
+                      const OutputSink& write, const FindingSelection* selection, const SarifOptions& options) {
+  SarifShape shape;
+  if (!RunHasReport(result)) return shape;
+  const bool bFromRoot = !options.root.empty();
+  const std::string_view baseFolder = bFromRoot ? std::string_view(options.root) : siteFolder;
+  const std::string_view baseId = bFromRoot ? kRootBaseId : kBaseId;
+  SarifPlaces places(result, baseFolder, baseId);
   PieceWriter out(write);
   std::string& head = out.Text();
   head += "{\n  \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\",\n  \"version\": \"2.1.0\",\n";
   head += "  \"runs\": [{\n    \"tool\": {\"driver\": {\"name\": \"morvex-scan\", ";
-  AppendProperty(head, "semanticVersion", kVersionText, true);
+  AppendProperty(head, "version", kVersionText, true);
+  AppendProperty(head, "semanticVersion", kVersionText);
+  AppendProperty(head, "informationUri", kInformationUri);
   head += ",\n      ";
   AppendRules(head);
   head += "}},\n    \"originalUriBaseIds\": {";
-  AppendJsonString(head, kBaseId);
+  AppendJsonString(head, baseId);
   head += ": {\"uri\": ";
-  std::string siteUri = FileUri(siteFolder);
-  if (!siteUri.ends_with('/')) siteUri += '/';
-  AppendJsonString(head, siteUri);
+  std::string baseUri = FileUri(baseFolder);
+  if (!baseUri.ends_with('/')) baseUri += '/';
+  AppendJsonString(head, baseUri);
   head += "}},\n    \"results\": [";
   bool first = true;
-  SarifResults results(places, bShowAll);
-  ForEachSelected(result.findings, selection, [&](int32_t i) {
+  SarifResults results(places, options);
+  const auto next = [&] {
     out.Text() += first ? "\n" : ",\n";
     first = false;
-    results.Append(out.Text(), result.findings, i);
-    out.MaybeFlush();
-  });
+    ++shape.results;
+  };
+  if (!bShowAll) {
+    ForEachSelected(result.findings, selection, [&](int32_t i) {
+      next();
+      results.AppendUnique(out.Text(), result.findings, i);
+      out.MaybeFlush();
+    });
+  } else if (options.perPlacement) {
+    ForEachSelected(result.findings, selection, [&](int32_t i) {
+      next();
+      results.AppendPlacements(out.Text(), result.findings, std::span<const int32_t>(&i, 1));
+      out.MaybeFlush();
+    });
+  } else {
+    for (const std::vector<int32_t>& group : GroupPlacements(result.findings, selection)) {
+      next();
+      results.AppendPlacements(out.Text(), result.findings, group);
+      out.MaybeFlush();
+    }
+  }
+  shape.mostLocations = results.MostLocations();
   out.Text() += first ? "],\n" : "\n    ],\n";
   // A cancelled run is a run that did not finish its work.
   out.Text() += std::string("    \"invocations\": [{\"executionSuccessful\": ") +
@@ -561,6 +713,41 @@ void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view site
       });
   out.Text() += firstNotification ? "]}]\n  }]\n}\n" : "\n      ]}]\n  }]\n}\n";
   out.Flush();
+  return shape;
+}
+
+FindingsList UniqueFromPlacements(const FindingsList& placements, std::vector<int32_t>& first) {
+  FindingsList unique;
+  first.clear();
+  for (int32_t i = 0; i < placements.Count(); ++i) {
+    const IdentityFields fields = IdentityOf(placements, i, true);
+    // Project and page are the first two fields; the template property the other four.
+    if (unique.Add({fields.fields[2], fields.fields[3], fields.fields[4], fields.fields[5]})) first.push_back(i);
+  }
+  return unique;
+}
+
+std::vector<std::string> SarifLimitWarnings(const SarifShape& shape, uint64_t gzipBytes, bool bShowAll,
+                                            const SarifLimits& limits) {
+  // What narrows a log: a show-all log shrinks to one result per template property, any log to what is new.
+  const std::string narrower = bShowAll ? "--unique gives one result per template property"
+                                        : "--baseline leaves only the findings beyond a baseline";
+  std::vector<std::string> warnings;
+  if (shape.results > limits.results) {
+    warnings.push_back("the SARIF log holds " + std::to_string(shape.results) + " results, more than the " +
+                       std::to_string(limits.results) + " code-scanning services take in a run; " + narrower);
+  }
+  if (shape.mostLocations > limits.locations) {
+    warnings.push_back("a result of the SARIF log has " + std::to_string(shape.mostLocations) +
+                       " locations, more than the " + std::to_string(limits.locations) +
+                       " code-scanning services take; without --sarif-results placement a result lists at most " +
+                       std::to_string(limits.locations));
+  }
+  if (gzipBytes > limits.gzipBytes) {
+    warnings.push_back("the SARIF log is " + std::to_string(gzipBytes) + " bytes gzip-compressed, more than the " +
+                       std::to_string(limits.gzipBytes) + " code-scanning services take; " + narrower);
+  }
+  return warnings;
 }
 
 Baseline MakeBaseline(const FindingsList& findings, bool bShowAll) {

@@ -18,11 +18,55 @@ namespace morvex {
 // page, the four fields there are.
 std::string FindingFingerprint(const FindingsList& findings, int32_t index, bool bShowAll);
 
-// A SARIF 2.1.0 log of one run: a rule per reserved name, a result per finding (selection as in the other
-// outputs), page files relative to the site folder through the "SITE" base id, and pages that did not open as
-// tool notifications. Nothing when the run failed before it had a report.
-void WriteSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder, const OutputSink& write,
-                const FindingSelection* selection = nullptr);
+// Where a Tarvo object starts in its page file (1-based; column in UTF-16 code units, as SARIF counts them),
+// or 0 where that is not known.
+struct ObjectPlace {
+  int32_t line = 0;
+  int32_t column = 0;
+};
+
+// A --unique report made from the placements, so that each of its findings can point at its first placement.
+struct UniquePlacements {
+  FindingsList placements;    // a --show-all list
+  std::vector<int32_t> first; // per --unique finding, the index of its first placement
+};
+// The --unique list the same scan would have given (first spellings, first-seen order), with `first` filled in.
+FindingsList UniqueFromPlacements(const FindingsList& placements, std::vector<int32_t>& first);
+
+struct SarifOptions {
+  // One result per placement instead of one per template property and page.
+  bool perPlacement = false;
+  // The folder URIs are relative to (the repository's top folder); empty for the site folder.
+  std::string root;
+  // Per placement of a --show-all list (the run's, or `unique`'s), where its object starts.
+  const std::vector<ObjectPlace>* places = nullptr;
+  // For a --unique run: where its findings were placed.
+  const UniquePlacements* unique = nullptr;
+};
+
+// What a log holds, to compare with what code-scanning services accept.
+struct SarifShape {
+  int64_t results = 0;
+  int64_t mostLocations = 0;  // in one result
+};
+
+// A SARIF 2.1.0 log of one run: a rule per reserved name; a result per template property on a page with its
+// placements there as locations (at most 1,000, the rest counted), or per placement, or per --unique finding
+// (selection as in the other outputs); page files relative to the site folder ("SITE") or the given root
+// ("ROOT"); pages that did not open as tool notifications. Nothing when the run failed before it had a report.
+SarifShape WriteSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder,
+                      const OutputSink& write, const FindingSelection* selection = nullptr,
+                      const SarifOptions& options = {});
+
+// What code-scanning services take at most: results in a run, locations in a result, bytes of gzip.
+struct SarifLimits {
+  int64_t results = 25000;
+  int64_t locations = 1000;
+  uint64_t gzipBytes = 10 * 1000 * 1000;
+};
+// One line (no "\n") for each limit the log goes beyond, each naming what narrows it.
+std::vector<std::string> SarifLimitWarnings(const SarifShape& shape, uint64_t gzipBytes, bool bShowAll,
+                                            const SarifLimits& limits = {});
 
 // A "file:" URI for a path, or the path relative to a base folder as a relative reference (each segment
 // percent-encoded); nothing when the path does not lie inside the base.

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "Console.h"
+#include "GzipSize.h"
 #include "NamedOutputFile.h"
+#include "PageObjectPlaces.h"
 #include "PageServerChoice.h"
 #include "PipelineOutput.h"
 #include "ReviewOutput.h"
@@ -125,9 +127,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::string& e
 }
 
 bool WriteBaselineFile(morvex::NamedOutputFile& file, const morvex::Baseline& baseline, std::string& error) {
-  std::string text;
-  morvex::WriteBaseline(baseline, [&text](std::string_view piece) { text += piece; });
-  return file.Replace(text, error);
+  if (!file.Begin(error)) return false;
+  morvex::WriteBaseline(baseline, [&file](std::string_view piece) { file.Write(piece); });
+  return file.Commit(error);
 }
 
 // One line for a file the user named that cannot be written: before the scan (the file is refused) or after.
@@ -140,6 +142,32 @@ int CannotWrite(std::string_view what, const std::string& path, const std::strin
 
 void PrintLine(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+// Writes the SARIF log, saying first on stderr where it goes beyond what code-scanning services take: measured
+// by writing it once into a gzip counter, which costs less than a rejected upload.
+void WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, const std::string& folder,
+                       const morvex::OutputSink& sink, const morvex::FindingSelection* selection,
+                       bool bPerPlacement, const std::string& root, bool bOwnPageServer,
+                       const morvex::UniquePlacements* unique) {
+  morvex::SarifOptions options;
+  options.perPlacement = bPerPlacement;
+  options.root = root;
+  options.unique = unique;
+  // Only our own server's pages are the page files the log points at.
+  std::vector<morvex::ObjectPlace> places;
+  if (bOwnPageServer && morvex::RunHasReport(result)) {
+    // A --unique log points at first placements only: the other pages need not be read again.
+    places = unique != nullptr ? morvex::FindObjectPlaces(unique->placements, folder, &unique->first)
+                               : morvex::FindObjectPlaces(result.findings, folder);
+    options.places = &places;
+  }
+  morvex::GzipSizeCounter gzip;
+  const morvex::SarifShape shape = morvex::WriteSarif(
+      result, bShowAll, folder, [&gzip](std::string_view piece) { gzip.Add(piece); }, selection, options);
+  for (const std::string& warning : morvex::SarifLimitWarnings(shape, gzip.Finish(), bShowAll))
+    std::fprintf(stderr, "morvex-scan: %s\n", warning.c_str());
+  morvex::WriteSarif(result, bShowAll, folder, sink, selection, options);
 }
 
 // CLI11 takes the arguments as C strings; these are the UTF-8 ones.
@@ -191,8 +219,19 @@ int main(int argc, char** argv) {
                  "exit 0, as they are the baseline now; a link is written through, anything there but an "
                  "ordinary file is refused");
   app.add_option("-o,--output-file", outputPath,
-                 "Write the report to this file, whole when the scan ends, instead of to stdout; a link is "
-                 "written through, anything there but an ordinary file is refused");
+                 "Write the report to this file instead of to stdout: into a scratch file beside it, moved into "
+                 "place when complete; a link is written through, anything there but an ordinary file is refused");
+  std::string sarifResults = "template";
+  app.add_option("--sarif-results", sarifResults,
+                 "SARIF results: template (one per template property on a page, its placements there as "
+                 "locations) or placement (one per placement)")
+      ->check(CLI::IsMember({"template", "placement"}))
+      ->default_str("template");
+  std::string sarifRoot;
+  app.add_option("--sarif-root", sarifRoot,
+                 "SARIF page-file URIs relative to this folder (the repository's top folder) instead of the site "
+                 "folder")
+      ->check(CLI::ExistingDirectory);
   app.add_flag("-q,--quiet", bQuiet, "No status line and no summary lines on stderr; errors are still told");
   std::string pageServer;
   app.add_option("--page-server", pageServer,
@@ -231,6 +270,11 @@ int main(int argc, char** argv) {
   }
 
   const bool bShowAllRun = !bUnique;
+  const bool bSarif = format == "sarif";
+  if (!bSarif && (app.count("--sarif-results") > 0 || app.count("--sarif-root") > 0)) {
+    std::cerr << "morvex-scan: --sarif-results and --sarif-root shape --format sarif only\n";
+    return 2;
+  }
   std::optional<morvex::Baseline> baseline;
   if (!baselinePath.empty()) {
     std::string error;
@@ -283,13 +327,13 @@ int main(int argc, char** argv) {
   // On one terminal the report's lines would land inside the status line: each piece goes out whole, on a
   // line the status line has left.
   const bool bStatusLineShares = morvex::console::IsConsole(stdout) && morvex::console::IsConsole(stderr);
-  // A report for a file is put in place whole: a reader of the file never sees half of it.
+  // A report for a file goes to a scratch file beside it and is put in place whole: a reader of the file never
+  // sees half of it.
   const bool bToFile = !outputPath.empty();
-  std::string fileReport;
   const morvex::OutputSink sink = [&writer, &progress, bStatusLineShares, bToFile,
-                                   &fileReport](std::string_view piece) {
+                                   &reportFile](std::string_view piece) {
     if (bToFile) {
-      fileReport += piece;
+      reportFile.Write(piece);
       return;
     }
     if (bStatusLineShares) progress.ClearStatusLine();
@@ -312,20 +356,36 @@ int main(int argc, char** argv) {
     context.findingsObserver = &*streamed;
   }
   // The folder's bytes go to the file system as they were given: a name need not be valid UTF-8 on Linux.
-  const morvex::SearchResult result = morvex::RunSearchDetailed(context, folder, bShowAllRun, !bIncludeBuiltIn);
+  // A --unique SARIF log points each finding at its first placement: the scan keeps them all, and the
+  // --unique list is made from them.
+  morvex::SearchResult result =
+      morvex::RunSearchDetailed(context, folder, bShowAllRun || bSarif, !bIncludeBuiltIn);
   progress.ClearStatusLine();
+  std::optional<morvex::UniquePlacements> uniquePlacements;
+  if (!bShowAllRun && result.showAll) {
+    uniquePlacements.emplace();
+    uniquePlacements->placements = std::move(result.findings);
+    result.findings = morvex::UniqueFromPlacements(uniquePlacements->placements, uniquePlacements->first);
+    result.showAll = false;
+  }
 
   std::optional<morvex::BaselineComparison> comparison;
   if (baseline) comparison = morvex::CompareWithBaseline(result.findings, bShowAllRun, *baseline);
   const morvex::FindingSelection* selection = comparison ? &comparison->fresh : nullptr;
+  // A run without a report leaves the file as it was.
+  const bool bFileReport = bToFile && morvex::RunHasReport(result);
+  if (std::string error; bFileReport && !reportFile.Begin(error)) {
+    return CannotWrite("the report to ", outputPath, error);
+  }
   if (streamed) {
     streamed->Finish(result);
   } else if (format == "json") {
     morvex::WriteJson(result, bShowAllRun, sink, selection);
   } else if (format == "json-v2") {
     morvex::WriteJsonWithUnopened(result, bShowAllRun, sink, selection);
-  } else if (format == "sarif") {
-    morvex::WriteSarif(result, bShowAllRun, folder, sink, selection);
+  } else if (bSarif) {
+    WriteCheckedSarif(result, bShowAllRun, folder, sink, selection, sarifResults == "placement", sarifRoot,
+                      pageServer.empty(), uniquePlacements ? &*uniquePlacements : nullptr);
   } else if (format == "github") {
     morvex::WriteGithubAnnotations(result, bShowAllRun, folder, sink, selection);
   } else if (format == "gitlab") {
@@ -340,10 +400,8 @@ int main(int argc, char** argv) {
     }
     return 2;
   }
-  // A run without a report leaves the file as it was.
-  if (bToFile && morvex::RunHasReport(result)) {
-    std::string error;
-    if (!reportFile.Replace(fileReport, error)) return CannotWrite("the report to ", outputPath, error);
+  if (std::string error; bFileReport && !reportFile.Commit(error)) {
+    return CannotWrite("the report to ", outputPath, error);
   }
   // The counts close what the run says on stderr, after anything it had to tell.
   const auto endWithCounts = [&](int status) {

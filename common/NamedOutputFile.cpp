@@ -53,19 +53,40 @@ bool NamedOutputFile::Check(std::string& error) {
 }
 
 bool NamedOutputFile::Replace(std::string_view bytes, std::string& error) {
+  if (!Begin(error)) return false;
+  Write(bytes);
+  return Commit(error);
+}
+
+bool NamedOutputFile::Begin(std::string& error) {
   if (!Check(error)) return false;
-  std::filesystem::path scratch;
+  writeError_.clear();
   std::error_code code = std::make_error_code(std::errc::file_exists);
   for (int attempt = 0; attempt < kScratchNames && code == std::errc::file_exists; ++attempt) {
-    scratch = target_.path;
-    scratch += attempt == 0 ? std::string(".partial") : ".partial" + std::to_string(attempt);
-    code = platform::WriteNewFile(scratch, bytes, target_);
+    scratchPath_ = target_.path;
+    scratchPath_ += attempt == 0 ? std::string(".partial") : ".partial" + std::to_string(attempt);
+    code = scratch_.Create(scratchPath_, target_);
+  }
+  if (code) error = code.message();
+  return !code;
+}
+
+void NamedOutputFile::Write(std::string_view bytes) {
+  if (!writeError_ && !bytes.empty()) writeError_ = scratch_.Write(bytes);
+}
+
+bool NamedOutputFile::Commit(std::string& error) {
+  std::error_code code = writeError_;
+  if (code) {
+    scratch_.Discard();
+  } else {
+    code = scratch_.Finish();
   }
   if (!code) {
-    code = platform::MoveOver(scratch, target_);
+    code = platform::MoveOver(scratchPath_, target_);
     if (code) {
       std::error_code ignored;
-      std::filesystem::remove(scratch, ignored);
+      std::filesystem::remove(scratchPath_, ignored);
     }
   }
   if (code) error = code.message();

@@ -21,11 +21,21 @@ class NamedOutputFile {
   // the scratch file is gone then and the target as it was.
   bool Replace(std::string_view bytes, std::string& error);
 
+  // The same in pieces, for content too large to hold: Begin looks again and starts the scratch file, Write
+  // adds to it (a failure is kept for Commit), Commit puts it in place. False with the reason; the scratch file
+  // is gone then, as it is when the object goes before Commit, and the target is as it was.
+  bool Begin(std::string& error);
+  void Write(std::string_view bytes);
+  bool Commit(std::string& error);
+
  private:
   bool Check(std::string& error);
 
   std::string path_;
   platform::WriteTarget target_;
+  platform::NewFile scratch_;
+  std::filesystem::path scratchPath_;
+  std::error_code writeError_;
 };
 
 }  // namespace morvex

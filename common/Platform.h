@@ -96,8 +96,28 @@ struct WriteTarget {
 // What is at the path now. An absent file needs its folder: without one the answer is
 // std::errc::no_such_file_or_directory (or not_a_directory where a file stands in the folder's place).
 std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& target);
-// Creates the file, which must not exist yet (std::errc::file_exists), writes the bytes and flushes them to
-// the disk. A file it created and could not finish is removed again.
+// A file written in pieces before it is put in place: created new (std::errc::file_exists when the name is
+// taken), filled, then flushed to the disk and closed by Finish. A file it created and could not finish, or
+// that is dropped unfinished, is removed again.
+class NewFile {
+ public:
+  NewFile() = default;
+  ~NewFile() { Discard(); }
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  std::error_code Create(const std::filesystem::path& file, const WriteTarget& target);
+  std::error_code Write(std::string_view bytes);
+  std::error_code Finish();
+  void Discard() noexcept;
+
+ private:
+  std::filesystem::path path_;
+  intptr_t handle_ = -1;  // a descriptor (POSIX) or a HANDLE (Windows); -1 for none on both
+  bool replacing_ = false;
+  uint32_t keep_ = 0;
+};
+// The whole of a new file at once, as NewFile writes it.
 std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
                              const WriteTarget& target);
 // Puts the finished file in the target's place in one step. The target's kept permissions are on the new file

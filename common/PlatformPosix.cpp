@@ -373,32 +373,63 @@ std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& 
   return {};
 }
 
-std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
-                             const WriteTarget& target) {
-  const bool replacing = target.kind == WriteTargetKind::kOrdinaryFile;
+std::error_code NewFile::Create(const std::filesystem::path& file, const WriteTarget& target) {
+  Discard();
+  replacing_ = target.kind == WriteTargetKind::kOrdinaryFile;
+  keep_ = target.keep;
   // O_EXCL also refuses a link planted under the scratch name, which would lead the write elsewhere.
   int fd;
   do {
-    fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, replacing ? 0600 : 0666);
+    fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, replacing_ ? 0600 : 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return LastError();
-  std::error_code error;
+  path_ = file;
+  handle_ = fd;
+  return {};
+}
+
+std::error_code NewFile::Write(std::string_view bytes) {
+  if (handle_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
+  const int fd = static_cast<int>(handle_);
   size_t written = 0;
-  while (!error && written < bytes.size()) {
+  while (written < bytes.size()) {
     const ssize_t put = ::write(fd, bytes.data() + written, bytes.size() - written);
     if (put < 0) {
-      if (errno != EINTR) error = LastError();
+      if (errno != EINTR) return LastError();
     } else {
       written += static_cast<size_t>(put);
     }
   }
+  return {};
+}
+
+std::error_code NewFile::Finish() {
+  if (handle_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
+  const int fd = static_cast<int>(handle_);
+  std::error_code error;
   // fchmod is not subject to the umask, so a file of mode 0444 or 0755 comes back exactly so.
-  if (!error && replacing && ::fchmod(fd, static_cast<mode_t>(target.keep)) != 0) error = LastError();
+  if (replacing_ && ::fchmod(fd, static_cast<mode_t>(keep_)) != 0) error = LastError();
   // Flushed before the rename: after a crash the name holds either the old content or the whole new one.
   if (!error && ::fsync(fd) != 0) error = LastError();
+  handle_ = -1;
   if (::close(fd) != 0 && !error) error = LastError();
-  if (error) ::unlink(file.c_str());
+  if (error) ::unlink(path_.c_str());
   return error;
+}
+
+void NewFile::Discard() noexcept {
+  if (handle_ < 0) return;
+  ::close(static_cast<int>(handle_));
+  handle_ = -1;
+  ::unlink(path_.c_str());
+}
+
+std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
+                             const WriteTarget& target) {
+  NewFile created;
+  if (std::error_code error = created.Create(file, target)) return error;
+  if (std::error_code error = created.Write(bytes)) return error;  // removed as it goes out of scope
+  return created.Finish();
 }
 
 std::error_code MoveOver(const std::filesystem::path& file, const WriteTarget& target) {

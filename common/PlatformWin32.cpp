@@ -370,27 +370,55 @@ std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& 
   return {};
 }
 
-std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes, const WriteTarget&) {
+std::error_code NewFile::Create(const std::filesystem::path& file, const WriteTarget&) {
+  Discard();
   const std::wstring native = WithLongPathPrefix(file.native());
   const HANDLE created =
       ::CreateFileW(native.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (created == INVALID_HANDLE_VALUE) return FromWin32(::GetLastError());
-  std::error_code error;
+  path_ = file;
+  handle_ = reinterpret_cast<intptr_t>(created);
+  return {};
+}
+
+std::error_code NewFile::Write(std::string_view bytes) {
+  if (handle_ == -1) return std::make_error_code(std::errc::bad_file_descriptor);
+  const HANDLE file = reinterpret_cast<HANDLE>(handle_);
   size_t written = 0;
-  while (!error && written < bytes.size()) {
+  while (written < bytes.size()) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - written, size_t{1} << 30));
     DWORD put = 0;
-    if (!::WriteFile(created, bytes.data() + written, chunk, &put, nullptr)) {
-      error = FromWin32(::GetLastError());
-    } else {
-      written += put;
-    }
+    if (!::WriteFile(file, bytes.data() + written, chunk, &put, nullptr)) return FromWin32(::GetLastError());
+    written += put;
   }
+  return {};
+}
+
+std::error_code NewFile::Finish() {
+  if (handle_ == -1) return std::make_error_code(std::errc::bad_file_descriptor);
+  const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  handle_ = -1;
+  std::error_code error;
   // Flushed before the move: after a crash the name holds either the old content or the whole new one.
-  if (!error && !::FlushFileBuffers(created)) error = FromWin32(::GetLastError());
-  if (!::CloseHandle(created) && !error) error = FromWin32(::GetLastError());
-  if (error) ::DeleteFileW(native.c_str());
+  if (!::FlushFileBuffers(file)) error = FromWin32(::GetLastError());
+  if (!::CloseHandle(file) && !error) error = FromWin32(::GetLastError());
+  if (error) ::DeleteFileW(WithLongPathPrefix(path_.native()).c_str());
   return error;
+}
+
+void NewFile::Discard() noexcept {
+  if (handle_ == -1) return;
+  ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+  ::DeleteFileW(WithLongPathPrefix(path_.native()).c_str());
+}
+
+std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
+                             const WriteTarget& target) {
+  NewFile created;
+  if (std::error_code error = created.Create(file, target)) return error;
+  if (std::error_code error = created.Write(bytes)) return error;  // removed as it goes out of scope
+  return created.Finish();
 }
 
 std::error_code MoveOver(const std::filesystem::path& file, const WriteTarget& target) {

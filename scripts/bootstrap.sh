@@ -5,13 +5,16 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev
-  libicu-dev libsimdjson-dev libcli11-dev
+  libicu-dev libsimdjson-dev libcli11-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   xvfb xauth xdotool imagemagick openbox x11-utils
   libshp-dev shapelib python3 python3-dbf python3-jsonschema hyperfine
   librsvg2-bin wixl msitools lintian desktop-file-utils zip unzip
 )
+
+# npm fetches the SARIF schema and validator below; Debian's, where the machine has none of its own.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -41,3 +44,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 "$(dirname "$0")/fetch-sarif-schema.sh"
+"$(dirname "$0")/fetch-sarif-multitool.sh"

@@ -27,7 +27,7 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install o
 
 # wine32 is Wine's 32-bit side, which runs the x86 programs; it exists for the i386 architecture only.
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386
-          libcli11-dev googletest libsimdjson-dev)
+          libcli11-dev googletest libsimdjson-dev libz-mingw-w64-dev)
 packages+=(mingw-w64-tools)  # widl, for the page server's type library
 missing=()
 for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done

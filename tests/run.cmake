@@ -12,10 +12,11 @@ if(TARGET morvex-scan)
   add_dependencies(morvex_tests_scan_cli morvex-scan)
 endif()
 
-# The SARIF log against OASIS's schema, fetched by the bootstrap (scripts/fetch-sarif-schema.sh).
+# The SARIF log against OASIS's schema and Microsoft's SARIF Multitool, both fetched by the bootstrap
+# (scripts/fetch-sarif-schema.sh, scripts/fetch-sarif-multitool.sh).
 if(TARGET morvex-scan)
   add_test(NAME morvex_sarif_output
            COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/sarif_output.py $<TARGET_FILE:morvex-scan>
                    ${PROJECT_SOURCE_DIR}/.deps/sarif-2.1.0.json ${PROJECT_SOURCE_DIR}/examples/site
-                   ${CMAKE_CURRENT_BINARY_DIR})
+                   ${CMAKE_CURRENT_BINARY_DIR} ${PROJECT_SOURCE_DIR}/.deps/sarif-multitool-5.7.0/Sarif.Multitool)
 endif()

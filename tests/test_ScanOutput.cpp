@@ -162,7 +162,9 @@ TEST(SarifResultsTest, EachResultCarriesItsOwnFindingsFields) {
     SearchResult result = Finished(bShowAll, lines, RunOutcome::kCompleted);
     result.projectFolders = {{"P", "/site/p"}};
     std::string log;
-    WriteSarif(result, bShowAll, "/site", [&log](std::string_view piece) { log += piece; });
+    SarifOptions perPlacement;
+    perPlacement.perPlacement = true;
+    WriteSarif(result, bShowAll, "/site", [&log](std::string_view piece) { log += piece; }, nullptr, perPlacement);
 
     simdjson::dom::parser parser;
     simdjson::dom::element root;
@@ -201,6 +203,32 @@ TEST(SarifResultsTest, EachResultCarriesItsOwnFindingsFields) {
                 FindingFingerprint(result.findings, index, bShowAll));
       ASSERT_EQ(item["ruleIndex"].error() == simdjson::SUCCESS, fields[lib + 3] == "TEXT") << index;
       ++index;
+    }
+  }
+}
+
+TEST(SarifLimitsTest, EachLimitPassedIsToldWithWhatNarrowsIt) {
+  const SarifLimits limits{10, 5, 100};
+  struct Case {
+    SarifShape shape;
+    uint64_t gzipBytes;
+    bool bShowAll;
+    std::vector<std::string> told;  // a word of each line, in order
+  };
+  const std::vector<Case> cases = {
+      {{10, 5}, 100, true, {}},
+      {{11, 1}, 100, true, {"11 results, more than the 10"}},
+      {{1, 6}, 100, true, {"6 locations, more than the 5"}},
+      {{11, 6}, 101, false, {"11 results", "6 locations", "101 bytes gzip-compressed, more than the 100"}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string> lines = SarifLimitWarnings(c.shape, c.gzipBytes, c.bShowAll, limits);
+    ASSERT_EQ(lines.size(), c.told.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_NE(lines[i].find(c.told[i]), std::string::npos) << lines[i];
+      if (lines[i].find("locations") == std::string::npos) {
+        EXPECT_NE(lines[i].find(c.bShowAll ? "--unique" : "--baseline"), std::string::npos) << lines[i];
+      }
     }
   }
 }

@@ -95,6 +95,80 @@ bool StringMembers(simdjson::dom::object object, const std::array<std::string_vi
   return false;
 }
 
+// Where each element of the top level's "objects" array starts, in one pass that skips over strings; false when
+// the text has no such array (the parser may still have found one, named with escapes, which is left unplaced).
+bool FindObjectStarts(std::string_view text, std::vector<size_t>& starts) {
+  std::vector<char> open;       // the containers around the current byte
+  bool keyNext = false;         // in the top-level object, the next string is a member name
+  std::string_view lastKey;     // the top-level member whose value comes next
+  size_t objectsDepth = 0;      // inside the "objects" array: how many containers are open there
+  bool elementNext = false;
+  for (size_t at = 0; at < text.size(); ++at) {
+    const char c = text[at];
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+    if (elementNext && open.size() == objectsDepth) {
+      elementNext = false;
+      if (c != ']') starts.push_back(at);
+    }
+    switch (c) {
+      case '"': {
+        size_t end = at + 1;
+        while (end < text.size() && text[end] != '"') end += text[end] == '\\' ? 2 : 1;
+        if (end >= text.size()) return false;
+        if (open.size() == 1 && keyNext) {
+          lastKey = text.substr(at + 1, end - at - 1);
+          keyNext = false;
+        }
+        at = end;
+        break;
+      }
+      case '{':
+      case '[':
+        open.push_back(c);
+        if (open.size() == 1) keyNext = c == '{';
+        if (c == '[' && objectsDepth == 0 && open.size() == 2 && open[0] == '{' && lastKey == "objects") {
+          objectsDepth = 2;
+          elementNext = true;
+        }
+        break;
+      case '}':
+      case ']':
+        if (open.empty()) return false;
+        open.pop_back();
+        if (objectsDepth != 0 && open.size() < objectsDepth) return true;
+        break;
+      case ',':
+        if (open.size() == 1) keyNext = true;
+        if (objectsDepth != 0 && open.size() == objectsDepth) elementNext = true;
+        break;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
+// Line and column of each offset (ascending), counted in one pass over the text.
+std::vector<std::pair<int32_t, int32_t>> LinesAndColumns(std::string_view text, const std::vector<size_t>& offsets) {
+  std::vector<std::pair<int32_t, int32_t>> places;
+  places.reserve(offsets.size());
+  int32_t line = 1, units = 0;
+  size_t at = 0;
+  for (const size_t offset : offsets) {
+    for (; at < offset; ++at) {
+      const auto byte = static_cast<unsigned char>(text[at]);
+      if (byte == '\n' || (byte == '\r' && (at + 1 >= text.size() || text[at + 1] != '\n'))) {
+        ++line;
+        units = 0;
+      } else if (byte != '\r' && (byte & 0xC0) != 0x80) {
+        units += byte >= 0xF0 ? 2 : 1;  // a character beyond the BMP is two UTF-16 units
+      }
+    }
+    places.emplace_back(line, units + 1);
+  }
+  return places;
+}
+
 std::string TooLargeDetail(uint64_t size) {
   return std::to_string(size) + " bytes, more than " + std::to_string(PageDocument::kMaxPageBytes);
 }
@@ -123,6 +197,9 @@ bool PageDocument::Close() {
   members_ = ObjectMembers{};
   objects_ = {};
   properties_ = {};
+  text_ = {};
+  placesFound_ = false;
+  objectPlaces_.clear();
   ReleaseLargeBuffers();
   return wasOpen;
 }
@@ -170,6 +247,7 @@ bool PageDocument::Parse(size_t size) {
   if (top["objects"].get_array().get(objects) != simdjson::SUCCESS)
     return Fail(PageFailureReason::kNotPageShape, "no \"objects\" array at the top level");
   objects_ = objects;
+  text_ = std::string_view(text, size);
   open_ = true;
   return true;
 }
@@ -218,6 +296,7 @@ bool PageDocument::FirstObject() {
   const auto first = objects_.begin();
   if (!(first != objects_.end())) return false;
   object_ = first;
+  objectIndex_ = 0;
   hasObject_ = true;
   hasProperty_ = false;
   members_ = ObjectMembers{};
@@ -230,6 +309,7 @@ bool PageDocument::NextObject() {
   ++next;
   if (!(next != objects_.end())) return false;
   object_ = next;
+  ++objectIndex_;
   hasProperty_ = false;
   members_ = ObjectMembers{};
   return true;
@@ -359,6 +439,25 @@ bool PageDocument::GetObjectType(std::string_view& sType) {
   const ObjectMembers* members = Members();
   if (members == nullptr) return false;
   sType = members->type;
+  return true;
+}
+
+bool PageDocument::GetObjectPlace(int32_t& nLine, int32_t& nColumn) {
+  if (!open_ || !hasObject_) return false;
+  try {
+    if (!placesFound_) {
+      placesFound_ = true;
+      std::vector<size_t> starts;
+      // A count that differs from the parser's would pair objects with the wrong places.
+      if (FindObjectStarts(text_, starts) && starts.size() == objects_.size())
+        objectPlaces_ = LinesAndColumns(text_, starts);
+    }
+  } catch (const std::bad_alloc&) {
+    objectPlaces_.clear();
+  }
+  if (objectIndex_ >= objectPlaces_.size()) return false;
+  nLine = objectPlaces_[objectIndex_].first;
+  nColumn = objectPlaces_[objectIndex_].second;
   return true;
 }
 

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "PageFailure.h"
 #include "basFileTools.h"
@@ -48,6 +50,9 @@ class PageDocument {
                     int32_t& nNumber);
   bool GetObjectAN(int16_t& nAN);
   bool GetObjectType(std::string_view& sType);
+  // Where the current object starts in the page's text: 1-based line (a line ends at LF, CR LF or CR) and
+  // column in UTF-16 code units, as code-scanning tools count them. False when the text does not tell.
+  bool GetObjectPlace(int32_t& nLine, int32_t& nColumn);
 
   // What the buffers hold now, so callers can see that memory does not pile up.
   size_t RetainedBytes() const;
@@ -87,6 +92,11 @@ class PageDocument {
   simdjson::dom::array::iterator property_;
   bool hasProperty_ = false;
   PageFailure failure_;
+  // Object places are worked out for the whole page the first time one is asked for.
+  std::string_view text_;  // the parsed text, after any byte-order mark
+  size_t objectIndex_ = 0;
+  bool placesFound_ = false;
+  std::vector<std::pair<int32_t, int32_t>> objectPlaces_;  // per object, line and column; empty if unknown
 };
 
 }  // namespace morvex
