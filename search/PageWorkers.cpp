@@ -66,9 +66,10 @@ void PageWorkers::WorkerLoop(int32_t index, const PageAutomationFactory& create,
     lock_.Wait(held, [this] { return command_ != Command::kNone || nextQueued_ < queued_.size(); });
     if (nextQueued_ < queued_.size()) {
       const int32_t page = queued_[nextQueued_++];
+      const auto& work = *work_;
       ++busy_;
       held.unlock();
-      (*work_)(*server, page);
+      work(*server, page);
       held.lock();
       --busy_;
       slotDone_[static_cast<size_t>(page % window_)] = true;
