@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <exception>
+#include <limits>
 #include <new>
 #include <optional>
 #include <string_view>

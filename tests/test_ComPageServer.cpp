@@ -749,7 +749,7 @@ TEST_F(ComTest, TheScanProgramRunsOnTheServerItIsGiven) {
   const ProcessOutput builtIn = RunScan(site, root_);
   ASSERT_EQ(builtIn.status, 1u) << builtIn.err;
   // Several workers each make their server on a thread of their own, in an apartment of its own.
-  for (const std::wstring& jobs : {L"", L"--jobs 3 "}) {
+  for (const std::wstring jobs : {L"", L"--jobs 3 "}) {
     const ProcessOutput throughCom = RunScan(jobs + L"--page-server Morvex.PageFiles " + site, root_);
     EXPECT_EQ(throughCom.status, builtIn.status);
     EXPECT_EQ(throughCom.out, builtIn.out);
