@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# morvex-scan.exe under Wine through our in-process COM page server (morvex-pages.dll, --page-server) against
-# the same program's built-in page-file server, side by side in one hyperfine run on the default generated site,
-# and what one automation call through COM costs.
+# morvex-scan.exe under Wine through our in-process COM page server (morvex-pages.dll, --page-server), with one
+# worker and with two, against the same program's built-in page-file server with one, side by side in one
+# hyperfine run on the default generated site, and what one automation call through COM costs.
 # Usage: bench/bench_com.sh [BUILD_DIR] [WINDOWS_BUILD_DIR] [SITE_DIR]
 # Needs the Linux build's morvex-sitegen, the Windows build's morvex-scan.exe and morvex-pages.dll
 # (scripts/build-windows.sh) and hyperfine. It registers the DLL in the Windows build's Wine prefix for the
@@ -39,8 +39,9 @@ cmp <(eval "$scan '$target'" 2>/dev/null) <(eval "$scan --page-server Morvex.Pag
   { echo "the two servers' reports differ" >&2; exit 1; }
 hyperfine --warmup 2 --runs "${RUNS:-10}" -i --prepare "find '$site' -type f -exec cat {} + > /dev/null" \
   --export-json "$results" \
-  -n built-in "$scan '$target' > /dev/null 2>&1" \
-  -n com "$scan --page-server Morvex.PageFiles '$target' > /dev/null 2>&1"
+  -n built-in "$scan --jobs 1 '$target' > /dev/null 2>&1" \
+  -n com "$scan --page-server Morvex.PageFiles '$target' > /dev/null 2>&1" \
+  -n com-jobs-2 "$scan --page-server Morvex.PageFiles --jobs 2 '$target' > /dev/null 2>&1"
 
 # The calls one run makes, counted from the pages themselves: per page OpenPage, PreparePage, ClosePage and
 # FirstObject; per object NextObject and GetObjectType; per Tarvo FirstProperty and one NextProperty per
@@ -65,4 +66,6 @@ for folder, _, files in os.walk(sys.argv[2]):
 builtin, com = median["built-in"], median["com"]
 print(f"median: built-in {builtin:.3f} s, through COM {com:.3f} s, ratio {com / builtin:.2f} (target <= 1.5)")
 print(f"{pages} pages, {calls} automation calls: {(com - builtin) / calls * 1e9:.0f} ns more per call through COM")
+two = median["com-jobs-2"]
+print(f"through COM, two workers {two:.3f} s against one {com:.3f} s: {com / two:.2f}x faster (target >= 1.6)")
 PY

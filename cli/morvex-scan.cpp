@@ -1,5 +1,6 @@
 // morvex-scan: the search run from the command line, for scripts and build pipelines.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -20,6 +21,7 @@
 #include "PageObjectPlaces.h"
 #include "PageServerChoice.h"
 #include "PipelineOutput.h"
+#include "Platform.h"
 #include "ReviewOutput.h"
 #include "ScanOutput.h"
 #include "ScanTerminal.h"
@@ -100,6 +102,16 @@ class StreamedReport : public morvex::FindingsObserver {
   int32_t written_ = 0;
   std::chrono::steady_clock::time_point lastFlush_{};  // long ago: the first findings go out at once
 };
+
+constexpr int32_t kMostJobs = 64;
+constexpr int32_t kDefaultJobsAtMost = 8;
+
+// Our own server keeps nothing between its instances; a server named by class identifier may, so it gets more
+// than one only when asked.
+int32_t DefaultJobs(const std::string& pageServer) {
+  if (pageServer.find_first_not_of(" \t") != std::string::npos) return 1;
+  return static_cast<int32_t>(std::min<unsigned>(morvex::platform::UsableProcessors(), kDefaultJobsAtMost));
+}
 
 // CLI11's messages are one line today; a newline in a later one must not break the one-line promise.
 std::string OneLine(std::string text) {
@@ -242,6 +254,13 @@ int main(int argc, char** argv) {
                  "Also write the site into this new or empty folder as Morvex's own page server reads it: the "
                  "project list pointing at a folder per project, the page lists, and every page that opens as a "
                  "page file, read through the run's page server");
+  int32_t jobs = 0;
+  app.add_option("-j,--jobs", jobs,
+                 "Pages scanned at once, each by a page server of its own (1 to " + std::to_string(kMostJobs) +
+                     "). Default: the processors this scan may use, at most " + std::to_string(kDefaultJobsAtMost) +
+                     ", with Morvex's own server; 1 with --page-server, as a server of another maker may share "
+                     "state between its instances")
+      ->check(CLI::Range(1, kMostJobs));
   app.add_option("FOLDER", folder, "The folder that holds the project list master.dbf")->required();
   app.set_version_flag("--version", std::string(morvex::kVersionText));
   app.footer(kExitStatusFooter);
@@ -320,6 +339,7 @@ int main(int argc, char** argv) {
   morvex::TerminalMessages messages(stderr, progress, "morvex-scan: ");
   morvex::AppContext context(std::move(pageServerFactory), progress, messages);
   context.showUnopenedMessage = false;  // told below, on stderr, with the option that names the pages
+  context.pageWorkers = jobs != 0 ? jobs : DefaultJobs(pageServer);
 
   static char outputBuffer[1 << 16];
   std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);

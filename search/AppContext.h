@@ -30,6 +30,10 @@ struct AppContext {
   // own way, on stderr, and turns this off.
   bool showUnopenedMessage = true;
   FindingsObserver* findingsObserver = nullptr;  // none: the report is taken whole at the end
+  // Above 1, the pages of a run are opened and walked by that many servers made by createAutomation, each on a
+  // thread of its own, besides the one held; the report and everything said are the same. The window keeps 1:
+  // its server is held from run to run.
+  int32_t pageWorkers = 1;
 };
 
 }  // namespace morvex

@@ -46,6 +46,13 @@ constexpr std::string_view kCountSuffix = " found.";
 
 }  // namespace
 
+void ShowFoundCount(ProgressInterface& progress, int32_t nFound, std::string& scratch) {
+  scratch.assign(kCountPrefix);
+  AppendDecimal(scratch, nFound);
+  scratch.append(kCountSuffix);
+  progress.Text(0, scratch);
+}
+
 void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, std::string_view sProjectName,
                      std::string_view sPageName, FindingsList& findings, bool bShowAll) {
   // The texts are views into the server's page; only the finding's line copies them.
@@ -108,10 +115,7 @@ void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, st
         {sProjectName, sPageName, anText, libraryProject, library, tarvoName, propertyName, quotedValue});
   };
   const auto showCount = [&] {
-    countText.assign(kCountPrefix);
-    AppendDecimal(countText, findings.Count());
-    countText.append(kCountSuffix);
-    progress.Text(0, countText);
+    ShowFoundCount(progress, findings.Count(), countText);
     return true;
   };
 

@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <new>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "Error.h"
 #include "TextUtil.h"
@@ -163,11 +166,136 @@ void TellDamagedTable(AppContext& context, const clsDBase& table, UnopenedPages*
   context.messages.ShowMessage(table.File() + " is damaged: " + table.CorruptReason());
 }
 
+// What a worker's page walk shows goes nowhere: the run's progress object is not to be touched from another
+// thread. Only where the findings count would have been shown is kept, to be shown when the page is taken.
+class ShownCounts : public ProgressInterface {
+ public:
+  ShownCounts(const FindingsList& findings, std::vector<int32_t>& shownAt) : findings_(findings), shownAt_(shownAt) {}
+  void Title(std::string_view) override {}
+  std::string Title() const override { return {}; }
+  void Show() override {}
+  void Close() override {}
+  bool Shown() const override { return false; }
+
+ protected:
+  void SetLine(int index, std::string_view) override {
+    if (index == 0) shownAt_.push_back(findings_.Count());
+  }
+  std::string Line(int) const override { return {}; }
+  void ShowPercent(int32_t) override {}
+  void ProcessEvents() override {}
+
+ private:
+  const FindingsList& findings_;
+  std::vector<int32_t>& shownAt_;
+};
+
+// What a worker found on one page, until the page's turn comes.
+struct PageOutcome {
+  std::string name;
+  bool opened = false;
+  PageFailure failure;
+  FindingsList findings;  // the page's own, repeats within it already dropped
+  std::vector<int32_t> shownAt;  // how many of them there were at each showing of the count
+  std::exception_ptr fatal;  // what would have ended the run at this page
+};
+
+// The page loop of ScanProject with the servers' work done on the workers: each page's outcome is taken in page
+// order and told exactly as the one-server loop tells it. False when the user cancelled; the pages the workers
+// finished after the one the Cancel was heard at are dropped unseen, as the one-server loop never opens them.
+bool ScanPagesOnWorkers(PageWorkers& workers, AppContext& context, clsDBase& pageList, int32_t nameColumn,
+                        int32_t pageCount, std::string_view sProjectName, FindingsList& findings,
+                        int32_t& nPagesDone, int32_t nTotalPages, bool bShowAll, UnopenedPages* unopened) {
+  std::vector<PageOutcome> outcomes(static_cast<size_t>(workers.Window()));
+  const auto outcomeOf = [&](int32_t page) -> PageOutcome& {
+    return outcomes[static_cast<size_t>(page % workers.Window())];
+  };
+  bool bPendingError = false;
+  int32_t percent = 0;
+  std::string line;
+  std::vector<std::string_view> fields;
+
+  const auto prepare = [&](int32_t page) {
+    PageOutcome& outcome = outcomeOf(page);
+    outcome.name.clear();
+    RunStep(bPendingError, [&] { pageList.ReadElement(page + 1, nameColumn, outcome.name); });
+  };
+  const auto work = [&sProjectName, &outcomeOf, bShowAll](PageAutomation& server, int32_t page) {
+    PageOutcome& outcome = outcomeOf(page);
+    outcome.opened = false;
+    outcome.failure = {};
+    outcome.fatal = nullptr;
+    try {
+      outcome.findings = FindingsList();
+      outcome.shownAt.clear();
+      bool bOpenFailed = false;
+      RunStep(bOpenFailed, [&] {
+        outcome.opened = server.OpenPage(sProjectName, outcome.name);
+        if (!outcome.opened) outcome.failure = server.LastOpenFailure();
+      });
+      if (!outcome.opened) return;
+      ShownCounts shown(outcome.findings, outcome.shownAt);
+      ScanPageObjects(server, shown, sProjectName, outcome.name, outcome.findings, bShowAll);
+      bool bCloseFailed = false;
+      RunStep(bCloseFailed, [&] { server.ClosePage(); });
+    } catch (...) {
+      outcome.fatal = std::current_exception();
+    }
+  };
+  const auto take = [&](int32_t page) {
+    PageOutcome& outcome = outcomeOf(page);
+    bool bCancel = false;
+    RunStep(bPendingError, [&] {
+      line.assign("Page: ").append(outcome.name);
+      context.progress.Text(2, line);
+    });
+    if (unopened != nullptr) {
+      RunStep(bPendingError, [&] {
+        unopened->CountTried();
+        if (!outcome.opened) unopened->Add(sProjectName, outcome.name, outcome.failure);
+      });
+    }
+    if (outcome.fatal) std::rethrow_exception(outcome.fatal);
+    if (!outcome.opened) {
+      RunStep(bPendingError, [&] { context.progress.PollCancel(bCancel); });
+      return !bCancel;
+    }
+    // Added and counted in the steps the walk made them, so the progress lines read as with one server.
+    const int32_t findingsBefore = findings.Count();
+    int32_t added = 0;
+    const auto addUpTo = [&](int32_t end) {
+      for (; added < end; ++added) {
+        fields.clear();
+        for (int32_t field = 0; field < outcome.findings.FieldCount(added); ++field)
+          fields.push_back(outcome.findings.Field(added, field));
+        RunStep(bPendingError, [&] { findings.Add(fields.data(), fields.size()); });
+      }
+    };
+    for (const int32_t shownAt : outcome.shownAt) {
+      addUpTo(shownAt);
+      RunStep(bPendingError, [&] { ShowFoundCount(context.progress, findings.Count(), line); });
+    }
+    addUpTo(outcome.findings.Count());
+    outcome.findings = FindingsList();  // its memory back before the next pages are handed out
+    if (context.findingsObserver != nullptr && findings.Count() != findingsBefore) {
+      RunStep(bPendingError, [&] { context.findingsObserver->FindingsAdded(findings); });
+    }
+    RunStep(bPendingError, [&] {
+      if (nPagesDone == std::numeric_limits<int32_t>::max()) ThrowOverflow();
+      ++nPagesDone;
+    });
+    RunStep(bPendingError, [&] { ComputePercent(nPagesDone, nTotalPages, percent); });
+    RunStep(bPendingError, [&] { context.progress.Update(percent, bCancel); });
+    return !bCancel;
+  };
+  return workers.Run(pageCount, prepare, work, take);
+}
+
 }  // namespace
 
 int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::string_view sProjectPath,
                     FindingsList& findings, int32_t& nPagesDone, int32_t nTotalPages, bool bShowAll,
-                    UnopenedPages* unopened) {
+                    UnopenedPages* unopened, PageWorkers* workers) {
   bool bPendingError = false;
   clsDBase pageList;
   std::string listPath;
@@ -211,6 +339,14 @@ int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::str
   int32_t pageCount = 0;
   RunStep(bPendingError, [&] { nameColumn = pageList.FieldNumber("Name"); });
   RunStep(bPendingError, [&] { pageCount = pageList.RecordCount(); });
+
+  if (workers != nullptr) {
+    const bool walked = ScanPagesOnWorkers(*workers, context, pageList, nameColumn, pageCount, sProjectName, findings,
+                                           nPagesDone, nTotalPages, bShowAll, unopened);
+    if (!walked) return -1;
+    RunStep(bPendingError, [&] { pageList.CloseFile(); });
+    return 0;
+  }
 
   int32_t percent = 0;
   bool bCancel = false;
@@ -330,6 +466,14 @@ SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bo
 
     context.progress.Text(0, kSearchingText);
     SetInteractiveOrThrow(*context.automation, false);
+    // Made on their own threads and set up like the held server; an error ends the run as the held one's would.
+    std::optional<PageWorkers> workers;
+    if (context.pageWorkers > 1) {
+      workers.emplace(context.pageWorkers, context.createAutomation, [sFolder](PageAutomation& server) {
+        server.ServeFolder(sFolder);
+        SetInteractiveOrThrow(server, false);
+      });
+    }
 
     int32_t pagesDone = 0;
     int16_t lastScanResult = 0;
@@ -340,8 +484,8 @@ SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bo
       context.progress.Text(1, "Project: " + name);
       if (projectList.RecordDeleted(record)) continue;
       result.projectFolders.emplace_back(name, path);
-      lastScanResult =
-          ScanProject(context, name, path, result.findings, pagesDone, totalPages, bShowAll, &result.unopened);
+      lastScanResult = ScanProject(context, name, path, result.findings, pagesDone, totalPages, bShowAll,
+                                   &result.unopened, workers ? &*workers : nullptr);
       if (lastScanResult == -1) break;
     }
 
@@ -360,6 +504,7 @@ SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bo
     } else {
       result.outcome = RunOutcome::kCancelled;
     }
+    if (workers) workers->Release([](PageAutomation& server) { SetInteractiveOrThrow(server, true); });
     ReleaseAutomation(context);
     return result;
   } catch (const PageServerLost& error) {

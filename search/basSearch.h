@@ -10,6 +10,7 @@
 
 #include "AppContext.h"
 #include "FindingsList.h"
+#include "PageWorkers.h"
 #include "TextTable.h"
 #include "UnopenedPages.h"
 
@@ -54,10 +55,11 @@ std::string RunSearch(AppContext& context, std::string_view sFolder, bool bShowA
 int32_t CountPages(const TextTable& sTable, int32_t nPathColumn, std::string_view sBaseFolder);
 
 // 0 when the project was walked to its end (also without a page list), -1 when the user cancelled.
-// Pages that did not open go into unopened, when given, with the server's reason.
+// Pages that did not open go into unopened, when given, with the server's reason. With workers, their servers
+// open and walk the pages, and everything else happens here in page order, as with the context's one server.
 int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::string_view sProjectPath,
                     FindingsList& findings, int32_t& nPagesDone, int32_t nTotalPages, bool bShowAll,
-                    UnopenedPages* unopened = nullptr);
+                    UnopenedPages* unopened = nullptr, PageWorkers* workers = nullptr);
 
 // How many pages a run names to the server ahead of the one it opens.
 inline constexpr int32_t kPagesNamedAhead = 8;
@@ -65,6 +67,9 @@ inline constexpr int32_t kPagesNamedAhead = 8;
 // Walks the objects of the open page and adds a line for every reserved Tarvo property name.
 void ScanPageObjects(PageAutomation& automation, ProgressInterface& progress, std::string_view sProjectName,
                      std::string_view sPageName, FindingsList& findings, bool bShowAll);
+
+// The progress line that counts the findings so far.
+void ShowFoundCount(ProgressInterface& progress, int32_t nFound, std::string& scratch);
 
 // Rounds pages done / total × 100 half to even; false when total is 0 (the percentage then keeps its value).
 bool ComputePercent(int32_t nPagesDone, int32_t nTotalPages, int32_t& nPercent);

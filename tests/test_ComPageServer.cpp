@@ -757,10 +757,13 @@ TEST_F(ComTest, TheScanProgramRunsOnTheServerItIsGiven) {
   const std::wstring site = L"\"" + FullPath(ExampleSite()) + L"\"";
   const ProcessOutput builtIn = RunScan(site, root_);
   ASSERT_EQ(builtIn.status, 1u) << builtIn.err;
-  const ProcessOutput throughCom = RunScan(L"--page-server Morvex.PageFiles " + site, root_);
-  EXPECT_EQ(throughCom.status, builtIn.status);
-  EXPECT_EQ(throughCom.out, builtIn.out);
-  EXPECT_EQ(throughCom.err, builtIn.err);
+  // Several workers each make their server on a thread of their own, in an apartment of its own.
+  for (const std::wstring jobs : {L"", L"--jobs 3 "}) {
+    const ProcessOutput throughCom = RunScan(jobs + L"--page-server Morvex.PageFiles " + site, root_);
+    EXPECT_EQ(throughCom.status, builtIn.status);
+    EXPECT_EQ(throughCom.out, builtIn.out);
+    EXPECT_EQ(throughCom.err, builtIn.err);
+  }
 
   const ProcessOutput missing = RunScan(L"--page-server Morvex.NoSuchServer " + site, root_);
   EXPECT_EQ(missing.status, 2u);

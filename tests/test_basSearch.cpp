@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -94,10 +95,12 @@ class SearchRunTest : public ::testing::Test {
     return RunSearchDetailed(context_, Folder(), bShowAll, bIgnoreBuiltIn);
   }
 
+  std::vector<std::string> ProgressTrace() const { return ProgressTraceOf(progress_); }
+
   // Progress calls as short texts: "show", "close", "0:<text>", "%<percent>".
-  std::vector<std::string> ProgressTrace() const {
+  static std::vector<std::string> ProgressTraceOf(const RecordingProgress& progress) {
     std::vector<std::string> trace;
-    for (const doubles::ProgressEvent& event : progress_.Events()) {
+    for (const doubles::ProgressEvent& event : progress.Events()) {
       switch (event.call) {
         case ProgressCall::kShow: trace.push_back("show"); break;
         case ProgressCall::kClose: trace.push_back("close"); break;
@@ -846,6 +849,116 @@ TEST_F(SearchRunTest, PagesReadAheadAreTakenOverOrDroppedUnseen) {
   EXPECT_FALSE(server.OpenPage("Station_0001", "Page_0002"));
   server.ServeFolder(Folder());
   server.PreparePage("Station_0002", "Page_0002");
+}
+
+// Everything a run leaves that a front end shows or writes, as texts to compare.
+struct RunTrace {
+  RunOutcome outcome;
+  std::string report;
+  std::vector<std::string> unopened;  // page lists and pages in run order, with their reasons
+  std::vector<std::string> messages;
+  std::vector<std::string> progress;
+  std::vector<int32_t> told;  // the findings count at each telling of the observer
+};
+
+class CountingObserver : public FindingsObserver {
+ public:
+  void FindingsAdded(const FindingsList& findings) override { counts.push_back(findings.Count()); }
+  std::vector<int32_t> counts;
+};
+
+TEST_F(SearchRunTest, WorkersGiveWhatOneServerGivesWhereverTheRunIsCancelled) {
+  SiteShape shape;
+  shape.projects = 4;
+  shape.pages = 6;
+  shape.objects = 60;
+  shape.seed = 9;
+  shape.collisionsPerMille = 60;
+  GenerateSite(shape, root_);
+  // Pages that do not open among those that do (no file, not JSON, a folder), and a page list that cannot be read.
+  DbfWriter pages = PageListWriter();
+  for (const char* page : {"Page_0001", "gone", "Page_0002", "broken", "Page_0003", "folder", "Page_0004"})
+    pages.Add({page});
+  pages.WriteTo(root_ / "p0002" / "pages.dbf");
+  std::ofstream(root_ / "p0002" / "broken.json") << R"({"objects": [)";
+  fs::create_directories(root_ / "p0002" / "folder.json");
+  fs::remove(root_ / "p0003" / "pages.dbf");
+  fs::create_directories(root_ / "p0003" / "pages.dbf");
+
+  const auto run = [&](int32_t workers, bool showAll, int32_t cancelAtUpdate) {
+    RecordingProgress progress;
+    RecordingMessages messages(progress);
+    CountingObserver observer;
+    AppContext context(MakePageFileServerFactory(), progress, messages);
+    context.pageWorkers = workers;
+    context.findingsObserver = &observer;
+    if (cancelAtUpdate > 0) progress.PressCancelAtUpdate(cancelAtUpdate);
+    const SearchResult result = RunSearchDetailed(context, Folder(), showAll, true);
+    RunTrace trace{result.outcome, result.Report(), {}, messages.messages, ProgressTraceOf(progress), observer.counts};
+    result.unopened.ForEachInRunOrder(
+        [&](const UnopenedPages::PageList& list) { trace.unopened.push_back(list.path + " " + list.detail); },
+        [&](const UnopenedPages::Entry& page) {
+          trace.unopened.push_back(std::string(page.project) + "/" + std::string(page.page) + " " +
+                                   DescribePageFailure(page.reason, page.detail));
+        });
+    trace.unopened.push_back(UnopenedSummary(result.unopened));
+    return trace;
+  };
+
+  for (const bool showAll : {true, false}) {
+    for (const int32_t cancelAt : {0, 1, 5, 8, 14, 15}) {
+      const RunTrace one = run(1, showAll, cancelAt);
+      ASSERT_EQ(one.outcome, cancelAt == 0 ? RunOutcome::kCompleted : RunOutcome::kCancelled) << cancelAt;
+      for (const int32_t workers : {2, 3, 8}) {
+        const RunTrace many = run(workers, showAll, cancelAt);
+        const std::string where = "workers " + std::to_string(workers) + ", cancel at " + std::to_string(cancelAt);
+        EXPECT_EQ(many.outcome, one.outcome) << where;
+        EXPECT_EQ(many.report, one.report) << where;
+        EXPECT_EQ(many.unopened, one.unopened) << where;
+        EXPECT_EQ(many.messages, one.messages) << where;
+        EXPECT_EQ(many.progress, one.progress) << where;
+        EXPECT_EQ(many.told, one.told) << where;
+      }
+    }
+  }
+}
+
+TEST_F(SearchRunTest, AWorkerServerThatFailsEndsTheRunAsTheHeldServerWould) {
+  SiteShape shape;
+  shape.projects = 2;
+  shape.pages = 3;
+  GenerateSite(shape, root_);
+  struct RefusingServer : PageFileServer {
+    explicit RefusingServer(std::optional<bool> refused) : refused_(refused) {}
+    bool SetInteractive(bool bValue) override { return refused_ != bValue && PageFileServer::SetInteractive(bValue); }
+    std::optional<bool> refused_;
+  };
+  // Instance 0 is the held server; the workers make 1 to 3.
+  const struct {
+    int instance;
+    bool creationFails;
+    std::optional<bool> refused;
+    std::vector<std::string> messages;
+  } cases[] = {
+      {2, true, std::nullopt, {"cannot make it 429"}},
+      {3, false, false, {"Page automation failed: SetInteractive(False) 1007"}},
+      {1, false, true, {"Done", "Page automation failed: SetInteractive(True) 1007"}},
+  };
+  for (const auto& c : cases) {
+    std::atomic<int> made{0};
+    RecordingMessages messages(progress_);
+    AppContext context(
+        [&]() -> std::unique_ptr<PageAutomation> {
+          if (made++ != c.instance) return std::make_unique<RefusingServer>(std::nullopt);
+          if (c.creationFails) throw Error(429, "cannot make it");
+          return std::make_unique<RefusingServer>(c.refused);
+        },
+        progress_, messages);
+    context.pageWorkers = 3;
+    const SearchResult result = RunSearchDetailed(context, Folder(), true, true);
+    EXPECT_EQ(result.outcome, RunOutcome::kUnexpectedError) << c.instance;
+    EXPECT_EQ(messages.messages, c.messages) << c.instance;
+  }
 }
 
 }  // namespace

@@ -737,7 +737,8 @@ TEST_F(MorvexScanTest, WrongOptionsPrintOneLineWithAHintAndExitTwo) {
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"--bogus", ExampleSite()}, {"--format", "xml", ExampleSite()},
         {"--show-all", "--unique", ExampleSite()}, {"--ignore-built-in", "--include-built-in", ExampleSite()},
-        {}, {""}}) {
+        {"--jobs", "0", ExampleSite()}, {"-j", "65", ExampleSite()}, {"--jobs", "two", ExampleSite()}, {},
+        {""}}) {
     const ProcessResult result = Run(arguments);
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
@@ -747,6 +748,34 @@ TEST_F(MorvexScanTest, WrongOptionsPrintOneLineWithAHintAndExitTwo) {
   }
   EXPECT_NE(Run({"--bogus", ExampleSite()}).err.find("--bogus"), std::string::npos);
   EXPECT_NE(Run({"--format", "xml", ExampleSite()}).err.find("xml"), std::string::npos);
+}
+
+TEST_F(MorvexScanTest, EveryJobCountGivesTheSameOutputsStatusAndBaseline) {
+  const fs::path site = BigSite(3);
+  // A page listed without its file and one that is no JSON, among the pages that open.
+  doubles::PageListWriter().Add({"Page_0001"}).Add({"gone"}).Add({"Page_0002"}).Add({"broken"}).WriteTo(
+      site / "p0007" / "pages.dbf");
+  std::ofstream(site / "p0007" / "broken.json") << "{";
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"--list-unopened"}, {"--unique", "--format", "json-v2"}, {"--format", "sarif"},
+        {"--write-baseline"}}) {
+    const auto run = [&](const std::string& jobs) {
+      std::vector<std::string> arguments = options;
+      if (options[0] == "--write-baseline") arguments.push_back((work_ / ("baseline" + jobs)).string());
+      arguments.insert(arguments.end(), {"--jobs", jobs, site.string()});
+      ProcessResult result = Run(arguments);
+      if (options[0] == "--write-baseline") result.out = ReadFile(work_ / ("baseline" + jobs));
+      return result;
+    };
+    const ProcessResult one = run("1");
+    ASSERT_FALSE(one.out.empty()) << options[0];
+    for (const std::string jobs : {"2", "3", "8"}) {
+      const ProcessResult many = run(jobs);
+      EXPECT_EQ(many.status, one.status) << options[0] << " " << jobs;
+      EXPECT_EQ(many.out, one.out) << options[0] << " " << jobs;
+      EXPECT_EQ(many.err, one.err) << options[0] << " " << jobs;
+    }
+  }
 }
 
 TEST_F(MorvexScanTest, PageServerByClassIdentifierSaysInOneLineThatItIsForWindowsAndExitsTwo) {

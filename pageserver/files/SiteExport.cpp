@@ -181,6 +181,8 @@ class RecordingPageServer final : public PageAutomation {
       walked = WritePageFile(*inner_, json, why);
     } catch (const std::bad_alloc&) {
       throw;  // as everywhere in a run: a partial report must not pass as whole
+    } catch (const PageServerLost&) {
+      throw;  // a server that is gone fails every later page too: the run ends with the one message
     } catch (const std::exception& error) {
       // A server that raises instead of failing: the page is not half written, and the next one is tried.
       why = std::string("the server failed while the page was read: ") + error.what();
