@@ -21,6 +21,7 @@
 
 #include "DbfWriter.h"
 #include "MessageBoxSink.h"
+#include "QtText.h"
 #include "ScriptedAutomation.h"
 #include "basSearch.h"
 #include "frmStatusBar.h"
@@ -363,6 +364,30 @@ TEST_F(MainWindowTest, OldResultsStayVisibleWhileTheRunShowsItsMessages) {
   EXPECT_EQ(Found(*window)->toPlainText(), QStringLiteral("No items found"));
 }
 
+TEST_F(MainWindowTest, AnOfferToCopyAsksYesOrNoAndOnlyYesReplacesTheClipboard) {
+  MessageBoxSink messages;
+  auto window = MakeWindow();
+  window->show();
+  messages.SetOwner(window.get());
+  for (const auto& [answer, expected] : std::vector<std::pair<QMessageBox::StandardButton, QString>>{
+           {QMessageBox::No, QStringLiteral("kept")}, {QMessageBox::Yes, QStringLiteral("P\tMain\tmissing\r\n")}}) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    ModalDriver driver([&, answer = answer](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->text(), QStringLiteral("2 of 2 pages could not be opened\n\nCopy?"));
+      defaultButton = box->standardButton(box->defaultButton());
+      box->button(answer)->click();
+    });
+    messages.ShowMessageOfferingCopy("2 of 2 pages could not be opened", "Copy?",
+                                     [] { return std::string("P\tMain\tmissing\r\n"); });
+    EXPECT_EQ(driver.Handled(), 1);
+    EXPECT_EQ(defaultButton, QMessageBox::No);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+  }
+}
+
 // --- Browse ---
 
 TEST_F(MainWindowTest, BrowseAsksWithTitleCurrentPathAndClassicStyleAndTakesTheAnswer) {
@@ -540,7 +565,8 @@ TEST_F(MainWindowRunTest, MessagesDuringTheRunBelongToTheProgressWindowAndTakeTh
   EXPECT_TRUE(seen[0].text.startsWith(QStringLiteral("Cannot open page list:"))) << seen[0].text.toStdString();
   // A page that did not open is told before "Done", in front of the progress window like the other messages.
   EXPECT_EQ(seen[1].text, QStringLiteral("1 of 8 pages could not be opened: 1 refused by the page server; "
-                                         "1 of 3 page lists could not be opened: 1 missing"));
+                                         "1 of 3 page lists could not be opened: 1 missing\n\n") +
+                             ToQString(kCopyUnopenedQuestion));
   for (const SeenBox& box : {seen[0], seen[1]}) {
     // Owned by any window beneath it, the box would sit under the always-on-top progress window.
     EXPECT_TRUE(box.progressVisible);

@@ -222,7 +222,7 @@ struct OutputSlot {
 
 class ComPageServer final : public PageAutomation {
  public:
-  explicit ComPageServer(const std::string& identifier) {
+  explicit ComPageServer(const std::string& identifier) : identifier_(identifier) {
     const auto fail = [&](const std::string& why) -> Error {
       return Error(kErrCannotCreateComponent, "The page server \"" + identifier + "\" cannot be created: " + why);
     };
@@ -331,8 +331,10 @@ class ComPageServer final : public PageAutomation {
     if (!known) return {};
     return {*known, std::move(detail)};
   }
+  std::string ClassIdentifier() const override { return identifier_; }
 
  private:
+  std::string identifier_;  // as the user named it: the run's messages repeat it
   // One input of an operation, its kind as the operation's shape says.
   struct Input {
     std::string_view text;

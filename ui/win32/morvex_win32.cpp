@@ -22,6 +22,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   morvex::win32::MessageBoxSink messages(nullptr, progress);
   morvex::AppContext context(morvex::MakePageServerFactory(morvex::win32::LoadPageServerSetting()), progress,
                              messages);
+  context.serverChoiceHint = morvex::ServerChoiceHint::kChooseInWindow;
   int exitCode = 0;
   {
     morvex::win32::frmMain window(
