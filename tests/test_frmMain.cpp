@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QtTest/QTest>
 #include <filesystem>
 #include <optional>
@@ -334,6 +335,37 @@ TEST_F(MainWindowTest, StartShowsOneFindingPerLineAndCopyingAllGivesTheReport) {
   found->selectAll();
   found->copy();
   EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(report));
+}
+
+TEST_F(MainWindowTest, ACopyOfAnyPartIsItsCharactersAsTheyAreWithCrLfLineEnds) {
+  report = "Project\tLibrary\tObject\tPropertyname\r\nPl\u00a0nt\tv\tx\tTEXT\r\nP2\tv\ty\tFONT\r\n";
+  auto window = MakeWindow();
+  ReportTextBox* found = Found(*window);
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  const int header = 35;  // "Project\tLibrary\tObject\tPropertyname"
+  struct Case {
+    int from, to;
+    QString expected;
+  };
+  const std::vector<Case> cases = {
+      {0, header, QStringLiteral("Project\tLibrary\tObject\tPropertyname")},
+      {header, header + 1, QStringLiteral("\r\n")},                      // the line end alone
+      {header - 4, header + 4, QStringLiteral("name\r\nPl\u00a0")},     // across it, a no-break space kept
+      {header + 1, header + 16, QStringLiteral("Pl\u00a0nt\tv\tx\tTEXT\r\n")},  // a line with its end
+      {header + 16, header + 28, QStringLiteral("P2\tv\ty\tFONT\r\n")},  // up to the empty last line
+  };
+  for (const Case& c : cases) {
+    QTextCursor cursor = found->textCursor();
+    cursor.setPosition(c.to);
+    cursor.setPosition(c.from, QTextCursor::KeepAnchor);  // selected backwards, as a drag upwards does
+    found->setTextCursor(cursor);
+    found->copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), c.expected) << c.from << ".." << c.to;
+  }
+  found->selectAll();
+  found->copy();
+  EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(report));
+  EXPECT_EQ(found->Report(), report);
 }
 
 TEST_F(MainWindowTest, StartReplacesTheBoxWithWhateverComesBackEvenNothing) {
