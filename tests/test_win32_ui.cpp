@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "MessageBoxSink.h"
 #include "RegistrySettings.h"
 #include "TextUtil.h"
 #include "basBrowseFolder.h"
@@ -501,6 +502,50 @@ TEST_F(Win32MainWindow, ACopyOfTheWholeBoxIsTheReportWithCrLf) {
   frmMain::SetReportText(box, SearchResult{});
   EXPECT_EQ(frmMain::ReportText(box), SearchResult{}.Report());
   EXPECT_EQ(frmMain::ReportText(box).rfind("No items found", 0), 0U);
+}
+
+// The box the offer opens, answered from a timer the box's own modal loop runs.
+struct OfferAnswer {
+  int button = IDNO;
+  std::wstring text;
+  bool noIsDefault = false;
+};
+OfferAnswer* answering = nullptr;
+
+void CALLBACK AnswerOffer(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = FindWindowW(L"#32770", L"Morvex");
+  if (box == nullptr) return;
+  KillTimer(nullptr, timer);
+  // The text is the static control numbered 0xFFFF; the default button carries the default push style.
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (GetDlgCtrlID(child) == 0xFFFF) {
+      wchar_t text[512] = {};
+      GetWindowTextW(child, text, 512);
+      answering->text = text;
+    }
+  }
+  answering->noIsDefault = (GetWindowLongW(GetDlgItem(box, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON) != 0;
+  PostMessageW(GetDlgItem(box, answering->button), BM_CLICK, 0, 0);
+}
+
+TEST_F(Win32MainWindow, AnOfferToCopyAsksYesOrNoAndOnlyYesReplacesTheClipboard) {
+  window_->Show(SW_SHOWNORMAL);
+  frmStatusBar progress;
+  MessageBoxSink messages(window_->Handle(), progress);
+  for (const auto& [button, expected] :
+       std::vector<std::pair<int, std::wstring>>{{IDNO, L"kept"}, {IDYES, L"P\tMain\tmissing\r\n"}}) {
+    ASSERT_TRUE(PutTextOnClipboard(window_->Handle(), "kept"));
+    OfferAnswer answer;
+    answer.button = button;
+    answering = &answer;
+    SetTimer(nullptr, 0, 20, AnswerOffer);
+    messages.ShowMessageOfferingCopy("2 of 2 pages could not be opened", "Copy?",
+                                     [] { return std::string("P\tMain\tmissing\r\n"); });
+    EXPECT_EQ(answer.text, L"2 of 2 pages could not be opened\r\n\r\nCopy?");
+    EXPECT_TRUE(answer.noIsDefault);
+    EXPECT_EQ(ClipboardText(window_->Handle()), expected);
+  }
+  answering = nullptr;
 }
 
 }  // namespace
