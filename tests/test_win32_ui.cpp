@@ -513,7 +513,11 @@ struct OfferAnswer {
 OfferAnswer* answering = nullptr;
 
 void CALLBACK AnswerOffer(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND box = FindWindowW(L"#32770", L"Morvex");
+  // Earlier tests' windows may share the caption: the box is the visible one with a No button.
+  HWND box = nullptr;
+  while ((box = FindWindowExW(nullptr, box, L"#32770", L"Morvex")) != nullptr) {
+    if (IsWindowVisible(box) && GetDlgItem(box, IDNO) != nullptr) break;
+  }
   if (box == nullptr) return;
   KillTimer(nullptr, timer);
   // The text is the static control numbered 0xFFFF; the default button carries the default push style.
@@ -530,6 +534,9 @@ void CALLBACK AnswerOffer(HWND, UINT, UINT_PTR timer, DWORD) {
 
 TEST_F(Win32MainWindow, AnOfferToCopyAsksYesOrNoAndOnlyYesReplacesTheClipboard) {
   window_->Show(SW_SHOWNORMAL);
+  // A quit message an earlier test left in the queue would end the box before it is answered.
+  for (MSG pending; PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE);) {
+  }
   frmStatusBar progress;
   MessageBoxSink messages(window_->Handle(), progress);
   for (const auto& [button, expected] :
