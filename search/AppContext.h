@@ -7,6 +7,7 @@
 #include "MessageSink.h"
 #include "PageAutomation.h"
 #include "ProgressInterface.h"
+#include "UnopenedPages.h"
 
 namespace morvex {
 
@@ -29,6 +30,9 @@ struct AppContext {
   // A run whose pages did not all open says so in a message before "Done"; the command line tells it its
   // own way, on stderr, and turns this off.
   bool showUnopenedMessage = true;
+  // What that message tells a user whose run opened no page to do: the Windows window can choose another
+  // server; elsewhere the pages must become page files.
+  ServerChoiceHint serverChoiceHint = ServerChoiceHint::kExportPageFiles;
   FindingsObserver* findingsObserver = nullptr;  // none: the report is taken whole at the end
   // Above 1, the pages of a run are opened and walked by that many servers made by createAutomation, each on a
   // thread of its own, besides the one held; the report and everything said are the same. The window keeps 1:

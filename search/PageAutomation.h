@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "Error.h"
@@ -47,6 +48,11 @@ class PageAutomation {
   // Nor is this: why the last OpenPage failed, for a server that keeps such reasons. Only valid right after
   // an OpenPage that returned false.
   virtual PageFailure LastOpenFailure() { return {}; }
+
+  // Nor these two: which server this is, for a run that opened no page and must say which server it asked.
+  // Our page-file server says it reads page files; a server created by class identifier gives that identifier.
+  virtual bool ServesPageFiles() const { return false; }
+  virtual std::string ClassIdentifier() const { return {}; }
 };
 
 // Thrown by a call to a server that can no longer be reached (its process has ended): every call after it

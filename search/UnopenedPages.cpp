@@ -88,4 +88,63 @@ std::string UnopenedSummary(const UnopenedPages& unopened) {
   return text;
 }
 
+namespace {
+
+constexpr std::string_view kParagraph = "\r\n\r\n";
+
+void AppendCell(std::string& text, std::string_view cell) {
+  for (char c : cell) text += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+}
+
+void AppendRow(std::string& text, std::string_view project, std::string_view name, std::string_view reason) {
+  AppendCell(text, project);
+  text += '\t';
+  AppendCell(text, name);
+  text += '\t';
+  AppendCell(text, reason);
+  text += "\r\n";
+}
+
+}  // namespace
+
+std::string UnopenedWindowMessage(const UnopenedPages& unopened, const PageServerUsed& server,
+                                  ServerChoiceHint hint) {
+  std::string text = UnopenedSummary(unopened);
+  // Lists that hid every page are told in messages of their own; the server is only to blame where it was
+  // given pages and opened none of them.
+  if (unopened.Count() == 0 || unopened.Count() != unopened.Tried()) return text;
+  text += kParagraph;
+  if (server.pageFiles) {
+    text += "The page server was Morvex's page-file server. It looks for each page as <page>.json in its "
+            "project's folder (the project's Path in master.dbf), <page> being the page's Name in pages.dbf.";
+  } else if (!server.classIdentifier.empty()) {
+    text += "The page server was " + server.classIdentifier + ", chosen by its class identifier; where it looks for "
+            "pages is for that server to say.";
+  } else {
+    text += "The page server in use opened none of them.";
+  }
+  text += kParagraph;
+  if (hint == ServerChoiceHint::kChooseInWindow) {
+    text += "To use another page server, choose \"Page server...\" in this window's system menu (Alt+Space), or set "
+            "the value PageServer under HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Morvex\\Settings.";
+  } else {
+    text += "To scan these pages here, export them as page files: README.md, section \"Page files\", describes "
+            "their names and contents.";
+  }
+  return text;
+}
+
+std::string UnopenedListText(const UnopenedPages& unopened) {
+  std::string text;
+  AppendRow(text, "Project", "Page", "Reason");
+  unopened.ForEachInRunOrder(
+      [&](const UnopenedPages::PageList& list) {
+        AppendRow(text, list.project, list.path, DescribePageFailure(list.reason, list.detail));
+      },
+      [&](const UnopenedPages::Entry& entry) {
+        AppendRow(text, entry.project, entry.page, DescribePageFailure(entry.reason, entry.detail));
+      });
+  return text;
+}
+
 }  // namespace morvex

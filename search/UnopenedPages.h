@@ -2,8 +2,8 @@
 #pragma once
 
 #include <array>
-#include <set>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -89,6 +89,30 @@ class UnopenedPages {
 // not be opened: 2 missing" when some were not; "No page was scanned: " in front when nothing was. Empty when
 // everything opened.
 std::string UnopenedSummary(const UnopenedPages& unopened);
+
+// How the window's user gets a run to open pages another time: told when a run opened none.
+enum class ServerChoiceHint {
+  kExportPageFiles,   // no other server can be chosen: the pages must become page files (README, "Page files")
+  kChooseInWindow,    // the window's system menu or the PageServer setting picks another server
+};
+
+// Which server a run asked, as the server itself says.
+struct PageServerUsed {
+  bool pageFiles = false;       // our page-file server
+  std::string classIdentifier;  // a server created by class identifier; empty for ours and for one unnamed
+};
+
+// The window's message for a run that did not open everything: the summary and, when not one page opened,
+// which server was asked, where it looked and what the user can do about it. Empty when everything opened.
+std::string UnopenedWindowMessage(const UnopenedPages& unopened, const PageServerUsed& server,
+                                  ServerChoiceHint hint);
+// The question that follows it, offering the list below.
+inline constexpr std::string_view kCopyUnopenedQuestion =
+    "Copy the list of what did not open (project, page, reason) to the clipboard?";
+// Every page list and page that did not open, in the run's order: a header line, then project, page (a page
+// list's path) and reason, tab-separated, each line ending in CR LF. Tabs and line breaks inside a name or a
+// reason become blanks, so a line is always one row of three cells.
+std::string UnopenedListText(const UnopenedPages& unopened);
 
 // 20000 as "20,000".
 std::string GroupThousands(int64_t number);

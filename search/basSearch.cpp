@@ -495,7 +495,10 @@ SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bo
     // failed too, or where nothing at all was scanned, which must never end like a clean run.
     if (lastScanResult == 0 && context.showUnopenedMessage &&
         (result.unopened.Count() > 0 || result.unopened.NothingScanned())) {
-      context.messages.ShowMessage(UnopenedSummary(result.unopened));
+      const PageServerUsed server{context.automation->ServesPageFiles(), context.automation->ClassIdentifier()};
+      context.messages.ShowMessageOfferingCopy(
+          UnopenedWindowMessage(result.unopened, server, context.serverChoiceHint), kCopyUnopenedQuestion,
+          [&result] { return UnopenedListText(result.unopened); });
     }
     context.progress.Close();
     if (lastScanResult == 0) {

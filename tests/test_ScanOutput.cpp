@@ -129,6 +129,62 @@ TEST(UnopenedSummaryTest, CountsAreGroupedAndReasonsListedInTheirOrder) {
   }
 }
 
+TEST(UnopenedWindowMessageTest, ARunThatOpenedNoPageSaysWhichServerWhereAndWhatToDo) {
+  UnopenedPages none, some, everything;
+  everything.CountTried();
+  for (UnopenedPages* pages : {&none, &some}) {
+    for (int i = 0; i < 2; ++i) pages->CountTried();
+    pages->Add("P", "Mimic", {PageFailureReason::kMissing, ""});
+  }
+  none.Add("P", "Trend", {PageFailureReason::kMissing, ""});
+  const std::string summary = "No page was scanned: 2 of 2 pages could not be opened: 2 missing\r\n\r\n";
+  const std::string pageFiles = "The page server was Morvex's page-file server. It looks for each page as "
+                                "<page>.json in its project's folder (the project's Path in master.dbf), <page> "
+                                "being the page's Name in pages.dbf.\r\n\r\n";
+  const std::string chooseInWindow = "To use another page server, choose \"Page server...\" in this window's system "
+                                     "menu (Alt+Space), or set the value PageServer under HKEY_CURRENT_USER\\Software"
+                                     "\\VB and VBA Program Settings\\Morvex\\Settings.";
+  const std::string export_ = "To scan these pages here, export them as page files: README.md, section \"Page "
+                              "files\", describes their names and contents.";
+  struct Case {
+    const UnopenedPages* pages;
+    PageServerUsed server;
+    ServerChoiceHint hint;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {&none, {true, ""}, ServerChoiceHint::kExportPageFiles, summary + pageFiles + export_},
+      {&none, {true, ""}, ServerChoiceHint::kChooseInWindow, summary + pageFiles + chooseInWindow},
+      {&none, {false, "Acme.Pages"}, ServerChoiceHint::kChooseInWindow,
+       summary + "The page server was Acme.Pages, chosen by its class identifier; where it looks for pages is for "
+                 "that server to say.\r\n\r\n" + chooseInWindow},
+      {&none, {false, ""}, ServerChoiceHint::kExportPageFiles,
+       summary + "The page server in use opened none of them.\r\n\r\n" + export_},
+      // Where one page opened the server works: only the summary.
+      {&some, {true, ""}, ServerChoiceHint::kChooseInWindow, "1 of 2 pages could not be opened: 1 missing"},
+      {&everything, {true, ""}, ServerChoiceHint::kChooseInWindow, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(UnopenedWindowMessage(*c.pages, c.server, c.hint), c.expected);
+
+  // Lists that hid every page are not the server's doing.
+  UnopenedPages lists;
+  lists.CountListTried();
+  lists.AddPageList("S", "", {PageFailureReason::kNoProjectFolder, ""});
+  EXPECT_EQ(UnopenedWindowMessage(lists, {true, ""}, ServerChoiceHint::kExportPageFiles), UnopenedSummary(lists));
+}
+
+TEST(UnopenedWindowMessageTest, TheListToCopyIsOneRowOfThreeCellsPerFailureInRunOrder) {
+  UnopenedPages unopened;
+  unopened.Add("P", "Mimic", {PageFailureReason::kMissing, ""});
+  unopened.AddPageList("Q", "/s/q/pages.dbf", {PageFailureReason::kUnreadable, "Permission denied"});
+  unopened.Add("Q\tR", "Line\r\nTwo", {PageFailureReason::kNotValidJson, "at byte 3:\tbad"});
+  EXPECT_EQ(UnopenedListText(unopened),
+            "Project\tPage\tReason\r\n"
+            "P\tMimic\tmissing\r\n"
+            "Q\t/s/q/pages.dbf\tunreadable: Permission denied\r\n"
+            "Q R\tLine  Two\tnot valid JSON: at byte 3: bad\r\n");
+}
+
 TEST(SarifLocationTest, PageFilesInsideTheSiteAreRelativeAndEncodedOthersAreNot) {
   const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
       {"/site/p q/a.json", "p%20q/a.json"},

@@ -42,7 +42,15 @@ class RecordingMessages : public MessageSink {
     messages.emplace_back(sMessage);
     progressShownAtMessage.push_back(progress_.Shown());
   }
+  void ShowMessageOfferingCopy(std::string_view sMessage, std::string_view sQuestion,
+                               const std::function<std::string()>& makeCopy) override {
+    ShowMessage(sMessage);
+    questions.emplace_back(sQuestion);
+    offeredCopies.push_back(makeCopy());
+  }
   std::vector<std::string> messages;
+  std::vector<std::string> questions;
+  std::vector<std::string> offeredCopies;
   std::vector<bool> progressShownAtMessage;
 
  private:
@@ -644,6 +652,23 @@ TEST_F(SearchRunTest, RealPageFilesGiveTheSameReportThroughThePageFileServer) {
   EXPECT_EQ(result.Report(), "Pg Proj\tPage\tAN\tLib Proj\tLibrary\tObject\tPropertyname\tPropertyValue\r\n"
                            "Pumps\tMain\t-3\tinc\tlib\tp\tCOL_A\t'it's'\r\n");
   EXPECT_EQ(progress_.Percentages(), (std::vector<int32_t>{50}));
+}
+
+TEST_F(SearchRunTest, ARunWherePageFilesOpenedNoneNamesTheServerAndOffersTheList) {
+  WriteSite({{"Pumps", "pumps", false, {{"Main", "Trend"}}}});
+  AppContext realContext(MakePageFileServerFactory(), progress_, messages_);
+  realContext.serverChoiceHint = ServerChoiceHint::kChooseInWindow;
+
+  RunSearchDetailed(realContext, Folder(), true, true);
+
+  ASSERT_EQ(messages_.messages.size(), 2u);
+  EXPECT_TRUE(messages_.messages[0].starts_with("No page was scanned: 2 of 2 pages could not be opened: 2 missing\r\n"
+                                                "\r\nThe page server was Morvex's page-file server."))
+      << messages_.messages[0];
+  EXPECT_NE(messages_.messages[0].find("\"Page server...\""), std::string::npos);
+  EXPECT_EQ(messages_.questions, std::vector<std::string>{std::string(kCopyUnopenedQuestion)});
+  EXPECT_EQ(messages_.offeredCopies,
+            std::vector<std::string>{"Project\tPage\tReason\r\nPumps\tMain\tmissing\r\nPumps\tTrend\tmissing\r\n"});
 }
 
 TEST_F(SearchRunTest, GeneratedSiteRunsToOneHundredPercentWithEveryCollisionReported) {

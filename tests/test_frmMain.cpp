@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QtTest/QTest>
 #include <filesystem>
 #include <optional>
@@ -21,6 +22,7 @@
 
 #include "DbfWriter.h"
 #include "MessageBoxSink.h"
+#include "QtText.h"
 #include "ScriptedAutomation.h"
 #include "basSearch.h"
 #include "frmStatusBar.h"
@@ -335,6 +337,37 @@ TEST_F(MainWindowTest, StartShowsOneFindingPerLineAndCopyingAllGivesTheReport) {
   EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(report));
 }
 
+TEST_F(MainWindowTest, ACopyOfAnyPartIsItsCharactersAsTheyAreWithCrLfLineEnds) {
+  report = "Project\tLibrary\tObject\tPropertyname\r\nPl\u00a0nt\tv\tx\tTEXT\r\nP2\tv\ty\tFONT\r\n";
+  auto window = MakeWindow();
+  ReportTextBox* found = Found(*window);
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  const int header = 35;  // "Project\tLibrary\tObject\tPropertyname"
+  struct Case {
+    int from, to;
+    QString expected;
+  };
+  const std::vector<Case> cases = {
+      {0, header, QStringLiteral("Project\tLibrary\tObject\tPropertyname")},
+      {header, header + 1, QStringLiteral("\r\n")},                      // the line end alone
+      {header - 4, header + 4, QStringLiteral("name\r\nPl\u00a0")},     // across it, a no-break space kept
+      {header + 1, header + 16, QStringLiteral("Pl\u00a0nt\tv\tx\tTEXT\r\n")},  // a line with its end
+      {header + 16, header + 28, QStringLiteral("P2\tv\ty\tFONT\r\n")},  // up to the empty last line
+  };
+  for (const Case& c : cases) {
+    QTextCursor cursor = found->textCursor();
+    cursor.setPosition(c.to);
+    cursor.setPosition(c.from, QTextCursor::KeepAnchor);  // selected backwards, as a drag upwards does
+    found->setTextCursor(cursor);
+    found->copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), c.expected) << c.from << ".." << c.to;
+  }
+  found->selectAll();
+  found->copy();
+  EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(report));
+  EXPECT_EQ(found->Report(), report);
+}
+
 TEST_F(MainWindowTest, StartReplacesTheBoxWithWhateverComesBackEvenNothing) {
   auto window = MakeWindow();
   report = "No items found";
@@ -361,6 +394,30 @@ TEST_F(MainWindowTest, OldResultsStayVisibleWhileTheRunShowsItsMessages) {
   EXPECT_EQ(seenDuringRun, QStringLiteral("previous report"));
   EXPECT_EQ(dismisser.Titles(), QStringList{QStringLiteral("Morvex")});
   EXPECT_EQ(Found(*window)->toPlainText(), QStringLiteral("No items found"));
+}
+
+TEST_F(MainWindowTest, AnOfferToCopyAsksYesOrNoAndOnlyYesReplacesTheClipboard) {
+  MessageBoxSink messages;
+  auto window = MakeWindow();
+  window->show();
+  messages.SetOwner(window.get());
+  for (const auto& [answer, expected] : std::vector<std::pair<QMessageBox::StandardButton, QString>>{
+           {QMessageBox::No, QStringLiteral("kept")}, {QMessageBox::Yes, QStringLiteral("P\tMain\tmissing\r\n")}}) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    ModalDriver driver([&, answer = answer](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->text(), QStringLiteral("2 of 2 pages could not be opened\n\nCopy?"));
+      defaultButton = box->standardButton(box->defaultButton());
+      box->button(answer)->click();
+    });
+    messages.ShowMessageOfferingCopy("2 of 2 pages could not be opened", "Copy?",
+                                     [] { return std::string("P\tMain\tmissing\r\n"); });
+    EXPECT_EQ(driver.Handled(), 1);
+    EXPECT_EQ(defaultButton, QMessageBox::No);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+  }
 }
 
 // --- Browse ---
@@ -540,7 +597,8 @@ TEST_F(MainWindowRunTest, MessagesDuringTheRunBelongToTheProgressWindowAndTakeTh
   EXPECT_TRUE(seen[0].text.startsWith(QStringLiteral("Cannot open page list:"))) << seen[0].text.toStdString();
   // A page that did not open is told before "Done", in front of the progress window like the other messages.
   EXPECT_EQ(seen[1].text, QStringLiteral("1 of 8 pages could not be opened: 1 refused by the page server; "
-                                         "1 of 3 page lists could not be opened: 1 missing"));
+                                         "1 of 3 page lists could not be opened: 1 missing\n\n") +
+                             ToQString(kCopyUnopenedQuestion));
   for (const SeenBox& box : {seen[0], seen[1]}) {
     // Owned by any window beneath it, the box would sit under the always-on-top progress window.
     EXPECT_TRUE(box.progressVisible);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ComPageServer.h"
+#include "MessageBoxSink.h"
 #include "RegistrySettings.h"
 #include "TextUtil.h"
 #include "basBrowseFolder.h"
@@ -711,6 +712,57 @@ TEST_F(Win32MainWindow, TheSystemMenuOpensThePageServerDialogAndAboutOverTheDisa
     EXPECT_TRUE(commandWindowSeen.ownerDisabled);
     EXPECT_TRUE(IsWindowEnabled(main));
   }
+}
+
+// The box the offer opens, answered from a timer the box's own modal loop runs.
+struct OfferAnswer {
+  int button = IDNO;
+  std::wstring text;
+  bool noIsDefault = false;
+};
+OfferAnswer* answering = nullptr;
+
+void CALLBACK AnswerOffer(HWND, UINT, UINT_PTR timer, DWORD) {
+  // Earlier tests' windows may share the caption: the box is the visible one with a No button.
+  HWND box = nullptr;
+  while ((box = FindWindowExW(nullptr, box, L"#32770", L"Morvex")) != nullptr) {
+    if (IsWindowVisible(box) && GetDlgItem(box, IDNO) != nullptr) break;
+  }
+  if (box == nullptr) return;
+  KillTimer(nullptr, timer);
+  // The text is the static control numbered 0xFFFF; the default button carries the default push style.
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (GetDlgCtrlID(child) == 0xFFFF) {
+      wchar_t text[512] = {};
+      GetWindowTextW(child, text, 512);
+      answering->text = text;
+    }
+  }
+  answering->noIsDefault = (GetWindowLongW(GetDlgItem(box, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON) != 0;
+  PostMessageW(GetDlgItem(box, answering->button), BM_CLICK, 0, 0);
+}
+
+TEST_F(Win32MainWindow, AnOfferToCopyAsksYesOrNoAndOnlyYesReplacesTheClipboard) {
+  window_->Show(SW_SHOWNORMAL);
+  // A quit message an earlier test left in the queue would end the box before it is answered.
+  for (MSG pending; PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE);) {
+  }
+  frmStatusBar progress;
+  MessageBoxSink messages(window_->Handle(), progress);
+  for (const auto& [button, expected] :
+       std::vector<std::pair<int, std::wstring>>{{IDNO, L"kept"}, {IDYES, L"P\tMain\tmissing\r\n"}}) {
+    ASSERT_TRUE(PutTextOnClipboard(window_->Handle(), "kept"));
+    OfferAnswer answer;
+    answer.button = button;
+    answering = &answer;
+    SetTimer(nullptr, 0, 20, AnswerOffer);
+    messages.ShowMessageOfferingCopy("2 of 2 pages could not be opened", "Copy?",
+                                     [] { return std::string("P\tMain\tmissing\r\n"); });
+    EXPECT_EQ(answer.text, L"2 of 2 pages could not be opened\r\n\r\nCopy?");
+    EXPECT_TRUE(answer.noIsDefault);
+    EXPECT_EQ(ClipboardText(window_->Handle()), expected);
+  }
+  answering = nullptr;
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ class PageFileServer : public PageAutomation {
   void PreparePage(std::string_view sProject, std::string_view sPage) override;
 
   PageFailure LastOpenFailure() override { return lastFailure_; }
+  bool ServesPageFiles() const override { return true; }
 
   // Opens page content handed over directly instead of read from a page file (tests, fuzzing, tools).
   bool OpenPageContent(std::string_view bytes);

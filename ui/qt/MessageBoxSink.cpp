@@ -2,6 +2,8 @@
 #include "MessageBoxSink.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -17,10 +19,12 @@ QWidget* MessageBoxSink::BoxOwner() const {
   return owner;
 }
 
-void MessageBoxSink::ShowMessage(std::string_view sMessage) {
-  QString text = ToQString(sMessage);
+int MessageBoxSink::Ask(std::string_view sText, int buttons, int defaultButton) const {
+  QString text = ToQString(sText);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Morvex"), text, QMessageBox::Ok, BoxOwner());
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Morvex"), text, QMessageBox::StandardButtons(buttons),
+                  BoxOwner());
+  box.setDefaultButton(static_cast<QMessageBox::StandardButton>(defaultButton));
   // Paths and property values come from project files; "<" in them must never be read as markup.
   box.setTextFormat(Qt::PlainText);
   box.setWindowModality(Qt::ApplicationModal);
@@ -30,7 +34,17 @@ void MessageBoxSink::ShowMessage(std::string_view sMessage) {
     box.raise();
     box.activateWindow();
   });
-  box.exec();
+  return box.exec();
+}
+
+void MessageBoxSink::ShowMessage(std::string_view sMessage) { Ask(sMessage, QMessageBox::Ok, QMessageBox::Ok); }
+
+void MessageBoxSink::ShowMessageOfferingCopy(std::string_view sMessage, std::string_view sQuestion,
+                                             const std::function<std::string()>& makeCopy) {
+  // No is the default: Enter pressed out of habit must not overwrite what the user keeps on the clipboard.
+  const std::string text = std::string(sMessage) + "\r\n\r\n" + std::string(sQuestion);
+  if (Ask(text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) return;
+  QGuiApplication::clipboard()->setText(ToQString(makeCopy()));
 }
 
 }  // namespace morvex

@@ -1,4 +1,4 @@
-// The window's message boxes: OK only, caption "Morvex", modal, plain text.
+// The window's message boxes: OK, or Yes/No for an offer to copy, caption "Morvex", modal, plain text.
 #pragma once
 
 #include <QPointer>
@@ -18,6 +18,9 @@ class MessageBoxSink : public MessageSink {
   void SetProgressWindow(QWidget* progress) { progress_ = progress; }
 
   void ShowMessage(std::string_view sMessage) override;
+  // Yes copies to the application's clipboard; No, the default, and Escape leave it alone.
+  void ShowMessageOfferingCopy(std::string_view sMessage, std::string_view sQuestion,
+                               const std::function<std::string()>& makeCopy) override;
 
   // The window a box opened now would belong to; null when no visible window can take it.
   QWidget* BoxOwner() const;
@@ -25,6 +28,9 @@ class MessageBoxSink : public MessageSink {
  private:
   QPointer<QWidget> owner_;
   QPointer<QWidget> progress_;
+
+  // Shows the box modal in front and gives back the button that closed it.
+  int Ask(std::string_view sText, int buttons, int defaultButton) const;
 };
 
 }  // namespace morvex

@@ -11,7 +11,6 @@
 #include <QSettings>
 #include <QStringDecoder>
 #include <QTextCursor>
-#include <QTextDocumentFragment>
 #include <algorithm>
 #include <utility>
 
@@ -75,18 +74,40 @@ void ReportTextBox::SetReport(const SearchResult& result) {
   setPlainText(text);
 }
 
-std::string ReportTextBox::Report() const {
-  QString text = toPlainText();
-  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return ToUtf8(text);
+QString ReportTextBox::WithCrLf(QStringView text) {
+  // One pass into a text sized once: QString::replace grows and moves the text for every line of a dense
+  // report, which took seconds.
+  const qsizetype lineEnds = text.count(QChar::ParagraphSeparator) + text.count(QLatin1Char('\n'));
+  QString copy(text.size() + lineEnds, Qt::Uninitialized);
+  QChar* out = copy.data();
+  for (QChar c : text) {
+    if (c == QChar::ParagraphSeparator || c == QLatin1Char('\n')) {
+      *out++ = QLatin1Char('\r');
+      *out++ = QLatin1Char('\n');
+    } else {
+      *out++ = c;
+    }
+  }
+  return copy;
 }
+
+QString ReportTextBox::CopyOfSelection() const {
+  // Read from the document's own text, where a position is a character and a line end is one paragraph
+  // separator: a document fragment would first copy the selection into a document of its own, which for a
+  // whole dense report froze the window for seconds, at Ctrl+C and, through X11's primary selection, at Ctrl+A.
+  const QTextCursor cursor = textCursor();
+  const QString raw = document()->toRawText();
+  const qsizetype from = std::clamp<qsizetype>(cursor.selectionStart(), 0, raw.size());
+  const qsizetype to = std::clamp<qsizetype>(cursor.selectionEnd(), from, raw.size());
+  return WithCrLf(QStringView(raw).mid(from, to - from));
+}
+
+std::string ReportTextBox::Report() const { return ToUtf8(WithCrLf(document()->toRawText())); }
 
 QMimeData* ReportTextBox::createMimeDataFromSelection() const {
   // The report's line ends are CR LF; copies keep them so a pasted report is the report.
-  QString text = textCursor().selection().toPlainText();
-  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
   auto* mime = new QMimeData;
-  mime->setText(text);
+  mime->setText(CopyOfSelection());
   return mime;
 }
 

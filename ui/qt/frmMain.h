@@ -42,6 +42,10 @@ class ReportTextBox : public QPlainTextEdit {
   void SetReport(const SearchResult& result);
   // The whole content as the user would copy it (UTF-8, CR LF).
   std::string Report() const;
+  // The selection as Copy puts it on the clipboard: the box's characters as they are, each line end CR LF.
+  QString CopyOfSelection() const;
+  // text with every line end (LF or the document's paragraph separator) made CR LF.
+  static QString WithCrLf(QStringView text);
 
  protected:
   QMimeData* createMimeDataFromSelection() const override;

@@ -1,10 +1,13 @@
 // morvex-bench-window: one search through the real windows, clicked programmatically, for timing as a process.
-// Usage: morvex-bench-window SITE_DIR [--unique] [--cancel-after-page N] [--box-floor]
+// Usage: morvex-bench-window SITE_DIR [--unique] [--cancel-after-page N] [--box-floor] [--copy-all]
 // Both boxes start ticked, as on a first start; --unique clears the show-all box.
 // Prints the report's size and, with --cancel-after-page, how many pages the run scanned after the press. With
 // --box-floor it then times the results box taking the same text once more, as plain text: what the box's own
-// insertion costs, whoever hands it the report.
+// insertion costs, whoever hands it the report. With --copy-all it times Ctrl+A and then Ctrl+C sent to the box
+// as key presses, each until the event loop is free again, and checks that the clipboard holds the report.
 #include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -73,11 +76,14 @@ int main(int argc, char** argv) {
   bool showAll = true;
   int cancelAfterPage = -1;
   bool boxFloor = false;
+  bool copyAll = false;
   for (int index = 1; index < argc; ++index) {
     if (std::strcmp(argv[index], "--unique") == 0) {
       showAll = false;
     } else if (std::strcmp(argv[index], "--box-floor") == 0) {
       boxFloor = true;
+    } else if (std::strcmp(argv[index], "--copy-all") == 0) {
+      copyAll = true;
     } else if (std::strcmp(argv[index], "--cancel-after-page") == 0 && index + 1 < argc) {
       cancelAfterPage = std::atoi(argv[++index]);
     } else {
@@ -85,7 +91,8 @@ int main(int argc, char** argv) {
     }
   }
   if (site.empty()) {
-    std::fprintf(stderr, "usage: morvex-bench-window SITE_DIR [--unique] [--cancel-after-page N] [--box-floor]\n");
+    std::fprintf(stderr, "usage: morvex-bench-window SITE_DIR [--unique] [--cancel-after-page N] [--box-floor] "
+                 "[--copy-all]\n");
     return 2;
   }
 
@@ -121,6 +128,25 @@ int main(int argc, char** argv) {
     insertion.start();
     found->setPlainText(text);
     std::printf("the box alone takes %.3f s for the same text\n", static_cast<double>(insertion.nsecsElapsed()) / 1e9);
+  }
+  if (copyAll) {
+    found->setFocus();
+    QCoreApplication::processEvents();
+    const auto press = [found](int key) {
+      QElapsedTimer timer;
+      timer.start();
+      QKeyEvent down(QEvent::KeyPress, key, Qt::ControlModifier);
+      QCoreApplication::sendEvent(found, &down);
+      QKeyEvent up(QEvent::KeyRelease, key, Qt::ControlModifier);
+      QCoreApplication::sendEvent(found, &up);
+      QCoreApplication::processEvents();
+      return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    };
+    const double selectAll = press(Qt::Key_A);
+    const double copy = press(Qt::Key_C);
+    const bool same = QGuiApplication::clipboard()->text() == morvex::ToQString(found->Report());
+    std::printf("Ctrl+A %.3f s, Ctrl+C %.3f s, clipboard %s the report\n", selectAll, copy,
+                same ? "holds" : "does NOT hold");
   }
   if (cancelAfterPage > 0) {
     std::printf("cancel pressed after page %d; run stopped after page %d, %.3f ms after the press\n",

@@ -1,6 +1,8 @@
 // Message boxes for the search's messages, owned by the window that stands in front.
 #include "MessageBoxSink.h"
 
+#include <cstring>
+
 #include "TextUtil.h"
 #include "frmStatusBar.h"
 
@@ -14,6 +16,45 @@ HWND MessageBoxSink::BoxOwner() const {
 
 void MessageBoxSink::ShowMessage(std::string_view sMessage) {
   MessageBoxW(BoxOwner(), Utf8ToWide(sMessage).c_str(), L"Morvex", MB_OK | MB_SETFOREGROUND);
+}
+
+void MessageBoxSink::ShowMessageOfferingCopy(std::string_view sMessage, std::string_view sQuestion,
+                                             const std::function<std::string()>& makeCopy) {
+  // No is the default: Enter pressed out of habit must not overwrite what the user keeps on the clipboard.
+  const std::wstring text = Utf8ToWide(sMessage) + L"\r\n\r\n" + Utf8ToWide(sQuestion);
+  const HWND owner = BoxOwner();
+  if (MessageBoxW(owner, text.c_str(), L"Morvex", MB_YESNO | MB_DEFBUTTON2 | MB_SETFOREGROUND) != IDYES) return;
+  if (!PutTextOnClipboard(owner, makeCopy()))
+    ShowMessage("The list could not be put on the clipboard: another program holds it, or memory ran short.");
+}
+
+bool PutTextOnClipboard(HWND owner, std::string_view text) {
+  const std::wstring wide = Utf8ToWide(text);
+  const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (memory == nullptr) return false;
+  void* target = GlobalLock(memory);
+  if (target == nullptr) {
+    GlobalFree(memory);
+    return false;
+  }
+  std::memcpy(target, wide.c_str(), bytes);
+  GlobalUnlock(memory);
+  // Another program may hold the clipboard for a moment; a few short tries cover an ordinary paste elsewhere.
+  bool opened = false;
+  for (int attempt = 0; attempt < 10 && !opened; ++attempt) {
+    opened = OpenClipboard(owner) != FALSE;
+    if (!opened) Sleep(20);
+  }
+  if (!opened) {
+    GlobalFree(memory);
+    return false;
+  }
+  EmptyClipboard();
+  const bool placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  CloseClipboard();
+  if (!placed) GlobalFree(memory);  // only memory the clipboard took is the clipboard's to free
+  return placed;
 }
 
 }  // namespace morvex::win32

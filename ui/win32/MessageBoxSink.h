@@ -1,4 +1,5 @@
-// The search's messages as MessageBoxW boxes, OK only, captioned "Morvex", in front of the progress window.
+// The search's messages as MessageBoxW boxes, OK or Yes/No for an offer to copy, captioned "Morvex", in front of
+// the progress window.
 #pragma once
 
 #include "MessageSink.h"
@@ -8,6 +9,10 @@ namespace morvex::win32 {
 
 class frmStatusBar;
 
+// Replaces the clipboard's content with text (UTF-8) as CF_UNICODETEXT; false when the clipboard could not be
+// had or the memory not found.
+bool PutTextOnClipboard(HWND owner, std::string_view text);
+
 class MessageBoxSink : public MessageSink {
  public:
   // The main window owns the boxes, except while the topmost progress window is up: a box owned by any
@@ -16,6 +21,9 @@ class MessageBoxSink : public MessageSink {
   void SetMainWindow(HWND mainWindow) { mainWindow_ = mainWindow; }
 
   void ShowMessage(std::string_view sMessage) override;
+  // Yes puts the text on the clipboard as Unicode text; No, the default, leaves the clipboard alone.
+  void ShowMessageOfferingCopy(std::string_view sMessage, std::string_view sQuestion,
+                               const std::function<std::string()>& makeCopy) override;
   HWND BoxOwner() const;
 
  private:

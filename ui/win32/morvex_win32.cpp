@@ -25,6 +25,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   morvex::win32::MessageBoxSink messages(nullptr, progress);
   std::string serverInUse = morvex::win32::LoadPageServerSetting();
   morvex::AppContext context(morvex::MakePageServerFactory(serverInUse), progress, messages);
+  context.serverChoiceHint = morvex::ServerChoiceHint::kChooseInWindow;
   int exitCode = 0;
   {
     morvex::win32::frmMain window(
