@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <mutex>
 #include <new>
 #include <set>
 #include <system_error>
@@ -156,11 +157,28 @@ class ProjectListRewrite {
   std::vector<ProjectCopy> copies_;
 };
 
+// The page files written so far, shared by every server a run makes: workers scanning side by side may meet
+// the same file through a page listed twice or two projects of one name.
+struct WrittenPages {
+  // True for the one caller that is to write the file.
+  bool Claim(const std::string& file) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    return files.insert(file).second;
+  }
+  void Release(const std::string& file) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    files.erase(file);
+  }
+  std::mutex mutex;
+  std::set<std::string> files;
+};
+
 // The run's page server, writing each page that opens into the export before the run walks it.
 class RecordingPageServer final : public PageAutomation {
  public:
-  RecordingPageServer(std::unique_ptr<PageAutomation> inner, std::shared_ptr<const ExportLayout> layout)
-      : inner_(std::move(inner)), layout_(std::move(layout)) {}
+  RecordingPageServer(std::unique_ptr<PageAutomation> inner, std::shared_ptr<const ExportLayout> layout,
+                      std::shared_ptr<WrittenPages> written)
+      : inner_(std::move(inner)), layout_(std::move(layout)), written_(std::move(written)) {}
 
   bool SetInteractive(bool bValue) override { return inner_->SetInteractive(bValue); }
   void ServeFolder(std::string_view sUserPath) override { inner_->ServeFolder(sUserPath); }
@@ -234,9 +252,9 @@ class RecordingPageServer final : public PageAutomation {
     if (IsDeviceName(fileName)) return Fail(PageFailureReason::kUnknown, "its name is a device's on Windows");
     const std::string file = JoinPath(JoinPath(layout_->folder, found->second), fileName);
     // A page list may name a page twice, or two projects of one name share a folder: the page is written once.
-    if (!written_.insert(file).second) return true;
+    if (!written_->Claim(file)) return true;
     if (const std::error_code error = WriteNew(ToNativePath(file), json)) {
-      written_.erase(file);
+      written_->Release(file);
       return Fail(PageFailureReason::kUnknown, "cannot be written into the export: " + error.message());
     }
     return true;
@@ -246,7 +264,7 @@ class RecordingPageServer final : public PageAutomation {
   std::shared_ptr<const ExportLayout> layout_;
   PageDocument page_;
   PageFailure failure_;
-  std::set<std::string> written_;
+  std::shared_ptr<WrittenPages> written_;
 };
 
 }  // namespace
@@ -318,10 +336,11 @@ bool SiteExport::Begin(std::string_view exportFolder, std::string_view siteFolde
 
 PageAutomationFactory SiteExport::Recording(PageAutomationFactory server) const {
   if (!layout_) return server;
-  return [server = std::move(server), layout = layout_]() -> std::unique_ptr<PageAutomation> {
+  return [server = std::move(server), layout = layout_,
+          written = std::make_shared<WrittenPages>()]() -> std::unique_ptr<PageAutomation> {
     std::unique_ptr<PageAutomation> inner = server();
     if (!inner) return nullptr;
-    return std::make_unique<RecordingPageServer>(std::move(inner), layout);
+    return std::make_unique<RecordingPageServer>(std::move(inner), layout, written);
   };
 }
 
