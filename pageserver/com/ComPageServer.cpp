@@ -374,7 +374,6 @@ class ComPageServer final : public PageAutomation {
   std::string ClassIdentifier() const override { return identifier_; }
 
  private:
-  std::string identifier_;  // as the user named it: the run's messages repeat it
   // One input of an operation, its kind as the operation's shape says.
   struct Input {
     std::string_view text;
