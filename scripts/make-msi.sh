@@ -46,8 +46,11 @@ PY
 for file in "$stage"/*.exe "$stage"/*.dll; do
   [ -f "$file" ] || continue
   name=$(basename "$file")
+  # A "next version" made of the same programs stands for a release whose programs carry that version: an
+  # upgrade replaces them as it would a real release's, instead of keeping files of an equal version.
+  if [ "$version" = "$MORVEX_VERSION" ]; then file_version=$(file_version "$file"); else file_version=$version.0; fi
   # The File table's keys are the names with '-' as '_' (the File ids in morvex.wxs).
-  msibuild "$out" -q "UPDATE \`File\` SET \`Version\` = '$(file_version "$file")' WHERE \`File\` = '${name//-/_}'"
+  msibuild "$out" -q "UPDATE \`File\` SET \`Version\` = '$file_version' WHERE \`File\` = '${name//-/_}'"
 done
 # wixl writes HKMU as the root 4, which is no root at all; HKMU is -1.
 msibuild "$out" -q 'UPDATE `Registry` SET `Root` = -1 WHERE `Root` = 4'
