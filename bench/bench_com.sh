@@ -43,26 +43,13 @@ hyperfine --warmup 2 --runs "${RUNS:-10}" -i --prepare "find '$site' -type f -ex
   -n com "$scan --page-server Morvex.PageFiles '$target' > /dev/null 2>&1" \
   -n com-jobs-2 "$scan --page-server Morvex.PageFiles --jobs 2 '$target' > /dev/null 2>&1"
 
-# The calls one run makes, counted from the pages themselves: per page OpenPage, PreparePage, ClosePage and
-# FirstObject; per object NextObject and GetObjectType; per Tarvo FirstProperty and one NextProperty per
-# property (the last one failing); per reserved name GetTarvoInfo and GetObjectAN.
-python3 - "$results" "$site" "$root/search/ReservedKeywords.cpp" <<'PY'
-import json, os, re, sys
+# The calls one run makes, counted from the pages themselves.
+python3 - "$results" "$site" "$root/search/ReservedKeywords.cpp" "$root/bench" <<'PY'
+import json, sys
+sys.path.insert(0, sys.argv[4])
+from bench_results import automation_calls
 median = {r["command"]: r["median"] for r in json.load(open(sys.argv[1]))["results"]}
-reserved = set(re.findall(r'"([A-Z_0-9]+)"', open(sys.argv[3]).read()))
-calls = pages = 0
-for folder, _, files in os.walk(sys.argv[2]):
-    for name in files:
-        if not name.endswith(".json"):
-            continue
-        pages += 1
-        objects = json.load(open(os.path.join(folder, name), encoding="utf-8-sig")).get("objects", [])
-        calls += 4 + 2 * len(objects)
-        for item in objects:
-            if isinstance(item, dict) and item.get("type") == "Tarvo":
-                properties = item.get("properties", [])
-                calls += 1 + len(properties)
-                calls += 2 * sum(1 for p in properties if isinstance(p, dict) and p.get("name") in reserved)
+pages, calls = automation_calls(sys.argv[2], sys.argv[3])
 builtin, com = median["built-in"], median["com"]
 print(f"median: built-in {builtin:.3f} s, through COM {com:.3f} s, ratio {com / builtin:.2f} (target <= 1.5)")
 print(f"{pages} pages, {calls} automation calls: {(com - builtin) / calls * 1e9:.0f} ns more per call through COM")

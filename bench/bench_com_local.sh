@@ -63,30 +63,14 @@ hyperfine --warmup 1 --runs "${RUNS:-3}" -i --prepare "find '$site' '$small_site
   -n local-small "$scan --page-server Morvex.LocalPageFiles '$small_target' > /dev/null 2>&1" \
   -n local "$scan --page-server Morvex.LocalPageFiles '$target' > /dev/null 2>&1"
 
-# The calls counted from the pages as bench_com.sh counts them: per page OpenPage, PreparePage, ClosePage and
-# FirstObject; per object NextObject and GetObjectType; per Tarvo FirstProperty and one NextProperty per property
-# (the last one failing); per reserved name GetTarvoInfo and GetObjectAN.
-python3 - "$results" "$site" "$small_site" "$root/search/ReservedKeywords.cpp" "${scan_options[*]}" <<'PY'
-import json, os, re, sys
+# The calls counted from the pages as bench_com.sh counts them.
+python3 - "$results" "$site" "$small_site" "$root/search/ReservedKeywords.cpp" "${scan_options[*]}" "$root/bench" <<'PY'
+import json, sys
+sys.path.insert(0, sys.argv[6])
+from bench_results import automation_calls
 median = {r["command"]: r["median"] for r in json.load(open(sys.argv[1]))["results"]}
-reserved = set(re.findall(r'"([A-Z_0-9]+)"', open(sys.argv[4]).read()))
-def count(site):
-    calls = pages = 0
-    for folder, _, files in os.walk(site):
-        for name in files:
-            if not name.endswith(".json"):
-                continue
-            pages += 1
-            objects = json.load(open(os.path.join(folder, name), encoding="utf-8-sig")).get("objects", [])
-            calls += 4 + 2 * len(objects)
-            for item in objects:
-                if isinstance(item, dict) and item.get("type") == "Tarvo":
-                    properties = item.get("properties", [])
-                    calls += 1 + len(properties)
-                    calls += 2 * sum(1 for p in properties if isinstance(p, dict) and p.get("name") in reserved)
-    return pages, calls
-pages, calls = count(sys.argv[2])
-small_pages, small_calls = count(sys.argv[3])
+pages, calls = automation_calls(sys.argv[2], sys.argv[4])
+small_pages, small_calls = automation_calls(sys.argv[3], sys.argv[4])
 builtin, local, small = median["built-in"], median["local"], median["local-small"]
 per_call = (local - small) / (calls - small_calls)
 print(f"options: {sys.argv[5] or '(none)'}")

@@ -73,19 +73,17 @@ if [ -d "$site" ]; then
   done
 fi
 
-python3 - "$work" <<'PY'
-import json, statistics, sys
+python3 - "$work" "$(dirname "$0")" <<'PY'
+import sys
 from pathlib import Path
+
+sys.path.insert(0, sys.argv[2])
+import bench_results
 
 work = Path(sys.argv[1])
 
 def medians(label):
-    times = {}
-    for path in sorted(work.glob(f"{label}-*.json")):
-        for result in json.loads(path.read_text())["results"]:
-            times.setdefault(result["command"], []).extend(result["times"])
-    return {command: statistics.median(values) for command, values in times.items()}, \
-           min(len(values) for values in times.values())
+    return bench_results.medians(work, label)
 
 def verdict(ok):
     return "ok" if ok else "MISS"

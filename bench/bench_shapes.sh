@@ -111,9 +111,12 @@ site="${TMPDIR:-/tmp}/morvex-bench-default"
 warm_site
 timed_rounds "one-core" scan "taskset -c 1 $scan $site" inline "taskset -c 1 env MORVEX_READ_AHEAD=0 $scan $site"
 
-python3 - "$work" <<'PY'
-import json, statistics, sys
+python3 - "$work" "$(dirname "$0")" <<'PY'
+import sys
 from pathlib import Path
+
+sys.path.insert(0, sys.argv[2])
+import bench_results
 
 work = Path(sys.argv[1])
 scan_target = {"default": 1.2, "many-findings": 1.5, "many-projects": 2.0, "few-huge-pages": 6.0}
@@ -121,13 +124,7 @@ busy_target = {"default": 3.0, "many-findings": 4.0}
 window_target = {"default": 1.2, "many-findings": 1.5}
 
 def medians(label):
-    """Median wall time per command over every run of every round of one comparison."""
-    times = {}
-    for path in sorted(work.glob(f"{label}-*.json")):
-        for result in json.loads(path.read_text())["results"]:
-            times.setdefault(result["command"], []).extend(result["times"])
-    return {command: statistics.median(values) for command, values in times.items()}, \
-           min(len(values) for values in times.values())
+    return bench_results.medians(work, label)
 
 def verdict(value, target):
     return "-" if target is None else ("ok" if value <= target else "MISS")
