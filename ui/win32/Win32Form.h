@@ -60,4 +60,17 @@ void DispatchWithDialogKeys(MSG& message);
 void RegisterDialogWindow(HWND window);
 void UnregisterDialogWindow(HWND window);
 
+// The form a window belongs to, for a form class's window procedure: the form's pointer comes as
+// CreateWindowEx's parameter with WM_NCCREATE and stays in the window's user data. None for the messages before
+// that, nor once the form has let go of its window.
+template <typename Form>
+Form* FormOfWindow(HWND window, UINT message, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return form != nullptr && form->Handle() == window ? form : nullptr;
+}
+
 }  // namespace morvex::win32

@@ -365,13 +365,8 @@ void frmMain::onClose() {
 }
 
 LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr || self->window_ != window) return DefWindowProcW(window, message, wParam, lParam);
-  return self->handle(message, wParam, lParam);
+  frmMain* self = FormOfWindow<frmMain>(window, message, lParam);
+  return self != nullptr ? self->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT frmMain::handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -264,13 +264,8 @@ void frmStatusBar::ProcessEvents() {
 }
 
 LRESULT CALLBACK frmStatusBar::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<frmStatusBar*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr || self->window_ != window) return DefWindowProcW(window, message, wParam, lParam);
-  return self->handle(message, wParam, lParam);
+  frmStatusBar* self = FormOfWindow<frmStatusBar>(window, message, lParam);
+  return self != nullptr ? self->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT frmStatusBar::handle(UINT message, WPARAM wParam, LPARAM lParam) {
