@@ -6,9 +6,9 @@
 # a 20,000-page site takes at 100 us a call on one worker and on eight.
 # Usage: bench/bench_com_calls.sh [BUILD_DIR] [WINDOWS_BUILD_DIR]
 # Needs the Linux build's morvex-sitegen and the Windows build's morvex-com-calls.exe, morvex-pages.dll and
-# morvex-pages-local.exe (scripts/build-windows.sh; build-windows-x86 measures the 32-bit programs). It registers
-# both servers in the Windows build's Wine prefix for the length of the run, restarts that prefix's Wine server
-# and stops it at the end.
+# morvex-pages-local.exe (scripts/build-windows.sh). It registers both servers in the Windows build's Wine prefix,
+# or in WINEPREFIX when set (the x64 build's for build-windows-x86, whose tests share it), for the length of the
+# run, restarts that prefix's Wine server and stops it at the end.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -25,7 +25,7 @@ work=$(mktemp -d)
 site="$work/page" projects=1 pages=1 objects=200
 prepare_site > /dev/null
 
-export WINEPREFIX="$windows/wine-prefix" WINEDEBUG=-all
+export WINEPREFIX="${WINEPREFIX:-$windows/wine-prefix}" WINEDEBUG=-all
 wineserver -k 2>/dev/null || true
 source "$root/scripts/wine.sh"
 loader=$(wine_loader_of "$windows")
@@ -78,14 +78,21 @@ for name in ("in-process", "local"):
 def us(ns):
     return f"{ns / 1000:.2f} us" if ns >= 1000 else f"{ns:.0f} ns"
 
+# Our server without COM shares nothing between its threads: how far it scales is what the machine gives two
+# threads at that moment, against which the others are read.
+machine = None
 for who in dict.fromkeys(key[0] for key in runs):
     one, two = runs.get((who, 1)), runs.get((who, 2))
     if not one or not two:
         continue
     median = {k: {f: statistics.median(v[f]) for f in ("wall", "cpu", "rate")} for k, v in (("1", one), ("2", two))}
+    scaling = median['2']['rate'] / median['1']['rate']
+    if who.startswith("(our server"):
+        machine = scaling
+    against = f", {scaling / machine:.2f} of what the machine gave" if machine and not who.startswith("(") else ""
     print(f"{who}: one thread {us(median['1']['wall'])} a call ({us(median['1']['cpu'])} processor), two threads "
           f"{us(median['2']['wall'])} ({us(median['2']['cpu'])} processor) each; two threads do "
-          f"{median['2']['rate'] / median['1']['rate']:.2f}x the calls a second of one (medians of {len(one['rate'])})")
+          f"{scaling:.2f}x the calls a second of one{against} (medians of {len(one['rate'])})")
 
 ticks = [int(t) for t in (work / "wineserver-ticks").read_text().split()]
 local_calls = runs[("Morvex.LocalPageFiles", 1)]["calls"] + runs[("Morvex.LocalPageFiles", 2)]["calls"]
