@@ -54,9 +54,36 @@ for ((round = 1; round <= ${ROUNDS:-3}; round++)); do
     { cat "$work/hyperfine.log" >&2; exit 2; }
 done
 
+# Where each run's processor time goes, thread by thread (sampled from /proc every 50 ms, so to some 50 ms): what
+# two free processors would make of it, however busy the machine is now.
+thread_times() {
+  local name=$1 command=$2 pid="" task times
+  (eval "$command > /dev/null 2>&1") &
+  local running=$!
+  declare -A cpu=()
+  while kill -0 "$running" 2>/dev/null; do
+    [ -n "$pid" ] || pid=$(pgrep -n -f 'morvex-scan\.exe' || true)
+    if [ -n "$pid" ]; then
+      for task in /proc/"$pid"/task/*; do
+        times=$(cat "$task/schedstat" 2>/dev/null) && cpu[${task##*/}]=${times%% *}
+      done
+    fi
+    sleep 0.05
+  done
+  wait "$running" || true
+  echo "$name ${cpu[*]}" >> "$work/threads"
+}
+for ((round = 1; round <= ${ROUNDS:-3}; round++)); do
+  for ((i = 0; i < ${#names[@]}; i++)); do
+    k=$(((i + round) % ${#names[@]}))
+    find "$site" -type f -exec cat {} + > /dev/null
+    thread_times "${names[k]}" "${commands[k]}"
+  done
+done
+
 # The calls one run makes, counted from the pages themselves.
 python3 - "$work" "$site" "$root/search/ReservedKeywords.cpp" "$root/bench" <<'PY'
-import sys
+import statistics, sys
 sys.path.insert(0, sys.argv[4])
 from bench_results import automation_calls, medians
 median, runs = medians(sys.argv[1], "com")
@@ -69,4 +96,18 @@ two = median["com-jobs-2"]
 print(f"through COM, two workers {two:.3f} s against one {com:.3f} s: {com / two:.2f}x faster (target >= 1.6)")
 builtin_two = median["built-in-jobs-2"]
 print(f"built-in, two workers {builtin_two:.3f} s against one {builtin:.3f} s: {builtin / builtin_two:.2f}x faster")
+
+# On two free processors a run takes at least its busiest thread's time and at least half of all its threads' time.
+bounds, shown = {}, {}
+for line in open(f"{sys.argv[1]}/threads"):
+    name, *nanoseconds = line.split()
+    busy = sorted((int(n) / 1e9 for n in nanoseconds if int(n) > 20e6), reverse=True)
+    bounds.setdefault(name, []).append(max(busy[0], sum(busy) / 2))
+    shown.setdefault(name, ", ".join(f"{t:.2f}" for t in busy))
+for name, busy in shown.items():
+    print(f"{name}: processor time of the threads above 20 ms, first run: {busy} s")
+bound = {name: statistics.median(values) for name, values in bounds.items()}
+for server in ("built-in", "com"):
+    print(f"{server}: on two free processors two workers would be at most {bound[server] / bound[server + '-jobs-2']:.2f}x "
+          f"faster than one, the start apart (medians of {len(bounds[server])})")
 PY
