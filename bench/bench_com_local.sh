@@ -8,8 +8,9 @@
 # 2 x 10 x 200: the objects per page of the default benchmark site, 20 pages, some 23,000 calls), the smaller
 # has SMALL_PAGES pages per project (default 2); RUNS runs each (default 3).
 # Needs the Linux build's morvex-sitegen, the Windows build's morvex-scan.exe and morvex-pages-local.exe
-# (scripts/build-windows.sh) and hyperfine. It registers the local server in the Windows build's Wine prefix for
-# the length of the run, restarts that prefix's Wine server and stops it at the end.
+# (scripts/build-windows.sh) and hyperfine. It registers the local server in the Windows build's Wine prefix, or in
+# WINEPREFIX when set (the x64 build's for build-windows-x86, whose tests share it), for the length of the run,
+# restarts that prefix's Wine server and stops it at the end.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -38,7 +39,7 @@ site=$site_large pages=$large_pages
 prepare_site
 site=$(realpath "$site")
 
-export WINEPREFIX="$windows/wine-prefix" WINEDEBUG=-all
+export WINEPREFIX="${WINEPREFIX:-$windows/wine-prefix}" WINEDEBUG=-all
 wineserver -k 2>/dev/null || true
 results=$(mktemp)
 source "$root/scripts/wine.sh"
