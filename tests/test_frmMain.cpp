@@ -442,6 +442,20 @@ TEST_F(MainWindowTest, ResultsBoxSelectsByDragShiftClickAndDoubleClick) {
 
   QTest::mouseDClick(viewport, Qt::LeftButton, {}, at({2, 10}));
   EXPECT_EQ(found->CopyOfSelection(), QStringLiteral("Valves"));
+
+  // Held below the box, a drag scrolls on by itself and selects what comes into view.
+  std::string lines;
+  for (int line = 0; line < 100; ++line) lines += "line " + std::to_string(line) + "\r\n";
+  found->SetText(lines);
+  const QPoint below(20, viewport->height() + 1);
+  QTest::mousePress(viewport, Qt::LeftButton, {}, at({0, 2}));
+  QTest::mouseMove(viewport, below);
+  for (int tick = 0; tick < 80 && found->verticalScrollBar()->value() < 4; ++tick) QTest::qWait(25);
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, below);
+  const auto first = static_cast<size_t>(found->verticalScrollBar()->value());
+  EXPECT_GE(first, 4u);
+  EXPECT_EQ(found->Selection().Anchor(), (TextPoint{0, 2}));
+  EXPECT_GE(found->Selection().Caret().line, first);
 }
 
 TEST_F(MainWindowTest, ResultsBoxContextMenuCopiesAndSelectsAll) {

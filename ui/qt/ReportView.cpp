@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTextLayout>
+#include <QTimer>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -222,12 +223,13 @@ void ReportView::SetReport(const SearchResult& result) { SetText(result.Report()
 void ReportView::SetText(std::string text) {
   text_ = std::make_shared<const ReportText>(std::move(text));
   selection_.Reset();
-  // The range comes from the line widest in tab columns; one that draws wider still widens it when shown.
-  const QFontMetricsF metrics(font());
-  const size_t tabColumns = static_cast<size_t>(std::max(1.0, kTabStopPixels / metrics.averageCharWidth()));
-  QTextLayout widest;
-  LayOut(widest, text_->WidestLine(tabColumns));
-  widestPixels_ = static_cast<int>(std::ceil(widest.lineAt(0).naturalTextWidth()));
+  widestPixels_ = 0;
+  // The horizontal range waits until the top of the report is drawn: the widest line is found by a pass over
+  // the whole report, which need not hold up the first sight of it.
+  QTimer::singleShot(0, this, [this, measured = std::weak_ptr<const ReportText>(text_)] {
+    if (measured.lock() != text_) return;
+    MeasureWidestLine();
+  });
   verticalScrollBar()->setValue(0);
   horizontalScrollBar()->setValue(0);
   UpdateScrollRanges();
@@ -238,6 +240,16 @@ void ReportView::SetText(std::string text) {
     QAccessibleTextCursorEvent caret(this, 0);
     QAccessible::updateAccessibility(&caret);
   }
+}
+
+void ReportView::MeasureWidestLine() {
+  // The line widest in tab columns sets the range; one that draws wider still widens it when shown.
+  const QFontMetricsF metrics(font());
+  const size_t tabColumns = static_cast<size_t>(std::max(1.0, kTabStopPixels / metrics.averageCharWidth()));
+  QTextLayout widest;
+  LayOut(widest, text_->WidestLine(tabColumns));
+  widestPixels_ = std::max(widestPixels_, static_cast<int>(std::ceil(widest.lineAt(0).naturalTextWidth())));
+  UpdateScrollRanges();
 }
 
 void ReportView::LayOut(QTextLayout& layout, size_t line) const {
@@ -403,13 +415,20 @@ void ReportView::mousePressEvent(QMouseEvent* event) {
 
 void ReportView::mouseMoveEvent(QMouseEvent* event) {
   if (!dragging_ || !event->buttons().testFlag(Qt::LeftButton)) return;
-  selection_.Place(*text_, PointAtPixel(event->position().toPoint()), true);
+  dragPoint_ = event->position().toPoint();
+  selection_.Place(*text_, PointAtPixel(dragPoint_), true);
   SelectionChanged(true);
+  if (viewport()->rect().contains(dragPoint_)) {
+    dragScroll_.stop();
+  } else if (!dragScroll_.isActive()) {
+    dragScroll_.start(50, this);
+  }
 }
 
 void ReportView::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !dragging_) return;
   dragging_ = false;
+  dragScroll_.stop();
   SelectionChanged(false);
 }
 
@@ -452,6 +471,14 @@ void ReportView::focusOutEvent(QFocusEvent* event) {
 }
 
 void ReportView::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == dragScroll_.timerId()) {
+    // A line a tick towards the pointer: PointAtPixel reaches one line past the edge, and the caret pulls the
+    // view along.
+    const QPoint edge(dragPoint_.x(), std::clamp(dragPoint_.y(), -1, viewport()->height()));
+    selection_.Place(*text_, PointAtPixel(edge), true);
+    SelectionChanged(true);
+    return;
+  }
   if (event->timerId() != caretBlink_.timerId()) {
     QAbstractScrollArea::timerEvent(event);
     return;

@@ -68,6 +68,7 @@ class ReportView : public QAbstractScrollArea {
   int VisibleLines() const;
   size_t FirstVisibleLine() const;
   void UpdateScrollRanges();
+  void MeasureWidestLine();
   // After every caret or selection change: the caret on screen, a redraw, X11's primary selection and the
   // screen reader told.
   void SelectionChanged(bool showCaret);
@@ -79,6 +80,8 @@ class ReportView : public QAbstractScrollArea {
   int lineHeight_ = 0;
   int widestPixels_ = 0;
   bool dragging_ = false;
+  QPoint dragPoint_;         // where the pointer last was during a drag, in viewport pixels
+  QBasicTimer dragScroll_;   // scrolls on while a drag holds the pointer above or below the box
   bool caretOn_ = false;
   QBasicTimer caretBlink_;
 };

@@ -109,10 +109,13 @@ int main(int argc, char** argv) {
   PressingProgress progress(cancelAfterPage);
   StderrMessages messages;
   morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
+  qint64 runReturnedNs = -1;  // the search has returned its result; what follows is the window's
   morvex::frmMain window(
       progress,
-      [&context](const std::string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
-        return morvex::RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn);
+      [&context, &progress, &runReturnedNs](const std::string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
+        morvex::SearchResult result = morvex::RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn);
+        runReturnedNs = progress.clock.nsecsElapsed();
+        return result;
       },
       [](QWidget*, const std::string&, const std::string& sStart, bool) { return sStart; });
   window.show();
@@ -132,12 +135,11 @@ int main(int argc, char** argv) {
   QTimer heartbeat;
   qint64 lastBeatNs = 0;
   qint64 longestWaitNs = 0;
-  qint64 runEndNs = -1;
-  qint64 handoverWaitNs = -1;  // from the run's last beat to the first one after the box took the report
+  qint64 handoverWaitNs = -1;  // from the search's return to the first beat after the box took the report
   QObject::connect(&heartbeat, &QTimer::timeout, [&] {
     const qint64 now = progress.clock.nsecsElapsed();
     longestWaitNs = std::max(longestWaitNs, now - lastBeatNs);
-    if (runEndNs >= 0 && handoverWaitNs < 0) handoverWaitNs = now - lastBeatNs;
+    if (runReturnedNs >= 0 && handoverWaitNs < 0) handoverWaitNs = now - std::max(lastBeatNs, runReturnedNs);
     lastBeatNs = now;
   });
   heartbeat.start(5);
@@ -145,7 +147,6 @@ int main(int argc, char** argv) {
   progress.clock.start();
   window.findChild<QPushButton*>(QStringLiteral("cmdSearch"))->click();
   const qint64 endNs = progress.clock.nsecsElapsed();
-  runEndNs = endNs;
   paints.painted = false;
   while (!paints.painted) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   const qint64 shownNs = progress.clock.nsecsElapsed();
