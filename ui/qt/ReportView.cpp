@@ -381,6 +381,16 @@ void ReportView::resizeEvent(QResizeEvent* event) {
 
 void ReportView::scrollContentsBy(int, int) { viewport()->update(); }
 
+void ReportView::changeEvent(QEvent* event) {
+  QAbstractScrollArea::changeEvent(event);
+  if (event->type() != QEvent::FontChange) return;
+  // Lines and ranges are measured in the font; a new desktop or window font measures them anew.
+  lineHeight_ = std::max(fontMetrics().height(), 1);
+  widestPixels_ = 0;
+  MeasureWidestLine();
+  viewport()->update();
+}
+
 void ReportView::keyPressEvent(QKeyEvent* event) {
   if (event->matches(QKeySequence::SelectAll)) {
     SelectAll();

@@ -61,6 +61,7 @@ class ReportView : public QAbstractScrollArea {
   void focusOutEvent(QFocusEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   // One line laid out as the box draws it: the font, the tab stops, no wrapping.
