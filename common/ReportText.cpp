@@ -2,6 +2,8 @@
 #include "ReportText.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "TextUtil.h"
@@ -22,6 +24,20 @@ Step StepAt(std::string_view text, size_t at) {
   const size_t length = WellFormedLength(text, at, maximal);
   if (length == 0) return {maximal, 1};
   return {length, length == 4 ? size_t{2} : size_t{1}};
+}
+
+// Whether any of eight bytes is CR, LF or not ASCII: the bytes a line index must look at one by one. Almost all of
+// a report is ASCII between line ends, so it is taken eight bytes at a time.
+bool NeedsCare(std::string_view text, size_t at) {
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  constexpr uint64_t kHighBits = 0x8080808080808080u;
+  uint64_t word;
+  std::memcpy(&word, text.data() + at, sizeof word);
+  const auto hasByte = [&](unsigned char byte) {
+    const uint64_t zeroWhereEqual = word ^ (kOnes * byte);
+    return ((zeroWhereEqual - kOnes) & ~zeroWhereEqual & kHighBits) != 0;
+  };
+  return (word & kHighBits) != 0 || hasByte('\n') || hasByte('\r');
 }
 
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
@@ -47,6 +63,11 @@ ReportText::ReportText(std::string text) : text_(std::move(text)) {
   size_t units = 0;
   size_t at = 0;
   while (at < bytes.size()) {
+    while (at + 8 <= bytes.size() && !NeedsCare(bytes, at)) {
+      at += 8;
+      units += 8;
+    }
+    if (at >= bytes.size()) break;
     const char c = bytes[at];
     if (c == '\n' || c == '\r') {
       const size_t endLength = (c == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n') ? 2 : 1;
@@ -91,15 +112,26 @@ size_t ReportText::WidestLine(size_t tabColumns) const {
   for (size_t line = 0; line < LineCount(); ++line) {
     const std::string_view bytes = LineBytes(line);
     size_t columns = 0;
-    for (size_t at = 0; at < bytes.size();) {
-      if (bytes[at] == '\t') {
+    if (bytes.size() == LineLength(line)) {
+      // A unit a byte: only the tabs need looking at.
+      for (size_t at = 0;;) {
+        const size_t tab = bytes.find('\t', at);
+        columns += (tab == std::string_view::npos ? bytes.size() : tab) - at;
+        if (tab == std::string_view::npos) break;
         columns += tabColumns - columns % tabColumns;
-        ++at;
-        continue;
+        at = tab + 1;
       }
-      const Step step = StepAt(bytes, at);
-      at += step.bytes;
-      columns += step.units;
+    } else {
+      for (size_t at = 0; at < bytes.size();) {
+        if (bytes[at] == '\t') {
+          columns += tabColumns - columns % tabColumns;
+          ++at;
+          continue;
+        }
+        const Step step = StepAt(bytes, at);
+        at += step.bytes;
+        columns += step.units;
+      }
     }
     if (columns > widestColumns) {
       widestColumns = columns;

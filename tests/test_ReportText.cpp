@@ -19,6 +19,9 @@ TEST(ReportText, SplitsAtEveryLineEndAndCopiesBytesAsTheyAre) {
       {"x\r\n", {"x", ""}},
       {"\r\n\r\n", {"", "", ""}},
       {"a\r\rb", {"a", "", "b"}},
+      // Long enough for runs of eight bytes, with line ends and non-ASCII at and across their edges.
+      {"abcdefghijklmno\npqrstuvw\r\nx\xC3\xA9yzabcdefghij0123456789\rklmnopqrstuvwxyz\r",
+       {"abcdefghijklmno", "pqrstuvw", "x\xC3\xA9yzabcdefghij0123456789", "klmnopqrstuvwxyz", ""}},
   };
   for (const Case& c : cases) {
     const ReportText text(c.text);
@@ -46,6 +49,10 @@ TEST(ReportText, CountsUtf16UnitsAndKeepsSurrogatePairsWhole) {
   for (size_t offset : {0u, 3u, 5u, 7u, 8u}) EXPECT_EQ(text.OffsetOf(text.PointAt(offset)), offset);
   EXPECT_EQ(text.PointAt(6), (TextPoint{0, 5})) << "an offset inside CR LF is the line's end";
   EXPECT_EQ(text.WidestLine(8), 0u);
+  const ReportText longLines("abcdefghijklmno\npqrstuvw\r\nx\xC3\xA9yzabcdefghij\xF0\x9F\x98\x80tail");
+  EXPECT_EQ(longLines.LineLength(0), 15u);
+  EXPECT_EQ(longLines.LineLength(2), 20u);
+  EXPECT_EQ(longLines.UnitCount(), 46u);
   EXPECT_EQ(ReportText("abcdefghi\n\tx").WidestLine(8), 0u);
   EXPECT_EQ(ReportText("abcdefgh\n\tx").WidestLine(8), 1u) << "a tab runs on to the next stop";
 }

@@ -13,8 +13,10 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTextBlock>
-#include <QTextCursor>
+#include <QAccessible>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QScrollBar>
 #include <QtTest/QTest>
 #include <filesystem>
 #include <optional>
@@ -102,7 +104,7 @@ class MainWindowTest : public ::testing::Test {
   static ValueCheckBox* Box(frmMain& window, const char* name) {
     return window.findChild<ValueCheckBox*>(QLatin1String(name));
   }
-  static ReportTextBox* Found(frmMain& window) { return window.findChild<ReportTextBox*>(QStringLiteral("txtFound")); }
+  static ReportView* Found(frmMain& window) { return window.findChild<ReportView*>(QStringLiteral("txtFound")); }
   static QPushButton* Button(frmMain& window, const char* name) {
     return window.findChild<QPushButton*>(QLatin1String(name));
   }
@@ -320,80 +322,226 @@ TEST_F(MainWindowTest, StartPassesThePathUntrimmedWithTheFlags) {
   EXPECT_FALSE(runs[0].ignoreBuiltIn);
 }
 
-TEST_F(MainWindowTest, StartShowsOneFindingPerLineAndCopyingAllGivesTheReport) {
+TEST_F(MainWindowTest, StartShowsOneFindingPerLineAtTheTopAndCopyingAllGivesTheReport) {
   report = "Project\tLibrary\tObject\tPropertyname\r\nPlant\tvalves\tvalve_h\tTEXT\r\nPlant\tvalves\tvalve_h\tFONT\r\n";
+  for (int line = 0; line < 200; ++line) report += "Plant" + std::to_string(line) + "\tvalves\tvalve_h\tVISIBLE\r\n";
   auto window = MakeWindow();
-  ReportTextBox* found = Found(*window);
-  found->setPlainText(QStringLiteral("old results"));
+  window->show();
+  ReportView* found = Found(*window);
+  found->SetText("old results\nfurther down");
+  found->Select({1, 3}, {1, 5});
+  found->verticalScrollBar()->setValue(found->verticalScrollBar()->maximum());
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
 
-  EXPECT_EQ(found->document()->blockCount(), 4);  // three lines and the empty one after the last CR LF
-  EXPECT_EQ(found->document()->findBlockByNumber(1).text(), QStringLiteral("Plant\tvalves\tvalve_h\tTEXT"));
-  EXPECT_FALSE(found->toPlainText().contains(QLatin1Char('\r')));
-  EXPECT_EQ(found->Report(), report);
+  EXPECT_EQ(found->Text().LineCount(), 204u);  // the lines and the empty one after the last CR LF
+  EXPECT_EQ(found->Text().LineBytes(1), "Plant\tvalves\tvalve_h\tTEXT");
+  EXPECT_TRUE(found->Report() == report);
+  EXPECT_EQ(found->verticalScrollBar()->value(), 0) << "a new report shows from its top";
+  EXPECT_TRUE(found->Selection().Empty());
+  EXPECT_EQ(found->Selection().Caret(), (TextPoint{0, 0}));
 
-  found->selectAll();
-  found->copy();
-  EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(report));
+  found->SelectAll();
+  found->Copy();
+  EXPECT_TRUE(QApplication::clipboard()->text() == QString::fromStdString(report));
 }
 
-TEST_F(MainWindowTest, ACopyOfAnyPartIsItsCharactersAsTheyAreWithCrLfLineEnds) {
-  report = "Project\tLibrary\tObject\tPropertyname\r\nPl\u00a0nt\tv\tx\tTEXT\r\nP2\tv\ty\tFONT\r\n";
+TEST_F(MainWindowTest, ACopyOfAnyPartIsItsCharactersAsTheyAreWithTheirLineEnds) {
   auto window = MakeWindow();
-  ReportTextBox* found = Found(*window);
-  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
-  const int header = 35;  // "Project\tLibrary\tObject\tPropertyname"
+  ReportView* found = Found(*window);
+  found->SetText("Project\tLibrary\tObject\tPropertyname\r\nPl\u00a0nt\tv\tx\tTEXT\r\nP2\tv\ty\tFONT\nlast\r\n");
   struct Case {
-    int from, to;
+    TextPoint from, to;
     QString expected;
   };
   const std::vector<Case> cases = {
-      {0, header, QStringLiteral("Project\tLibrary\tObject\tPropertyname")},
-      {header, header + 1, QStringLiteral("\r\n")},                      // the line end alone
-      {header - 4, header + 4, QStringLiteral("name\r\nPl\u00a0")},     // across it, a no-break space kept
-      {header + 1, header + 16, QStringLiteral("Pl\u00a0nt\tv\tx\tTEXT\r\n")},  // a line with its end
-      {header + 16, header + 28, QStringLiteral("P2\tv\ty\tFONT\r\n")},  // up to the empty last line
+      {{0, 0}, {0, 35}, QStringLiteral("Project\tLibrary\tObject\tPropertyname")},
+      {{0, 35}, {1, 0}, QStringLiteral("\r\n")},                       // the line end alone
+      {{0, 31}, {1, 3}, QStringLiteral("name\r\nPl\u00a0")},          // across it, a no-break space kept
+      {{1, 0}, {2, 0}, QStringLiteral("Pl\u00a0nt\tv\tx\tTEXT\r\n")},  // a line with its end
+      {{2, 7}, {3, 2}, QStringLiteral("FONT\nla")},                    // a lone LF stays one
+      {{3, 0}, {9, 0}, QStringLiteral("last\r\n")},                    // up to the empty last line
   };
   for (const Case& c : cases) {
-    QTextCursor cursor = found->textCursor();
-    cursor.setPosition(c.to);
-    cursor.setPosition(c.from, QTextCursor::KeepAnchor);  // selected backwards, as a drag upwards does
-    found->setTextCursor(cursor);
-    found->copy();
-    EXPECT_EQ(QApplication::clipboard()->text(), c.expected) << c.from << ".." << c.to;
+    found->Select(c.to, c.from);  // selected backwards, as a drag upwards does
+    found->Copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), c.expected) << c.from.line << ":" << c.from.column;
+    EXPECT_EQ(found->CopyOfSelection(), c.expected);
   }
-  found->selectAll();
-  found->copy();
-  EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(report));
-  EXPECT_EQ(found->Report(), report);
+  found->SelectAll();
+  found->Copy();
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), found->Report());
+}
+
+// The box's keys, each case from a caret at the given place of a 60-line report in a box that shows fewer.
+TEST_F(MainWindowTest, ResultsBoxKeysMoveAndSelectAsATextBoxDoes) {
+  auto window = MakeWindow();
+  window->show();
+  ReportView* found = Found(*window);
+  std::string text = "Pg Proj\tPage\tAN\r\n";
+  for (int line = 1; line < 60; ++line) text += "Plant" + std::to_string(line) + "\tMain\t7\r\n";
+  found->SetText(text);
+  found->setFocus();
+  struct Press {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  };
+  struct Case {
+    const char* name;
+    TextPoint from;
+    std::vector<Press> presses;
+    std::string selected;
+    TextPoint caret;
+  };
+  const auto shift = Qt::ShiftModifier;
+  const auto ctrl = Qt::ControlModifier;
+  const size_t page = static_cast<size_t>(found->verticalScrollBar()->pageStep());
+  ASSERT_LT(page, 40u) << "the box must show fewer lines than the report has";
+  const std::vector<Case> cases = {
+      {"shift+right twice", {0, 0}, {{Qt::Key_Right, shift}, {Qt::Key_Right, shift}}, "Pg", {0, 2}},
+      {"shift+left across a line end", {1, 0}, {{Qt::Key_Left, shift}}, "\r\n", {0, 15}},
+      {"shift+down", {1, 2}, {{Qt::Key_Down, shift}}, "ant1\tMain\t7\r\nPl", {2, 2}},
+      {"ctrl+shift+right", {1, 0}, {{Qt::Key_Right, ctrl | shift}}, "Plant1\t", {1, 7}},
+      {"shift+end", {1, 7}, {{Qt::Key_End, shift}}, "Main\t7", {1, 13}},
+      {"ctrl+end", {1, 0}, {{Qt::Key_End, ctrl}}, "", {60, 0}},
+      {"ctrl+home", {5, 3}, {{Qt::Key_Home, ctrl}}, "", {0, 0}},
+      {"shift+page down", {0, 0}, {{Qt::Key_PageDown, shift}}, text.substr(0, text.find("Plant" + std::to_string(page))),
+       {page, 0}},
+      {"ctrl+a", {3, 3}, {{Qt::Key_A, ctrl}}, text, {60, 0}},
+  };
+  for (const Case& c : cases) {
+    found->Select(c.from, c.from);
+    for (const Press& press : c.presses) QTest::keyClick(found, press.key, press.modifiers);
+    EXPECT_EQ(found->Selection().Selected(found->Text()), c.selected) << c.name;
+    EXPECT_EQ(found->Selection().Caret(), c.caret) << c.name;
+    if (c.presses[0].key == Qt::Key_A) continue;  // selecting all leaves the view where the user reads
+    // The caret's line is on screen.
+    const auto first = static_cast<size_t>(found->verticalScrollBar()->value());
+    EXPECT_TRUE(first <= c.caret.line && c.caret.line < first + page) << c.name;
+  }
+  QTest::keyClick(found, Qt::Key_C, ctrl);
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), text);
+}
+
+TEST_F(MainWindowTest, ResultsBoxSelectsByDragShiftClickAndDoubleClick) {
+  auto window = MakeWindow();
+  window->show();
+  ReportView* found = Found(*window);
+  found->SetText("Pg Proj\tPage\r\nPlant_1\tMain\r\nPlant_2\tValves\r\n");
+  QWidget* viewport = found->viewport();
+  const auto at = [found](TextPoint point) {
+    const QRect cell = found->CharacterRect(point);
+    return QPoint(cell.left() + 1, cell.center().y());
+  };
+  QTest::mousePress(viewport, Qt::LeftButton, {}, at({0, 3}));
+  QTest::mouseMove(viewport, at({1, 5}));
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, at({1, 5}));
+  EXPECT_EQ(found->CopyOfSelection(), QStringLiteral("Proj\tPage\r\nPlant"));
+
+  QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, at({2, 2}));
+  EXPECT_EQ(found->CopyOfSelection(), QStringLiteral("Proj\tPage\r\nPlant_1\tMain\r\nPl")) << "the anchor stays";
+
+  QTest::mouseDClick(viewport, Qt::LeftButton, {}, at({2, 10}));
+  EXPECT_EQ(found->CopyOfSelection(), QStringLiteral("Valves"));
+
+  // Held below the box, a drag scrolls on by itself and selects what comes into view.
+  std::string lines;
+  for (int line = 0; line < 100; ++line) lines += "line " + std::to_string(line) + "\r\n";
+  found->SetText(lines);
+  const QPoint below(20, viewport->height() + 1);
+  QTest::mousePress(viewport, Qt::LeftButton, {}, at({0, 2}));
+  QTest::mouseMove(viewport, below);
+  for (int tick = 0; tick < 80 && found->verticalScrollBar()->value() < 4; ++tick) QTest::qWait(25);
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, below);
+  const auto first = static_cast<size_t>(found->verticalScrollBar()->value());
+  EXPECT_GE(first, 4u);
+  EXPECT_EQ(found->Selection().Anchor(), (TextPoint{0, 2}));
+  EXPECT_GE(found->Selection().Caret().line, first);
+}
+
+TEST_F(MainWindowTest, ResultsBoxContextMenuCopiesAndSelectsAll) {
+  auto window = MakeWindow();
+  window->show();
+  ReportView* found = Found(*window);
+  found->SetText("a\tb\r\nc\r\n");
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), found->viewport()->mapToGlobal(QPoint(10, 10)));
+  QCoreApplication::sendEvent(found->viewport(), &event);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr) << "a right click opens the menu";
+  QStringList captions;
+  for (QAction* action : menu->actions()) {
+    if (!action->isSeparator()) captions << action->text();
+  }
+  EXPECT_EQ(captions, (QStringList{QStringLiteral("&Copy"), QStringLiteral("Select All")}));
+  auto* copy = menu->findChild<QAction*>(QStringLiteral("edit-copy"));
+  EXPECT_FALSE(copy->isEnabled()) << "nothing is selected";
+  menu->close();
+
+  std::unique_ptr<QMenu> again(found->CreateContextMenu());
+  again->findChild<QAction*>(QStringLiteral("select-all"))->trigger();
+  std::unique_ptr<QMenu> third(found->CreateContextMenu());
+  ASSERT_TRUE(third->findChild<QAction*>(QStringLiteral("edit-copy"))->isEnabled());
+  third->findChild<QAction*>(QStringLiteral("edit-copy"))->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("a\tb\r\nc\r\n"));
+}
+
+TEST_F(MainWindowTest, ScreenReadersReadTheResultsBoxTextCaretAndSelection) {
+  auto window = MakeWindow();
+  window->show();
+  ReportView* found = Found(*window);
+  found->SetText("Pg\tPage\r\nP\u00e9\tMain\r\n");
+  QAccessibleInterface* box = QAccessible::queryAccessibleInterface(found);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->role(), QAccessible::EditableText);
+  EXPECT_TRUE(box->state().readOnly);
+  EXPECT_TRUE(box->state().multiLine);
+  EXPECT_EQ(box->text(QAccessible::Name), QStringLiteral("Items Found"));
+  QAccessibleTextInterface* text = box->textInterface();
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->characterCount(), 18) << "CR LF counts as two, é as one";
+  EXPECT_EQ(text->text(0, text->characterCount()), QStringLiteral("Pg\tPage\r\nP\u00e9\tMain\r\n"));
+  int start = -1;
+  int end = -1;
+  EXPECT_EQ(text->textAtOffset(12, QAccessible::LineBoundary, &start, &end), QStringLiteral("P\u00e9\tMain\r\n"));
+  EXPECT_EQ(std::make_pair(start, end), std::make_pair(9, 18));
+  EXPECT_EQ(text->textAtOffset(14, QAccessible::WordBoundary, &start, &end), QStringLiteral("Main"));
+
+  found->Select({0, 3}, {1, 2});
+  EXPECT_EQ(text->selectionCount(), 1);
+  text->selection(0, &start, &end);
+  EXPECT_EQ(std::make_pair(start, end), std::make_pair(3, 11));
+  EXPECT_EQ(text->cursorPosition(), 11);
+
+  text->setSelection(0, 12, 9);
+  EXPECT_EQ(found->CopyOfSelection(), QStringLiteral("P\u00e9\t"));
+  EXPECT_EQ(found->Selection().Caret(), (TextPoint{1, 0}));
 }
 
 TEST_F(MainWindowTest, StartReplacesTheBoxWithWhateverComesBackEvenNothing) {
   auto window = MakeWindow();
   report = "No items found";
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
-  EXPECT_EQ(Found(*window)->toPlainText(), QStringLiteral("No items found"));
+  EXPECT_EQ(Found(*window)->Report(), "No items found");
   report = "";
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
-  EXPECT_EQ(Found(*window)->toPlainText(), QString());
+  EXPECT_EQ(Found(*window)->Report(), "");
 }
 
 TEST_F(MainWindowTest, OldResultsStayVisibleWhileTheRunShowsItsMessages) {
   MessageBoxSink messages;
-  QString seenDuringRun;
+  std::string seenDuringRun;
   auto window = MakeWindow();
   window->show();
-  Found(*window)->setPlainText(QStringLiteral("previous report"));
+  Found(*window)->SetText("previous report");
   report = "No items found";
   duringRun = [&] {
-    seenDuringRun = Found(*window)->toPlainText();
+    seenDuringRun = Found(*window)->Report();
     messages.ShowMessage("Done");
   };
   ModalDismisser dismisser;
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
-  EXPECT_EQ(seenDuringRun, QStringLiteral("previous report"));
+  EXPECT_EQ(seenDuringRun, "previous report");
   EXPECT_EQ(dismisser.Titles(), QStringList{QStringLiteral("Morvex")});
-  EXPECT_EQ(Found(*window)->toPlainText(), QStringLiteral("No items found"));
+  EXPECT_EQ(Found(*window)->Report(), "No items found");
 }
 
 TEST_F(MainWindowTest, AnOfferToCopyAsksYesOrNoAndOnlyYesReplacesTheClipboard) {
@@ -576,10 +724,10 @@ TEST_F(MainWindowRunTest, StartRunsTheSearchIntoTheBoxAndSaysDone) {
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
   EXPECT_EQ(PagesOpened(), kProjects * kPagesPerProject);
   EXPECT_EQ(dismisser.Titles(), QStringList{QStringLiteral("Morvex")});
-  const QStringList lines = Found(*window)->toPlainText().split(QLatin1Char('\n'));
-  ASSERT_EQ(lines.size(), 1 + kProjects * kPagesPerProject + 1);
-  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Pg Proj\tPage\tAN")));
-  EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Plant1\tPage1\t1\t")));
+  const ReportText& lines = Found(*window)->Text();
+  ASSERT_EQ(lines.LineCount(), 1u + kProjects * kPagesPerProject + 1);
+  EXPECT_TRUE(lines.LineBytes(0).starts_with("Pg Proj\tPage\tAN"));
+  EXPECT_TRUE(lines.LineBytes(1).starts_with("Plant1\tPage1\t1\t"));
   EXPECT_FALSE(statusBar.Shown());
   EXPECT_FALSE(statusBar.isVisible());
 }
@@ -625,7 +773,7 @@ TEST_F(MainWindowRunTest, CancelOnTheWindowAFailedRunLeftDoesNotCutTheNextRunSho
   EXPECT_EQ(PagesOpened(), kProjects * kPagesPerProject);
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1].text, QStringLiteral("Done"));
-  EXPECT_EQ(Found(*window)->toPlainText().count(QLatin1Char('\n')), 1 + kProjects * kPagesPerProject);
+  EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + kProjects * kPagesPerProject + 1);
   EXPECT_FALSE(statusBar.isVisible());
 }
 
@@ -638,7 +786,7 @@ TEST_F(MainWindowRunTest, CancelStopsTheRunAfterThePageOnScreen) {
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
   EXPECT_EQ(PagesOpened(), 5);
   EXPECT_TRUE(dismisser.Titles().isEmpty()) << "no Done after a cancel";
-  EXPECT_EQ(Found(*window)->toPlainText().count(QLatin1Char('\n')), 1 + 5);
+  EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + 5 + 1);
 }
 
 TEST_F(MainWindowRunTest, SecondStartQueuedDuringARunIsIgnored) {
@@ -678,7 +826,7 @@ TEST_F(MainWindowRunTest, ClosingTheWindowDuringARunCancelsSavesAndEndsTheApplic
 TEST_F(MainWindowRunTest, MissingProjectListEmptiesTheBoxAfterItsMessage) {
   auto window = MakeRunningWindow();
   PathBox(*window)->setText(root.path() + QStringLiteral("/nowhere"));
-  Found(*window)->setPlainText(QStringLiteral("old"));
+  Found(*window)->SetText("old");
   QString message;
   QString caption;
   QMessageBox::StandardButtons buttons;
@@ -698,7 +846,7 @@ TEST_F(MainWindowRunTest, MissingProjectListEmptiesTheBoxAfterItsMessage) {
   EXPECT_EQ(caption, QStringLiteral("Morvex"));
   EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
   EXPECT_EQ(format, Qt::PlainText) << "a path is never markup";
-  EXPECT_EQ(Found(*window)->toPlainText(), QString());
+  EXPECT_EQ(Found(*window)->Report(), "");
   EXPECT_FALSE(statusBar.Shown());
 }
 

@@ -6,11 +6,14 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include "ReportView.h"
+
 int main(int argc, char** argv) {
   // Headless by default, so the suite runs on build machines; an explicit platform still wins.
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
+  morvex::InstallReportViewAccessibility();
 
   // Each test process gets its own store: ctest runs cases side by side and the user's own stays untouched.
   QTemporaryDir settingsDir;

@@ -6,11 +6,8 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
-#include <QStringDecoder>
-#include <QTextCursor>
 #include <algorithm>
 #include <utility>
 
@@ -48,68 +45,6 @@ void ValueCheckBox::SetValue(int nValue) {
 }
 
 void ValueCheckBox::nextCheckState() { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
-
-ReportTextBox::ReportTextBox(QWidget* parent) : QPlainTextEdit(parent) {
-  setLineWrapMode(QPlainTextEdit::NoWrap);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  // Tab walks on to the next control as in every other box of the window; the report is copied, not typed.
-  setTabChangesFocus(true);
-}
-
-void ReportTextBox::SetReport(const SearchResult& result) {
-  // The box holds UTF-16 with plain line breaks: the findings are decoded once, straight into one text of
-  // that form, rather than joined with CR LF first and then searched and replaced as a whole.
-  const FindingsList& findings = result.findings;
-  const size_t lineEnds = static_cast<size_t>(findings.Count()) + 1;
-  const size_t bound = findings.TextBytes() + ReportHeader(true).size() + kNoItemsFound.size() + lineEnds;
-  QString text;
-  text.resize(static_cast<qsizetype>(bound));  // UTF-16 never needs more units than UTF-8 has bytes
-  QStringDecoder decoder(QStringDecoder::Utf8);
-  QChar* end = text.data();
-  WriteReport(result, "\n", [&](std::string_view piece) {
-    end = decoder.appendToBuffer(end, QByteArrayView(piece.data(), static_cast<qsizetype>(piece.size())));
-  });
-  text.truncate(static_cast<qsizetype>(end - text.constData()));
-  setPlainText(text);
-}
-
-QString ReportTextBox::WithCrLf(QStringView text) {
-  // One pass into a text sized once: QString::replace grows and moves the text for every line of a dense
-  // report, which took seconds.
-  const qsizetype lineEnds = text.count(QChar::ParagraphSeparator) + text.count(QLatin1Char('\n'));
-  QString copy(text.size() + lineEnds, Qt::Uninitialized);
-  QChar* out = copy.data();
-  for (QChar c : text) {
-    if (c == QChar::ParagraphSeparator || c == QLatin1Char('\n')) {
-      *out++ = QLatin1Char('\r');
-      *out++ = QLatin1Char('\n');
-    } else {
-      *out++ = c;
-    }
-  }
-  return copy;
-}
-
-QString ReportTextBox::CopyOfSelection() const {
-  // Read from the document's own text, where a position is a character and a line end is one paragraph
-  // separator: a document fragment would first copy the selection into a document of its own, which for a
-  // whole dense report froze the window for seconds, at Ctrl+C and, through X11's primary selection, at Ctrl+A.
-  const QTextCursor cursor = textCursor();
-  const QString raw = document()->toRawText();
-  const qsizetype from = std::clamp<qsizetype>(cursor.selectionStart(), 0, raw.size());
-  const qsizetype to = std::clamp<qsizetype>(cursor.selectionEnd(), from, raw.size());
-  return WithCrLf(QStringView(raw).mid(from, to - from));
-}
-
-std::string ReportTextBox::Report() const { return ToUtf8(WithCrLf(document()->toRawText())); }
-
-QMimeData* ReportTextBox::createMimeDataFromSelection() const {
-  // The report's line ends are CR LF; copies keep them so a pasted report is the report.
-  auto* mime = new QMimeData;
-  mime->setText(CopyOfSelection());
-  return mime;
-}
 
 frmMain::frmMain(ProgressInterface& progress, SearchRunner runSearch, FolderBrowser browseFolder, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -162,8 +97,9 @@ void frmMain::createControls() {
   Label3_->setObjectName(QStringLiteral("Label3"));
   Label3_->setGeometry(TwipsRect(240, 1320, 870, 195));
 
-  txtFound_ = new ReportTextBox(this);
+  txtFound_ = new ReportView(this);
   txtFound_->setObjectName(QStringLiteral("txtFound"));
+  txtFound_->setAccessibleName(Label3_->text());
   txtFound_->setGeometry(TwipsRect(240, 1560, 7935, 5295));
 
   // Nothing stands to the right of the two captions, so a desktop font wider than the design's may widen them
@@ -226,12 +162,14 @@ void frmMain::onSearchClicked() {
   // A run yields only inside the progress window's Update; a second run started there would share and then
   // release the automation object under the first.
   if (runInProgress_) return;
-  const SearchResult result = [this] {
+  std::string report = [this] {
     FlagGuard running(runInProgress_);
+    // The findings go once the report is written from them: the box keeps the report alone.
     return runSearch_(ToUtf8(txtUserPath_->text()), chkShowAllInstances_->Value() == 1,
-                      chkIgnoreBuiltInProjects_->Value() == 1);
+                      chkIgnoreBuiltInProjects_->Value() == 1)
+        .Report();
   }();
-  txtFound_->SetReport(result);
+  txtFound_->SetText(std::move(report));
   if (closedDuringRun_) {
     // A run that failed leaves its progress window up; with the main window gone nothing would close it.
     if (progress_.Shown()) progress_.Close();

@@ -2,12 +2,12 @@
 #pragma once
 
 #include <QCheckBox>
-#include <QPlainTextEdit>
 #include <QWidget>
 #include <functional>
 #include <string>
 
 #include "ProgressInterface.h"
+#include "ReportView.h"
 #include "basSearch.h"
 
 class QIcon;
@@ -31,24 +31,6 @@ class ValueCheckBox : public QCheckBox {
 
  protected:
   void nextCheckState() override;
-};
-
-// Shows the report one finding per line and hands copies out with the report's own CR LF line ends.
-class ReportTextBox : public QPlainTextEdit {
-  Q_OBJECT
- public:
-  explicit ReportTextBox(QWidget* parent);
-  // The run's report, one finding per line, taken straight from its findings; a failed run empties the box.
-  void SetReport(const SearchResult& result);
-  // The whole content as the user would copy it (UTF-8, CR LF).
-  std::string Report() const;
-  // The selection as Copy puts it on the clipboard: the box's characters as they are, each line end CR LF.
-  QString CopyOfSelection() const;
-  // text with every line end (LF or the document's paragraph separator) made CR LF.
-  static QString WithCrLf(QStringView text);
-
- protected:
-  QMimeData* createMimeDataFromSelection() const override;
 };
 
 class frmMain : public QWidget {
@@ -98,7 +80,7 @@ class frmMain : public QWidget {
   ValueCheckBox* chkIgnoreBuiltInProjects_ = nullptr;
   QPushButton* cmdSearch_ = nullptr;
   QLabel* Label3_ = nullptr;
-  ReportTextBox* txtFound_ = nullptr;
+  ReportView* txtFound_ = nullptr;
 };
 
 }  // namespace morvex

@@ -1,10 +1,12 @@
 // morvex-bench-window: one search through the real windows, clicked programmatically, for timing as a process.
 // Usage: morvex-bench-window SITE_DIR [--unique] [--cancel-after-page N] [--box-floor] [--copy-all]
 // Both boxes start ticked, as on a first start; --unique clears the show-all box.
-// Prints the report's size and, with --cancel-after-page, how many pages the run scanned after the press. With
-// --box-floor it then times the results box taking the same text once more, as plain text: what the box's own
-// insertion costs, whoever hands it the report. With --copy-all it times Ctrl+A and then Ctrl+C sent to the box
-// as key presses, each until the event loop is free again, and checks that the clipboard holds the report.
+// Prints the report's size, the time from Start to the report drawn in the box, and the longest the event loop
+// went unserved from Start until then (a timer that should fire every 5 ms tells); with --cancel-after-page, how
+// many pages the run scanned after the press. With --box-floor it then times the results box taking the same
+// text once more: what the box's own insertion costs, whoever hands it the report. With --copy-all it times
+// Ctrl+A and then Ctrl+C sent to the box as key presses, each until the event loop is free again, and checks
+// that the clipboard holds the report.
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -14,6 +16,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +26,7 @@
 #include "AppContext.h"
 #include "PageFileServer.h"
 #include "QtText.h"
+#include "ReportView.h"
 #include "TextUtil.h"
 #include "basSearch.h"
 #include "frmMain.h"
@@ -71,6 +76,7 @@ class PressingProgress : public morvex::frmStatusBar {
 int main(int argc, char** argv) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
+  morvex::InstallReportViewAccessibility();
 
   std::string site;
   bool showAll = true;
@@ -103,30 +109,60 @@ int main(int argc, char** argv) {
   PressingProgress progress(cancelAfterPage);
   StderrMessages messages;
   morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
+  qint64 runReturnedNs = -1;  // the search has returned its result; what follows is the window's
   morvex::frmMain window(
       progress,
-      [&context](const std::string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
-        return morvex::RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn);
+      [&context, &progress, &runReturnedNs](const std::string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
+        morvex::SearchResult result = morvex::RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn);
+        runReturnedNs = progress.clock.nsecsElapsed();
+        return result;
       },
       [](QWidget*, const std::string&, const std::string& sStart, bool) { return sStart; });
   window.show();
   window.findChild<QLineEdit*>(QStringLiteral("txtUserPath"))->setText(QString::fromLocal8Bit(site.c_str()));
   window.findChild<morvex::ValueCheckBox*>(QStringLiteral("chkShowAllInstances"))->SetValue(showAll ? 1 : 0);
 
+  auto* found = window.findChild<morvex::ReportView*>(QStringLiteral("txtFound"));
+  // The report counts as shown once the box has painted it.
+  struct PaintWatch : QObject {
+    bool painted = false;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) painted = true;
+      return false;
+    }
+  } paints;
+  found->viewport()->installEventFilter(&paints);
+  QTimer heartbeat;
+  qint64 lastBeatNs = 0;
+  qint64 longestWaitNs = 0;
+  qint64 handoverWaitNs = -1;  // from the search's return to the first beat after the box took the report
+  QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+    const qint64 now = progress.clock.nsecsElapsed();
+    longestWaitNs = std::max(longestWaitNs, now - lastBeatNs);
+    if (runReturnedNs >= 0 && handoverWaitNs < 0) handoverWaitNs = now - std::max(lastBeatNs, runReturnedNs);
+    lastBeatNs = now;
+  });
+  heartbeat.start(5);
+
   progress.clock.start();
   window.findChild<QPushButton*>(QStringLiteral("cmdSearch"))->click();
   const qint64 endNs = progress.clock.nsecsElapsed();
+  paints.painted = false;
+  while (!paints.painted) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  const qint64 shownNs = progress.clock.nsecsElapsed();
+  while (handoverWaitNs < 0) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  heartbeat.stop();
 
-  // The box's own count: asking it for a copy of the report would add that copy's cost to the measurement.
-  auto* found = window.findChild<morvex::ReportTextBox*>(QStringLiteral("txtFound"));
-  const int characters = found->document()->characterCount() - 1;
-  std::printf("report %d characters, %d pages shown, run %.3f s\n", characters, progress.PagesShown(),
-              static_cast<double>(endNs) / 1e9);
+  const size_t bytes = found->Report().size();
+  std::printf("report %zu bytes, %d pages shown, run %.3f s, shown %.3f s, event-loop wait: longest %.3f s, "
+              "while the box takes the report %.3f s\n",
+              bytes, progress.PagesShown(), static_cast<double>(endNs) / 1e9, static_cast<double>(shownNs) / 1e9,
+              static_cast<double>(longestWaitNs) / 1e9, static_cast<double>(handoverWaitNs) / 1e9);
   if (boxFloor) {
-    const QString text = found->toPlainText();
+    std::string text = found->Report();
     QElapsedTimer insertion;
     insertion.start();
-    found->setPlainText(text);
+    found->SetText(std::move(text));
     std::printf("the box alone takes %.3f s for the same text\n", static_cast<double>(insertion.nsecsElapsed()) / 1e9);
   }
   if (copyAll) {
@@ -153,5 +189,5 @@ int main(int argc, char** argv) {
                 cancelAfterPage, progress.PagesShown(), static_cast<double>(endNs - progress.PressedAtNs()) / 1e6);
   }
   window.close();
-  return characters <= 0 ? 1 : 0;
+  return bytes == 0 ? 1 : 0;
 }

@@ -4,6 +4,7 @@
 #include "AppContext.h"
 #include "MessageBoxSink.h"
 #include "PageFileServer.h"
+#include "ReportView.h"
 #include "basBrowseFolder.h"
 #include "basSearch.h"
 #include "frmMain.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QStringLiteral("Morvex"));
   QApplication::setDesktopFileName(QStringLiteral("morvex"));
   QApplication::setWindowIcon(morvex::MorvexIcon());
+  morvex::InstallReportViewAccessibility();
 
   morvex::frmStatusBar progress;
   morvex::MessageBoxSink messages;
