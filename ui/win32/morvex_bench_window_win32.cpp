@@ -1,7 +1,7 @@
 // morvex-bench-window.exe: one search through the real Win32 windows, Start pressed programmatically, for
 // timing as a process against morvex-scan.exe; then Ctrl+A and Ctrl+C in the results box.
-// Usage: morvex-bench-window.exe SITE_DIR [--unique]
-// Both boxes start ticked, as on a first start; --unique clears the show-all box. Messages go to stderr; the
+// Usage: morvex-bench-window.exe SITE_DIR [--unique] [--no-copy]
+// Both boxes start ticked, as on a first start; --unique clears the show-all box; --no-copy leaves out the copy. Messages go to stderr; the
 // figures go to stdout as one line of name=value pairs (seconds, characters, bytes) for bench/bench_windows.sh.
 #include "AppContext.h"
 #include "Console.h"
@@ -69,15 +69,18 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments = morvex::console::Arguments(argc, argv);
   std::string site;
   bool unique = false;
+  bool copy = true;
   for (size_t index = 1; index < arguments.size(); ++index) {
     if (arguments[index] == "--unique") {
       unique = true;
+    } else if (arguments[index] == "--no-copy") {
+      copy = false;
     } else {
       site = arguments[index];
     }
   }
   if (site.empty()) {
-    std::fprintf(stderr, "usage: morvex-bench-window SITE_DIR [--unique]\n");
+    std::fprintf(stderr, "usage: morvex-bench-window SITE_DIR [--unique] [--no-copy]\n");
     return 2;
   }
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -121,10 +124,12 @@ int main(int argc, char** argv) {
 
     SetFocus(box);
     const Clock::time_point copyStart = Clock::now();
-    PressWithControl(box, 'A');
-    PressWithControl(box, 'C');
+    if (copy) {
+      PressWithControl(box, 'A');
+      PressWithControl(box, 'C');
+    }
     copiedAt = Clock::now();
-    copied = ClipboardCharacters(main);
+    copied = copy ? ClipboardCharacters(main) : characters;
     std::printf("start_to_shown=%.3f run=%.3f loop_wait=%.3f copy_all=%.3f ",
                 SecondsBetween(pressedAt, shownAt), SecondsBetween(pressedAt, ranAt), SecondsBetween(ranAt, shownAt),
                 SecondsBetween(copyStart, copiedAt));
