@@ -505,6 +505,12 @@ TEST_F(Win32MainWindow, CtrlAAndCtrlCInTheResultsBoxCopyTheWholeReport) {
   CloseClipboard();
   PressKey(WM_KEYDOWN, 'C', {VK_CONTROL});
   EXPECT_EQ(WideToUtf8(ClipboardText(window_->Handle())), result.Report());
+  // The copy is handed over when it is pasted; a window closed before that leaves it on the clipboard.
+  PressKey(WM_KEYDOWN, VK_HOME, {VK_CONTROL});
+  PressKey(WM_KEYDOWN, VK_DOWN, {VK_SHIFT});
+  PressKey(WM_KEYDOWN, 'C', {VK_CONTROL});
+  window_.reset();
+  EXPECT_EQ(WideToUtf8(ClipboardText(nullptr)), result.Report().substr(0, result.Report().find("\r\n") + 2));
 }
 
 TEST_F(Win32MainWindow, ACopyOfTheWholeBoxIsTheReportWithCrLf) {

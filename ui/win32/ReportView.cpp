@@ -30,6 +30,7 @@ struct ViewState {
   int lineHeight = 16;
   int tabWidth = 56;
   int margin = 2;
+  size_t widestLine = 0;  // in characters, with tabs run on to their stops
   int contentWidth = 0;  // the widest line and both margins, in pixels
   size_t topLine = 0;
   int leftPixel = 0;
@@ -37,6 +38,8 @@ struct ViewState {
   int horizontalWheelRest = 0;
   bool focused = false;
   bool dragging = false;
+  // What the last copy put on the clipboard, turned into the clipboard's UTF-16 only when a program pastes it.
+  std::string copied;
 };
 
 ViewState* StateOf(HWND window) { return reinterpret_cast<ViewState*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
@@ -175,7 +178,7 @@ void MeasureFont(ViewState& view) {
   view.tabWidth = std::max(1, static_cast<int>(kTabColumns) * static_cast<int>(metrics.tmAveCharWidth));
   view.margin = std::max(1, static_cast<int>(metrics.tmAveCharWidth) / 3);
   // Measured by the widest line in characters, with room for the caret after it and a proportional font's slack.
-  const std::u16string widest = view.text.Line(view.text.WidestLine(kTabColumns));
+  const std::u16string widest = view.text.Line(view.widestLine);
   view.contentWidth = ColumnPositions(dc.Get(), widest, view.tabWidth).back() + 2 * view.margin +
                       2 * static_cast<int>(metrics.tmAveCharWidth);
 }
@@ -253,9 +256,29 @@ void Paint(const ViewState& view) {
   EndPaint(view.window, &paint);
 }
 
-void Copy(const ViewState& view) {
+// A whole dense report is tens of megabytes of UTF-16, which takes the clipboard most of a second to take in
+// (under Wine, longer): the copy promises the text and keeps its bytes, and the conversion waits for a paste.
+void Copy(ViewState& view) {
   if (view.selection.Empty()) return;
-  if (!PutTextOnClipboard(view.window, view.selection.Selected(view.text))) MessageBeep(MB_ICONWARNING);
+  bool opened = false;
+  for (int attempt = 0; attempt < 10 && !opened; ++attempt) {
+    opened = OpenClipboard(view.window) != FALSE;
+    if (!opened) Sleep(20);  // another program may hold it for a moment
+  }
+  if (!opened) {
+    MessageBeep(MB_ICONWARNING);
+    return;
+  }
+  EmptyClipboard();  // sends WM_DESTROYCLIPBOARD for an earlier copy of ours, which clears copied
+  view.copied = view.selection.Selected(view.text);
+  SetClipboardData(CF_UNICODETEXT, nullptr);
+  CloseClipboard();
+}
+
+// WM_RENDERFORMAT's answer: the promised text into the clipboard, which is open for it already.
+void RenderCopy(const ViewState& view) {
+  HGLOBAL memory = ClipboardUnits(view.copied);
+  if (memory != nullptr && SetClipboardData(CF_UNICODETEXT, memory) == nullptr) GlobalFree(memory);
 }
 
 void SelectAll(ViewState& view) {
@@ -587,6 +610,19 @@ LRESULT CALLBACK ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_VSCROLL: OnScroll(*view, SB_VERT, wParam); return 0;
     case WM_HSCROLL: OnScroll(*view, SB_HORZ, wParam); return 0;
     case WM_CONTEXTMENU: OnContextMenu(*view, lParam); return 0;
+    case WM_RENDERFORMAT:
+      if (wParam == CF_UNICODETEXT) RenderCopy(*view);
+      return 0;
+    case WM_RENDERALLFORMATS:
+      // The box goes while its copy is still promised: the text goes onto the clipboard now.
+      if (OpenClipboard(window)) {
+        if (GetClipboardOwner() == window) RenderCopy(*view);
+        CloseClipboard();
+      }
+      return 0;
+    case WM_DESTROYCLIPBOARD:
+      view->copied = std::string();
+      return 0;
     case WM_GETOBJECT:
       if (static_cast<LONG>(lParam) == OBJID_CLIENT) {
         if (const LRESULT reference = AnswerAccessibleObject(window, wParam); reference != 0) return reference;
@@ -612,10 +648,17 @@ void ReportView::Register() {
   RegisterClassExW(&windowClass);
 }
 
-void ReportView::SetReport(HWND window, std::string text) {
+ReportView::Prepared ReportView::Prepare(std::string text) {
+  Prepared prepared{ReportText(std::move(text)), 0};
+  prepared.widestLine = prepared.text.WidestLine(kTabColumns);
+  return prepared;
+}
+
+void ReportView::Show(HWND window, Prepared report) {
   ViewState* view = StateOf(window);
   if (view == nullptr) return;
-  view->text = ReportText(std::move(text));
+  view->text = std::move(report.text);
+  view->widestLine = report.widestLine;
   view->selection.Reset();
   view->topLine = 0;
   view->leftPixel = 0;
@@ -625,6 +668,8 @@ void ReportView::SetReport(HWND window, std::string text) {
   PlaceCaret(*view);
   NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
 }
+
+void ReportView::SetReport(HWND window, std::string text) { Show(window, Prepare(std::move(text))); }
 
 const std::string& ReportView::Report(HWND window) {
   static const std::string none;

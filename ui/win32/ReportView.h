@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "ReportText.h"
+
 namespace morvex::win32 {
 
 // A window of the class kClassName answers the edit box's reading messages (WM_GETTEXT, EM_GETSEL,
@@ -21,9 +23,19 @@ class ReportView {
   // The edit box's style bits that say what the view is, for whatever reads a window's style; it has no others.
   static constexpr DWORD kEditStyle = ES_MULTILINE | ES_READONLY;
 
+  // The report indexed for showing, and the line its horizontal scroll range is measured by.
+  struct Prepared {
+    ReportText text;
+    size_t widestLine = 0;
+  };
+
   // Registers the class once per process; CreateWindowEx with kClassName works after it.
   static void Register();
-  // The report into the view, shown from its top with nothing selected; text is kept as it is.
+  // The long part of taking a report, which touches no window and may run on any thread; text is kept as it is.
+  static Prepared Prepare(std::string text);
+  // The prepared report into the view, shown from its top with nothing selected.
+  static void Show(HWND view, Prepared report);
+  // Both at once.
   static void SetReport(HWND view, std::string text);
   // The report as the view holds it: a copy of everything gives exactly these bytes.
   static const std::string& Report(HWND view);

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 #include "FrontEndRules.h"
@@ -206,10 +207,39 @@ void frmMain::Show(int showCommand) {
   SetFocus(txtUserPath_);
 }
 
-void frmMain::SetReportText(HWND box, const SearchResult& result) {
+namespace {
+
+std::string ReportOf(const SearchResult& result) {
   std::string report;
   WriteReport(result, "\r\n", [&report](std::string_view piece) { report.append(piece); });
-  ReportView::SetReport(box, std::move(report));
+  return report;
+}
+
+}  // namespace
+
+void frmMain::SetReportText(HWND box, const SearchResult& result) { ReportView::SetReport(box, ReportOf(result)); }
+
+// Writing out a dense report and indexing its lines takes about half a second: done beside the message loop, the
+// window answers meanwhile, and Start and Browse stay ignored until the report is shown.
+void frmMain::showReport(const SearchResult& result) {
+  ReportView::Prepared prepared;
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (done == nullptr) {
+    prepared = ReportView::Prepare(ReportOf(result));
+  } else {
+    std::thread writer([&] {
+      prepared = ReportView::Prepare(ReportOf(result));
+      SetEvent(done);
+    });
+    bool pumping = true;
+    while (pumping && MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+      pumping = PumpPendingMessages();  // after a quit message, which waits in the queue, only the writer is awaited
+    }
+    WaitForSingleObject(done, INFINITE);
+    writer.join();
+    CloseHandle(done);
+  }
+  if (!closedDuringRun_) ReportView::Show(txtFound_, std::move(prepared));
 }
 
 std::string frmMain::ReportText(HWND box) { return ReportView::Report(box); }
@@ -222,7 +252,7 @@ void frmMain::onSearchClicked() {
     FlagGuard running(runInProgress_);
     const SearchResult result = runSearch_(WindowTextUtf8(txtUserPath_), CheckValue(chkShowAllInstances_) == 1,
                                            CheckValue(chkIgnoreBuiltInProjects_) == 1);
-    if (!closedDuringRun_) SetReportText(txtFound_, result);
+    if (!closedDuringRun_) showReport(result);
   }
   if (closedDuringRun_) {
     // A failed run leaves its progress window up; with the main window gone nothing would close it.

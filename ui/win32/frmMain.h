@@ -53,6 +53,7 @@ class frmMain {
   void saveSettings() const;
   void setCaptionFromVersion();
   void onSearchClicked();
+  void showReport(const SearchResult& result);
   void onBrowseClicked();
   void onClose();
   void onPageServerCommand();

@@ -18,7 +18,9 @@
 #include <algorithm>
 #include <iterator>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -43,6 +45,66 @@ void PressWithControl(HWND box, UINT key) {
   SendMessageW(box, WM_KEYDOWN, key, 1);
   SetKeyboardState(before);
 }
+
+// Measures how long the window's message loop keeps messages waiting: a thread posts a probe every 10 ms with
+// the time it was posted, and the probe's window notes the longest stay in the queue of those posted since
+// Arm. Whatever pumps the thread's queue (the run's progress window, the main loop) hands the probes over.
+class LoopProbe {
+ public:
+  LoopProbe() {
+    WNDCLASSW probeClass{};
+    probeClass.lpfnWndProc = ProbeProc;
+    probeClass.hInstance = GetModuleHandleW(nullptr);
+    probeClass.lpszClassName = L"MorvexBenchLoopProbe";
+    RegisterClassW(&probeClass);
+    window_ = CreateWindowExW(0, probeClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    poster_ = std::thread([this] {
+      while (!stop_) {
+        PostMessageW(window_, kProbe, 0, static_cast<LPARAM>(GetTickCount()));
+        Sleep(10);
+      }
+    });
+  }
+  ~LoopProbe() {
+    stop_ = true;
+    poster_.join();
+    DestroyWindow(window_);
+  }
+  LoopProbe(const LoopProbe&) = delete;
+  LoopProbe& operator=(const LoopProbe&) = delete;
+
+  void Arm() {
+    armedAt_ = GetTickCount();
+    armed_ = true;
+  }
+  // Hands over the probes still queued, then the longest wait in seconds.
+  double Longest() {
+    MSG message;
+    while (PeekMessageW(&message, window_, kProbe, kProbe, PM_REMOVE)) DispatchMessageW(&message);
+    return longestMs_ / 1000.0;
+  }
+
+ private:
+  static constexpr UINT kProbe = WM_APP + 1;
+  static LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* probe = reinterpret_cast<LoopProbe*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message != kProbe || probe == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    const DWORD posted = static_cast<DWORD>(lParam);
+    if (probe->armed_ && static_cast<LONG>(posted - probe->armedAt_) >= 0) {
+      probe->longestMs_ = std::max(probe->longestMs_, GetTickCount() - posted);
+    }
+    return 0;
+  }
+
+  HWND window_ = nullptr;
+  std::thread poster_;
+  std::atomic<bool> stop_{false};
+  bool armed_ = false;
+  DWORD armedAt_ = 0;
+  DWORD longestMs_ = 0;
+};
 
 size_t ClipboardCharacters(HWND owner) {
   size_t characters = 0;
@@ -95,12 +157,14 @@ int main(int argc, char** argv) {
   size_t characters = 0, copied = 0;
   long long firstVisible = -1;
   Clock::time_point pressedAt, ranAt, shownAt, copiedAt;
+  LoopProbe loopProbe;
   {
     morvex::win32::frmMain window(
         progress,
-        [&context, &ranAt](const std::string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
+        [&context, &ranAt, &loopProbe](const std::string& sFolder, bool bShowAll, bool bIgnoreBuiltIn) {
           morvex::SearchResult result = morvex::RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn);
           ranAt = Clock::now();
+          loopProbe.Arm();
           return result;
         },
         [](const std::string&, const std::string& sStart, bool) { return sStart; }, settingsKey.c_str());
@@ -113,12 +177,12 @@ int main(int argc, char** argv) {
                    BST_UNCHECKED, 0);
     }
     // The press as the button itself reports it; the run and the box's taking of the report end before it
-    // returns, and nothing between the run's end and the box's first paint lets the message loop run: that
-    // stretch is the longest the loop waits for the box.
+    // returns. The probes posted from the run's end to the box's first paint tell the loop's longest wait.
     pressedAt = Clock::now();
     morvex::win32::PressButton(main, L"Start");
     UpdateWindow(box);
     shownAt = Clock::now();
+    const double loopWait = loopProbe.Longest();
     characters = static_cast<size_t>(GetWindowTextLengthW(box));
     firstVisible = SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0);
 
@@ -129,10 +193,12 @@ int main(int argc, char** argv) {
       PressWithControl(box, 'C');
     }
     copiedAt = Clock::now();
+    // The first paste turns the promised text into the clipboard's UTF-16.
     copied = copy ? ClipboardCharacters(main) : characters;
-    std::printf("start_to_shown=%.3f run=%.3f loop_wait=%.3f copy_all=%.3f ",
-                SecondsBetween(pressedAt, shownAt), SecondsBetween(pressedAt, ranAt), SecondsBetween(ranAt, shownAt),
-                SecondsBetween(copyStart, copiedAt));
+    const Clock::time_point pastedAt = Clock::now();
+    std::printf("start_to_shown=%.3f run=%.3f loop_wait=%.3f copy_all=%.3f paste=%.3f ",
+                SecondsBetween(pressedAt, shownAt), SecondsBetween(pressedAt, ranAt), loopWait,
+                SecondsBetween(copyStart, copiedAt), SecondsBetween(copiedAt, pastedAt));
   }
   RegDeleteTreeW(HKEY_CURRENT_USER, settingsKey.c_str());
   PROCESS_MEMORY_COUNTERS memory{};
