@@ -1,5 +1,6 @@
 // The Win32 windows' parts that are not drawing: twips at two DPIs, registry settings, the report's line
-// ends, the keys of the main window, the page server dialog.
+// ends, the keys of the main window, the results box's keys, mouse, menu and screen-reader object, the page
+// server dialog.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
