@@ -28,18 +28,36 @@ void MessageBoxSink::ShowMessageOfferingCopy(std::string_view sMessage, std::str
     ShowMessage("The list could not be put on the clipboard: another program holds it, or memory ran short.");
 }
 
-bool PutTextOnClipboard(HWND owner, std::string_view text) {
-  const std::wstring wide = Utf8ToWide(text);
-  const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (memory == nullptr) return false;
-  void* target = GlobalLock(memory);
+HGLOBAL ClipboardUnits(std::string_view text) {
+  // A whole report is tens of megabytes: well-formed UTF-8 (what the search writes) goes straight into the
+  // clipboard's memory in one conversion; only text with ill-formed parts takes the core's conversion, which
+  // replaces each part as the windows show it.
+  const bool direct = text.size() < static_cast<size_t>(INT32_MAX) && IsValidUtf8(text);
+  std::u16string converted;
+  if (!direct) converted = Utf8ToUtf16(text);
+  const size_t units =
+      direct ? static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0))
+             : converted.size();
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (units + 1) * sizeof(wchar_t));
+  if (memory == nullptr) return nullptr;
+  auto* target = static_cast<wchar_t*>(GlobalLock(memory));
   if (target == nullptr) {
     GlobalFree(memory);
-    return false;
+    return nullptr;
   }
-  std::memcpy(target, wide.c_str(), bytes);
+  if (direct) {
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), target, static_cast<int>(units));
+  } else {
+    std::memcpy(target, converted.data(), units * sizeof(wchar_t));
+  }
+  target[units] = L'\0';
   GlobalUnlock(memory);
+  return memory;
+}
+
+bool PutTextOnClipboard(HWND owner, std::string_view text) {
+  HGLOBAL memory = ClipboardUnits(text);
+  if (memory == nullptr) return false;
   // Another program may hold the clipboard for a moment; a few short tries cover an ordinary paste elsewhere.
   bool opened = false;
   for (int attempt = 0; attempt < 10 && !opened; ++attempt) {

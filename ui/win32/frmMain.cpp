@@ -4,9 +4,11 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 #include "FrontEndRules.h"
+#include "ReportView.h"
 #include "TextUtil.h"
 #include "Version.h"
 
@@ -16,7 +18,6 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"MorvexMain";
 enum ControlId { kPathId = 10, kBrowseId, kShowAllId, kIgnoreId, kSearchId, kFoundId };
-constexpr UINT_PTR kResultsBoxSubclass = 1;
 
 // The form in twips: its client area and each control's rectangle.
 constexpr int kClientWidth = 8400;
@@ -29,31 +30,6 @@ constexpr TwipRect kIgnoreBox{3480, 960, 3015, 255};
 constexpr TwipRect kStartButton{7080, 960, 1095, 375};
 constexpr TwipRect kResultsLabel{240, 1320, 870, 195};
 constexpr TwipRect kResultsBox{240, 1560, 7935, 5295};
-
-// The results box: Ctrl+A selects the whole report, which the plain edit control does not do by itself.
-// A multi-line edit also asks the message loop's IsDialogMessage for every key and, once asked, takes Tab and
-// Escape itself: it passes them to its parent as WM_NEXTDLGCTL and WM_CLOSE, which only a dialog's own window
-// procedure turns into navigation. This form is a plain window: the first went nowhere, and the second closed
-// the program. Left to IsDialogMessage, both keys do what they do in every other control of the form. A loop
-// without dialog keys (a message box's) still hands the box its Escape: that one never reaches the edit.
-LRESULT CALLBACK ResultsBoxProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-  if (message == WM_GETDLGCODE) {
-    LRESULT wanted = DefSubclassProc(edit, message, wParam, lParam);
-    const MSG* key = reinterpret_cast<const MSG*>(lParam);
-    if (key != nullptr && key->message == WM_KEYDOWN && (key->wParam == VK_TAB || key->wParam == VK_ESCAPE)) {
-      wanted &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE | DLGC_WANTTAB);
-    }
-    return wanted;
-  }
-  if (message == WM_KEYDOWN && wParam == VK_ESCAPE) return 0;
-  const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
-  if (message == WM_KEYDOWN && wParam == 'A' && control) {
-    SendMessageW(edit, EM_SETSEL, 0, -1);
-    return 0;
-  }
-  if (message == WM_CHAR && wParam == 1) return 0;  // the Ctrl+A character would only beep
-  return DefSubclassProc(edit, message, wParam, lParam);
-}
 
 // Widens a control to its caption, never past maxRight (client pixels): where the desktop's font is wider
 // than the design's, a caption would otherwise be clipped or wrapped.
@@ -128,21 +104,18 @@ void frmMain::createControls() {
   // Created in tab-index order: the z-order of the children is the order Tab walks them in.
   txtUserPath_ = CreateChild(window_, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kPathId, WS_EX_CLIENTEDGE);
   Label1_ = CreateChild(window_, L"STATIC", L"[User] Path", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0);
-  txtFound_ = CreateChild(window_, L"EDIT", L"",
-                          ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN | ES_NOHIDESEL |
-                              WS_HSCROLL | WS_VSCROLL | WS_TABSTOP,
-                          kFoundId, WS_EX_CLIENTEDGE);
+  // The label just before the box it names: screen readers name a text box by the label above it in this order.
+  Label3_ = CreateChild(window_, L"STATIC", L"Items Found", SS_LEFT | SS_NOPREFIX, 0);
+  ReportView::Register();
+  txtFound_ = CreateChild(window_, ReportView::kClassName, L"",
+                          ReportView::kEditStyle | WS_HSCROLL | WS_VSCROLL | WS_TABSTOP, kFoundId, WS_EX_CLIENTEDGE);
   cmdSearch_ = CreateChild(window_, L"BUTTON", L"Start", BS_PUSHBUTTON | WS_TABSTOP, kSearchId);
   chkShowAllInstances_ =
       CreateChild(window_, L"BUTTON", L"Show all tarvo instances on pages", BS_3STATE | WS_TABSTOP, kShowAllId);
-  Label3_ = CreateChild(window_, L"STATIC", L"Items Found", SS_LEFT | SS_NOPREFIX, 0);
   cmdBrowse_ = CreateChild(window_, L"BUTTON", L"Browse...", BS_PUSHBUTTON | WS_TABSTOP, kBrowseId);
   chkIgnoreBuiltInProjects_ =
       CreateChild(window_, L"BUTTON", L"Ignore Built-In Projects", BS_3STATE | WS_TABSTOP, kIgnoreId);
   layOut();
-  // A report of several megabytes must fit: no limit but the control's own.
-  SendMessageW(txtFound_, EM_SETLIMITTEXT, 0, 0);
-  SetWindowSubclass(txtFound_, ResultsBoxProc, kResultsBoxSubclass, 0);
   lastFocus_ = txtUserPath_;
 }
 
@@ -236,87 +209,50 @@ void frmMain::Show(int showCommand) {
 
 namespace {
 
-// Where the user has the box: the selection and the scroll position, which appending text would move.
-struct BoxView {
-  DWORD selectionStart = 0, selectionEnd = 0;
-  LRESULT firstLine = 0;
-  int column = 0;
-};
-
-BoxView ViewOf(HWND edit) {
-  BoxView view;
-  SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&view.selectionStart),
-               reinterpret_cast<LPARAM>(&view.selectionEnd));
-  view.firstLine = SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0);
-  view.column = GetScrollPos(edit, SB_HORZ);
-  return view;
-}
-
-// Appends at the end and puts the view back: the user reads and selects in what has arrived while the rest
-// goes in. The box is drawn once, after the view is back, so it never shows the end in between.
-void AppendKeepingView(HWND edit, const wchar_t* text) {
-  const BoxView view = ViewOf(edit);
-  SendMessageW(edit, WM_SETREDRAW, FALSE, 0);
-  const LRESULT length = GetWindowTextLengthW(edit);
-  SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), length);
-  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
-  SendMessageW(edit, EM_SETSEL, view.selectionStart, view.selectionEnd);
-  SendMessageW(edit, EM_LINESCROLL, 0, view.firstLine - SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0));
-  SendMessageW(edit, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, view.column), 0);
-  SendMessageW(edit, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(edit, nullptr, TRUE);
+std::string ReportOf(const SearchResult& result) {
+  std::string report;
+  WriteReport(result, "\r\n", [&report](std::string_view piece) { report.append(piece); });
+  return report;
 }
 
 }  // namespace
 
-bool frmMain::SetReportText(HWND edit, const SearchResult& result, const std::function<bool()>& keepGoing) {
-  std::string report;
-  WriteReport(result, "\r\n", [&report](std::string_view piece) { report.append(piece); });
-  const std::wstring text = Utf8ToWide(report);
-  report = std::string();
-  // An edit control lays out each line as it takes it in, which for a report of many thousand lines takes
-  // seconds (under Wine, with the report's tabs, minutes); taken in whole pieces of lines the window still
-  // answers the user between them. A piece is about a hundred lines, which Wine lays out in a tenth of a
-  // second; the first one shows the top of the report at once, and the view stays where the user puts it.
-  constexpr size_t kPieceChars = 8 * 1024;
-  if (text.size() <= kPieceChars || !keepGoing) {
-    SetWindowTextW(edit, text.c_str());
-    return true;
-  }
-  bool complete = true;
-  for (size_t at = 0; at < text.size();) {
-    size_t end = text.find(L'\n', std::min(at + kPieceChars, text.size() - 1));
-    end = end == std::wstring::npos ? text.size() : end + 1;
-    const std::wstring piece = text.substr(at, end - at);
-    if (at == 0) {
-      SetWindowTextW(edit, piece.c_str());
-      UpdateWindow(edit);
-    } else {
-      AppendKeepingView(edit, piece.c_str());
+void frmMain::SetReportText(HWND box, const SearchResult& result) { ReportView::SetReport(box, ReportOf(result)); }
+
+// Writing out a dense report and indexing its lines takes about half a second: done beside the message loop, the
+// window answers meanwhile, and Start and Browse stay ignored until the report is shown.
+void frmMain::showReport(const SearchResult& result) {
+  ReportView::Prepared prepared;
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (done == nullptr) {
+    prepared = ReportView::Prepare(ReportOf(result));
+  } else {
+    std::thread writer([&] {
+      prepared = ReportView::Prepare(ReportOf(result));
+      SetEvent(done);
+    });
+    bool pumping = true;
+    while (pumping && MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+      pumping = PumpPendingMessages();  // after a quit message, which waits in the queue, only the writer is awaited
     }
-    at = end;
-    if (at < text.size() && (!keepGoing() || !IsWindow(edit))) {
-      complete = false;
-      break;
-    }
+    WaitForSingleObject(done, INFINITE);
+    writer.join();
+    CloseHandle(done);
   }
-  return complete && IsWindow(edit);
+  if (!closedDuringRun_) ReportView::Show(txtFound_, std::move(prepared));
 }
 
-std::string frmMain::ReportText(HWND edit) { return WindowTextUtf8(edit); }
+std::string frmMain::ReportText(HWND box) { return ReportView::Report(box); }
 
 void frmMain::onSearchClicked() {
   // A run yields only inside the progress window's Update; a second run started there would share and then
   // release the automation object under the first.
   if (runInProgress_) return;
   {
-    // Showing a long report lets events through too, so Start and Browse stay ignored until it is in.
     FlagGuard running(runInProgress_);
     const SearchResult result = runSearch_(WindowTextUtf8(txtUserPath_), CheckValue(chkShowAllInstances_) == 1,
                                            CheckValue(chkIgnoreBuiltInProjects_) == 1);
-    if (!closedDuringRun_) {
-      SetReportText(txtFound_, result, [this] { return PumpPendingMessages() && !closedDuringRun_; });
-    }
+    if (!closedDuringRun_) showReport(result);
   }
   if (closedDuringRun_) {
     // A failed run leaves its progress window up; with the main window gone nothing would close it.

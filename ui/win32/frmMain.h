@@ -36,11 +36,10 @@ class frmMain {
   static constexpr UINT kPageServerCommand = 0x0010;
   static constexpr UINT kAboutCommand = 0x0020;
 
-  // The report into the results box with its CR LF line ends, and the box's text back, as UTF-8. A long
-  // report goes in by pieces, with keepGoing called between them to let the window's events through; it
-  // returns false to stop, and SetReportText then returns false with the box holding part of the report.
-  static bool SetReportText(HWND edit, const SearchResult& result, const std::function<bool()>& keepGoing = {});
-  static std::string ReportText(HWND edit);
+  // The report into the results box with its CR LF line ends, shown from its top, and the box's text back, as
+  // UTF-8: the bytes a copy of everything gives.
+  static void SetReportText(HWND box, const SearchResult& result);
+  static std::string ReportText(HWND box);
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -54,6 +53,7 @@ class frmMain {
   void saveSettings() const;
   void setCaptionFromVersion();
   void onSearchClicked();
+  void showReport(const SearchResult& result);
   void onBrowseClicked();
   void onClose();
   void onPageServerCommand();

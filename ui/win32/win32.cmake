@@ -22,5 +22,5 @@ if(TARGET morvex_pageserver AND TARGET morvex_console)
   add_executable(morvex-bench-window ${CMAKE_CURRENT_SOURCE_DIR}/morvex_bench_window_win32.cpp)
   set_target_properties(morvex-bench-window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MORVEX_PROGRAM_DIR})
   target_link_libraries(morvex-bench-window PRIVATE morvex_ui_win32 morvex_pageserver morvex_search morvex_console
-                        morvex_warnings)
+                        psapi morvex_warnings)
 endif()
