@@ -127,6 +127,24 @@ bool FindingsList::Accept(char* text, size_t length, uint64_t hash, const uint32
   return true;
 }
 
+void FindingsList::Clear() {
+  if (pieces_.size() > 1 || pieceSize_ > kFirstPieceSize) {
+    pieces_.clear();
+    pieceSize_ = 0;
+  }
+  pieceUsed_ = 0;
+  lines_.clear();
+  fieldEnds_.clear();
+  if (lines_.capacity() > kFirstSlotCount) lines_ = {};
+  if (fieldEnds_.capacity() > 8 * kFirstSlotCount) fieldEnds_ = {};
+  if (keySlots_.size() > kFirstSlotCount) {
+    keySlots_ = {};
+  } else {
+    keySlots_.assign(keySlots_.size(), KeySlot{});
+  }
+  textBytes_ = 0;
+}
+
 std::string_view FindingsList::Line(int32_t index) const {
   const LineEntry& entry = lines_[static_cast<size_t>(index)];
   return {entry.text, entry.length};

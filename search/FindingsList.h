@@ -28,6 +28,10 @@ class FindingsList {
   // own list, made on a worker, goes into the run's list on the one thread that keeps the report's order.
   bool AddLineOf(const FindingsList& from, int32_t index);
 
+  // Empties the list for reuse, keeping no more memory than a small list holds, so that one list per page
+  // costs no allocation for each page.
+  void Clear();
+
   int32_t Count() const { return static_cast<int32_t>(lines_.size()); }
   // 0-based, insertion order. The views stay valid as long as the list.
   std::string_view Line(int32_t index) const;

@@ -225,7 +225,7 @@ bool ScanPagesOnWorkers(PageWorkers& workers, AppContext& context, clsDBase& pag
     outcome.failure = {};
     outcome.fatal = nullptr;
     try {
-      outcome.findings = FindingsList();
+      outcome.findings.Clear();
       outcome.shownAt.clear();
       bool bOpenFailed = false;
       RunStep(bOpenFailed, [&] {
@@ -270,7 +270,7 @@ bool ScanPagesOnWorkers(PageWorkers& workers, AppContext& context, clsDBase& pag
       RunStep(bPendingError, [&] { ShowFoundCount(context.progress, findings.Count(), line); });
     }
     addUpTo(outcome.findings.Count());
-    outcome.findings = FindingsList();  // its memory back before the next pages are handed out
+    outcome.findings.Clear();  // the memory of a page with many findings back before more pages are handed out
     if (context.findingsObserver != nullptr && findings.Count() != findingsBefore) {
       RunStep(bPendingError, [&] { context.findingsObserver->FindingsAdded(findings); });
     }
