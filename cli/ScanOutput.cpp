@@ -74,10 +74,19 @@ void AppendTsvEscaped(std::string& out, std::string_view field) {
 
 // The core's lines join fields with bare tabs; a value holding a tab or a line end would forge a column or a
 // row for whoever reads the stream, so each field is escaped on its own.
+// One pass over the line, byte by byte: the search for any of several characters walks the set once per byte.
+bool NeedsNoEscape(std::string_view line, int32_t fieldCount) {
+  int32_t tabs = 0;
+  for (const char c : line) {
+    if (c == '\r' || c == '\n' || c == '\\') return false;
+    tabs += c == '\t';
+  }
+  return tabs + 1 == fieldCount;
+}
+
 void AppendTsvLine(std::string& text, const FindingsList& findings, int32_t i) {
   const std::string_view line = findings.Line(i);
-  if (line.find_first_of("\r\n\\") == std::string_view::npos &&
-      std::count(line.begin(), line.end(), '\t') + 1 == findings.FieldCount(i)) {
+  if (NeedsNoEscape(line, findings.FieldCount(i))) {
     text += line;  // no field holds anything to escape
   } else {
     for (int32_t f = 0; f < findings.FieldCount(i); ++f) {

@@ -77,21 +77,33 @@ bool FindingsList::Add(const std::string_view* fields, size_t count) {
   for (size_t i = 0; i < count; ++i) length += fields[i].size();
   if (length > std::numeric_limits<uint32_t>::max())
     ThrowOverflow("Overflow: a report line of " + std::to_string(length) + " bytes");
-  if (lines_.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-    ThrowOverflow("Overflow: too many findings");
 
   // The line is written where it would stay; a duplicate simply leaves the space to the next line.
   char* const text = Reserve(length);
   char* out = text;
+  fieldEndScratch_.clear();
   for (size_t i = 0; i < count; ++i) {
     if (i != 0) *out++ = '\t';
     if (!fields[i].empty()) std::memcpy(out, fields[i].data(), fields[i].size());
     out += fields[i].size();
+    fieldEndScratch_.push_back(static_cast<uint32_t>(out - text));
   }
-  const std::string_view line(text, length);
-  const uint64_t hash = FoldedHash(line, foldScratch_);
-  if (ContainsKey(line, hash)) return false;
+  const uint64_t hash = FoldedHash(std::string_view(text, length), foldScratch_);
+  if (ContainsKey(std::string_view(text, length), hash)) return false;
+  return Accept(text, length, hash, fieldEndScratch_.data(), count);
+}
 
+bool FindingsList::AddLineOf(const FindingsList& from, int32_t index) {
+  const LineEntry& entry = from.lines_[static_cast<size_t>(index)];
+  if (ContainsKey(std::string_view(entry.text, entry.length), entry.hash)) return false;
+  char* const text = Reserve(entry.length);
+  if (entry.length != 0) std::memcpy(text, entry.text, entry.length);
+  return Accept(text, entry.length, entry.hash, from.fieldEnds_.data() + entry.firstFieldEnd, entry.fieldCount);
+}
+
+bool FindingsList::Accept(char* text, size_t length, uint64_t hash, const uint32_t* fieldEnds, size_t count) {
+  if (lines_.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+    ThrowOverflow("Overflow: too many findings");
   // Everything that can throw happens before the list changes, so a failure leaves it as it was.
   const size_t lineCount = lines_.size() + 1;
   if (keySlots_.size() < 2 * lineCount) {
@@ -106,17 +118,31 @@ bool FindingsList::Add(const std::string_view* fields, size_t count) {
     ThrowOverflow("Overflow: too many fields");
 
   const auto firstField = static_cast<uint32_t>(fieldEnds_.size());
-  uint32_t end = 0;
-  for (size_t i = 0; i < count; ++i) {
-    end += static_cast<uint32_t>(fields[i].size());
-    fieldEnds_.push_back(end);
-    ++end;  // the tab
-  }
-  lines_.push_back(LineEntry{text, static_cast<uint32_t>(length), firstField, static_cast<uint32_t>(count)});
+  fieldEnds_.insert(fieldEnds_.end(), fieldEnds, fieldEnds + count);
+  lines_.push_back(
+      LineEntry{text, static_cast<uint32_t>(length), firstField, static_cast<uint32_t>(count), hash});
   PlaceKey(hash, static_cast<int32_t>(lineCount - 1));
   pieceUsed_ += length;
   textBytes_ += length;
   return true;
+}
+
+void FindingsList::Clear() {
+  if (pieces_.size() > 1 || pieceSize_ > kFirstPieceSize) {
+    pieces_.clear();
+    pieceSize_ = 0;
+  }
+  pieceUsed_ = 0;
+  lines_.clear();
+  fieldEnds_.clear();
+  if (lines_.capacity() > kFirstSlotCount) lines_ = {};
+  if (fieldEnds_.capacity() > 8 * kFirstSlotCount) fieldEnds_ = {};
+  if (keySlots_.size() > kFirstSlotCount) {
+    keySlots_ = {};
+  } else {
+    keySlots_.assign(keySlots_.size(), KeySlot{});
+  }
+  textBytes_ = 0;
 }
 
 std::string_view FindingsList::Line(int32_t index) const {

@@ -24,6 +24,13 @@ class FindingsList {
   // Throws std::bad_alloc (the list unchanged) when memory runs out, Error 6 past 2^31 - 1 lines.
   bool Add(std::initializer_list<std::string_view> fields) { return Add(fields.begin(), fields.size()); }
   bool Add(const std::string_view* fields, size_t count);
+  // The same as adding line `index` of `from` by its fields, without joining and folding it again: a page's
+  // own list, made on a worker, goes into the run's list on the one thread that keeps the report's order.
+  bool AddLineOf(const FindingsList& from, int32_t index);
+
+  // Empties the list for reuse, keeping no more memory than a small list holds, so that one list per page
+  // costs no allocation for each page.
+  void Clear();
 
   int32_t Count() const { return static_cast<int32_t>(lines_.size()); }
   // 0-based, insertion order. The views stay valid as long as the list.
@@ -40,12 +47,16 @@ class FindingsList {
     uint32_t length;
     uint32_t firstFieldEnd;  // index into fieldEnds_
     uint32_t fieldCount;
+    uint64_t hash;  // of the line's case fold
   };
   struct KeySlot {
     uint64_t hash = 0;
     int32_t line = -1;  // index into lines_; -1 marks an empty slot
   };
   char* Reserve(size_t bytes);
+  // Takes the line written at `text` (in the current piece), not there yet, whose fields end at fieldEnds (each
+  // counted from the line's start).
+  bool Accept(char* text, size_t length, uint64_t hash, const uint32_t* fieldEnds, size_t count);
   bool ContainsKey(std::string_view line, uint64_t hash) const;
   void PlaceKey(uint64_t hash, int32_t line);
 
@@ -57,6 +68,7 @@ class FindingsList {
   std::vector<KeySlot> keySlots_;
   size_t textBytes_ = 0;
   std::string foldScratch_;
+  std::vector<uint32_t> fieldEndScratch_;
 };
 
 }  // namespace morvex

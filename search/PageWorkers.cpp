@@ -10,8 +10,9 @@ namespace morvex {
 namespace {
 
 // Enough pages handed out that a large page holding up the next one to take leaves the other workers busy,
-// few enough that the results waiting to be taken stay small.
-constexpr int32_t kPagesPerWorkerHandedOut = 4;
+// and that the caller, woken for half of them at a time, sleeps through most pages; few enough that the results
+// waiting to be taken stay small.
+constexpr int32_t kPagesPerWorkerHandedOut = 8;
 
 }  // namespace
 
@@ -63,7 +64,11 @@ void PageWorkers::WorkerLoop(int32_t index, const PageAutomationFactory& create,
   lock_.NotifyAll();
   // create and setUp belong to the constructor's caller and may be gone from here on.
   while (!failure) {
-    lock_.Wait(held, [this] { return command_ != Command::kNone || nextQueued_ < queued_.size(); });
+    if (command_ == Command::kNone && nextQueued_ == queued_.size()) {
+      ++idleWorkers_;
+      lock_.Wait(held, [this] { return command_ != Command::kNone || nextQueued_ < queued_.size(); });
+      --idleWorkers_;
+    }
     if (nextQueued_ < queued_.size()) {
       const int32_t page = queued_[nextQueued_++];
       const auto& work = *work_;
@@ -73,7 +78,8 @@ void PageWorkers::WorkerLoop(int32_t index, const PageAutomationFactory& create,
       held.lock();
       --busy_;
       slotDone_[static_cast<size_t>(page % window_)] = true;
-      lock_.NotifyAll();
+      // Every wake-up costs the woken thread's processor a switch, taken from the workers: only an owed one.
+      if ((draining_ && busy_ == 0) || (takerWaiting_ && TakerShouldWake())) lock_.NotifyAll();
       continue;
     }
     if (command_ == Command::kTearDown) {
@@ -95,6 +101,16 @@ void PageWorkers::WorkerLoop(int32_t index, const PageAutomationFactory& create,
   lock_.NotifyAll();
 }
 
+bool PageWorkers::TakerShouldWake() const {
+  const int32_t waiting = handedOut_ - taken_;
+  int32_t finished = 0;
+  while (finished < waiting && slotDone_[static_cast<size_t>((taken_ + finished) % window_)]) ++finished;
+  if (finished == 0) return false;
+  // All it handed out is finished, enough of it to be worth the switch, or the workers are about to run dry.
+  const size_t notStarted = queued_.size() - nextQueued_;
+  return finished == waiting || finished >= window_ / 2 || notStarted < workers_.size();
+}
+
 bool PageWorkers::Run(int32_t count, const std::function<void(int32_t)>& prepare,
                       const std::function<void(PageAutomation&, int32_t)>& work,
                       const std::function<bool(int32_t)>& take) {
@@ -103,6 +119,8 @@ bool PageWorkers::Run(int32_t count, const std::function<void(int32_t)>& prepare
     work_ = &work;
     queued_.clear();
     nextQueued_ = 0;
+    taken_ = 0;
+    handedOut_ = 0;
     slotDone_.assign(static_cast<size_t>(window_), false);
   }
   int32_t handedOut = 0;
@@ -115,13 +133,19 @@ bool PageWorkers::Run(int32_t count, const std::function<void(int32_t)>& prepare
         prepare(handedOut);
         std::lock_guard<platform::HandOffLock> held(lock_);
         queued_.push_back(handedOut++);
-        lock_.NotifyAll();
+        handedOut_ = handedOut;
+        if (idleWorkers_ > 0) lock_.NotifyAll();
       }
       {
         std::unique_lock<platform::HandOffLock> held(lock_);
         const size_t slot = static_cast<size_t>(taken % window_);
-        lock_.Wait(held, [this, slot] { return slotDone_[slot]; });
+        if (!slotDone_[slot]) {
+          takerWaiting_ = true;
+          lock_.Wait(held, [this] { return TakerShouldWake(); });
+          takerWaiting_ = false;
+        }
         slotDone_[slot] = false;
+        taken_ = taken + 1;
       }
       if (!take(taken)) {
         stopped = true;
@@ -136,7 +160,9 @@ bool PageWorkers::Run(int32_t count, const std::function<void(int32_t)>& prepare
   {
     std::unique_lock<platform::HandOffLock> held(lock_);
     nextQueued_ = queued_.size();
+    draining_ = true;
     lock_.Wait(held, [this] { return busy_ == 0; });
+    draining_ = false;
     queued_.clear();
     nextQueued_ = 0;
     work_ = nullptr;

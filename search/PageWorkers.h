@@ -54,6 +54,9 @@ class PageWorkers {
   void WorkerLoop(int32_t index, const PageAutomationFactory& create, const ServerStep& setUp);
   void Stop(Command command);
   void ThrowFirstFailure();
+  // With lock_ held: whether the caller, waiting for page taken_, has enough finished pages in a row to be
+  // woken, so that it is woken once for a stretch of pages and not once for each.
+  bool TakerShouldWake() const;
 
   int32_t window_ = 0;
   // Everything below is guarded by lock_.
@@ -63,6 +66,11 @@ class PageWorkers {
   size_t nextQueued_ = 0;            // the first of them not started yet
   std::vector<bool> slotDone_;       // by slot: the page's work is finished
   int32_t busy_ = 0;                 // pages being worked on now
+  int32_t taken_ = 0;                // the page the caller takes next
+  int32_t handedOut_ = 0;            // pages handed out this round
+  int32_t idleWorkers_ = 0;          // workers asleep for want of a page: a wake-up is owed when one comes
+  bool takerWaiting_ = false;        // the caller sleeps until TakerShouldWake
+  bool draining_ = false;            // the caller sleeps until busy_ is 0
   const std::function<void(PageAutomation&, int32_t)>* work_ = nullptr;
   Command command_ = Command::kNone;
   const ServerStep* tearDown_ = nullptr;

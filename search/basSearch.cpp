@@ -213,7 +213,6 @@ bool ScanPagesOnWorkers(PageWorkers& workers, AppContext& context, clsDBase& pag
   bool bPendingError = false;
   int32_t percent = 0;
   std::string line;
-  std::vector<std::string_view> fields;
 
   const auto prepare = [&](int32_t page) {
     PageOutcome& outcome = outcomeOf(page);
@@ -226,7 +225,7 @@ bool ScanPagesOnWorkers(PageWorkers& workers, AppContext& context, clsDBase& pag
     outcome.failure = {};
     outcome.fatal = nullptr;
     try {
-      outcome.findings = FindingsList();
+      outcome.findings.Clear();
       outcome.shownAt.clear();
       bool bOpenFailed = false;
       RunStep(bOpenFailed, [&] {
@@ -264,19 +263,14 @@ bool ScanPagesOnWorkers(PageWorkers& workers, AppContext& context, clsDBase& pag
     const int32_t findingsBefore = findings.Count();
     int32_t added = 0;
     const auto addUpTo = [&](int32_t end) {
-      for (; added < end; ++added) {
-        fields.clear();
-        for (int32_t field = 0; field < outcome.findings.FieldCount(added); ++field)
-          fields.push_back(outcome.findings.Field(added, field));
-        RunStep(bPendingError, [&] { findings.Add(fields.data(), fields.size()); });
-      }
+      for (; added < end; ++added) RunStep(bPendingError, [&] { findings.AddLineOf(outcome.findings, added); });
     };
     for (const int32_t shownAt : outcome.shownAt) {
       addUpTo(shownAt);
       RunStep(bPendingError, [&] { ShowFoundCount(context.progress, findings.Count(), line); });
     }
     addUpTo(outcome.findings.Count());
-    outcome.findings = FindingsList();  // its memory back before the next pages are handed out
+    outcome.findings.Clear();  // the memory of a page with many findings back before more pages are handed out
     if (context.findingsObserver != nullptr && findings.Count() != findingsBefore) {
       RunStep(bPendingError, [&] { context.findingsObserver->FindingsAdded(findings); });
     }

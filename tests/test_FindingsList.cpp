@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace morvex {
@@ -112,6 +113,53 @@ TEST(FindingsList, FieldsKeepTheirBoundsWhenAValueHoldsATab) {
   EXPECT_EQ(FieldsOf(findings, 0), (std::vector<std::string>{"p", "'a\tb'", ""}));
   EXPECT_EQ(findings.FieldCount(1), 0);
   EXPECT_EQ(findings.Line(1), "");
+}
+
+// A page's list made apart and taken into the run's list must give what adding the same fields there gives.
+TEST(FindingsList, LinesTakenFromAnotherListAreAddedAsTheirFieldsWouldBe) {
+  const std::vector<std::vector<std::string>> pageLines = {
+      {"p", "'a\tb'", ""}, {"include", "Valve", "TEXT"}, {}, {"\u00E4rger", "x"}, {"big", std::string(70000, 'v')}};
+  const std::vector<std::vector<std::string>> runLines = {{"INCLUDE", "valve", "text"}, {"\u00C4RGER", "X"}};
+  FindingsList page;
+  for (const auto& fields : pageLines) {
+    std::vector<std::string_view> views(fields.begin(), fields.end());
+    ASSERT_TRUE(page.Add(views.data(), views.size()));
+  }
+  FindingsList byFields;
+  FindingsList byLines;
+  for (const auto& fields : runLines) {
+    std::vector<std::string_view> views(fields.begin(), fields.end());
+    ASSERT_TRUE(byFields.Add(views.data(), views.size()));
+    ASSERT_TRUE(byLines.Add(views.data(), views.size()));
+  }
+  for (int32_t line = 0; line < page.Count(); ++line) {
+    const std::vector<std::string> fields = FieldsOf(page, line);
+    std::vector<std::string_view> views(fields.begin(), fields.end());
+    EXPECT_EQ(byLines.AddLineOf(page, line), byFields.Add(views.data(), views.size())) << line;
+  }
+  ASSERT_EQ(byLines.Count(), byFields.Count());
+  EXPECT_EQ(byLines.TextBytes(), byFields.TextBytes());
+  for (int32_t line = 0; line < byFields.Count(); ++line) {
+    EXPECT_EQ(byLines.Line(line), byFields.Line(line));
+    EXPECT_EQ(FieldsOf(byLines, line), FieldsOf(byFields, line));
+  }
+  // The keys it placed find later lines of either kind.
+  EXPECT_FALSE(byLines.Add({"P", "'A\tB'", ""}));
+  EXPECT_FALSE(byLines.AddLineOf(page, 0));
+}
+
+// A list reused page after page: a key left behind would drop a finding of the next page.
+TEST(FindingsList, AClearedListHoldsNothingOfWhatItHeldWhateverItsSize) {
+  for (const int32_t lines : {1, 40, 5000}) {
+    FindingsList findings;
+    for (int32_t i = 0; i < lines; ++i) ASSERT_TRUE(findings.Add({"Pump" + std::to_string(i), std::string(30, 'x')}));
+    findings.Clear();
+    EXPECT_EQ(findings.Count(), 0) << lines;
+    EXPECT_EQ(findings.TextBytes(), 0u) << lines;
+    ASSERT_TRUE(findings.Add({"PUMP0", std::string(30, 'X')})) << lines;
+    EXPECT_EQ(findings.Line(0), "PUMP0\t" + std::string(30, 'X'));
+    EXPECT_FALSE(findings.Add({"pump0", std::string(30, 'x')})) << lines;
+  }
 }
 
 }  // namespace
