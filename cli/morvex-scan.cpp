@@ -20,6 +20,7 @@
 #include "NamedOutputFile.h"
 #include "PageObjectPlaces.h"
 #include "PageServerChoice.h"
+#include "PageWorkers.h"
 #include "PipelineOutput.h"
 #include "Platform.h"
 #include "ReviewOutput.h"
@@ -104,15 +105,6 @@ class StreamedReport : public morvex::FindingsObserver {
 };
 
 constexpr int32_t kMostJobs = 64;
-constexpr int32_t kDefaultJobsAtMost = 8;
-
-// Our own server keeps nothing between its instances; a server named by class identifier may, so it gets more
-// than one only when asked.
-int32_t DefaultJobs(const std::string& pageServer) {
-  if (pageServer.find_first_not_of(" \t") != std::string::npos) return 1;
-  return static_cast<int32_t>(std::min<unsigned>(morvex::platform::UsableProcessors(), kDefaultJobsAtMost));
-}
-
 // CLI11's messages are one line today; a newline in a later one must not break the one-line promise.
 std::string OneLine(std::string text) {
   for (char& c : text) {
@@ -257,7 +249,7 @@ int main(int argc, char** argv) {
   int32_t jobs = 0;
   app.add_option("-j,--jobs", jobs,
                  "Pages scanned at once, each by a page server of its own (1 to " + std::to_string(kMostJobs) +
-                     "). Default: the processors this scan may use, at most " + std::to_string(kDefaultJobsAtMost) +
+                     "). Default: the processors this scan may use, at most " + std::to_string(morvex::kDefaultPageWorkersAtMost) +
                      ", with Morvex's own server; 1 with --page-server, as a server of another maker may share "
                      "state between its instances")
       ->check(CLI::Range(1, kMostJobs));
@@ -339,7 +331,7 @@ int main(int argc, char** argv) {
   morvex::TerminalMessages messages(stderr, progress, "morvex-scan: ");
   morvex::AppContext context(std::move(pageServerFactory), progress, messages);
   context.showUnopenedMessage = false;  // told below, on stderr, with the option that names the pages
-  context.pageWorkers = jobs != 0 ? jobs : DefaultJobs(pageServer);
+  context.pageWorkers = jobs != 0 ? jobs : morvex::DefaultPageWorkers(pageServer);
 
   static char outputBuffer[1 << 16];
   std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);

@@ -1,11 +1,19 @@
 // The worker threads, their servers' lifetimes, and the hand-out and in-order take-back of numbered pages.
 #include "PageWorkers.h"
 
+#include <algorithm>
+
 #include <mutex>
 
 #include "Error.h"
 
 namespace morvex {
+
+int32_t DefaultPageWorkers(std::string_view pageServer) {
+  if (pageServer.find_first_not_of(" \t") != std::string_view::npos) return 1;
+  const unsigned usable = std::max(platform::UsableProcessors(), 1u);
+  return static_cast<int32_t>(std::min<unsigned>(usable, kDefaultPageWorkersAtMost));
+}
 
 namespace {
 

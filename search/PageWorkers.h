@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -12,6 +13,14 @@
 #include "Platform.h"
 
 namespace morvex {
+
+// Most workers a run starts unless told otherwise: past this, the disk and the ordered commit are the limit.
+constexpr int32_t kDefaultPageWorkersAtMost = 8;
+
+// How many workers a run gets unless told: the usable processors (at most kDefaultPageWorkersAtMost) for our
+// own server, which keeps nothing between its instances; one for a server named by class identifier
+// (pageServer not blank), which may.
+int32_t DefaultPageWorkers(std::string_view pageServer);
 
 // Every server is created, called and dropped on its worker's thread: a COM server lives in the apartment of
 // the thread that made it. The caller's thread hands out the pages and takes the results back in page order,

@@ -789,6 +789,27 @@ TEST_F(MainWindowRunTest, CancelStopsTheRunAfterThePageOnScreen) {
   EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + 5 + 1);
 }
 
+// The window runs on workers as the command line does: what it shows must be what one server shows.
+TEST_F(MainWindowRunTest, OnWorkersTheReportDoneAndCancelAreThoseOfOneServer) {
+  context.pageWorkers = 3;
+  auto window = MakeRunningWindow();
+  {
+    ModalDismisser dismisser;
+    QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+    EXPECT_EQ(dismisser.Titles(), QStringList{QStringLiteral("Morvex")});
+    EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + kProjects * kPagesPerProject + 1);
+    EXPECT_TRUE(Found(*window)->Text().LineBytes(1).starts_with("Plant1\tPage1\t1\t"));
+  }
+  auto* cancel = statusBar.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+  statusBar.pagesShown = 0;
+  statusBar.actAfterPage = 5;
+  statusBar.action = [cancel] { QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection); };
+  ModalDismisser dismisser;
+  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
+  EXPECT_TRUE(dismisser.Titles().isEmpty()) << "no Done after a cancel";
+  EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + 5 + 1) << "pages the workers read past the cancel are dropped";
+}
+
 TEST_F(MainWindowRunTest, SecondStartQueuedDuringARunIsIgnored) {
   auto window = MakeRunningWindow();
   QPushButton* start = Button(*window, "cmdSearch");

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -144,6 +145,7 @@ class ScriptedSite {
 
   // Counts the call and says whether the script wants it to fail; throws when the script says so.
   bool Begin(AutomationOp op) {
+    const std::lock_guard hold(lock_);
     const int32_t nth = ++counts_[op];
     if (const auto throwing = throwing_.find(op); throwing != throwing_.end()) {
       if (const auto number = throwing->second.find(nth); number != throwing->second.end()) {
@@ -160,9 +162,12 @@ class ScriptedSite {
     return failing == failing_.end() || failing->second.count(nth) == 0;
   }
   void Log(AutomationOp op, std::string argument, bool succeeded) {
+    const std::lock_guard hold(lock_);
     calls_.push_back({op, std::move(argument), succeeded});
   }
 
+  // Runs on workers call one site from several threads; what they change is changed under this lock.
+  std::mutex lock_;
   std::map<std::pair<std::string, std::string>, std::vector<ScriptedObject>> pages_;
   std::map<AutomationOp, std::set<int32_t>> failing_;
   std::set<AutomationOp> failingAlways_;
@@ -183,14 +188,23 @@ class ScriptedSite {
 // Follows the page-file server's cursor rules, so code tested against it behaves the same on real pages.
 class ScriptedAutomation : public PageAutomation {
  public:
-  explicit ScriptedAutomation(std::shared_ptr<ScriptedSite> site) : site_(std::move(site)) { ++site_->live_; }
-  ~ScriptedAutomation() override { --site_->live_; }
+  explicit ScriptedAutomation(std::shared_ptr<ScriptedSite> site) : site_(std::move(site)) {
+    const std::lock_guard hold(site_->lock_);
+    ++site_->live_;
+  }
+  ~ScriptedAutomation() override {
+    const std::lock_guard hold(site_->lock_);
+    --site_->live_;
+  }
   ScriptedAutomation(const ScriptedAutomation&) = delete;
   ScriptedAutomation& operator=(const ScriptedAutomation&) = delete;
 
   bool SetInteractive(bool bValue) override {
     const bool ok = site_->Begin(AutomationOp::kSetInteractive);
-    if (ok) site_->interactive_ = bValue;
+    if (ok) {
+      const std::lock_guard hold(site_->lock_);
+      site_->interactive_ = bValue;
+    }
     site_->Log(AutomationOp::kSetInteractive, bValue ? "1" : "0", ok);
     return ok;
   }
@@ -290,8 +304,11 @@ class ScriptedAutomation : public PageAutomation {
   }
 
   void ServeFolder(std::string_view sUserPath) override {
-    site_->servedFolder_ = sUserPath;
-    ++site_->counts_[AutomationOp::kServeFolder];
+    {
+      const std::lock_guard hold(site_->lock_);
+      site_->servedFolder_ = sUserPath;
+      ++site_->counts_[AutomationOp::kServeFolder];
+    }
     site_->Log(AutomationOp::kServeFolder, std::string(sUserPath), true);
   }
 
@@ -324,10 +341,13 @@ class ScriptedAutomation : public PageAutomation {
 // Stands in for creation by class identifier: every call makes a fresh instance on the shared site.
 inline PageAutomationFactory MakeScriptedFactory(std::shared_ptr<ScriptedSite> site) {
   return [site]() -> std::unique_ptr<PageAutomation> {
-    const int32_t nth = ++site->creationAttempts_;
-    if (site->failingCreations_.count(nth) != 0) {
-      ++site->failedCreations_;
-      throw Error(kErrAutomationCreate, "scripted creation failure");
+    {
+      const std::lock_guard hold(site->lock_);
+      const int32_t nth = ++site->creationAttempts_;
+      if (site->failingCreations_.count(nth) != 0) {
+        ++site->failedCreations_;
+        throw Error(kErrAutomationCreate, "scripted creation failure");
+      }
     }
     return std::make_unique<ScriptedAutomation>(site);
   };

@@ -4,6 +4,7 @@
 #include "AppContext.h"
 #include "MessageBoxSink.h"
 #include "PageFileServer.h"
+#include "PageWorkers.h"
 #include "ReportView.h"
 #include "basBrowseFolder.h"
 #include "basSearch.h"
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
   morvex::frmStatusBar progress;
   morvex::MessageBoxSink messages;
   morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
+  // Workers change nothing the window shows: pages are still told, counted and cancelled in page order.
+  context.pageWorkers = morvex::DefaultPageWorkers("");
 
   morvex::frmMain window(
       progress,

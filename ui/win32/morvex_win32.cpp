@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "ComPageServer.h"
 #include "MessageBoxSink.h"
+#include "PageWorkers.h"
 #include "RegistrySettings.h"
 #include "basBrowseFolder.h"
 #include "basSearch.h"
@@ -26,6 +27,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   std::string serverInUse = morvex::win32::LoadPageServerSetting();
   morvex::AppContext context(morvex::MakePageServerFactory(serverInUse), progress, messages);
   context.serverChoiceHint = morvex::ServerChoiceHint::kChooseInWindow;
+  // Workers change nothing the window shows: pages are still told, counted and cancelled in page order.
+  context.pageWorkers = morvex::DefaultPageWorkers(serverInUse);
   int exitCode = 0;
   {
     morvex::win32::frmMain window(
@@ -36,6 +39,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
           if (std::string chosen = morvex::win32::LoadPageServerSetting(); chosen != serverInUse) {
             context.automation.reset();
             context.createAutomation = morvex::MakePageServerFactory(chosen);
+            context.pageWorkers = morvex::DefaultPageWorkers(chosen);
             serverInUse = std::move(chosen);
           }
           return morvex::RunSearchDetailed(context, sFolder, bShowAll, bIgnoreBuiltIn);
