@@ -36,3 +36,23 @@ prepare_site() {
 warm_site() {
   find "$site" -type f -exec cat {} + > /dev/null
 }
+
+# timed_rounds LABEL NAME COMMAND...: $rounds hyperfine rounds of $runs runs each into $work/LABEL-N.json, the
+# cache of $site warmed before every run. Rounds take the commands in turn in another order each, so a
+# neighbour's burst of load falls on all of them.
+timed_rounds() {
+  local label=$1
+  shift
+  local names=() commands=()
+  while (($#)); do names+=("$1"); commands+=("$2"); shift 2; done
+  for ((round = 1; round <= rounds; round++)); do
+    local order=() i n=${#names[@]}
+    for ((i = 0; i < n; i++)); do
+      local k=$(((i + round) % n))
+      order+=(-n "${names[k]}" "${commands[k]}")
+    done
+    hyperfine -N -i --style none --warmup 1 --runs "$runs" --prepare "find $site -type f -exec cat {} +" \
+      --export-json "$work/$label-$round.json" "${order[@]}" > /dev/null 2> "$work/hyperfine.log" ||
+      { cat "$work/hyperfine.log" >&2; exit 2; }
+  done
+}
