@@ -25,6 +25,7 @@
 
 #include "AppContext.h"
 #include "PageFileServer.h"
+#include "PageWorkers.h"
 #include "QtText.h"
 #include "ReportView.h"
 #include "TextUtil.h"
@@ -109,6 +110,7 @@ int main(int argc, char** argv) {
   PressingProgress progress(cancelAfterPage);
   StderrMessages messages;
   morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
+  context.pageWorkers = morvex::DefaultPageWorkers("");  // as the window runs
   qint64 runReturnedNs = -1;  // the search has returned its result; what follows is the window's
   morvex::frmMain window(
       progress,

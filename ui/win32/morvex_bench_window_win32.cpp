@@ -6,6 +6,7 @@
 #include "AppContext.h"
 #include "Console.h"
 #include "PageFileServer.h"
+#include "PageWorkers.h"
 #include "basSearch.h"
 #include "frmMain.h"
 #include "frmStatusBar.h"
@@ -154,6 +155,7 @@ int main(int argc, char** argv) {
   morvex::win32::frmStatusBar progress;
   StderrMessages messages;
   morvex::AppContext context(morvex::MakePageFileServerFactory(), progress, messages);
+  context.pageWorkers = morvex::DefaultPageWorkers("");  // as the window runs
   size_t characters = 0, copied = 0;
   long long firstVisible = -1;
   Clock::time_point pressedAt, ranAt, shownAt, copiedAt;
