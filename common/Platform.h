@@ -118,8 +118,13 @@ class NewFile {
   uint32_t keep_ = 0;
 };
 // The whole of a new file at once, as NewFile writes it.
-std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
-                             const WriteTarget& target);
+inline std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
+                                    const WriteTarget& target) {
+  NewFile created;
+  if (std::error_code error = created.Create(file, target)) return error;
+  if (std::error_code error = created.Write(bytes)) return error;  // removed as it goes out of scope
+  return created.Finish();
+}
 // Puts the finished file in the target's place in one step. The target's kept permissions are on the new file
 // afterwards, given here or already by WriteNewFile, whichever the platform can give them in.
 std::error_code MoveOver(const std::filesystem::path& file, const WriteTarget& target);

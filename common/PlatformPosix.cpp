@@ -424,14 +424,6 @@ void NewFile::Discard() noexcept {
   ::unlink(path_.c_str());
 }
 
-std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
-                             const WriteTarget& target) {
-  NewFile created;
-  if (std::error_code error = created.Create(file, target)) return error;
-  if (std::error_code error = created.Write(bytes)) return error;  // removed as it goes out of scope
-  return created.Finish();
-}
-
 std::error_code MoveOver(const std::filesystem::path& file, const WriteTarget& target) {
   if (::rename(file.c_str(), target.path.c_str()) != 0) return LastError();
   return {};

@@ -413,14 +413,6 @@ void NewFile::Discard() noexcept {
   ::DeleteFileW(WithLongPathPrefix(path_.native()).c_str());
 }
 
-std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
-                             const WriteTarget& target) {
-  NewFile created;
-  if (std::error_code error = created.Create(file, target)) return error;
-  if (std::error_code error = created.Write(bytes)) return error;  // removed as it goes out of scope
-  return created.Finish();
-}
-
 std::error_code MoveOver(const std::filesystem::path& file, const WriteTarget& target) {
   const std::wstring from = WithLongPathPrefix(file.native());
   const std::wstring to = WithLongPathPrefix(target.path.native());

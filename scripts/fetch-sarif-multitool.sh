@@ -10,14 +10,10 @@ dest=.deps/sarif-multitool-$version
 
 package=microsoft-sarif-multitool-linux-$version.tgz
 sha256=27d8e3e96dde578a23b7c45035b8d741fece5731e2700aa068015b8c44d1514e
-if ! command -v npm >/dev/null 2>&1; then
-  echo "fetch-sarif-multitool: npm is needed to fetch the SARIF Multitool" >&2
-  exit 1
-fi
+source scripts/npm-pack-checked.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$work" && npm pack --silent "@microsoft/sarif-multitool-linux@$version" >/dev/null)
-echo "$sha256  $work/$package" | sha256sum --check --quiet
+npm_pack_checked "@microsoft/sarif-multitool-linux@$version" "$package" "$sha256" "$work"
 mkdir -p "$work/unpacked"
 tar -xzf "$work/$package" -C "$work/unpacked"
 chmod +x "$work/unpacked/package/Sarif.Multitool"

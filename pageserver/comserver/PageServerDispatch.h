@@ -60,4 +60,21 @@ class PageServerDispatch final : public IDispatch {
   static std::atomic<long> live_;
 };
 
+// What both of our class factories share: one object that lives as long as its module (the DLL, or the local
+// server's process), so counting references on it would only say what LockServer already says.
+class ModuleClassFactory : public IClassFactory {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
+      *object = static_cast<IClassFactory*>(this);
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
 }  // namespace morvex::com

@@ -53,22 +53,9 @@ class HeldPageFileServer final : public morvex::PageFileServer {
   ServerLifetime& lifetime_;
 };
 
-class LocalPageFilesFactory final : public IClassFactory {
+class LocalPageFilesFactory final : public morvex::com::ModuleClassFactory {
  public:
   LocalPageFilesFactory(ServerLifetime& lifetime, ITypeInfo* typeInfo) : lifetime_(lifetime), typeInfo_(typeInfo) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-      *object = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  // The one factory lives as long as the process.
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;

@@ -55,16 +55,19 @@ HGLOBAL ClipboardUnits(std::string_view text) {
   return memory;
 }
 
+bool OpenClipboardPatiently(HWND owner) {
+  // A few short tries cover an ordinary paste elsewhere.
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    if (OpenClipboard(owner) != FALSE) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
 bool PutTextOnClipboard(HWND owner, std::string_view text) {
   HGLOBAL memory = ClipboardUnits(text);
   if (memory == nullptr) return false;
-  // Another program may hold the clipboard for a moment; a few short tries cover an ordinary paste elsewhere.
-  bool opened = false;
-  for (int attempt = 0; attempt < 10 && !opened; ++attempt) {
-    opened = OpenClipboard(owner) != FALSE;
-    if (!opened) Sleep(20);
-  }
-  if (!opened) {
+  if (!OpenClipboardPatiently(owner)) {
     GlobalFree(memory);
     return false;
   }

@@ -12,6 +12,9 @@ class frmStatusBar;
 // Replaces the clipboard's content with text (UTF-8) as CF_UNICODETEXT; false when the clipboard could not be
 // had or the memory not found.
 bool PutTextOnClipboard(HWND owner, std::string_view text);
+// Opens the clipboard for owner; another program may hold it for a moment, so a few short tries are made
+// before giving up.
+bool OpenClipboardPatiently(HWND owner);
 // The text as CF_UNICODETEXT's movable memory, for SetClipboardData; none when memory ran short.
 HGLOBAL ClipboardUnits(std::string_view text);
 

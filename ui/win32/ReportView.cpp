@@ -260,12 +260,7 @@ void Paint(const ViewState& view) {
 // (under Wine, longer): the copy promises the text and keeps its bytes, and the conversion waits for a paste.
 void Copy(ViewState& view) {
   if (view.selection.Empty()) return;
-  bool opened = false;
-  for (int attempt = 0; attempt < 10 && !opened; ++attempt) {
-    opened = OpenClipboard(view.window) != FALSE;
-    if (!opened) Sleep(20);  // another program may hold it for a moment
-  }
-  if (!opened) {
+  if (!OpenClipboardPatiently(view.window)) {
     MessageBeep(MB_ICONWARNING);
     return;
   }
