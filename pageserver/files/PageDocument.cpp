@@ -1,6 +1,7 @@
 // Parsing of page files with simdjson's DOM and the cursor rules of the page-automation operations.
 #include "PageDocument.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <exception>
@@ -169,6 +170,13 @@ std::vector<std::pair<int32_t, int32_t>> LinesAndColumns(std::string_view text, 
   return places;
 }
 
+// Capacity for a page of this size. Growing to the exact size would make most pages of a run a little larger
+// than the last one and start each on fresh memory that the system must first clear; a quarter more grows a
+// handful of times per run.
+size_t RoomFor(size_t size) {
+  return std::min(std::max(size + size / 4, size_t{64} << 10), PageDocument::kMaxPageBytes);
+}
+
 std::string TooLargeDetail(uint64_t size) {
   return std::to_string(size) + " bytes, more than " + std::to_string(PageDocument::kMaxPageBytes);
 }
@@ -209,8 +217,10 @@ char* PageDocument::PrepareBuffer(size_t size) {
   if (needed > bufferCapacity_) {
     buffer_.reset();
     bufferCapacity_ = 0;
-    buffer_.reset(new char[needed]);
-    bufferCapacity_ = needed;
+    size_t room = std::max(needed, RoomFor(size) + simdjson::SIMDJSON_PADDING);
+    buffer_.reset(new (std::nothrow) char[room]);
+    if (!buffer_) buffer_.reset(new char[room = needed]);
+    bufferCapacity_ = room;
   }
   // The parser may read into the padding; keep it defined.
   std::memset(buffer_.get() + size, 0, simdjson::SIMDJSON_PADDING);
@@ -225,6 +235,13 @@ bool PageDocument::Parse(size_t size) {
   if (std::string_view(text, size).starts_with(kByteOrderMark)) {
     text += kByteOrderMark.size();
     size -= kByteOrderMark.size();
+  }
+  if (parser_.capacity() < size || parser_.doc.capacity() < size) {
+    // The parser sizes its document exactly to each page and offers no other call to give it room. Where the
+    // room cannot be had, the parse below asks for the exact size again and says if that fails too.
+    const size_t room = RoomFor(size);
+    if (parser_.allocate(room) != simdjson::SUCCESS || parser_.doc.allocate(room) != simdjson::SUCCESS)
+      parser_ = simdjson::dom::parser(kMaxPageBytes);
   }
   simdjson::dom::element root;
   simdjson::error_code error = parser_.parse(text, size, false).get(root);
@@ -322,8 +339,8 @@ PageDocument::ObjectMembers* PageDocument::Members() {
   if (members_.walked) return &members_;
   // Filled in place: a copy of the whole record for every object, just after its fields were written one by
   // one, costs the processor more than the walk over the members itself.
-  members_ = ObjectMembers{};
   ObjectMembers& members = members_;
+  members.Forget();
   members.walked = true;
   simdjson::dom::object object;
   if ((*object_).get_object().get(object) == simdjson::SUCCESS) {

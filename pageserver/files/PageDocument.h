@@ -76,6 +76,17 @@ class PageDocument {
     int32_t tarvoNumber = 0;
     bool hasProperties = false;
     simdjson::dom::array properties;
+    // The flags and the type only: the rest is read only where a flag says it was written, and clearing the
+    // whole record for every object of a page cost a quarter of the walk over its members.
+    void Forget() {
+      walked = false;
+      type = {};
+      hasAN = false;
+      hasTarvo = false;
+      tarvoRead = false;
+      tarvoValid = false;
+      hasProperties = false;
+    }
   };
   ObjectMembers* Members();
   static bool ReadProperty(simdjson::dom::element entry, std::string_view& sName, std::string_view& sValue);
