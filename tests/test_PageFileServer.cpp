@@ -664,6 +664,19 @@ TEST_F(PageFileServerTest, LargePageBuffersAreLetGoWhenThePageCloses) {
   EXPECT_TRUE(server_.FirstObject());
 }
 
+TEST_F(PageFileServerTest, PagesGrowingLittleByLittleReuseTheMemoryOfTheFirst) {
+  std::string page = R"({"objects":[)";
+  const std::string object = R"({"type":"Tarvo","an":1,"properties":[{"name":"Tag","value":"0123456789"}]},)";
+  while (page.size() < (size_t{1} << 20)) page += object;
+  ASSERT_TRUE(server_.OpenPageContent(page + "{}]}"));
+  const size_t retained = server_.Document().RetainedBytes();
+  for (int grown = 1; grown <= 10; ++grown) {
+    for (int i = 0; i < 200; ++i) page += object;
+    ASSERT_TRUE(server_.OpenPageContent(page + "{}]}"));
+    EXPECT_EQ(server_.Document().RetainedBytes(), retained) << "after growing " << grown << " times";
+  }
+}
+
 TEST(PageFileServerFactory, MakesIndependentServers) {
   const PageAutomationFactory factory = MakePageFileServerFactory();
   auto first = factory();

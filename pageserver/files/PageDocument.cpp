@@ -172,9 +172,10 @@ std::vector<std::pair<int32_t, int32_t>> LinesAndColumns(std::string_view text, 
 
 // Capacity for a page of this size. Growing to the exact size would make most pages of a run a little larger
 // than the last one and start each on fresh memory that the system must first clear; a quarter more grows a
-// handful of times per run.
+// handful of times per run. The room never pushes a page that would be kept between pages past the limit.
 size_t RoomFor(size_t size) {
-  return std::min(std::max(size + size / 4, size_t{64} << 10), PageDocument::kMaxPageBytes);
+  const size_t limit = size <= kRetainedCapacity ? kRetainedCapacity : PageDocument::kMaxPageBytes;
+  return std::min(std::max(size + size / 4, size_t{64} << 10), limit);
 }
 
 std::string TooLargeDetail(uint64_t size) {
