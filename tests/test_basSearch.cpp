@@ -57,7 +57,7 @@ class RecordingMessages : public MessageSink {
   const ProgressInterface& progress_;
 };
 
-struct ProjectSpec {
+struct ProjectLayout {
   std::string name;  // Windows-1252 bytes, as the package stores them
   std::string path;  // the "Path" cell
   bool deleted = false;
@@ -80,9 +80,9 @@ class SearchRunTest : public ::testing::Test {
 
   std::string Folder() const { return FromNativePath(root_); }
 
-  void WriteSite(const std::vector<ProjectSpec>& projects) {
+  void WriteSite(const std::vector<ProjectLayout>& projects) {
     DbfWriter master = ProjectListWriter();
-    for (const ProjectSpec& project : projects) {
+    for (const ProjectLayout& project : projects) {
       master.Add({project.name, project.path}, project.deleted);
       if (!project.pages) continue;
       DbfWriter pageList = PageListWriter();
@@ -324,7 +324,7 @@ TEST_F(SearchRunTest, DeletedProjectShowsItsNameButIsNotScannedInEitherFlagState
 }
 
 TEST_F(SearchRunTest, CancelDuringThirdOfFiveProjectsKeepsWhatWasFoundAndSkipsTheRest) {
-  std::vector<ProjectSpec> projects;
+  std::vector<ProjectLayout> projects;
   for (int p = 1; p <= 5; ++p) {
     const std::string name = "P" + std::to_string(p);
     projects.push_back({name, name, false, {{"a", "b", "c"}}});

@@ -218,7 +218,7 @@ char* PageDocument::PrepareBuffer(size_t size) {
   if (needed > bufferCapacity_) {
     buffer_.reset();
     bufferCapacity_ = 0;
-    size_t room = std::max(needed, RoomFor(size) + simdjson::SIMDJSON_PADDING);
+    size_t room = RoomFor(size) + simdjson::SIMDJSON_PADDING;  // never less than needed: RoomFor(size) >= size
     buffer_.reset(new (std::nothrow) char[room]);
     if (!buffer_) buffer_.reset(new char[room = needed]);
     bufferCapacity_ = room;
