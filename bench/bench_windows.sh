@@ -89,9 +89,9 @@ for shape in "default 100 100 200 4" "many-findings 100 100 200 45"; do
     hyperfine -i --style none --warmup 1 --runs "$runs_per_round" --prepare "find '$site' -type f -exec cat {} + > /dev/null" \
       --export-json "$work/$name-$round.json" "${order[@]}" > /dev/null
   done
-  python3 - "$work" "$name" "$rounds" "$wine" "$windows" "$(windows_path "$site")" "$root/bench" <<'PY'
-import os, statistics, subprocess, sys
-work, name, rounds, wine, windows, site, bench = sys.argv[1:8]
+  python3 - "$work" "$name" "$rounds" "$wine" "$windows" "$(windows_path "$site")" "$root/bench" "$site" <<'PY'
+import os, statistics, subprocess, sys, time
+work, name, rounds, wine, windows, site, bench, site_path = sys.argv[1:9]
 sys.path.insert(0, bench)
 import bench_results
 
@@ -103,9 +103,16 @@ def peak_and_output(command):
     _, _, usage = os.wait4(process.pid, 0)
     return usage.ru_maxrss * 1024, output
 
-scan_peaks, window_peaks, figures = [], [], {}
+scan_peaks, scan_walls, window_peaks, figures = [], [], [], {}
+def warm():
+    subprocess.run(["sh", "-c", 'find "$1" -type f -exec cat {} + > /dev/null', "warm", site_path], check=False)
+
 for _ in range(int(rounds)):
+    warm()
+    started = time.perf_counter()
     scan_peaks.append(peak_and_output([wine, f"{windows}/bin/morvex-scan.exe", site])[0])
+    scan_walls.append(time.perf_counter() - started)
+    warm()
     peak, output = peak_and_output([wine, f"{windows}/bin/morvex-bench-window.exe", "--no-copy", site])
     window_peaks.append(peak)
     # The copy's own figures from a run of their own: its paste, inside the same process, adds the clipboard's
@@ -119,9 +126,15 @@ for _ in range(int(rounds)):
 median, fewest = bench_results.medians(work, name)
 scan, window = median["scan"], median["window"]
 target = 1.1 if name == "default" else 1.5
-print(f"{name}: scan {scan:.3f} s, window from its start to the report shown and closed {window:.3f} s, "
-      f"ratio {window / scan:.2f} (target <= {target}); medians of {fewest} runs each")
 fig = {key: statistics.median(values) for key, values in figures.items()}
+# What the targets name: the press of Start to the report shown, by the window's own clock, against the scan's
+# whole process run just before it. The window's own start and close come before Start and after the user has
+# the report.
+scan_alone = statistics.median(scan_walls)
+print(f"{name}: Start to shown {fig['start_to_shown']:.3f} s against the scan's {scan_alone:.3f} s, ratio "
+      f"{fig['start_to_shown'] / scan_alone:.2f} (target <= {target}); medians of {rounds} taken in turn")
+print(f"{name}: whole processes: scan {scan:.3f} s, window from its start to the report shown and closed "
+      f"{window:.3f} s, ratio {window / scan:.2f}; medians of {fewest} runs each")
 print(f"{name}: inside the window: Start to shown {fig['start_to_shown']:.3f} s (run {fig['run']:.3f} s), "
       f"longest message-loop wait {fig['loop_wait']:.3f} s (target <= 0.2), "
       f"Ctrl+A and Ctrl+C {fig['copy_all']:.3f} s (target <= 0.5), then the first paste "
