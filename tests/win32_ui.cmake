@@ -1,5 +1,5 @@
 # Tests of the Win32 windows' settings, layout arithmetic and results box, run under Wine.
-morvex_add_test_executable(morvex_tests_win32_ui test_win32_ui.cpp)
+morvex_add_test_executable(morvex_tests_win32_ui test_win32_ui.cpp SHARED_DESKTOP)
 target_link_libraries(morvex_tests_win32_ui PRIVATE morvex_ui_win32 morvex_pageserver_com)
 target_include_directories(morvex_tests_win32_ui PRIVATE ${CMAKE_BINARY_DIR}/generated)
 morvex_add_windows_resources(morvex_tests_win32_ui DESCRIPTION "Morvex Win32 window tests")
@@ -27,6 +27,6 @@ if(TARGET morvex AND TARGET morvex-scan)
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows_gui_smoke.sh $<TARGET_FILE:morvex>
                    $<TARGET_FILE:morvex-scan> $<TARGET_FILE:morvex-test-clipboard>
                    ${PROJECT_SOURCE_DIR}/examples/site ${CMAKE_BINARY_DIR}/smoke-win32)
-  set_tests_properties(morvex_windows_gui_smoke PROPERTIES TIMEOUT 240 SKIP_RETURN_CODE 77
+  set_tests_properties(morvex_windows_gui_smoke PROPERTIES TIMEOUT 240 SKIP_RETURN_CODE 77 RESOURCE_LOCK morvex_desktop
                        ENVIRONMENT MORVEX_WINE_LOADER=${CMAKE_CROSSCOMPILING_EMULATOR})
 endif()
