@@ -33,10 +33,11 @@ if [ "$window_only" != 1 ]; then
   [ -f "$table" ] || "$build/bench/morvex_bench_make_table" "$table" 1000000
 fi
 
-# A lasting Wine server of the build's own prefix, so that a program start costs milliseconds, as a start
-# does on Windows. The windows need a display from the session's start: the first program makes the
+# A lasting Wine server of the build's own prefix, or of WINEPREFIX when set (the x64 build's for
+# build-windows-x86, whose tests share it), so that a program start costs milliseconds, as a start does on
+# Windows. The windows need a display from the session's start: the first program makes the
 # session's desktop on the display it finds.
-export WINEPREFIX="$windows/wine-prefix" WINEDEBUG=-all
+export WINEPREFIX="${WINEPREFIX:-$windows/wine-prefix}" WINEDEBUG=-all
 wineserver -k 2>/dev/null || true
 source "$root/scripts/virtual_display.sh"
 start_virtual_display

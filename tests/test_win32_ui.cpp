@@ -10,6 +10,7 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cwchar>
 #include <initializer_list>
 #include <iterator>
@@ -412,6 +413,19 @@ TEST_F(Win32MainWindow, TheProgressCloseBoxCancelsARunAndClosesALeftoverWindow) 
   // No run is letting events through any more: the window a failed run left goes.
   SendMessageW(progress.Handle(), WM_CLOSE, 0, 0);
   EXPECT_FALSE(progress.Shown());
+}
+
+TEST_F(Win32MainWindow, ACancelPressedBetweenQuickPagesIsStillSeen) {
+  frmStatusBar progress;
+  progress.Show();
+  bool cancel = false;
+  progress.Update(1, cancel);
+  // Pages far quicker than the window looks at its queue: the press waits for the next look, and is not lost.
+  PostMessageW(progress.Handle(), WM_CLOSE, 0, 0);
+  const auto posted = std::chrono::steady_clock::now();
+  while (!cancel && std::chrono::steady_clock::now() - posted < std::chrono::seconds(5)) progress.Update(2, cancel);
+  EXPECT_TRUE(cancel);
+  SendMessageW(progress.Handle(), WM_CLOSE, 0, 0);
 }
 
 // A key pressed in the focused control, through the program's own message loop with its dialog keys; the

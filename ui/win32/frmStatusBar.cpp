@@ -257,6 +257,10 @@ void frmStatusBar::ShowPercent(int32_t nPercent) {
 void frmStatusBar::paintBar(HDC dc) const { BitBlt(dc, 0, 0, barWidth_, barHeight_, barDc_, 0, 0, SRCCOPY); }
 
 void frmStatusBar::ProcessEvents() {
+  const auto now = std::chrono::steady_clock::now();
+  if (pumpedOnce_ && now - pumpedAt_ < kPumpInterval) return;
+  pumpedOnce_ = true;
+  pumpedAt_ = now;
   const bool outer = processingRunEvents_;
   processingRunEvents_ = true;
   PumpPendingMessages();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -69,6 +70,12 @@ class frmStatusBar : public ProgressInterface {
   static constexpr int32_t kNothingShown = -1;
   int32_t shownPercent_ = kNothingShown;
   bool processingRunEvents_ = false;  // a run is letting events through: a close box press means Cancel
+  // A run lets its events through after every page, but under Wine each look into the message queue is a
+  // call to the one server process that also opens every page file for the workers. A few milliseconds
+  // between looks is still far quicker than anyone presses Cancel.
+  static constexpr std::chrono::milliseconds kPumpInterval{4};
+  std::chrono::steady_clock::time_point pumpedAt_{};
+  bool pumpedOnce_ = false;
 };
 
 }  // namespace morvex::win32
