@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Benchmark of one search through the windows against morvex-scan on the same site: Start to the report drawn in
 # the box by the window's own clock, and the whole processes side by side, on the default and the dense
-# (many-findings) site, offscreen and on a virtual X display under openbox; the window's own figures on the dense site (the longest the event loop waits while the box takes
-# the report, Ctrl+A and Ctrl+C); the window's peak memory against morvex-scan's; and a check that Cancel stops
-# the run within one page.
+# (many-findings) site, offscreen and on a virtual X display under openbox; the window's own figures on the dense
+# site (the longest the event loop waits while the box takes the report, Ctrl+A and Ctrl+C); the window's peak
+# memory against morvex-scan's; and a check that Cancel stops the run within one page.
 # Usage: bench/bench_window.sh [BUILD_DIR] [BEFORE_WINDOW]
 # BEFORE_WINDOW, when given, is an older morvex-bench-window timed beside this one. ROUNDS (default 3) and RUNS
 # (default 3) set how many interleaved hyperfine rounds of how many runs each are taken; PLATFORMS (default

@@ -105,8 +105,11 @@ def peak_and_output(command):
     return usage.ru_maxrss * 1024, output
 
 scan_peaks, scan_walls, window_peaks, figures = [], [], [], {}
+
+
 def warm():
     subprocess.run(["sh", "-c", 'find "$1" -type f -exec cat {} + > /dev/null', "warm", site_path], check=False)
+
 
 for _ in range(int(rounds)):
     warm()
