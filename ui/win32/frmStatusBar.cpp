@@ -258,8 +258,7 @@ void frmStatusBar::paintBar(HDC dc) const { BitBlt(dc, 0, 0, barWidth_, barHeigh
 
 void frmStatusBar::ProcessEvents() {
   const auto now = std::chrono::steady_clock::now();
-  if (pumpedOnce_ && now - pumpedAt_ < kPumpInterval) return;
-  pumpedOnce_ = true;
+  if (pumpedAt_ && now - *pumpedAt_ < kPumpInterval) return;
   pumpedAt_ = now;
   const bool outer = processingRunEvents_;
   processingRunEvents_ = true;

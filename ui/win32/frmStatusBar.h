@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "ProgressInterface.h"
@@ -74,8 +75,7 @@ class frmStatusBar : public ProgressInterface {
   // call to the one server process that also opens every page file for the workers. A few milliseconds
   // between looks is still far quicker than anyone presses Cancel.
   static constexpr std::chrono::milliseconds kPumpInterval{4};
-  std::chrono::steady_clock::time_point pumpedAt_{};
-  bool pumpedOnce_ = false;
+  std::optional<std::chrono::steady_clock::time_point> pumpedAt_;  // none yet: the first look is never put off
 };
 
 }  // namespace morvex::win32
