@@ -217,6 +217,10 @@ class Win32MainWindow : public ::testing::Test {
   }
   void TearDown() override {
     window_.reset();
+    // The main window's end posts the quit that ends the program; left in the queue, it would stop the next
+    // test's message pumps before they reach its timers and paints.
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
   }
 
@@ -426,6 +430,20 @@ TEST_F(Win32MainWindow, ACancelPressedBetweenQuickPagesIsStillSeen) {
   while (!cancel && std::chrono::steady_clock::now() - posted < std::chrono::seconds(5)) progress.Update(2, cancel);
   EXPECT_TRUE(cancel);
   SendMessageW(progress.Handle(), WM_CLOSE, 0, 0);
+}
+
+TEST_F(Win32MainWindow, LinesWrittenWithinOneFrameStillReachTheLabel) {
+  frmStatusBar progress;
+  progress.Show();
+  bool cancel = false;
+  progress.Update(1, cancel);
+  progress.Text(0, "first");
+  progress.Text(0, "second");
+  HWND label = FindWindowExW(progress.Handle(), nullptr, L"STATIC", nullptr);
+  const auto written = std::chrono::steady_clock::now();
+  while (WindowTextUtf8(label) != "second" && std::chrono::steady_clock::now() - written < std::chrono::seconds(3))
+    progress.Update(2, cancel);
+  EXPECT_EQ(WindowTextUtf8(label), "second");
 }
 
 // A key pressed in the focused control, through the program's own message loop with its dialog keys; the
