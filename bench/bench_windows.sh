@@ -108,7 +108,7 @@ scan_peaks, scan_walls, window_peaks, figures = [], [], [], {}
 
 
 def warm():
-    subprocess.run(["sh", "-c", 'find "$1" -type f -exec cat {} + > /dev/null', "warm", site_path], check=False)
+    subprocess.run(["bash", "-c", 'source "$1/site.sh"; site=$2; warm_site', "warm", bench, site_path], check=False)
 
 
 for _ in range(int(rounds)):

@@ -419,6 +419,13 @@ TEST_F(Win32MainWindow, TheProgressCloseBoxCancelsARunAndClosesALeftoverWindow) 
   EXPECT_FALSE(progress.Shown());
 }
 
+// A run of quick pages that lasts until done() holds, or a few seconds at most.
+template <typename Done>
+void UpdateUntil(frmStatusBar& progress, bool& cancel, Done done) {
+  const auto started = std::chrono::steady_clock::now();
+  while (!done() && std::chrono::steady_clock::now() - started < std::chrono::seconds(5)) progress.Update(2, cancel);
+}
+
 TEST_F(Win32MainWindow, ACancelPressedBetweenQuickPagesIsStillSeen) {
   frmStatusBar progress;
   progress.Show();
@@ -426,8 +433,7 @@ TEST_F(Win32MainWindow, ACancelPressedBetweenQuickPagesIsStillSeen) {
   progress.Update(1, cancel);
   // Pages far quicker than the window looks at its queue: the press waits for the next look, and is not lost.
   PostMessageW(progress.Handle(), WM_CLOSE, 0, 0);
-  const auto posted = std::chrono::steady_clock::now();
-  while (!cancel && std::chrono::steady_clock::now() - posted < std::chrono::seconds(5)) progress.Update(2, cancel);
+  UpdateUntil(progress, cancel, [&] { return cancel; });
   EXPECT_TRUE(cancel);
   SendMessageW(progress.Handle(), WM_CLOSE, 0, 0);
 }
@@ -440,9 +446,7 @@ TEST_F(Win32MainWindow, LinesWrittenWithinOneFrameStillReachTheLabel) {
   progress.Text(0, "first");
   progress.Text(0, "second");
   HWND label = FindWindowExW(progress.Handle(), nullptr, L"STATIC", nullptr);
-  const auto written = std::chrono::steady_clock::now();
-  while (WindowTextUtf8(label) != "second" && std::chrono::steady_clock::now() - written < std::chrono::seconds(3))
-    progress.Update(2, cancel);
+  UpdateUntil(progress, cancel, [&] { return WindowTextUtf8(label) == "second"; });
   EXPECT_EQ(WindowTextUtf8(label), "second");
 }
 

@@ -178,6 +178,7 @@ void frmStatusBar::destroyWindow() {
   lblProgress_ = {};
   picStatusBar_ = cmdCancel_ = nullptr;
   linesPending_ = false;
+  pumpedAt_.reset();  // the next window's first look is not put off either
 }
 
 void frmStatusBar::Title(std::string_view sTitle) {
