@@ -45,6 +45,11 @@ inline bool RunHasReport(const SearchResult& result) {
   return result.outcome == RunOutcome::kCompleted || result.outcome == RunOutcome::kCancelled;
 }
 
+// A report that may call its run complete: the scan walked to its end and did everything else it was asked.
+inline bool RunIsComplete(const SearchResult& result) {
+  return result.outcome == RunOutcome::kCompleted && !result.exportIncomplete;
+}
+
 inline int32_t SelectedCount(const FindingsList& findings, const FindingSelection* selection) {
   return selection == nullptr ? findings.Count() : static_cast<int32_t>(selection->size());
 }

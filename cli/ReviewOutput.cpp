@@ -694,9 +694,9 @@ SarifShape WriteSarif(const SearchResult& result, bool bShowAll, std::string_vie
   }
   shape.mostLocations = results.MostLocations();
   out.Text() += first ? "],\n" : "\n    ],\n";
-  // A cancelled run is a run that did not finish its work.
+  // A cancelled run, or one whose export failed, is a run that did not finish its work.
   out.Text() += std::string("    \"invocations\": [{\"executionSuccessful\": ") +
-                (result.outcome == RunOutcome::kCompleted && !result.unopened.NothingScanned() ? "true" : "false") +
+                (RunIsComplete(result) && !result.unopened.NothingScanned() ? "true" : "false") +
                 ", \"toolExecutionNotifications\": [";
   bool firstNotification = true;
   result.unopened.ForEachInRunOrder(

@@ -72,6 +72,26 @@ void AppendTsvEscaped(std::string& out, std::string_view field) {
   }
 }
 
+
+
+// A field of a line for stderr: as in the report, and every other control character escaped too.
+void AppendMessageField(std::string& out, std::string_view field) {
+  for (const char c : field) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\\': out += "\\\\"; break;
+      default:
+        if (IsControl(c)) {
+          AppendControlEscaped(out, c);
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+}
+
 // The core's lines join fields with bare tabs; a value holding a tab or a line end would forge a column or a
 // row for whoever reads the stream, so each field is escaped on its own.
 // One pass over the line, byte by byte: the search for any of several characters walks the set once per byte.
@@ -162,9 +182,9 @@ void ReportStream::Finish(const SearchResult& result) {
       [&](const UnopenedPages::Entry& entry) {
         appendEntry(entry.project, "page", entry.page, entry.reason, entry.detail);
       });
-  // A cancelled report, or one an error cut short, must not read as the whole site.
+  // A cancelled report, one an error cut short, or one whose export failed, must not read as the whole run.
   out_.Text() += first ? "],\n" : "\n],\n";
-  out_.Text() += result.outcome == RunOutcome::kCompleted ? "\"complete\": true}\n" : "\"complete\": false}\n";
+  out_.Text() += RunIsComplete(result) ? "\"complete\": true}\n" : "\"complete\": false}\n";
   out_.Flush();
 }
 
@@ -199,11 +219,11 @@ void WriteUnopenedLines(const SearchResult& result, const OutputSink& write) {
                               PageFailureReason reason, std::string_view detail) {
     std::string& text = out.Text();
     text += prefix;
-    AppendTsvEscaped(text, project);
+    AppendMessageField(text, project);
     text += '\t';
-    AppendTsvEscaped(text, name);
+    AppendMessageField(text, name);
     text += '\t';
-    AppendTsvEscaped(text, DescribePageFailure(reason, detail));
+    AppendMessageField(text, DescribePageFailure(reason, detail));
     text += '\n';
     out.MaybeFlush();
   };
@@ -275,6 +295,28 @@ std::string JsonString(std::string_view text) {
   return out;
 }
 
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+void AppendControlEscaped(std::string& out, char c) {
+  if (c == '\0') {
+    out += "\\0";
+    return;
+  }
+  char escaped[8];
+  std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+  out += escaped;
+}
+
+void AppendShownControls(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    if (IsControl(c)) {
+      AppendControlEscaped(out, c);
+    } else {
+      out.push_back(c);
+    }
+  }
+}
+
 std::string MessageLine(std::string_view message) {
   std::string line;
   line.reserve(message.size() + 1);
@@ -285,6 +327,8 @@ std::string MessageLine(std::string_view message) {
     } else if (message[i] == '\r' || message[i] == '\n') {
       // A line break that came in with a file name must not split the message over two lines.
       line.push_back(' ');
+    } else if (message[i] != '\t' && IsControl(message[i])) {
+      AppendControlEscaped(line, message[i]);
     } else {
       line.push_back(message[i]);
     }

@@ -44,12 +44,12 @@ void WriteJson(const SearchResult& result, bool bShowAll, const OutputSink& writ
 
 // {"findings": [the same array], "unopened": [{"project", "page" (or "pageList", its path, for a page list that
 // did not open), "reason" (an identifier such as "missing"), "description" (the reason in words, with what the
-// server knows)}], "complete": false when the run was cancelled or an error cut it short}.
+// server knows)}], "complete": false when the run was cancelled, an error cut it short or its export failed}.
 void WriteJsonWithUnopened(const SearchResult& result, bool bShowAll, const OutputSink& write,
                            const FindingSelection* selection = nullptr);
 
 // One line per page that did not open: "morvex-scan: not opened: " project, page and reason, tab-separated
-// and escaped as in the report; "morvex-scan: page list not opened: " project, path and reason for a page list.
+// and escaped as in the report, other control characters as in MessageLine; "morvex-scan: page list not opened: " project, path and reason for a page list.
 void WriteUnopenedLines(const SearchResult& result, const OutputSink& write);
 
 // The same, collected into one text (tests and small callers).
@@ -62,8 +62,15 @@ void AppendJsonString(std::string& out, std::string_view text);
 // The same without the quotes, for a string made of several pieces.
 void AppendJsonText(std::string& out, std::string_view text);
 
-// One line for stderr: the CR LF inside a message becomes a blank, so every message stays on its own line.
-// Any other character, NUL included, is kept: write the result by its length.
+// Control characters as a terminal must show them: "\0" for NUL, "\x1B" and the like for the others. Raw, a
+// NUL makes grep call stderr binary and an escape sequence would act on the user's terminal.
+bool IsControl(char c);
+void AppendControlEscaped(std::string& out, char c);
+// The text with every control character shown so.
+void AppendShownControls(std::string& out, std::string_view text);
+
+// One line for stderr: the CR LF inside a message becomes a blank, so every message stays on its own line,
+// and any other control character but the tab is shown escaped ("\0", "\x1B").
 std::string MessageLine(std::string_view message);
 
 // What the run's report holds, in one line for stderr's end: "12 collisions on 4 of 5 pages scanned" (the pages

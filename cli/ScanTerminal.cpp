@@ -115,7 +115,11 @@ void TerminalProgress::ProcessEvents() {
 
 void TerminalProgress::DrawStatusLine() {
   std::string status = ToDecimal(percent_);
-  status.append("% | ").append(lines_[1]).append(" | ").append(lines_[2]).append(" | ");
+  status.append("% | ");
+  AppendShownControls(status, lines_[1]);
+  status.append(" | ");
+  AppendShownControls(status, lines_[2]);
+  status.append(" | ");
   status.append(FindingsSoFar(lines_[0])).append(" found");
   // Longer than the terminal is wide, the line would wrap and \r could no longer redraw it in place.
   const size_t characters = KeepCharacters(status, console::Columns(stream_) - 1);

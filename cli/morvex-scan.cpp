@@ -40,9 +40,10 @@ constexpr const char* kExitStatusFooter =
     "       --write-baseline wrote the baseline\n"
     "  1    the scan finished and found collisions (with --baseline: some beyond the baseline)\n"
     "  2    the project list could not be opened, page lists or pages could not be opened and not one page\n"
-    "       was, a wrong option or baseline was given, an error ended the scan, or the report or the baseline\n"
-    "       could not be written\n"
-    "  130  the scan was cancelled with Ctrl-C (the partial report is printed)";
+    "       was, a wrong option or baseline was given, an error ended the scan, the report or the baseline\n"
+    "       could not be written, or the export could not be written whole\n"
+    "  130  the scan was cancelled with Ctrl-C (the partial report is printed; a report or baseline for a\n"
+    "       file is not written)";
 
 // Writes the report in the pieces it comes in; a failed write makes the rest a no-op. A report that did not
 // reach its reader (full disk, closed pipe) must not end with a success status.
@@ -273,6 +274,22 @@ int main(int argc, char** argv) {
                  "(run morvex-scan --help for usage)\n";
     return 2;
   }
+  // Nor may it quietly turn an option off: the report to stdout, no baseline written or compared, no export.
+  struct NamedValue {
+    const char* option;
+    const std::string& value;
+    const char* wanted;
+  };
+  for (const NamedValue& given : {NamedValue{"--output-file", outputPath, "a file"},
+                                  NamedValue{"--write-baseline", writeBaselinePath, "a file"},
+                                  NamedValue{"--baseline", baselinePath, "a baseline file"},
+                                  NamedValue{"--export", exportFolder, "a folder"}}) {
+    if (app.count(given.option) > 0 && given.value.empty()) {
+      std::cerr << "morvex-scan: " << given.option << " is empty; give " << given.wanted
+                << " (run morvex-scan --help for usage)\n";
+      return 2;
+    }
+  }
 
   morvex::PageAutomationFactory pageServerFactory = morvex::ChoosePageServer(pageServer);
   if (!pageServerFactory) {
@@ -373,6 +390,8 @@ int main(int argc, char** argv) {
   morvex::SearchResult result =
       morvex::RunSearchDetailed(context, folder, bShowAllRun || bSarif, !bIncludeBuiltIn);
   progress.ClearStatusLine();
+  const std::optional<std::string> exportFailure = siteExport.Failure();
+  result.exportIncomplete = exportFailure.has_value();
   std::optional<morvex::UniquePlacements> uniquePlacements;
   if (!bShowAllRun && result.showAll) {
     uniquePlacements.emplace();
@@ -384,12 +403,16 @@ int main(int argc, char** argv) {
   std::optional<morvex::BaselineComparison> comparison;
   if (baseline) comparison = morvex::CompareWithBaseline(result.findings, bShowAllRun, *baseline);
   const morvex::FindingSelection* selection = comparison ? &comparison->fresh : nullptr;
-  // A run without a report leaves the file as it was.
-  const bool bFileReport = bToFile && morvex::RunHasReport(result);
+  const bool finished = result.outcome == morvex::RunOutcome::kCompleted;
+  // A run that did not finish leaves the file as it was: part of a report in its place would pass for all of
+  // it. To stdout the partial report goes out as it was found, and the exit status says what it is.
+  const bool bFileReport = bToFile && finished;
   if (std::string error; bFileReport && !reportFile.Begin(error)) {
     return CannotWrite("the report to ", outputPath, error);
   }
-  if (streamed) {
+  if (bToFile && !bFileReport) {
+    // nothing goes anywhere
+  } else if (streamed) {
     streamed->Finish(result);
   } else if (format == "json") {
     morvex::WriteJson(result, bShowAllRun, sink, selection);
@@ -423,16 +446,24 @@ int main(int argc, char** argv) {
     return status;
   };
 
-  const bool finished = result.outcome == morvex::RunOutcome::kCompleted;
   if (bListUnopened) morvex::WriteUnopenedLines(result, PrintLine);
   if (result.unopened.Any() && !bQuiet) {
     std::string summary = "morvex-scan: " + morvex::UnopenedSummary(result.unopened);
     if (!bListUnopened) summary += "; --list-unopened names them";
     PrintLine(summary + "\n");
   }
-  if (result.outcome == morvex::RunOutcome::kCancelled) {
+  if (result.outcome == morvex::RunOutcome::kCancelled && !bToFile) {
     PrintLine("morvex-scan: cancelled: the report is partial, it holds only what was found before Ctrl-C\n");
   }
+  if (bToFile && !bFileReport) {
+    std::fprintf(stderr, "morvex-scan: report %s not written: the scan did not finish\n", outputPath.c_str());
+  }
+  if (exportFailure) {
+    std::fprintf(stderr, "morvex-scan: the export to %s is incomplete: %s; it holds the pages written before\n",
+                 exportFolder.c_str(), OneLine(*exportFailure).c_str());
+  }
+  // A run that was asked for an export and could not write it did not do its work, whatever it found.
+  const auto withExport = [&](int status) { return exportFailure && status != 130 ? 2 : status; };
   if (comparison && finished) {
     for (const morvex::BaselineComparison::Fixed& fixed : comparison->fixed) {
       std::string line = "morvex-scan: fixed since the baseline:";
@@ -451,8 +482,8 @@ int main(int argc, char** argv) {
       if (!WriteBaselineFile(baselineFile, morvex::MakeBaseline(result.findings, bShowAllRun), error)) {
         return endWithCounts(CannotWrite("the baseline ", writeBaselinePath, error));
       }
-      return endWithCounts(0);  // what was found is the baseline now
+      return endWithCounts(withExport(0));  // what was found is the baseline now
     }
   }
-  return endWithCounts(morvex::ExitStatus(result, selection));
+  return endWithCounts(withExport(morvex::ExitStatus(result, selection)));
 }

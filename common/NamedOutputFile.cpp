@@ -24,7 +24,18 @@ std::string Reason(const std::error_code& error) {
 
 bool NamedOutputFile::Prepare(std::string_view path, std::string& error) {
   path_ = path;
-  return Check(error);
+  if (!Check(error)) return false;
+  if (IsStream()) {
+    if (const std::error_code code = scratch_.OpenStream(target_.path)) {
+      error = Reason(code);
+      return false;
+    }
+    return true;
+  }
+  // A folder that refuses new files (permissions, a read-only mount) is found now, not after the scan.
+  if (!CreateScratch(error)) return false;
+  scratch_.Discard();
+  return true;
 }
 
 bool NamedOutputFile::Check(std::string& error) {
@@ -41,7 +52,17 @@ bool NamedOutputFile::Check(std::string& error) {
   switch (target_.kind) {
     case platform::WriteTargetKind::kAbsent:
     case platform::WriteTargetKind::kOrdinaryFile:
+    case platform::WriteTargetKind::kStream:
       return true;
+    case platform::WriteTargetKind::kFolder:
+      error = "a folder, not a file";
+      return false;
+    case platform::WriteTargetKind::kBlockDevice:
+      error = "a block device, not an ordinary file";
+      return false;
+    case platform::WriteTargetKind::kSocket:
+      error = "a socket, not an ordinary file";
+      return false;
     case platform::WriteTargetKind::kNotOrdinaryFile:
       error = "not an ordinary file";
       return false;
@@ -59,8 +80,13 @@ bool NamedOutputFile::Replace(std::string_view bytes, std::string& error) {
 }
 
 bool NamedOutputFile::Begin(std::string& error) {
-  if (!Check(error)) return false;
   writeError_.clear();
+  // A stream was opened by Prepare and stays what it was; only a file's place can change meanwhile.
+  if (IsStream()) return true;
+  return Check(error) && CreateScratch(error);
+}
+
+bool NamedOutputFile::CreateScratch(std::string& error) {
   std::error_code code = std::make_error_code(std::errc::file_exists);
   for (int attempt = 0; attempt < kScratchNames && code == std::errc::file_exists; ++attempt) {
     scratchPath_ = target_.path;
@@ -82,7 +108,7 @@ bool NamedOutputFile::Commit(std::string& error) {
   } else {
     code = scratch_.Finish();
   }
-  if (!code) {
+  if (!code && !IsStream()) {
     code = platform::MoveOver(scratchPath_, target_);
     if (code) {
       std::error_code ignored;

@@ -82,7 +82,18 @@ bool IsHiddenOrSystemFile(const std::filesystem::path& path);
 
 // ---- Files the user names for writing ----
 
-enum class WriteTargetKind { kAbsent, kOrdinaryFile, kNotOrdinaryFile, kBrokenLink };
+// A stream (a pipe, a FIFO, a character device such as /dev/null) is written into where it is: replacing it
+// would take it from whoever reads it. Anything else that is not an ordinary file is refused.
+enum class WriteTargetKind {
+  kAbsent,
+  kOrdinaryFile,
+  kStream,
+  kFolder,
+  kBlockDevice,
+  kSocket,
+  kNotOrdinaryFile,  // any other kind, and Windows' devices
+  kBrokenLink,
+};
 
 // Where a path named for writing leads. A link is followed to the file it ends at, so that the new content
 // goes there and the link stays a link.
@@ -107,6 +118,9 @@ class NewFile {
   NewFile& operator=(const NewFile&) = delete;
 
   std::error_code Create(const std::filesystem::path& file, const WriteTarget& target);
+  // Opens a stream (WriteTargetKind::kStream) to write into it as it is: never created, truncated or removed,
+  // and Finish only closes it.
+  std::error_code OpenStream(const std::filesystem::path& stream);
   std::error_code Write(std::string_view bytes);
   std::error_code Finish();
   void Discard() noexcept;
@@ -115,6 +129,7 @@ class NewFile {
   std::filesystem::path path_;
   intptr_t handle_ = -1;  // a descriptor (POSIX) or a HANDLE (Windows); -1 for none on both
   bool replacing_ = false;
+  bool stream_ = false;
   uint32_t keep_ = 0;
 };
 // The whole of a new file at once, as NewFile writes it.

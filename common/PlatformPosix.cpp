@@ -346,15 +346,24 @@ std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& 
   if (path.native().find('\0') != std::string::npos) return std::make_error_code(std::errc::invalid_argument);
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0) {
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-      std::error_code error;
-      target.path = std::filesystem::canonical(path, error);
-      if (error) return error;
-    }
     if (S_ISREG(info.st_mode)) {
+      struct stat link {};
+      if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        std::error_code error;
+        target.path = std::filesystem::canonical(path, error);
+        if (error) return error;
+      }
       target.kind = WriteTargetKind::kOrdinaryFile;
       target.keep = static_cast<uint32_t>(info.st_mode & 07777);
+    } else if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) {
+      // Left as named: /dev/stdout leads through /proc to a pipe that has no path of its own.
+      target.kind = WriteTargetKind::kStream;
+    } else if (S_ISDIR(info.st_mode)) {
+      target.kind = WriteTargetKind::kFolder;
+    } else if (S_ISBLK(info.st_mode)) {
+      target.kind = WriteTargetKind::kBlockDevice;
+    } else if (S_ISSOCK(info.st_mode)) {
+      target.kind = WriteTargetKind::kSocket;
     } else {
       target.kind = WriteTargetKind::kNotOrdinaryFile;
     }
@@ -375,6 +384,7 @@ std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& 
 
 std::error_code NewFile::Create(const std::filesystem::path& file, const WriteTarget& target) {
   Discard();
+  stream_ = false;
   replacing_ = target.kind == WriteTargetKind::kOrdinaryFile;
   keep_ = target.keep;
   // O_EXCL also refuses a link planted under the scratch name, which would lead the write elsewhere.
@@ -385,6 +395,21 @@ std::error_code NewFile::Create(const std::filesystem::path& file, const WriteTa
   if (fd < 0) return LastError();
   path_ = file;
   handle_ = fd;
+  return {};
+}
+
+std::error_code NewFile::OpenStream(const std::filesystem::path& stream) {
+  Discard();
+  // A FIFO waits here for its reader, as a shell's redirection does.
+  int fd;
+  do {
+    fd = ::open(stream.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return LastError();
+  path_ = stream;
+  handle_ = fd;
+  stream_ = true;
+  replacing_ = false;
   return {};
 }
 
@@ -407,6 +432,12 @@ std::error_code NewFile::Finish() {
   if (handle_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
   const int fd = static_cast<int>(handle_);
   std::error_code error;
+  if (stream_) {
+    // A pipe cannot be synced, and nothing of a stream is removed: its reader has what it was sent.
+    handle_ = -1;
+    if (::close(fd) != 0) error = LastError();
+    return error;
+  }
   // fchmod is not subject to the umask, so a file of mode 0444 or 0755 comes back exactly so.
   if (replacing_ && ::fchmod(fd, static_cast<mode_t>(keep_)) != 0) error = LastError();
   // Flushed before the rename: after a crash the name holds either the old content or the whole new one.
@@ -421,7 +452,7 @@ void NewFile::Discard() noexcept {
   if (handle_ < 0) return;
   ::close(static_cast<int>(handle_));
   handle_ = -1;
-  ::unlink(path_.c_str());
+  if (!stream_) ::unlink(path_.c_str());
 }
 
 std::error_code MoveOver(const std::filesystem::path& file, const WriteTarget& target) {

@@ -315,6 +315,11 @@ std::wstring FinalPathOf(const std::wstring& path, DWORD& error) {
   return final;
 }
 
+// Windows' devices stay refused by name and kind: a stream is written into only where POSIX names one.
+WriteTargetKind KindOfNonFile(DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_DEVICE) == 0 ? WriteTargetKind::kFolder : WriteTargetKind::kNotOrdinaryFile;
+}
+
 }  // namespace
 
 std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& target) {
@@ -341,7 +346,7 @@ std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& 
     return {};
   }
   if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
-    target.kind = WriteTargetKind::kNotOrdinaryFile;
+    target.kind = KindOfNonFile(attributes);
     return {};
   }
   // Replaced in place, a link would become a file and its target would keep the old content. Asked of every
@@ -362,7 +367,7 @@ std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& 
     target.path = std::move(final);
   }
   if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
-    target.kind = WriteTargetKind::kNotOrdinaryFile;
+    target.kind = KindOfNonFile(attributes);
   } else {
     target.kind = WriteTargetKind::kOrdinaryFile;
     target.keep = attributes & kKeptAttributes;
@@ -372,12 +377,25 @@ std::error_code FindWriteTarget(const std::filesystem::path& path, WriteTarget& 
 
 std::error_code NewFile::Create(const std::filesystem::path& file, const WriteTarget&) {
   Discard();
+  stream_ = false;
   const std::wstring native = WithLongPathPrefix(file.native());
   const HANDLE created =
       ::CreateFileW(native.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (created == INVALID_HANDLE_VALUE) return FromWin32(::GetLastError());
   path_ = file;
   handle_ = reinterpret_cast<intptr_t>(created);
+  return {};
+}
+
+std::error_code NewFile::OpenStream(const std::filesystem::path& stream) {
+  Discard();
+  const std::wstring native = WithLongPathPrefix(stream.native());
+  const HANDLE opened = ::CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return FromWin32(::GetLastError());
+  path_ = stream;
+  handle_ = reinterpret_cast<intptr_t>(opened);
+  stream_ = true;
   return {};
 }
 
@@ -399,6 +417,10 @@ std::error_code NewFile::Finish() {
   const HANDLE file = reinterpret_cast<HANDLE>(handle_);
   handle_ = -1;
   std::error_code error;
+  if (stream_) {
+    if (!::CloseHandle(file)) error = FromWin32(::GetLastError());
+    return error;
+  }
   // Flushed before the move: after a crash the name holds either the old content or the whole new one.
   if (!::FlushFileBuffers(file)) error = FromWin32(::GetLastError());
   if (!::CloseHandle(file) && !error) error = FromWin32(::GetLastError());
@@ -410,7 +432,7 @@ void NewFile::Discard() noexcept {
   if (handle_ == -1) return;
   ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
   handle_ = -1;
-  ::DeleteFileW(WithLongPathPrefix(path_.native()).c_str());
+  if (!stream_) ::DeleteFileW(WithLongPathPrefix(path_.native()).c_str());
 }
 
 std::error_code MoveOver(const std::filesystem::path& file, const WriteTarget& target) {

@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "basFileTools.h"
+
 namespace morvex {
 
 namespace {
@@ -46,6 +48,23 @@ std::string DescribePageFailure(PageFailureReason reason, std::string_view detai
   std::string text(PageFailureText(reason));
   if (!detail.empty()) text.append(": ").append(detail);
   return text;
+}
+
+PageFailure FailureOfOpen(const std::error_code& error, const std::filesystem::path& file) {
+  if (error == FileOpenError::kNotOrdinaryFile) {
+    // Asked after the open only for the words: the open itself already refused the file.
+    return {PageFailureReason::kNotOrdinaryFile,
+            platform::IsHiddenOrSystemFile(file) ? "hidden or system file" : std::string()};
+  }
+  if (error == std::errc::no_such_file_or_directory) return {PageFailureReason::kMissing, {}};
+  return {PageFailureReason::kUnreadable, error.message()};
+}
+
+std::optional<PageFailure> FileOpenFailure(const std::filesystem::path& file) {
+  ReadOnlyFile opened;
+  const std::error_code error = ReadOnlyFile::Open(file, opened);
+  if (!error) return std::nullopt;
+  return FailureOfOpen(error, file);
 }
 
 }  // namespace morvex

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,5 +37,12 @@ std::string_view PageFailureId(PageFailureReason reason);
 std::optional<PageFailureReason> PageFailureFromId(std::string_view id);
 // The reason text and, when there is one, its detail after a colon.
 std::string DescribePageFailure(PageFailureReason reason, std::string_view detail);
+
+// Why a file could not be opened for reading, in the words pages and page lists share: missing, not an
+// ordinary file (with "hidden or system file" where Windows sets it apart), or unreadable with the system's
+// reason. From the error an open gave, or from opening the file now: nothing when it opens after all.
+PageFailure FailureOfOpen(const std::error_code& error, const std::filesystem::path& file);
+std::optional<PageFailure> FileOpenFailure(const std::filesystem::path& file);
+
 
 }  // namespace morvex

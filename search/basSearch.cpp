@@ -298,6 +298,11 @@ int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::str
   if (unopened != nullptr) unopened->CountListTried();
   if (IsBlankPath(sProjectPath)) {
     listFailure = {PageFailureReason::kNoProjectFolder, "its Path in the project list is empty or blank"};
+  } else if (sProjectPath.find('\0') != std::string_view::npos) {
+    // The system would stop reading the name at the NUL and open some other file (a damaged table reads as
+    // NULs past its end).
+    listPath = JoinPath(sProjectPath, kPageList);
+    listFailure = {PageFailureReason::kUnreadable, "its Path in the project list holds a NUL byte"};
   } else {
     listPath = JoinPath(sProjectPath, kPageList);
     try {
@@ -313,9 +318,15 @@ int16_t ScanProject(AppContext& context, std::string_view sProjectName, std::str
       listFailure = {PageFailureReason::kUnreadable, error.what()};
     }
   }
+  if (!loaded && listFailure.reason == PageFailureReason::kMissing && !listPath.empty()) {
+    // The reader calls anything it cannot take for a table absent; a folder, a pipe or a file behind a folder
+    // that refuses us is there, and a user looking for a missing file would look in vain.
+    if (std::optional<PageFailure> why = FileOpenFailure(ToNativePath(listPath))) listFailure = std::move(*why);
+  }
   if (!loaded) {
     std::string message = "Cannot open page list:\r\n";
-    message += listPath.empty() ? kPageList : std::string_view(listPath);
+    // Without a folder there is no path to show: the project is named instead.
+    message += listPath.empty() ? std::string(kPageList) + " of project " + std::string(sProjectName) : listPath;
     if (listFailure.reason != PageFailureReason::kMissing) {
       message += "\r\n";
       message += DescribePageFailure(listFailure.reason, listFailure.detail);
@@ -452,7 +463,9 @@ SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bo
     const int32_t recordCount = projectList.RecordCount();
     // The count would fail on the missing column with a bare "Subscript out of range"; say which file lacks it.
     if (recordCount > 0 && pathColumn < 1) {
-      ThrowOutOfRange("Subscript out of range: " + listPath + " has no field \"Path\"");
+      ThrowOutOfRange("Subscript out of range: " + listPath +
+                      (projectList.Corrupt() ? " is damaged and" : "") +
+                      " has no field \"Path\"");
     }
     // The reader's own array stands in for the copy: the count only reads it, and a copy of a large list
     // costs. A valid list without records is a site without projects, not a subscript error: it has no pages.

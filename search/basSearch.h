@@ -31,6 +31,9 @@ struct SearchResult {
   UnopenedPages unopened; // the pages tried, and those that did not open with their reasons
   // Name and resolved folder of every project the run walked, for outputs that point at page files.
   std::vector<std::pair<std::string, std::string>> projectFolders;
+  // A copy of the site that the run was asked to write as it went (an export) could not be written whole: the
+  // run did not do all it was asked, however far its scan got.
+  bool exportIncomplete = false;
 
   // The report text with CR LF line ends; empty for kProjectListMissing and kUnexpectedError. Built anew on
   // each call: front ends that can take it in pieces use WriteReport instead.

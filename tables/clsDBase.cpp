@@ -127,11 +127,12 @@ std::string clsDBase::CorruptReason() const {
   const int64_t recordLength = header_.RecordLength;
   const int64_t records = header_.Records;
   const int64_t headerEnd = headerSize_ + int64_t{descriptorSize_} * std::max(FieldCount(), 0) + 1;
+  // A file cut inside its header has no records and no marker either: saying so too would only repeat it.
+  if (fileSize_ == 0) return "it is empty (0 bytes)";
+  if (fileSize_ < headerEnd) return "it ends inside its header, after " + std::to_string(fileSize_) + " bytes";
   std::string reason;
   if (badTerminator_) {
-    reason = fileSize_ < headerEnd ? "the file ends at byte " + std::to_string(fileSize_) + ", inside its header"
-                                   : "its header has no terminator after its " + std::to_string(FieldCount()) +
-                                         " field descriptors";
+    reason = "its header has no terminator after its " + std::to_string(FieldCount()) + " field descriptors";
   }
   if (badEndMarker_) {
     if (!reason.empty()) reason += "; ";
@@ -370,8 +371,10 @@ int32_t clsDBase::FieldCount() const {
 
 int32_t clsDBase::FieldNumber(std::string_view sField) const {
   if (!loaded_) return -1;
-  if (!descriptors_.HasElements())
-    Fail(kErrOutOfRange, "it has no fields to look \"" + std::string(sField) + "\" up in");
+  if (!descriptors_.HasElements()) {
+    Fail(kErrOutOfRange, std::string(corrupt_ ? "it is damaged and " : "it ") + "has no fields to look \"" +
+                             std::string(sField) + "\" up in");
+  }
   for (int32_t i = descriptors_.LowerBound(); i <= descriptors_.UpperBound(); ++i) {
     if (EqualsIgnoreCase(sField, ToNull(descriptors_.At(i).Name))) return i;
   }

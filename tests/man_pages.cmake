@@ -7,3 +7,9 @@ foreach(program morvex-scan morvex-dbf)
                      -P ${CMAKE_CURRENT_SOURCE_DIR}/check_man_page.cmake)
   endif()
 endforeach()
+# The bash completion, shipped beside them, against the same --help.
+if(TARGET morvex-scan)
+  add_test(NAME morvex_bash_completion
+           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/check_completion.sh $<TARGET_FILE:morvex-scan>
+                   ${PROJECT_SOURCE_DIR}/packaging/bash-completion/morvex-scan)
+endif()

@@ -88,8 +88,8 @@ TEST(ScanOutputTest, JsonStringEscapesQuotesBackslashesAndControlCharacters) {
 TEST(ScanOutputTest, MessageLineKeepsEveryMessageOnOneLine) {
   EXPECT_EQ(MessageLine("Cannot open page list:\r\n/site/a/pages.dbf"), "Cannot open page list: /site/a/pages.dbf\n");
   EXPECT_EQ(MessageLine("odd\nname\rhere"), "odd name here\n");
-  // A NUL from a table value is kept; the writer goes by length, so the line end survives it.
-  EXPECT_EQ(MessageLine("a\0b"s), "a\0b\n"s);
+  // Control characters from a table value are shown, not sent: grep and the terminal see plain text.
+  EXPECT_EQ(MessageLine("a\0b\x1B[2J\tc\x7F"s), "a\\0b\\x1B[2J\tc\\x7F\n"s);
 }
 
 TEST(ScanOutputTest, ExitStatusFollowsOutcomeAndFindings) {

@@ -112,7 +112,7 @@ TEST_F(ScanTerminalTest, MessagesClearTheStatusLineAndDoneIsNotPrinted) {
   EXPECT_EQ(Written(), "\r\033[K5% |  |  | 0 found\r\033[KCannot open page list: /x/pages.dbf\n");
 }
 
-TEST_F(ScanTerminalTest, MessagesAndStatusLineHoldingNulAreWrittenWhole) {
+TEST_F(ScanTerminalTest, MessagesAndStatusLineHoldingNulShowItEscaped) {
   TerminalProgress progress(stream_, true);
   TerminalMessages messages(stream_, progress);
   progress.Show();
@@ -122,8 +122,8 @@ TEST_F(ScanTerminalTest, MessagesAndStatusLineHoldingNulAreWrittenWhole) {
   messages.ShowMessage("Cannot open page list:\r\n/a\0b/pages.dbf"s);
   messages.ShowMessage("next");
   EXPECT_EQ(Written(),
-            "\r\033[K5% | Project: a\0b |  | 0 found\r\033[K"
-            "Cannot open page list: /a\0b/pages.dbf\nnext\n"s);
+            "\r\033[K5% | Project: a\\0b |  | 0 found\r\033[K"
+            "Cannot open page list: /a\\0b/pages.dbf\nnext\n"s);
 }
 
 TEST_F(ScanTerminalTest, StatusLineIsRedrawnAtMostOncePerIntervalExceptWhenNothingOrAnOldFigureIsShown) {

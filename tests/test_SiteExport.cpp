@@ -185,6 +185,34 @@ TEST_F(SiteExportTest, ScanOfTheExportGivesTheReportOfTheServerItWasExportedThro
   }
 }
 
+// Folders above the export that are missing are made, as `mkdir -p` makes them; a write that the export folder
+// refuses later (here: the folder is gone) loses the copy, not the page: every finding is still reported.
+TEST_F(SiteExportTest, MissingFoldersAboveAreMadeAndAFolderThatRefusesWritesFailsTheExportNotThePages) {
+  doubles::ProjectListWriter().Add({"A", "a"}).WriteTo(Site() / "master.dbf");
+  doubles::PageListWriter().Add({"one"}).Add({"two"}).WriteTo(Site() / "a" / "pages.dbf");
+  auto site = std::make_shared<ScriptedSite>();
+  for (const char* page : {"one", "two"}) {
+    site->AddPage("A", page, {doubles::TarvoObject(1, {"l", "l", "t"}, {{"TEXT", page}})});
+  }
+  std::ofstream(root_ / "file") << "x";
+  SiteExport refused;
+  std::string error;
+  EXPECT_FALSE(Begin(refused, error, root_ / "file" / "out"));
+  EXPECT_TRUE(error.starts_with("cannot create it: ")) << error;
+
+  const fs::path out = root_ / "x" / "y" / "out";
+  SiteExport siteExport;
+  ASSERT_TRUE(Begin(siteExport, error, out)) << error;
+  EXPECT_TRUE(fs::exists(out / "1-A" / "pages.dbf"));
+  fs::remove_all(out / "1-A");
+
+  const RunFacts exported = Scan(siteExport.Recording(doubles::MakeScriptedFactory(site)), Site());
+  EXPECT_EQ(exported, Scan(doubles::MakeScriptedFactory(site), Site()));
+  EXPECT_EQ(exported.unopened, 0);
+  ASSERT_TRUE(siteExport.Failure().has_value());
+  EXPECT_EQ(*siteExport.Failure(), std::make_error_code(std::errc::no_such_file_or_directory).message());
+}
+
 // Another server may open what a page file cannot hold: such a page is told as not opened and not written.
 TEST_F(SiteExportTest, APageThatNoPageFileCanHoldDoesNotOpenAndIsNotWritten) {
   doubles::ProjectListWriter().Add({"A", "a"}).WriteTo(Site() / "master.dbf");

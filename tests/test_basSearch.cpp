@@ -1,6 +1,7 @@
 // Whole search runs over sites laid out on disk: report text, messages, progress texts, percentages, lifetimes.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -539,7 +540,7 @@ TEST_F(SearchRunTest, PageListsThatCannotBeReadOrHaveNoFolderAreToldAndTheRunGoe
   EXPECT_EQ(result.findings.Count(), 1);
   ASSERT_EQ(messages_.messages.size(), 5u) << ::testing::PrintToString(messages_.messages);
   EXPECT_EQ(messages_.messages[0],
-            "Cannot open page list:\r\npages.dbf\r\nno project folder: its Path in the project list is empty or blank");
+            "Cannot open page list:\r\npages.dbf of project A\r\nno project folder: its Path in the project list is empty or blank");
   EXPECT_EQ(messages_.messages[1], ListPath("b") + " is damaged: its header counts 3 records, the file holds 2");
   EXPECT_TRUE(messages_.messages[2].starts_with("Cannot open page list:\r\n" + ListPath("d") + "\r\nunreadable: "))
       << messages_.messages[2];
@@ -553,6 +554,30 @@ TEST_F(SearchRunTest, PageListsThatCannotBeReadOrHaveNoFolderAreToldAndTheRunGoe
   EXPECT_EQ(result.unopened.ListAt(1).reason, PageFailureReason::kUnreadable);
   // D's list is left out of the count instead of ending the run: E's one page of 3 + 3 + 1.
   EXPECT_EQ(progress_.Percentages(), (std::vector<int32_t>{14}));
+}
+
+TEST_F(SearchRunTest, PageListsThatAreThereButNoTablesGetTheReasonsPagesGet) {
+  // Only D's list is missing; a user told "missing" of the others would look for a file that is there.
+  WriteSite({{"A", "a", false, std::nullopt},
+             {"B", "b", false, std::nullopt},
+             {"C", "c", false, std::nullopt},
+             {"D", "d", false, std::nullopt}});
+  fs::create_directories(root_ / "a" / "pages.dbf");
+  fs::create_directories(root_ / "b");
+  ASSERT_EQ(mkfifo((root_ / "b" / "pages.dbf").c_str(), 0600), 0);
+  fs::create_directories(root_ / "c");
+  fs::create_symlink("/dev/zero", root_ / "c" / "pages.dbf");
+  const std::vector<PageFailureReason> expected = {
+      PageFailureReason::kNotOrdinaryFile, PageFailureReason::kNotOrdinaryFile,
+      PageFailureReason::kNotOrdinaryFile, PageFailureReason::kMissing};
+
+  const SearchResult result = Run();
+
+  ASSERT_EQ(result.unopened.ListCount(), static_cast<int64_t>(expected.size()));
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(result.unopened.ListAt(static_cast<int64_t>(i)).reason, expected[i]) << i;
+  }
+  EXPECT_EQ(messages_.messages[0], "Cannot open page list:\r\n" + ListPath("a") + "\r\nnot an ordinary file");
 }
 
 TEST_F(SearchRunTest, ScanProjectTreatsAPageListThatFailsToLoadAsMissing) {

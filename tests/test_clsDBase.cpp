@@ -166,8 +166,10 @@ TEST_F(DBaseTest, TerminatorAndEndOfFileMarkerDecideCorrupt) {
   EXPECT_EQ(table_.CorruptReason(), "its header counts 3 records, the file holds 2");
   cut.resize(40);
   ASSERT_TRUE(LoadBytes(cut));
-  EXPECT_EQ(table_.CorruptReason(),
-            "the file ends at byte 40, inside its header; its header counts 3 records, the file holds 0");
+  EXPECT_EQ(table_.CorruptReason(), "it ends inside its header, after 40 bytes");
+  cut.clear();
+  ASSERT_TRUE(LoadBytes(cut));
+  EXPECT_EQ(table_.CorruptReason(), "it is empty (0 bytes)");
 
   DBaseTableBuilder empty;
   empty.Field("Name", 8);

@@ -14,9 +14,8 @@ namespace {
 
 constexpr int32_t kProjectListCodepage = 0;
 constexpr std::string_view kPageFileExtension = ".json";
-// Details of "not an ordinary file" for files Windows sets apart, which users rarely know to look for.
+// The detail of "not an ordinary file" for a name Windows keeps for a device, which users rarely know of.
 constexpr std::string_view kDeviceNameDetail = "a device name";
-constexpr std::string_view kHiddenOrSystemDetail = "hidden or system file";
 
 bool HasNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
 
@@ -26,15 +25,7 @@ void SetFailure(PageFailure& failure, PageFailureReason reason, std::string deta
 }
 
 void SetOpenFailure(PageFailure& failure, const std::error_code& error, const std::filesystem::path& file) {
-  if (error == FileOpenError::kNotOrdinaryFile) {
-    // Asked after the open only for the words: the open itself already refused the file.
-    SetFailure(failure, PageFailureReason::kNotOrdinaryFile,
-               platform::IsHiddenOrSystemFile(file) ? std::string(kHiddenOrSystemDetail) : std::string());
-  } else if (error == std::errc::no_such_file_or_directory) {
-    SetFailure(failure, PageFailureReason::kMissing);
-  } else {
-    SetFailure(failure, PageFailureReason::kUnreadable, error.message());
-  }
+  failure = FailureOfOpen(error, file);
 }
 
 }  // namespace

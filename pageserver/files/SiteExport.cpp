@@ -1,6 +1,7 @@
 // SiteExport: a site copied into a new folder as our page-file server reads it, pages taken from any page server.
 #include "SiteExport.h"
 
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -173,12 +174,40 @@ struct WrittenPages {
   std::set<std::string> files;
 };
 
+// A write that failed because of the page's name (which another name might have passed) rather than because
+// of the folder it went into. Everything else would fail for every later page too.
+bool IsNameFault(const std::error_code& error) {
+  return error == std::errc::file_exists || error == std::errc::filename_too_long ||
+         error == std::errc::invalid_argument || error == std::errc::illegal_byte_sequence;
+}
+
+}  // namespace
+
+struct SiteExport::Health {
+  // True for the first failure, which is kept; the others only repeat it.
+  void Fail(std::string reason) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!failure) failure = std::move(reason);
+    failed.store(true, std::memory_order_relaxed);
+  }
+  bool Failed() const { return failed.load(std::memory_order_relaxed); }
+
+  mutable std::mutex mutex;
+  std::optional<std::string> failure;
+  std::atomic<bool> failed{false};
+};
+
+namespace {
+
 // The run's page server, writing each page that opens into the export before the run walks it.
 class RecordingPageServer final : public PageAutomation {
  public:
   RecordingPageServer(std::unique_ptr<PageAutomation> inner, std::shared_ptr<const ExportLayout> layout,
-                      std::shared_ptr<WrittenPages> written)
-      : inner_(std::move(inner)), layout_(std::move(layout)), written_(std::move(written)) {}
+                      std::shared_ptr<WrittenPages> written, std::shared_ptr<SiteExport::Health> health)
+      : inner_(std::move(inner)),
+        layout_(std::move(layout)),
+        written_(std::move(written)),
+        health_(std::move(health)) {}
 
   bool SetInteractive(bool bValue) override { return inner_->SetInteractive(bValue); }
   void ServeFolder(std::string_view sUserPath) override { inner_->ServeFolder(sUserPath); }
@@ -251,10 +280,16 @@ class RecordingPageServer final : public PageAutomation {
     const std::string fileName = std::string(sPage) + ".json";
     if (IsDeviceName(fileName)) return Fail(PageFailureReason::kUnknown, "its name is a device's on Windows");
     const std::string file = JoinPath(JoinPath(layout_->folder, found->second), fileName);
+    // Once the export folder has refused a write, the copy is lost anyway: the scan goes on without it.
+    if (health_->Failed()) return true;
     // A page list may name a page twice, or two projects of one name share a folder: the page is written once.
     if (!written_->Claim(file)) return true;
     if (const std::error_code error = WriteNew(ToNativePath(file), json)) {
       written_->Release(file);
+      if (!IsNameFault(error)) {
+        health_->Fail(error.message());
+        return true;
+      }
       return Fail(PageFailureReason::kUnknown, "cannot be written into the export: " + error.message());
     }
     return true;
@@ -265,6 +300,7 @@ class RecordingPageServer final : public PageAutomation {
   PageDocument page_;
   PageFailure failure_;
   std::shared_ptr<WrittenPages> written_;
+  std::shared_ptr<SiteExport::Health> health_;
 };
 
 }  // namespace
@@ -308,9 +344,12 @@ bool SiteExport::Begin(std::string_view exportFolder, std::string_view siteFolde
   ProjectListRewrite projectList;
   if (!projectList.Plan(JoinPath(siteFolder, kProjectList), siteFolder, *layout, error)) return error.empty();
 
-  if (!exists && !fs::create_directory(target, status)) {
-    error = "cannot create it: " + status.message();
-    return false;
+  if (!exists) {
+    fs::create_directories(target, status);
+    if (status) {
+      error = "cannot create it: " + status.message();
+      return false;
+    }
   }
   if (const std::error_code written = WriteNew(target / kProjectList, projectList.Bytes())) {
     error = "cannot write its " + std::string(kProjectList) + ": " + written.message();
@@ -331,16 +370,23 @@ bool SiteExport::Begin(std::string_view exportFolder, std::string_view siteFolde
     }
   }
   layout_ = std::move(layout);
+  health_ = std::make_shared<Health>();
   return true;
+}
+
+std::optional<std::string> SiteExport::Failure() const {
+  if (!health_) return std::nullopt;
+  const std::lock_guard<std::mutex> lock(health_->mutex);
+  return health_->failure;
 }
 
 PageAutomationFactory SiteExport::Recording(PageAutomationFactory server) const {
   if (!layout_) return server;
-  return [server = std::move(server), layout = layout_,
-          written = std::make_shared<WrittenPages>()]() -> std::unique_ptr<PageAutomation> {
+  return [server = std::move(server), layout = layout_, written = std::make_shared<WrittenPages>(),
+          health = health_]() -> std::unique_ptr<PageAutomation> {
     std::unique_ptr<PageAutomation> inner = server();
     if (!inner) return nullptr;
-    return std::make_unique<RecordingPageServer>(std::move(inner), layout, written);
+    return std::make_unique<RecordingPageServer>(std::move(inner), layout, written, health);
   };
 }
 
