@@ -221,11 +221,12 @@ int main(int argc, char** argv) {
                  "are any, and baseline findings no longer seen are listed on stderr as fixed");
   app.add_option("--write-baseline", writeBaselinePath,
                  "Write the findings of a finished scan to this baseline file (fingerprints with counts) and "
-                 "exit 0, as they are the baseline now; a link is written through, anything there but an "
-                 "ordinary file is refused");
+                 "exit 0, as they are the baseline now; a link is written through, a pipe or character device "
+                 "written into, anything else but an ordinary file refused");
   app.add_option("-o,--output-file", outputPath,
                  "Write the report to this file instead of to stdout: into a scratch file beside it, moved into "
-                 "place when complete; a link is written through, anything there but an ordinary file is refused");
+                 "place when complete, never for a scan that did not finish; a link is written through, a pipe or "
+                 "character device (/dev/stdout) written into, anything else but an ordinary file refused");
   std::string sarifResults = "template";
   app.add_option("--sarif-results", sarifResults,
                  "SARIF results: template (one per template property on a page, its placements there as "
@@ -244,7 +245,8 @@ int main(int argc, char** argv) {
                  "Default: Morvex's own, reading page files");
   std::string exportFolder;
   app.add_option("--export", exportFolder,
-                 "Also write the site into this new or empty folder as Morvex's own page server reads it: the "
+                 "Also write the site into this new or empty folder (made with the folders above it that are "
+                 "missing) as Morvex's own page server reads it: the "
                  "project list pointing at a folder per project, the page lists, and every page that opens as a "
                  "page file, read through the run's page server");
   int32_t jobs = 0;
