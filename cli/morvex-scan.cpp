@@ -413,7 +413,7 @@ int main(int argc, char** argv) {
     return CannotWrite("the report to ", outputPath, error);
   }
   if (bToFile && !bFileReport) {
-    // nothing goes anywhere
+    // the file stays as it was, and a line below says so
   } else if (streamed) {
     streamed->Finish(result);
   } else if (format == "json") {
