@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "ReservedKeywords.h"
 
@@ -11,13 +10,17 @@ namespace morvex {
 
 namespace {
 
-std::string_view FieldOf(const FindingsList& findings, int32_t index, int32_t column) {
-  return column < findings.FieldCount(index) ? findings.Field(index, column) : std::string_view();
+// Distinct (template, other) pairs per template, by sorting them: for runs that came back to a page or project.
+void CountDistinct(const std::vector<int32_t>& templateOf, const std::vector<int32_t>& otherOf,
+                   std::vector<TemplateCount>& counts, int32_t TemplateCount::*member) {
+  std::vector<uint64_t> pairs(templateOf.size());
+  for (size_t i = 0; i < pairs.size(); ++i)
+    pairs[i] = static_cast<uint64_t>(templateOf[i]) << 32 | static_cast<uint32_t>(otherOf[i]);
+  std::sort(pairs.begin(), pairs.end());
+  pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+  for (TemplateCount& count : counts) count.*member = 0;
+  for (const uint64_t pair : pairs) ++(counts[static_cast<size_t>(pair >> 32)].*member);
 }
-
-struct PairHash {
-  size_t operator()(uint64_t key) const { return static_cast<size_t>(key * 0x9E3779B97F4A7C15ull >> 17); }
-};
 
 }  // namespace
 
@@ -26,50 +29,70 @@ CollisionCounts CountCollisions(const SearchResult& result) {
   const FindingsList& findings = result.findings;
   const int32_t placements = findings.Count();
   counts.templateOf.resize(static_cast<size_t>(placements));
+  counts.pageOf.resize(static_cast<size_t>(placements));
+  std::vector<int32_t> projectOf(static_cast<size_t>(placements));
 
   std::unordered_map<std::string_view, int32_t> projectIds;
   std::vector<ProjectCount> projects;
   std::unordered_map<std::string_view, std::unordered_map<std::string_view, int32_t>> pageIds;
-  int32_t pageCount = 0;
   // Placements come page by page, so a page is looked up once for its run of placements.
   std::string_view lastProject, lastPage;
   int32_t project = -1, page = -1;
-  std::unordered_set<uint64_t, PairHash> templatePages, templateProjects;
-  templatePages.reserve(static_cast<size_t>(placements));
-  std::vector<int32_t> lastPageOf;
+  // A run visits each page once, in one stretch, and each project in one stretch: a template's pages and projects
+  // are then told apart by the last one it was met on. A run that came back to one (a page or project listed
+  // twice) is counted again by sorting.
+  std::vector<int32_t> lastPageOf, lastProjectOf;
+  bool cameBack = false;
 
   for (int32_t i = 0; i < placements; ++i) {
-    const std::string_view projectName = FieldOf(findings, i, kProjectColumn);
-    const std::string_view pageName = FieldOf(findings, i, kPageColumn);
+    const int32_t fieldCount = findings.FieldCount(i);
+    const auto field = [&](int32_t column) {
+      return column < fieldCount ? findings.Field(i, column) : std::string_view();
+    };
+    const std::string_view projectName = field(kProjectColumn);
+    const std::string_view pageName = field(kPageColumn);
     if (page < 0 || projectName != lastProject || pageName != lastPage) {
       const auto [at, isNew] = projectIds.try_emplace(projectName, static_cast<int32_t>(projects.size()));
       if (isNew) projects.push_back({projectName, 0});
+      if (!isNew && at->second != project) cameBack = true;
       project = at->second;
-      page = pageIds[projectName].try_emplace(pageName, pageCount).first->second;
-      if (page == pageCount) ++pageCount;
+      const auto next = static_cast<int32_t>(counts.pages.size());
+      page = pageIds[projectName].try_emplace(pageName, next).first->second;
+      if (page == next) {
+        counts.pages.push_back({projectName, pageName});
+      } else {
+        cameBack = true;
+      }
       lastProject = projectName;
       lastPage = pageName;
     }
     ++projects[static_cast<size_t>(project)].placements;
+    counts.pageOf[static_cast<size_t>(i)] = page;
 
-    const std::string_view identity[] = {
-        FieldOf(findings, i, kLibraryProjectColumn), FieldOf(findings, i, kLibraryColumn),
-        FieldOf(findings, i, kTarvoColumn), FieldOf(findings, i, kPropertyColumn)};
+    const std::string_view identity[] = {field(kLibraryProjectColumn), field(kLibraryColumn), field(kTarvoColumn),
+                                         field(kPropertyColumn)};
     const int32_t t = counts.templates.AddOrFind(identity, 4);
     counts.templateOf[static_cast<size_t>(i)] = t;
     if (static_cast<size_t>(t) == counts.byTemplate.size()) {
       counts.byTemplate.emplace_back();
       lastPageOf.push_back(-1);
+      lastProjectOf.push_back(-1);
     }
     TemplateCount& count = counts.byTemplate[static_cast<size_t>(t)];
     ++count.placements;
-    // Most repeats are the same template again on the same page: no set needed for those.
     if (lastPageOf[static_cast<size_t>(t)] != page) {
       lastPageOf[static_cast<size_t>(t)] = page;
-      const uint64_t key = static_cast<uint64_t>(t) << 32;
-      if (templatePages.insert(key | static_cast<uint32_t>(page)).second) ++count.pages;
-      if (templateProjects.insert(key | static_cast<uint32_t>(project)).second) ++count.projects;
+      ++count.pages;
     }
+    if (lastProjectOf[static_cast<size_t>(t)] != project) {
+      lastProjectOf[static_cast<size_t>(t)] = project;
+      ++count.projects;
+    }
+    projectOf[static_cast<size_t>(i)] = project;
+  }
+  if (cameBack) {
+    CountDistinct(counts.templateOf, counts.pageOf, counts.byTemplate, &TemplateCount::pages);
+    CountDistinct(counts.templateOf, projectOf, counts.byTemplate, &TemplateCount::projects);
   }
 
   const auto templateCount = static_cast<int32_t>(counts.byTemplate.size());
@@ -101,7 +124,7 @@ CollisionCounts CountCollisions(const SearchResult& result) {
   CollisionTotals& totals = counts.totals;
   totals.placements = placements;
   totals.templates = templateCount;
-  totals.pagesWithCollisions = pageCount;
+  totals.pagesWithCollisions = static_cast<int64_t>(counts.pages.size());
   totals.pagesScanned = result.unopened.Tried() - result.unopened.Count();
   totals.projectsWithCollisions = static_cast<int64_t>(counts.byProject.size());
   totals.projectsWalked = static_cast<int64_t>(result.projectFolders.size());

@@ -47,6 +47,11 @@ struct CollisionCounts {
   // apart as the findings list tells lines apart (ignoring case), first spellings in first-seen order.
   FindingsList templates;
   std::vector<int32_t> templateOf;        // per placement, its template's index in `templates`
+  struct Page {
+    std::string_view project, page;
+  };
+  std::vector<Page> pages;                // pages with placements, in run order
+  std::vector<int32_t> pageOf;            // per placement, its page's index in `pages`
   std::vector<TemplateCount> byTemplate;  // per template, in `templates` order
   std::vector<int32_t> fixOrder;          // template indexes, most placements first, ties in `templates` order
   std::vector<NameCount> byName;          // names met, most placements first, ties in the reserved list's order

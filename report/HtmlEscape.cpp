@@ -30,16 +30,22 @@ void AppendCodePointName(std::string& out, char32_t c) {
   out += ']';
 }
 
-// ASCII bytes that need more than a copy in the target.
-bool NeedsWork(unsigned char c, Target target) {
-  if (c < 0x20 || c >= 0x7F) return true;
-  switch (c) {
-    case '&': case '<': case '>': return true;
-    case '"': return true;
-    case '\'': return target == Target::kHtml;
-    case '\\': return target == Target::kScriptJson;
-    default: return false;
+// Bytes that need more than a copy in the target, by table: the test runs for every byte of a dense report.
+struct WorkTable {
+  bool html[256] = {};
+  bool json[256] = {};
+  constexpr WorkTable() {
+    for (int c = 0; c < 256; ++c) {
+      const bool always = c < 0x20 || c >= 0x7F || c == '&' || c == '<' || c == '>' || c == '"';
+      html[c] = always || c == '\'';
+      json[c] = always || c == '\\';
+    }
   }
+};
+constexpr WorkTable kWork;
+
+bool NeedsWork(unsigned char c, Target target) {
+  return target == Target::kHtml ? kWork.html[c] : kWork.json[c];
 }
 
 void AppendEscaped(std::string& out, std::string_view text, Target target) {

@@ -33,9 +33,9 @@ class HtmlOut {
 };
 
 // The JSON the page's script renders placements from, without its <script> element: a string table, the
-// pages as (project, page, href) string indexes, and per template property (in counts.templates order) its
-// placements as flat (page, AN, value, line) quadruples of indexes, line 0 where unknown. Compact, so that a
-// dense site's page stays near its TSV report's size.
+// pages as (project, page, href) string indexes, and the placements in report order as flat (template index,
+// page index, AN, value, line) quintuples, line 0 where unknown. Compact, so that a dense site's page stays
+// well below its TSV report's size.
 void WritePlacementData(const SearchResult& result, const CollisionCounts& counts, const HtmlReportInfo& info,
                         HtmlOut& out);
 

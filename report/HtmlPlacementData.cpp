@@ -28,10 +28,6 @@ class StringTable {
   std::deque<std::string> owned_;
 };
 
-std::string_view FieldOf(const FindingsList& findings, int32_t index, int32_t column) {
-  return column < findings.FieldCount(index) ? findings.Field(index, column) : std::string_view();
-}
-
 }  // namespace
 
 void WritePlacementData(const SearchResult& result, const CollisionCounts& counts, const HtmlReportInfo& info,
@@ -39,70 +35,39 @@ void WritePlacementData(const SearchResult& result, const CollisionCounts& count
   const FindingsList& findings = result.findings;
   StringTable strings;
   strings.Of("");  // index 0: the empty text, and "no link" for a page
-  struct PageEntry {
-    int32_t project, page, href;
-  };
-  std::vector<PageEntry> pages;
-  std::unordered_map<std::string_view, std::unordered_map<std::string_view, int32_t>> pageIds;
-  std::vector<int32_t> pageOf(static_cast<size_t>(findings.Count()));
-  std::vector<int32_t> placementsOf(counts.byTemplate.size() + 1, 0);  // prefix offsets, by template
-  std::string_view lastProject, lastPage;
-  int32_t page = -1;
-  for (int32_t i = 0; i < findings.Count(); ++i) {
-    const std::string_view projectName = FieldOf(findings, i, kProjectColumn);
-    const std::string_view pageName = FieldOf(findings, i, kPageColumn);
-    if (page < 0 || projectName != lastProject || pageName != lastPage) {
-      const auto [at, isNew] = pageIds[projectName].try_emplace(pageName, static_cast<int32_t>(pages.size()));
-      if (isNew) {
-        std::optional<std::string> href;
-        if (info.pageHref) href = info.pageHref(projectName, pageName);
-        pages.push_back({strings.Of(projectName), strings.Of(pageName), href ? strings.OfOwned(*href) : 0});
-      }
-      page = at->second;
-      lastProject = projectName;
-      lastPage = pageName;
-    }
-    pageOf[static_cast<size_t>(i)] = page;
-    ++placementsOf[static_cast<size_t>(counts.templateOf[static_cast<size_t>(i)]) + 1];
-  }
-  // Placements grouped by template, each group in report order.
-  for (size_t t = 1; t < placementsOf.size(); ++t) placementsOf[t] += placementsOf[t - 1];
-  std::vector<int32_t> grouped(static_cast<size_t>(findings.Count()));
-  {
-    std::vector<int32_t> next(placementsOf.begin(), placementsOf.end() - 1);
-    for (int32_t i = 0; i < findings.Count(); ++i)
-      grouped[static_cast<size_t>(next[static_cast<size_t>(counts.templateOf[static_cast<size_t>(i)])]++)] = i;
-  }
-
   std::string& text = out.Text();
   text += "{\"p\":[";
-  for (size_t p = 0; p < pages.size(); ++p) {
+  for (size_t p = 0; p < counts.pages.size(); ++p) {
+    const CollisionCounts::Page& page = counts.pages[p];
+    std::optional<std::string> href;
+    if (info.pageHref) href = info.pageHref(page.project, page.page);
     if (p != 0) text += ',';
-    AppendDecimal(text, pages[p].project);
+    AppendDecimal(text, strings.Of(page.project));
     text += ',';
-    AppendDecimal(text, pages[p].page);
+    AppendDecimal(text, strings.Of(page.page));
     text += ',';
-    AppendDecimal(text, pages[p].href);
+    AppendDecimal(text, href ? strings.OfOwned(std::move(*href)) : 0);
     out.MaybeFlush();
   }
-  text += "],\"t\":[";
-  for (size_t t = 0; t + 1 < placementsOf.size(); ++t) {
-    text += t == 0 ? "[" : ",[";
-    for (int32_t k = placementsOf[t]; k < placementsOf[t + 1]; ++k) {
-      const int32_t i = grouped[static_cast<size_t>(k)];
-      if (k != placementsOf[t]) text += ',';
-      AppendDecimal(text, pageOf[static_cast<size_t>(i)]);
-      text += ',';
-      AppendDecimal(text, strings.Of(FieldOf(findings, i, kAnColumn)));
-      text += ',';
-      AppendDecimal(text, strings.Of(FieldOf(findings, i, kValueColumn)));
-      text += ',';
-      AppendDecimal(text, info.placementLine ? info.placementLine(i) : 0);
-      out.MaybeFlush();
-    }
-    text += ']';
+  // In report order, which reads the findings front to back; the script groups them by template on first use.
+  text += "],\"r\":[";
+  for (int32_t i = 0; i < findings.Count(); ++i) {
+    const int32_t fieldCount = findings.FieldCount(i);
+    if (i != 0) text += ',';
+    AppendDecimal(text, counts.templateOf[static_cast<size_t>(i)]);
+    text += ',';
+    AppendDecimal(text, counts.pageOf[static_cast<size_t>(i)]);
+    text += ',';
+    // AN and value as they are: they seldom repeat within a site, so a table of them would cost a lookup per
+    // placement and save little.
+    AppendScriptJsonString(text, kAnColumn < fieldCount ? findings.Field(i, kAnColumn) : std::string_view());
+    text += ',';
+    AppendScriptJsonString(text, kValueColumn < fieldCount ? findings.Field(i, kValueColumn) : std::string_view());
+    text += ',';
+    AppendDecimal(text, info.placementLine ? info.placementLine(i) : 0);
+    out.MaybeFlush();
   }
-  // The strings last: the placements above named them all.
+  // The strings last: the pages above named them all.
   text += "],\"s\":[";
   bool first = true;
   for (const std::string_view s : strings.Texts()) {

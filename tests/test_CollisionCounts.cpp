@@ -51,6 +51,11 @@ SearchResult RandomSite(uint32_t seed) {
       }
     }
   }
+  // Half the sites come back to a page and a project already walked, as a page or project listed twice does.
+  for (int k = 0; seed % 2 == 0 && k < 5; ++k) {
+    result.findings.Add({"proj0", "page1", "again" + std::to_string(k), "include", "lib0",
+                         "tarvo" + std::to_string(k), ReservedKeywords[static_cast<size_t>(k)], "''"});
+  }
   result.unopened.CountTried();
   result.unopened.Add("proj0", "gone", PageFailure{PageFailureReason::kMissing, ""});
   return result;

@@ -30,16 +30,28 @@
     return /^[a-z][a-z0-9+.-]*:/i.test(href) && !/^file:/i.test(href) ? './' + href : href;
   }
 
+  // The placements come in report order; on first use each template gets the offsets of its own, once.
+  let byTemplate = null;
   function placementsOf(t) {
-    if (data === null) data = JSON.parse(document.getElementById('placements').textContent);
-    return data.t[t];
+    if (data === null) {
+      data = JSON.parse(document.getElementById('placements').textContent);
+      byTemplate = new Map();
+      const r = data.r;
+      for (let k = 0; k < r.length; k += 5) {
+        let list = byTemplate.get(r[k]);
+        if (!list) byTemplate.set(r[k], list = []);
+        list.push(k);
+      }
+    }
+    return byTemplate.get(t) || [];
   }
 
   function appendPlacements(tbody, list, from) {
-    const s = data.s, p = data.p;
-    const end = Math.min(list.length, from + PAGE * 4);
-    for (let k = from; k < end; k += 4) {
-      const page = list[k] * 3;
+    const s = data.s, p = data.p, r = data.r;
+    const end = Math.min(list.length, from + PAGE);
+    for (let n = from; n < end; ++n) {
+      const k = list[n] + 1;
+      const page = r[k] * 3;
       const tr = tbody.insertRow();
       cell(tr, s[p[page]]);
       const td = tr.insertCell();
@@ -52,9 +64,9 @@
       } else {
         td.textContent = s[p[page + 1]];
       }
-      cell(tr, s[list[k + 1]]);
-      cell(tr, s[list[k + 2]]);
-      cell(tr, list[k + 3] > 0 ? String(list[k + 3]) : '', 'n');
+      cell(tr, r[k + 1]);
+      cell(tr, r[k + 2]);
+      cell(tr, r[k + 3] > 0 ? String(r[k + 3]) : '', 'n');
     }
     return end;
   }
@@ -78,7 +90,7 @@
     if (done < list.length) {
       const more = document.createElement('button');
       more.type = 'button';
-      const label = () => { more.textContent = 'Show more (' + ((list.length - done) / 4).toLocaleString('en-US') + ' left)'; };
+      const label = () => { more.textContent = 'Show more (' + (list.length - done).toLocaleString('en-US') + ' left)'; };
       label();
       more.addEventListener('click', () => {
         done = appendPlacements(tbody, list, done);
