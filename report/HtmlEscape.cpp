@@ -60,10 +60,8 @@ void AppendEscaped(std::string& out, std::string_view text, Target target) {
     }
     out.append(text.data() + run, i - run);
     size_t consumed = 1;
-    if (c < 0x20) {
-      AppendUtf8(out, 0x2400 + c);
-    } else if (c == 0x7F) {
-      AppendUtf8(out, 0x2421);
+    if (c < 0x20 || c == 0x7F) {
+      AppendCodePointName(out, c);
     } else if (c < 0x80) {
       switch (c) {
         case '&': out += html ? "&amp;" : "\\u0026"; break;

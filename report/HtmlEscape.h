@@ -11,10 +11,10 @@ namespace morvex {
 // - ill-formed UTF-8 becomes U+FFFD, one per maximal bad subpart, as the window and the JSON report show it;
 //   the page must be valid UTF-8 whatever the site holds, and a byte value shown as \xNN would need every
 //   backslash of the site's own texts doubled to stay unambiguous;
-// - C0 controls and DEL become their Control Pictures (NUL as U+2400, TAB as U+2409), so nothing invisible
-//   and no line break hides in a cell;
-// - C1 controls and the bidirectional formatting characters (embeddings, overrides, isolates, marks) become
-//   "[U+202E]": shown, never obeyed, so a name cannot reorder the text around it.
+// - controls (C0, DEL and C1) and the bidirectional formatting characters (embeddings, overrides, isolates,
+//   marks) become their code point in brackets, "[U+0000]", "[U+202E]": shown, never obeyed, so nothing
+//   invisible hides in a cell and a name cannot reorder the text around it. Spelled out rather than drawn as
+//   Control Pictures, which many fonts lack.
 
 // For text content and double- or single-quoted attribute values.
 void AppendHtmlText(std::string& out, std::string_view bytes);

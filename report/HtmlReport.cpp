@@ -50,10 +50,11 @@ std::string_view ChartLabel(std::string_view name) {
 struct Bar {
   std::string_view label;
   int64_t value;
-  std::string note;  // a label of the page's own making, used when label is empty
 };
 
-void WriteBarChart(HtmlOut& out, std::string_view id, std::string_view caption, const std::vector<Bar>& bars) {
+// `note`, when not empty, follows the chart as a line of text: what the bars leave out.
+void WriteBarChart(HtmlOut& out, std::string_view id, std::string_view caption, const std::vector<Bar>& bars,
+                   std::string_view note = {}) {
   constexpr int kRow = 20, kLabel = 200, kBarWidth = 460;
   int64_t most = 1;
   for (const Bar& bar : bars) most = std::max(most, bar.value);
@@ -71,17 +72,13 @@ void WriteBarChart(HtmlOut& out, std::string_view id, std::string_view caption, 
   for (const Bar& bar : bars) {
     const int width = std::max(1, static_cast<int>(bar.value * kBarWidth / most));
     text += "<g><title>";
-    AppendHtmlText(text, bar.note.empty() ? bar.label : bar.note);
+    AppendHtmlText(text, bar.label);
     text += ": ";
     AppendCount(text, bar.value);
     text += "</title><text x=\"" + std::to_string(kLabel - 6) + "\" y=\"" + std::to_string(y + 14) +
             "\" text-anchor=\"end\">";
-    if (bar.note.empty()) {
-      AppendHtmlText(text, ChartLabel(bar.label));
-      if (bar.label.size() > ChartLabel(bar.label).size()) text += "\xE2\x80\xA6";
-    } else {
-      AppendHtmlText(text, bar.note);
-    }
+    AppendHtmlText(text, ChartLabel(bar.label));
+    if (bar.label.size() > ChartLabel(bar.label).size()) text += "\xE2\x80\xA6";
     text += "</text><rect x=\"" + std::to_string(kLabel) + "\" y=\"" + std::to_string(y + 3) + "\" width=\"" +
             std::to_string(width) + "\" height=\"" + std::to_string(kRow - 6) + "\"/><text x=\"" +
             std::to_string(kLabel + width + 6) + "\" y=\"" + std::to_string(y + 14) + "\">";
@@ -89,7 +86,13 @@ void WriteBarChart(HtmlOut& out, std::string_view id, std::string_view caption, 
     text += "</text></g>";
     y += kRow;
   }
-  text += "</svg></figure>";
+  text += "</svg>";
+  if (!note.empty()) {
+    text += "<p class=\"hint\">";
+    text += note;
+    text += "</p>";
+  }
+  text += "</figure>";
   out.MaybeFlush();
 }
 
@@ -147,22 +150,25 @@ void WriteCharts(HtmlOut& out, const CollisionCounts& counts) {
   if (counts.byName.empty()) return;
   out << "<section class=\"charts\" aria-label=\"Charts\">";
   std::vector<Bar> bars;
-  for (const NameCount& name : counts.byName) bars.push_back({name.name, name.placements, {}});
+  for (const NameCount& name : counts.byName) bars.push_back({name.name, name.placements});
   WriteBarChart(out, "by-name", "Placements per reserved name", bars);
   bars.clear();
   int64_t others = 0;
   for (size_t p = 0; p < counts.byProject.size(); ++p) {
     if (p < kChartProjects) {
-      bars.push_back({counts.byProject[p].project, counts.byProject[p].placements, {}});
+      bars.push_back({counts.byProject[p].project, counts.byProject[p].placements});
     } else {
       others += counts.byProject[p].placements;
     }
   }
+  // The rest as words, not as a bar: their sum would dwarf every project shown.
+  std::string note;
   if (others > 0) {
-    bars.push_back({{}, others, GroupThousands(static_cast<int64_t>(counts.byProject.size() - kChartProjects)) +
-                                    " other projects"});
+    note = "The " + std::to_string(kChartProjects) + " projects with the most placements; the other " +
+           GroupThousands(static_cast<int64_t>(counts.byProject.size() - kChartProjects)) + " have " +
+           GroupThousands(others) + ".";
   }
-  WriteBarChart(out, "by-project", "Placements per project", bars);
+  WriteBarChart(out, "by-project", "Placements per project", bars, note);
   out << "</section>\n";
 }
 
