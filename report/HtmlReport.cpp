@@ -2,6 +2,7 @@
 #include "HtmlReport.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "CollisionCounts.h"
 #include "HtmlAssets.h"
@@ -284,6 +285,19 @@ void WriteHtml(const SearchResult& result, const HtmlReportInfo& info, const Out
   out << kReportJs;
   out << "</script>\n</body></html>\n";
   out.Flush();
+}
+
+std::string UtcTimeText(std::chrono::system_clock::time_point when) {
+  using namespace std::chrono;
+  const auto day = floor<days>(when);
+  const year_month_day date{day};
+  const hh_mm_ss time{floor<seconds>(when - day)};
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d UTC", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                static_cast<int>(time.seconds().count()));
+  return text;
 }
 
 }  // namespace morvex

@@ -1,6 +1,7 @@
 // The HTML report: one self-contained page a person opens from disk, offline, and can send on.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -26,5 +27,8 @@ struct HtmlReportInfo {
 // Writes the page for a show-all run (a --unique page is info.unique over the same placements). Nothing for a
 // run that has no report.
 void WriteHtml(const SearchResult& showAllResult, const HtmlReportInfo& info, const OutputSink& write);
+
+// "2026-05-01 09:30:00 UTC", for scanTime: the same for every reader of the page, wherever it is opened.
+std::string UtcTimeText(std::chrono::system_clock::time_point when);
 
 }  // namespace morvex
