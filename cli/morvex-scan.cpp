@@ -17,6 +17,7 @@
 
 #include "Console.h"
 #include "GzipSize.h"
+#include "HtmlReport.h"
 #include "NamedOutputFile.h"
 #include "PageObjectPlaces.h"
 #include "PageServerChoice.h"
@@ -26,6 +27,7 @@
 #include "ReviewOutput.h"
 #include "ScanOutput.h"
 #include "ScanTerminal.h"
+#include "Statistics.h"
 #include "SiteExport.h"
 #include "TextUtil.h"
 #include "Version.h"
@@ -175,6 +177,48 @@ void WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, const 
   morvex::WriteSarif(result, bShowAll, folder, sink, selection, options);
 }
 
+// The HTML page links each placement to its page file (relative to the report's folder where it lies inside
+// it), where our own server read the pages. Not to its object's line: finding those reads every page again,
+// which on a dense site costs more than twice the scan.
+void WriteHtmlReport(const morvex::SearchResult& result, bool bUnique, const std::string& folder,
+                     const std::string& outputPath, bool bOwnPageServer, const std::string& scanTime,
+                     const morvex::OutputSink& sink) {
+  morvex::HtmlReportInfo info;
+  info.siteFolder = folder;
+  info.scanTime = scanTime;
+  info.unique = bUnique;
+  morvex::PageFileLocations locations(result, folder);
+  const std::string reportFolder =
+      outputPath.empty() ? std::string() : std::filesystem::path(outputPath).parent_path().generic_string();
+  if (bOwnPageServer && !bUnique) {
+    info.pageHref = [&](std::string_view project, std::string_view page) -> std::optional<std::string> {
+      const auto* place = locations.FolderOf(project);
+      if (place == nullptr) return std::nullopt;
+      const std::string file = morvex::JoinPath(place->folder, std::string(page) + ".json");
+      // A page on stdout lands where the shell puts it: only an absolute link is sure to lead there.
+      if (outputPath.empty()) return morvex::FileUri(file);
+      if (auto relative = morvex::RelativeUri(reportFolder.empty() ? "." : reportFolder, file)) return relative;
+      return morvex::FileUri(file);
+    };
+  }
+  morvex::WriteHtml(result, info, sink);
+}
+
+// Hands a writer that counts placements the run with them: a --unique run's own list is its distinct findings,
+// which the counts line, the baseline and the exit status go by. Swapped, not copied: a list can be large.
+template <typename Write>
+void WithPlacements(morvex::SearchResult& result, std::optional<morvex::UniquePlacements>& unique, Write write) {
+  if (!unique) {
+    write(result);
+    return;
+  }
+  std::swap(result.findings, unique->placements);
+  result.showAll = true;
+  write(result);
+  std::swap(result.findings, unique->placements);
+  result.showAll = false;
+}
+
 // CLI11 takes the arguments as C strings; these are the UTF-8 ones.
 void ParseUtf8(CLI::App& app, const std::vector<std::string>& arguments) {
   std::vector<const char*> pointers;
@@ -211,9 +255,9 @@ int main(int argc, char** argv) {
   ignore->excludes(include);
   app.add_option("--format", format,
                  "Output format: tsv (the report), json (an array of findings), json-v2 (an object with the "
-                 "findings and the pages that did not open), sarif (SARIF 2.1.0), github (workflow annotations) or "
-                 "gitlab (code-quality report)")
-      ->check(CLI::IsMember({"tsv", "json", "json-v2", "sarif", "github", "gitlab"}))
+                 "findings and the pages that did not open), sarif (SARIF 2.1.0), github (workflow annotations), "
+                 "gitlab (code-quality report) or html (one page to open in a browser)")
+      ->check(CLI::IsMember({"tsv", "json", "json-v2", "sarif", "github", "gitlab", "html"}))
       ->default_str("tsv");
   app.add_flag("--list-unopened", bListUnopened, "Name every page that could not be opened, with its reason, on stderr");
   app.add_option("--baseline", baselinePath,
@@ -238,6 +282,10 @@ int main(int argc, char** argv) {
                  "SARIF page-file URIs relative to this folder (the repository's top folder) instead of the site "
                  "folder")
       ->check(CLI::ExistingDirectory);
+  bool bStatistics = false;
+  app.add_flag("--statistics", bStatistics,
+               "Print, instead of the report, per reserved name met its placements and template properties, most "
+               "first, and the totals");
   app.add_flag("-q,--quiet", bQuiet, "No status line and no summary lines on stderr; errors are still told");
   std::string pageServer;
   app.add_option("--page-server", pageServer,
@@ -303,6 +351,12 @@ int main(int argc, char** argv) {
   const bool bSarif = format == "sarif";
   if (!bSarif && (app.count("--sarif-results") > 0 || app.count("--sarif-root") > 0)) {
     std::cerr << "morvex-scan: --sarif-results and --sarif-root shape --format sarif only\n";
+    return 2;
+  }
+  // Both count placements, so their scan keeps them all, and neither selects findings by a baseline.
+  const bool bCounted = format == "html" || bStatistics;
+  if (bCounted && !baselinePath.empty()) {
+    std::cerr << "morvex-scan: --baseline selects findings of the other formats, not of --format html or --statistics\n";
     return 2;
   }
   std::optional<morvex::Baseline> baseline;
@@ -374,7 +428,7 @@ int main(int argc, char** argv) {
   // A report compared with a baseline, one for a file, and SARIF, GitHub and GitLab, which need every
   // project's folder, are written whole at the end; the others go out as the scan finds them.
   std::optional<morvex::ReportStream> stream;
-  const bool bStreamable = format == "tsv" || format == "json" || format == "json-v2";
+  const bool bStreamable = (format == "tsv" || format == "json" || format == "json-v2") && !bStatistics;
   if (!baseline && !bToFile && bStreamable) {
     const auto streamFormat = format == "json"      ? morvex::ReportStream::Format::kJson
                               : format == "json-v2" ? morvex::ReportStream::Format::kJsonV2
@@ -389,8 +443,9 @@ int main(int argc, char** argv) {
   // The folder's bytes go to the file system as they were given: a name need not be valid UTF-8 on Linux.
   // A --unique SARIF log points each finding at its first placement: the scan keeps them all, and the
   // --unique list is made from them.
+  const std::string scanTime = morvex::UtcTimeText(std::chrono::system_clock::now());
   morvex::SearchResult result =
-      morvex::RunSearchDetailed(context, folder, bShowAllRun || bSarif, !bIncludeBuiltIn);
+      morvex::RunSearchDetailed(context, folder, bShowAllRun || bSarif || bCounted, !bIncludeBuiltIn);
   progress.ClearStatusLine();
   const std::optional<std::string> exportFailure = siteExport.Failure();
   result.exportIncomplete = exportFailure.has_value();
@@ -414,6 +469,16 @@ int main(int argc, char** argv) {
   }
   if (bToFile && !bFileReport) {
     // the file stays as it was, and a line below says so
+  } else if (bStatistics) {
+    if (morvex::RunHasReport(result)) {
+      WithPlacements(result, uniquePlacements, [&](const morvex::SearchResult& placed) {
+        sink(morvex::StatisticsText(morvex::CountCollisions(placed)));
+      });
+    }
+  } else if (format == "html") {
+    WithPlacements(result, uniquePlacements, [&](const morvex::SearchResult& placed) {
+      WriteHtmlReport(placed, !bShowAllRun, folder, outputPath, pageServer.empty(), scanTime, sink);
+    });
   } else if (streamed) {
     streamed->Finish(result);
   } else if (format == "json") {

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool imagemagick openbox x11-utils
   libshp-dev shapelib python3 python3-dbf python3-jsonschema hyperfine
   librsvg2-bin wixl msitools lintian desktop-file-utils zip unzip
+  chromium chromium-driver python3-selenium
 )
 
 # npm fetches the SARIF schema and validator below; Debian's, where the machine has none of its own.

@@ -55,13 +55,13 @@ char* FindingsList::Reserve(size_t bytes) {
   return pieces_.back().get();
 }
 
-bool FindingsList::ContainsKey(std::string_view line, uint64_t hash) const {
-  if (keySlots_.empty()) return false;
+int32_t FindingsList::FindKey(std::string_view line, uint64_t hash) const {
+  if (keySlots_.empty()) return -1;
   const size_t mask = keySlots_.size() - 1;
   for (size_t slot = static_cast<size_t>(hash) & mask;; slot = (slot + 1) & mask) {
     const KeySlot& key = keySlots_[slot];
-    if (key.line < 0) return false;
-    if (key.hash == hash && EqualsIgnoreCase(Line(key.line), line)) return true;
+    if (key.line < 0) return -1;
+    if (key.hash == hash && EqualsIgnoreCase(Line(key.line), line)) return key.line;
   }
 }
 
@@ -72,8 +72,8 @@ void FindingsList::PlaceKey(uint64_t hash, int32_t line) {
   keySlots_[slot] = KeySlot{hash, line};
 }
 
-bool FindingsList::Add(const std::string_view* fields, size_t count) {
-  size_t length = count == 0 ? 0 : count - 1;
+char* FindingsList::Join(const std::string_view* fields, size_t count, size_t& length, uint64_t& hash) {
+  length = count == 0 ? 0 : count - 1;
   for (size_t i = 0; i < count; ++i) length += fields[i].size();
   if (length > std::numeric_limits<uint32_t>::max())
     ThrowOverflow("Overflow: a report line of " + std::to_string(length) + " bytes");
@@ -88,9 +88,26 @@ bool FindingsList::Add(const std::string_view* fields, size_t count) {
     out += fields[i].size();
     fieldEndScratch_.push_back(static_cast<uint32_t>(out - text));
   }
-  const uint64_t hash = FoldedHash(std::string_view(text, length), foldScratch_);
+  hash = FoldedHash(std::string_view(text, length), foldScratch_);
+  return text;
+}
+
+bool FindingsList::Add(const std::string_view* fields, size_t count) {
+  size_t length = 0;
+  uint64_t hash = 0;
+  char* const text = Join(fields, count, length, hash);
   if (ContainsKey(std::string_view(text, length), hash)) return false;
   return Accept(text, length, hash, fieldEndScratch_.data(), count);
+}
+
+int32_t FindingsList::AddOrFind(const std::string_view* fields, size_t count) {
+  size_t length = 0;
+  uint64_t hash = 0;
+  char* const text = Join(fields, count, length, hash);
+  const int32_t found = FindKey(std::string_view(text, length), hash);
+  if (found >= 0) return found;
+  Accept(text, length, hash, fieldEndScratch_.data(), count);
+  return Count() - 1;
 }
 
 bool FindingsList::AddLineOf(const FindingsList& from, int32_t index) {

@@ -27,6 +27,9 @@ class FindingsList {
   // The same as adding line `index` of `from` by its fields, without joining and folding it again: a page's
   // own list, made on a worker, goes into the run's list on the one thread that keeps the report's order.
   bool AddLineOf(const FindingsList& from, int32_t index);
+  // The index of the line equal to the joined fields ignoring case, the fields added as a new last line when
+  // there is none: for callers that group lines by this list's own rule rather than only drop repeats.
+  int32_t AddOrFind(const std::string_view* fields, size_t count);
 
   // Empties the list for reuse, keeping no more memory than a small list holds, so that one list per page
   // costs no allocation for each page.
@@ -57,7 +60,11 @@ class FindingsList {
   // Takes the line written at `text` (in the current piece), not there yet, whose fields end at fieldEnds (each
   // counted from the line's start).
   bool Accept(char* text, size_t length, uint64_t hash, const uint32_t* fieldEnds, size_t count);
-  bool ContainsKey(std::string_view line, uint64_t hash) const;
+  bool ContainsKey(std::string_view line, uint64_t hash) const { return FindKey(line, hash) >= 0; }
+  // The equal line's index, or -1.
+  int32_t FindKey(std::string_view line, uint64_t hash) const;
+  // Writes the joined fields into the current piece, not taken yet, and returns where with its length and hash.
+  char* Join(const std::string_view* fields, size_t count, size_t& length, uint64_t& hash);
   void PlaceKey(uint64_t hash, int32_t line);
 
   std::vector<std::unique_ptr<char[]>> pieces_;
