@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "OutputPieces.h"
+#include "Statistics.h"
 #include "TextUtil.h"
 
 namespace morvex {
@@ -119,13 +120,18 @@ void AppendTsvLine(std::string& text, const FindingsList& findings, int32_t i) {
 
 }  // namespace
 
-ReportStream::ReportStream(Format format, bool bShowAll, const OutputSink& write)
-    : format_(format), showAll_(bShowAll), out_(write) {}
+ReportStream::ReportStream(Format format, bool bShowAll, const OutputSink& write,
+                           const std::vector<TemplateCount>* counts)
+    : format_(format), showAll_(bShowAll), counts_(counts), out_(write) {}
 
 void ReportStream::Add(const FindingsList& findings, int32_t index) {
   std::string& text = out_.Text();
   if (added_++ == 0) {
-    if (format_ == Format::kTsv) text.append(ReportHeader(showAll_)).append("\n");
+    if (format_ == Format::kTsv) {
+      text.append(ReportHeader(showAll_));
+      if (counts_ != nullptr) text.append(kCountsHeader);
+      text.append("\n");
+    }
     if (format_ == Format::kJsonV2) text += "{\"findings\": ";
     if (format_ != Format::kTsv) text += "[\n";
   } else if (format_ != Format::kTsv) {
@@ -133,10 +139,22 @@ void ReportStream::Add(const FindingsList& findings, int32_t index) {
   }
   if (format_ == Format::kTsv) {
     AppendTsvLine(text, findings, index);
+    if (counts_ != nullptr) {
+      text.pop_back();  // the line end goes after the counts
+      AppendCountsColumns(text, (*counts_)[static_cast<size_t>(index)]);
+      text += '\n';
+    }
   } else if (showAll_) {
     AppendObject(text, kShowAllColumns, findings, index);
   } else {
     AppendObject(text, kUniqueColumns, findings, index);
+    if (counts_ != nullptr) {
+      const TemplateCount& count = (*counts_)[static_cast<size_t>(index)];
+      text.pop_back();
+      text.append(", \"Placements\": ").append(std::to_string(count.placements));
+      text.append(", \"Pages\": ").append(std::to_string(count.pages));
+      text.append(", \"Projects\": ").append(std::to_string(count.projects)).append("}");
+    }
   }
   out_.MaybeFlush();
 }
@@ -191,26 +209,28 @@ void ReportStream::Finish(const SearchResult& result) {
 namespace {
 
 void WriteWhole(ReportStream::Format format, bool bShowAll, const SearchResult& result, const OutputSink& write,
-                const FindingSelection* selection) {
+                const FindingSelection* selection, const std::vector<TemplateCount>* counts) {
   if (!RunHasReport(result)) return;
-  ReportStream stream(format, bShowAll, write);
+  ReportStream stream(format, bShowAll, write, counts);
   ForEachSelected(result.findings, selection, [&](int32_t i) { stream.Add(result.findings, i); });
   stream.Finish(result);
 }
 
 }  // namespace
 
-void WriteTsv(const SearchResult& result, const OutputSink& write, const FindingSelection* selection) {
-  WriteWhole(ReportStream::Format::kTsv, result.showAll, result, write, selection);
+void WriteTsv(const SearchResult& result, const OutputSink& write, const FindingSelection* selection,
+              const std::vector<TemplateCount>* counts) {
+  WriteWhole(ReportStream::Format::kTsv, result.showAll, result, write, selection, counts);
 }
 
-void WriteJson(const SearchResult& result, bool bShowAll, const OutputSink& write, const FindingSelection* selection) {
-  WriteWhole(ReportStream::Format::kJson, bShowAll, result, write, selection);
+void WriteJson(const SearchResult& result, bool bShowAll, const OutputSink& write, const FindingSelection* selection,
+               const std::vector<TemplateCount>* counts) {
+  WriteWhole(ReportStream::Format::kJson, bShowAll, result, write, selection, counts);
 }
 
 void WriteJsonWithUnopened(const SearchResult& result, bool bShowAll, const OutputSink& write,
-                           const FindingSelection* selection) {
-  WriteWhole(ReportStream::Format::kJsonV2, bShowAll, result, write, selection);
+                           const FindingSelection* selection, const std::vector<TemplateCount>* counts) {
+  WriteWhole(ReportStream::Format::kJsonV2, bShowAll, result, write, selection, counts);
 }
 
 void WriteUnopenedLines(const SearchResult& result, const OutputSink& write) {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "CollisionCounts.h"
 #include "OutputPieces.h"
 #include "basSearch.h"
 
@@ -16,7 +17,10 @@ namespace morvex {
 class ReportStream {
  public:
   enum class Format { kTsv, kJson, kJsonV2 };
-  ReportStream(Format format, bool bShowAll, const OutputSink& write);
+  // counts, for a --unique report, adds each finding's placements, pages and projects (--counts): per finding of
+  // the list, in its order.
+  ReportStream(Format format, bool bShowAll, const OutputSink& write,
+               const std::vector<TemplateCount>* counts = nullptr);
   void Add(const FindingsList& findings, int32_t index);
   // Hands what has been added to the sink now, not when a piece is full.
   void Flush() { out_.Flush(); }
@@ -28,6 +32,7 @@ class ReportStream {
  private:
   Format format_;
   bool showAll_;
+  const std::vector<TemplateCount>* counts_;
   int32_t added_ = 0;
   PieceWriter out_;
 };
@@ -35,18 +40,20 @@ class ReportStream {
 // The run's report with LF line ends ("No items found" gets one too); tab, CR, LF and backslash inside a
 // field are written \t, \r, \n and \\ so that every finding stays one line of columns. Nothing when the run
 // failed.
-void WriteTsv(const SearchResult& result, const OutputSink& write, const FindingSelection* selection = nullptr);
+void WriteTsv(const SearchResult& result, const OutputSink& write, const FindingSelection* selection = nullptr,
+              const std::vector<TemplateCount>* counts = nullptr);
 
 // One object per finding keyed by the report's column titles; "AN" is a number and "PropertyValue" loses its
 // enclosing apostrophes. "[]" when nothing was found; nothing when the run failed before it had a report.
 void WriteJson(const SearchResult& result, bool bShowAll, const OutputSink& write,
-               const FindingSelection* selection = nullptr);
+               const FindingSelection* selection = nullptr, const std::vector<TemplateCount>* counts = nullptr);
 
 // {"findings": [the same array], "unopened": [{"project", "page" (or "pageList", its path, for a page list that
 // did not open), "reason" (an identifier such as "missing"), "description" (the reason in words, with what the
 // server knows)}], "complete": false when the run was cancelled, an error cut it short or its export failed}.
 void WriteJsonWithUnopened(const SearchResult& result, bool bShowAll, const OutputSink& write,
-                           const FindingSelection* selection = nullptr);
+                           const FindingSelection* selection = nullptr,
+                           const std::vector<TemplateCount>* counts = nullptr);
 
 // One line per page that did not open: "morvex-scan: not opened: " project, page and reason, tab-separated
 // and escaped as in the report, other control characters as in MessageLine; "morvex-scan: page list not opened: " project, path and reason for a page list.

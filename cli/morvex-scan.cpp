@@ -286,6 +286,9 @@ int main(int argc, char** argv) {
   app.add_flag("--statistics", bStatistics,
                "Print, instead of the report, per reserved name met its placements and template properties, most "
                "first, and the totals");
+  bool bCounts = false;
+  app.add_flag("--counts", bCounts,
+               "With --unique, give each line of a tsv, json or json-v2 report its Placements, Pages and Projects");
   app.add_flag("-q,--quiet", bQuiet, "No status line and no summary lines on stderr; errors are still told");
   std::string pageServer;
   app.add_option("--page-server", pageServer,
@@ -359,6 +362,10 @@ int main(int argc, char** argv) {
     std::cerr << "morvex-scan: --baseline selects findings of the other formats, not of --format html or --statistics\n";
     return 2;
   }
+  if (bCounts && (!bUnique || bCounted || (format != "tsv" && format != "json" && format != "json-v2"))) {
+    std::cerr << "morvex-scan: --counts adds columns to a --unique report in tsv, json or json-v2\n";
+    return 2;
+  }
   std::optional<morvex::Baseline> baseline;
   if (!baselinePath.empty()) {
     std::string error;
@@ -428,7 +435,8 @@ int main(int argc, char** argv) {
   // A report compared with a baseline, one for a file, and SARIF, GitHub and GitLab, which need every
   // project's folder, are written whole at the end; the others go out as the scan finds them.
   std::optional<morvex::ReportStream> stream;
-  const bool bStreamable = (format == "tsv" || format == "json" || format == "json-v2") && !bStatistics;
+  // Counts are known only when the scan is over.
+  const bool bStreamable = (format == "tsv" || format == "json" || format == "json-v2") && !bStatistics && !bCounts;
   if (!baseline && !bToFile && bStreamable) {
     const auto streamFormat = format == "json"      ? morvex::ReportStream::Format::kJson
                               : format == "json-v2" ? morvex::ReportStream::Format::kJsonV2
@@ -445,7 +453,7 @@ int main(int argc, char** argv) {
   // --unique list is made from them.
   const std::string scanTime = morvex::UtcTimeText(std::chrono::system_clock::now());
   morvex::SearchResult result =
-      morvex::RunSearchDetailed(context, folder, bShowAllRun || bSarif || bCounted, !bIncludeBuiltIn);
+      morvex::RunSearchDetailed(context, folder, bShowAllRun || bSarif || bCounted || bCounts, !bIncludeBuiltIn);
   progress.ClearStatusLine();
   const std::optional<std::string> exportFailure = siteExport.Failure();
   result.exportIncomplete = exportFailure.has_value();
@@ -455,6 +463,14 @@ int main(int argc, char** argv) {
     uniquePlacements->placements = std::move(result.findings);
     result.findings = morvex::UniqueFromPlacements(uniquePlacements->placements, uniquePlacements->first);
     result.showAll = false;
+  }
+
+  // Per line of the --unique list, which the counts' template properties follow one for one.
+  std::optional<std::vector<morvex::TemplateCount>> counts;
+  if (bCounts && uniquePlacements) {
+    WithPlacements(result, uniquePlacements, [&counts](const morvex::SearchResult& placed) {
+      counts = std::move(morvex::CountCollisions(placed).byTemplate);
+    });
   }
 
   std::optional<morvex::BaselineComparison> comparison;
@@ -482,9 +498,9 @@ int main(int argc, char** argv) {
   } else if (streamed) {
     streamed->Finish(result);
   } else if (format == "json") {
-    morvex::WriteJson(result, bShowAllRun, sink, selection);
+    morvex::WriteJson(result, bShowAllRun, sink, selection, counts ? &*counts : nullptr);
   } else if (format == "json-v2") {
-    morvex::WriteJsonWithUnopened(result, bShowAllRun, sink, selection);
+    morvex::WriteJsonWithUnopened(result, bShowAllRun, sink, selection, counts ? &*counts : nullptr);
   } else if (bSarif) {
     WriteCheckedSarif(result, bShowAllRun, folder, sink, selection, sarifResults == "placement", sarifRoot,
                       pageServer.empty(), uniquePlacements ? &*uniquePlacements : nullptr);
@@ -493,7 +509,7 @@ int main(int argc, char** argv) {
   } else if (format == "gitlab") {
     morvex::WriteGitlabCodeQuality(result, bShowAllRun, folder, sink, selection);
   } else {
-    morvex::WriteTsv(result, sink, selection);
+    morvex::WriteTsv(result, sink, selection, counts ? &*counts : nullptr);
   }
   if (!writer.Finish()) {
     // A reader that has gone away wants no explanation, and a pipeline stderr would only fill with noise.

@@ -11,7 +11,7 @@ if(WIN32)
   set(ZLIB_USE_STATIC_LIBS ON)
 endif()
 find_package(ZLIB REQUIRED)
-target_link_libraries(morvex_scan_support PUBLIC morvex_search morvex_common morvex_console
+target_link_libraries(morvex_scan_support PUBLIC morvex_report morvex_search morvex_common morvex_console
                       PRIVATE simdjson::simdjson ZLIB::ZLIB morvex_warnings)
 
 # The page-file server is the only automation server this platform has; without it there is nothing to run.

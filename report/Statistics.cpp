@@ -41,8 +41,7 @@ std::string StatisticsText(const CollisionCounts& counts) {
   return text;
 }
 
-void AppendCountsColumns(std::string& line, const CollisionCounts& counts, int32_t unique) {
-  const TemplateCount& count = counts.byTemplate[static_cast<size_t>(unique)];
+void AppendCountsColumns(std::string& line, const TemplateCount& count) {
   for (const int32_t figure : {count.placements, count.pages, count.projects}) {
     line += '\t';
     AppendDecimal(line, figure);

@@ -17,8 +17,7 @@ namespace morvex {
 std::string StatisticsText(const CollisionCounts& counts);
 
 // The columns --counts adds to a --unique report line, each after a tab: its Placements, Pages and Projects.
-// `unique` indexes the --unique list in its own order, which is the order of counts.templates.
 inline constexpr std::string_view kCountsHeader = "\tPlacements\tPages\tProjects";
-void AppendCountsColumns(std::string& line, const CollisionCounts& counts, int32_t unique);
+void AppendCountsColumns(std::string& line, const TemplateCount& count);
 
 }  // namespace morvex

@@ -156,10 +156,10 @@ TEST(StatisticsTest, NamesMostFirstWithAlignedCountsAndTotals) {
             "15  3  total: 13 of 20 pages scanned, 2 of 2 projects\n");
   // --counts for the --unique line of a,t1,FONT and of b's TEXT (the repeat folded in).
   std::string line;
-  AppendCountsColumns(line, counts, 0);
+  AppendCountsColumns(line, counts.byTemplate[0]);
   EXPECT_EQ(line, "\t11\t11\t1");
   line.clear();
-  AppendCountsColumns(line, counts, 2);
+  AppendCountsColumns(line, counts.byTemplate[2]);
   EXPECT_EQ(line, "\t3\t2\t1");
   EXPECT_EQ(StatisticsText(CountCollisions(SearchResult{})), "No collisions\n");
 }

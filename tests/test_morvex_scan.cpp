@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
 #include <optional>
 #include <simdjson.h>
 #include <sstream>
@@ -836,6 +838,88 @@ TEST_F(MorvexScanTest, EveryJobCountGivesTheSameOutputsStatusAndBaseline) {
       EXPECT_EQ(many.out, one.out) << options[0] << " " << jobs;
       EXPECT_EQ(many.err, one.err) << options[0] << " " << jobs;
     }
+  }
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> cells;
+  std::istringstream fields(line);
+  for (std::string cell; std::getline(fields, cell, '\t');) cells.push_back(cell);
+  return cells;
+}
+
+// The counts of --statistics and --counts, against counts this test takes from the TSV report itself.
+TEST_F(MorvexScanTest, StatisticsAndCountsAgreeWithTheReportOnRandomSites) {
+  for (const uint64_t seed : {3u, 11u}) {
+    SiteShape shape;
+    shape.projects = 6;
+    shape.pages = 8;
+    shape.objects = 30;
+    shape.seed = seed;
+    shape.collisionsPerMille = 60;
+    const fs::path site = work_ / ("site" + std::to_string(seed));
+    GenerateSite(shape, site);
+    struct Expected {
+      int placements = 0;
+      std::set<std::string> pages, projects;
+    };
+    std::map<std::string, Expected> byTemplate;
+    std::map<std::string, std::pair<int, std::set<std::string>>> byName;  // placements, templates
+    std::istringstream report(Run({site.string()}).out);
+    std::string line;
+    std::getline(report, line);  // the header
+    int placements = 0;
+    while (std::getline(report, line)) {
+      const std::vector<std::string> cells = SplitTabs(line);
+      ASSERT_EQ(cells.size(), 8u) << line;
+      std::string key = cells[3] + '\t' + cells[4] + '\t' + cells[5] + '\t' + cells[6];
+      std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::toupper(c); });
+      Expected& entry = byTemplate[key];
+      ++entry.placements;
+      entry.pages.insert(cells[0] + '\t' + cells[1]);
+      entry.projects.insert(cells[0]);
+      std::string name = cells[6];
+      std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+      ++byName[name].first;
+      byName[name].second.insert(key);
+      ++placements;
+    }
+    ASSERT_GT(placements, 20) << "a site with too few collisions to count";
+
+    std::istringstream counted(Run({"--unique", "--counts", site.string()}).out);
+    std::getline(counted, line);
+    EXPECT_EQ(line, "Project\tLibrary\tObject\tPropertyname\tPlacements\tPages\tProjects");
+    size_t lines = 0;
+    while (std::getline(counted, line)) {
+      const std::vector<std::string> cells = SplitTabs(line);
+      ASSERT_EQ(cells.size(), 7u) << line;
+      std::string key = cells[0] + '\t' + cells[1] + '\t' + cells[2] + '\t' + cells[3];
+      std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::toupper(c); });
+      const Expected& expected = byTemplate[key];
+      EXPECT_EQ(cells[4] + " " + cells[5] + " " + cells[6],
+                std::to_string(expected.placements) + " " + std::to_string(expected.pages.size()) + " " +
+                    std::to_string(expected.projects.size())) << line;
+      ++lines;
+    }
+    EXPECT_EQ(lines, byTemplate.size());
+
+    std::istringstream statistics(Run({"--statistics", site.string()}).out);
+    size_t names = 0;
+    while (std::getline(statistics, line)) {
+      std::istringstream fields(line);
+      int shownPlacements = 0, shownTemplates = 0;
+      std::string name;
+      fields >> shownPlacements >> shownTemplates >> name;
+      if (name == "total:") {
+        EXPECT_EQ(shownPlacements, placements);
+        EXPECT_EQ(shownTemplates, static_cast<int>(byTemplate.size()));
+        continue;
+      }
+      ++names;
+      EXPECT_EQ(shownPlacements, byName[name].first) << line;
+      EXPECT_EQ(shownTemplates, static_cast<int>(byName[name].second.size())) << line;
+    }
+    EXPECT_EQ(names, byName.size());
   }
 }
 
