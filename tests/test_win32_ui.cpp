@@ -836,12 +836,16 @@ TEST_F(Win32PageServerDialog, OkAndReturnWriteTheChoiceCancelAndEscapeLeaveTheSt
   }
 }
 
-TEST_F(Win32PageServerDialog, OkWithAnEmptyClassIdentifierAsksForOneAndWritesNothing) {
-  const auto dialog = Open();
-  ChooseClass(*dialog, L"  ");
-  PressButton(dialog->Handle(), L"OK");
-  EXPECT_TRUE(IsWindow(dialog->Handle()));
-  EXPECT_EQ(Outcome(*dialog), "Type a ProgID or {CLSID}, or choose our page-file server.");
+// Test must not call ready what OK refuses.
+TEST_F(Win32PageServerDialog, OkAndTestWithAnEmptyClassIdentifierBothAskForOneAndWriteNothing) {
+  for (const wchar_t* button : {L"OK", L"&Test"}) {
+    const auto dialog = Open();
+    ChooseClass(*dialog, L"  ");
+    PressButton(dialog->Handle(), button);
+    EXPECT_TRUE(IsWindow(dialog->Handle()));
+    EXPECT_EQ(Outcome(*dialog), "Type a ProgID or {CLSID}, or choose our page-file server.") << WideToUtf8(button);
+    EXPECT_EQ(GetFocus(), Child(*dialog, L"EDIT", nullptr)) << WideToUtf8(button);
+  }
   EXPECT_EQ(TypeOf(L"PageServer"), static_cast<DWORD>(REG_NONE));
 }
 

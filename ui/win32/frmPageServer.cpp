@@ -109,21 +109,26 @@ std::string frmPageServer::chosenIdentifier() const {
   return Trimmed(WindowTextUtf8(txtClass_));
 }
 
+// OK and Test refuse alike: a class identifier chosen with nothing typed names no server, and Test must not
+// report ours as ready when OK would not take the choice.
+bool frmPageServer::refusedEmptyChoice() {
+  if (SendMessageW(optClass_, BM_GETCHECK, 0, 0) != BST_CHECKED || !chosenIdentifier().empty()) return false;
+  SetWindowTextUtf8(lblOutcome_, "Type a ProgID or {CLSID}, or choose our page-file server.");
+  SetFocus(txtClass_);
+  return true;
+}
+
 void frmPageServer::onTest() {
   if (!testServer_) return;
+  if (refusedEmptyChoice()) return;
   SetWindowTextUtf8(lblOutcome_, "Creating " + Describe(chosenIdentifier()) + "...");
   UpdateWindow(lblOutcome_);
   SetWindowTextUtf8(lblOutcome_, testServer_(chosenIdentifier()));
 }
 
 void frmPageServer::onOk() {
-  const std::string identifier = chosenIdentifier();
-  if (SendMessageW(optClass_, BM_GETCHECK, 0, 0) == BST_CHECKED && identifier.empty()) {
-    SetWindowTextUtf8(lblOutcome_, "Type a ProgID or {CLSID}, or choose our page-file server.");
-    SetFocus(txtClass_);
-    return;
-  }
-  if (!SavePageServerSetting(identifier, HKEY_CURRENT_USER, settingsKey_)) {
+  if (refusedEmptyChoice()) return;
+  if (!SavePageServerSetting(chosenIdentifier(), HKEY_CURRENT_USER, settingsKey_)) {
     SetWindowTextUtf8(lblOutcome_, "The setting could not be written to the registry.");
     return;
   }
