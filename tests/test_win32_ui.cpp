@@ -900,6 +900,33 @@ TEST_F(Win32MainWindow, TheSystemMenuOpensThePageServerDialogAndAboutOverTheDisa
   }
 }
 
+// A modal window opened from inside a run's Update holds the run until it is closed.
+TEST_F(Win32MainWindow, TheSystemMenusCommandsAreGreyedDuringARunAndOpenNothingIfSentThen) {
+  HWND main = nullptr;
+  std::vector<UINT> statesDuringRun;
+  const auto run = [&](const std::string&, bool, bool) {
+    for (UINT command : {frmMain::kPageServerCommand, frmMain::kAboutCommand}) {
+      statesDuringRun.push_back(GetMenuState(GetSystemMenu(main, FALSE), command, MF_BYCOMMAND) & MF_GRAYED);
+      commandWindowSeen = {main, false, {}};
+      const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseCommandWindow);  // should a window open after all
+      SendMessageW(main, WM_SYSCOMMAND, command, 0);
+      KillTimer(nullptr, timer);
+      EXPECT_EQ(commandWindowSeen.windowClass, L"") << command;
+    }
+    return SearchResult{};
+  };
+  window_ = std::make_unique<frmMain>(progress_, run, [](const std::string&, const std::string& start, bool) {
+    return start;
+  }, key_.c_str());
+  main = window_->Handle();
+  PressButton(main, L"Start");
+  EXPECT_THAT(statesDuringRun, ::testing::Each(UINT{MF_GRAYED}));
+  EXPECT_EQ(statesDuringRun.size(), 2u);
+  for (UINT command : {frmMain::kPageServerCommand, frmMain::kAboutCommand}) {
+    EXPECT_EQ(GetMenuState(GetSystemMenu(main, FALSE), command, MF_BYCOMMAND) & MF_GRAYED, 0u) << "after the run";
+  }
+}
+
 // The box the offer opens, answered from a timer the box's own modal loop runs.
 struct OfferAnswer {
   int button = IDNO;

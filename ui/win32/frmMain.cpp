@@ -51,6 +51,24 @@ void WidenToCaption(HWND control, HFONT font, int extra, int maxRight) {
   }
 }
 
+// The system menu's own commands open modal windows, whose loops would hold a run in its Update: greyed
+// while it goes, enabled again when it returns, also through an exception.
+class SystemMenuCommandsDuringRun {
+ public:
+  explicit SystemMenuCommandsDuringRun(HWND window) : menu_(GetSystemMenu(window, FALSE)) { Enable(MF_GRAYED); }
+  ~SystemMenuCommandsDuringRun() { Enable(MF_ENABLED); }
+  SystemMenuCommandsDuringRun(const SystemMenuCommandsDuringRun&) = delete;
+  SystemMenuCommandsDuringRun& operator=(const SystemMenuCommandsDuringRun&) = delete;
+
+ private:
+  void Enable(UINT state) const {
+    for (UINT command : {frmMain::kPageServerCommand, frmMain::kAboutCommand}) {
+      EnableMenuItem(menu_, command, MF_BYCOMMAND | state);
+    }
+  }
+  HMENU menu_;
+};
+
 }  // namespace
 
 frmMain::frmMain(ProgressInterface& progress, SearchRunner runSearch, FolderBrowser browseFolder,
@@ -250,6 +268,7 @@ void frmMain::onSearchClicked() {
   if (runInProgress_) return;
   {
     FlagGuard running(runInProgress_);
+    SystemMenuCommandsDuringRun greyed(window_);
     const SearchResult result = runSearch_(WindowTextUtf8(txtUserPath_), CheckValue(chkShowAllInstances_) == 1,
                                            CheckValue(chkIgnoreBuiltInProjects_) == 1);
     if (!closedDuringRun_) showReport(result);
@@ -278,6 +297,8 @@ void frmMain::onPageServerCommand() {
 }
 
 void frmMain::onAboutCommand() {
+  // A box opened from inside a run's Update would hold the run until it is closed.
+  if (runInProgress_) return;
   const std::string about =
       "Morvex " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
       std::to_string(kVersionRevision) + " " + kVersionComment + "\r\n\r\nPage server: " +
