@@ -854,6 +854,7 @@ struct CommandWindowSeen {
   HWND owner = nullptr;
   bool ownerDisabled = false;
   std::wstring windowClass;
+  std::string text;  // a message box's text
 };
 CommandWindowSeen commandWindowSeen;
 
@@ -871,6 +872,7 @@ void CALLBACK CloseCommandWindow(HWND, UINT, UINT_PTR, DWORD) {
   GetClassNameW(up, name, 64);
   commandWindowSeen.windowClass = name;
   commandWindowSeen.ownerDisabled = !IsWindowEnabled(commandWindowSeen.owner);
+  if (HWND text = GetDlgItem(up, 0xFFFF)) commandWindowSeen.text = WindowTextUtf8(text);
   PostMessageW(up, WM_COMMAND, IDCANCEL, 0);
 }
 
@@ -898,6 +900,10 @@ TEST_F(Win32MainWindow, TheSystemMenuOpensThePageServerDialogAndAboutOverTheDisa
     EXPECT_TRUE(commandWindowSeen.ownerDisabled);
     EXPECT_TRUE(IsWindowEnabled(main));
   }
+  // About tells the notice and whether these are the programs 64-bit or 32-bit servers load into.
+  EXPECT_THAT(commandWindowSeen.text, ::testing::HasSubstr("\r\nCopyright "));
+  EXPECT_THAT(commandWindowSeen.text, ::testing::HasSubstr("LICENSE.txt"));
+  EXPECT_THAT(commandWindowSeen.text, ::testing::HasSubstr(sizeof(void*) == 8 ? "64-bit (x64)" : "32-bit (x86)"));
 }
 
 // A modal window opened from inside a run's Update holds the run until it is closed.

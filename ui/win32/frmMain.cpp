@@ -69,6 +69,12 @@ class SystemMenuCommandsDuringRun {
   HMENU menu_;
 };
 
+// Which in-process page servers can load into these programs: only those built for the same bitness.
+std::string ProgramsBitness() {
+  return sizeof(void*) == 8 ? "Programs: 64-bit (x64); they load 64-bit in-process page servers."
+                            : "Programs: 32-bit (x86); they load 32-bit in-process page servers.";
+}
+
 }  // namespace
 
 frmMain::frmMain(ProgressInterface& progress, SearchRunner runSearch, FolderBrowser browseFolder,
@@ -301,7 +307,8 @@ void frmMain::onAboutCommand() {
   if (runInProgress_) return;
   const std::string about =
       "Morvex " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
-      std::to_string(kVersionRevision) + " " + kVersionComment + "\r\n\r\nPage server: " +
+      std::to_string(kVersionRevision) + " " + kVersionComment + "\r\n" + kCopyright +
+      "\r\nLicence: proprietary, see LICENSE.txt beside the programs.\r\n\r\n" + ProgramsBitness() + "\r\nPage server: " +
       frmPageServer::Describe(LoadPageServerSetting(HKEY_CURRENT_USER, settingsKey_)) +
       "\r\nSettings: HKEY_CURRENT_USER\\" + WideToUtf8(settingsKey_);
   MessageBoxW(window_, Utf8ToWide(about).c_str(), L"About Morvex", MB_OK | MB_ICONINFORMATION);
