@@ -105,6 +105,7 @@ class MainWindowTest : public ::testing::Test {
     return window.findChild<ValueCheckBox*>(QLatin1String(name));
   }
   static ReportView* Found(frmMain& window) { return window.findChild<ReportView*>(QStringLiteral("txtFound")); }
+  static QString RunNote(frmMain& window) { return window.findChild<QLabel*>(QStringLiteral("lblRunNote"))->text(); }
   static QPushButton* Button(frmMain& window, const char* name) {
     return window.findChild<QPushButton*>(QLatin1String(name));
   }
@@ -767,6 +768,7 @@ TEST_F(MainWindowRunTest, CancelOnTheWindowAFailedRunLeftDoesNotCutTheNextRunSho
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
   ASSERT_EQ(seen.size(), 1u);
   ASSERT_TRUE(statusBar.isVisible()) << "the error report leaves the progress window up";
+  EXPECT_EQ(RunNote(*window), QStringLiteral("No report: an error ended the run."));
   QTest::mouseClick(statusBar.findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
 
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
@@ -775,6 +777,7 @@ TEST_F(MainWindowRunTest, CancelOnTheWindowAFailedRunLeftDoesNotCutTheNextRunSho
   EXPECT_EQ(seen[1].text, QStringLiteral("Done"));
   EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + kProjects * kPagesPerProject + 1);
   EXPECT_FALSE(statusBar.isVisible());
+  EXPECT_EQ(RunNote(*window), QString()) << "a whole report has no note";
 }
 
 TEST_F(MainWindowRunTest, CancelStopsTheRunAfterThePageOnScreen) {
@@ -787,6 +790,8 @@ TEST_F(MainWindowRunTest, CancelStopsTheRunAfterThePageOnScreen) {
   EXPECT_EQ(PagesOpened(), 5);
   EXPECT_TRUE(dismisser.Titles().isEmpty()) << "no Done after a cancel";
   EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + 5 + 1);
+  EXPECT_EQ(RunNote(*window), QStringLiteral("Partial report: the run was cancelled."));
+  EXPECT_EQ(Found(*window)->Report().find("cancelled"), std::string::npos) << "the copied report stays the report alone";
 }
 
 // The window runs on workers as the command line does: what it shows must be what one server shows.

@@ -382,6 +382,35 @@ TEST_F(Win32MainWindow, ClosingDuringARunStopsItAfterThePageInHandThenClosesBoth
   EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
+TEST_F(Win32MainWindow, AReportThatIsNotTheWholeSitesSaysSoBesideTheBoxUntilTheNextStart) {
+  struct Case {
+    RunOutcome outcome;
+    const char* note;
+  };
+  const Case cases[] = {
+      {RunOutcome::kCancelled, "Partial report: the run was cancelled."},
+      {RunOutcome::kUnexpectedError, "No report: an error ended the run."},
+      {RunOutcome::kCompleted, ""},
+  };
+  RunOutcome outcome = RunOutcome::kCompleted;
+  std::string noteDuringRun;
+  window_ = std::make_unique<frmMain>(progress_, [&](const std::string&, bool, bool) {
+    noteDuringRun = WindowTextUtf8(window_->RunNote());
+    SearchResult result = ResultWithLines(3);
+    result.outcome = outcome;
+    return result;
+  }, [](const std::string&, const std::string& start, bool) { return start; }, key_.c_str());
+  for (const Case& c : cases) {
+    outcome = c.outcome;
+    PressButton(window_->Handle(), L"Start");
+    EXPECT_EQ(WindowTextUtf8(window_->RunNote()), c.note);
+    EXPECT_EQ(noteDuringRun, "") << "Start takes the last run's note away";
+    SearchResult shown = ResultWithLines(3);
+    shown.outcome = c.outcome;
+    EXPECT_EQ(frmMain::ReportText(window_->ResultsBox()), shown.Report()) << "the box keeps the report alone";
+  }
+}
+
 TEST_F(Win32MainWindow, StartAndBrowsePressedDuringARunAreIgnored) {
   HWND main = nullptr;
   int runs = 0;

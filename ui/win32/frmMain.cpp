@@ -29,6 +29,7 @@ constexpr TwipRect kShowAllBox{240, 960, 3015, 255};
 constexpr TwipRect kIgnoreBox{3480, 960, 3015, 255};
 constexpr TwipRect kStartButton{7080, 960, 1095, 375};
 constexpr TwipRect kResultsLabel{240, 1320, 870, 195};
+constexpr TwipRect kRunNote{1320, 1320, 6855, 195};
 constexpr TwipRect kResultsBox{240, 1560, 7935, 5295};
 
 // Widens a control to its caption, never past maxRight (client pixels): where the desktop's font is wider
@@ -128,6 +129,8 @@ void frmMain::createControls() {
   // Created in tab-index order: the z-order of the children is the order Tab walks them in.
   txtUserPath_ = CreateChild(window_, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kPathId, WS_EX_CLIENTEDGE);
   Label1_ = CreateChild(window_, L"STATIC", L"[User] Path", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0);
+  // Beside the box's caption, never in the box: what a user copies stays the report alone.
+  lblRunNote_ = CreateChild(window_, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0);
   // The label just before the box it names: screen readers name a text box by the label above it in this order.
   Label3_ = CreateChild(window_, L"STATIC", L"Items Found", SS_LEFT | SS_NOPREFIX, 0);
   ReportView::Register();
@@ -150,7 +153,7 @@ void frmMain::layOut() {
   const std::pair<HWND, TwipRect> places[] = {
       {txtUserPath_, kPathBox},          {Label1_, kPathLabel},     {txtFound_, kResultsBox},
       {cmdSearch_, kStartButton},        {chkShowAllInstances_, kShowAllBox},
-      {Label3_, kResultsLabel},          {cmdBrowse_, kBrowseButton},
+      {Label3_, kResultsLabel},          {lblRunNote_, kRunNote},           {cmdBrowse_, kBrowseButton},
       {chkIgnoreBuiltInProjects_, kIgnoreBox}};
   for (const auto& [control, place] : places) PlaceChild(control, place, dpi_, font_);
   if (oldFont != nullptr) DeleteObject(oldFont);
@@ -275,9 +278,13 @@ void frmMain::onSearchClicked() {
   {
     FlagGuard running(runInProgress_);
     SystemMenuCommandsDuringRun greyed(window_);
+    SetWindowTextW(lblRunNote_, L"");
     const SearchResult result = runSearch_(WindowTextUtf8(txtUserPath_), CheckValue(chkShowAllInstances_) == 1,
                                            CheckValue(chkIgnoreBuiltInProjects_) == 1);
-    if (!closedDuringRun_) showReport(result);
+    if (!closedDuringRun_) {
+      showReport(result);
+      SetWindowTextUtf8(lblRunNote_, ReportCompletenessNote(result.outcome));
+    }
   }
   if (closedDuringRun_) {
     // A failed run leaves its progress window up; with the main window gone nothing would close it.
