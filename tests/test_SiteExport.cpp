@@ -203,5 +203,48 @@ TEST_F(SiteExportTest, APageThatNoPageFileCanHoldDoesNotOpenAndIsNotWritten) {
   EXPECT_FALSE(fs::exists(Out() / "up.json"));
 }
 
+// On Windows a page name can be one the system cannot hold as a file or would take for another page's file;
+// elsewhere every one of them is an ordinary file name.
+TEST_F(SiteExportTest, APageNameWindowsCannotHoldIsToldWhyWindowsRefusesIt) {
+  constexpr const char* kCharacter = "its name holds a character that Windows refuses in file names";
+  struct Case {
+    std::string page;
+    const char* windowsReason;  // nullptr: written
+  };
+  const Case cases[] = {
+      {"abc", nullptr},
+      {"ABC", "its name differs only in case from a page written before"},
+      {"abc", nullptr},  // the same page listed again is the one written
+      {"a*b", kCharacter}, {"a?b", kCharacter}, {"a\"b", kCharacter}, {"a<b", kCharacter}, {"a>b", kCharacter},
+      {"a|b", kCharacter}, {"a\x01" "b", kCharacter}, {"a\x1F" "b", kCharacter}, {"a:b", kCharacter},
+      {"COM1", "its name is a device's on Windows"}, {"COM\xC2\xB9", "its name is a device's on Windows"},
+      {"lpt\xC2\xB3", "its name is a device's on Windows"},
+  };
+  doubles::ProjectListWriter().Add({"A", "a"}).WriteTo(Site() / "master.dbf");
+  doubles::DbfWriter pages = doubles::PageListWriter();
+  auto site = std::make_shared<ScriptedSite>();
+  for (const Case& c : cases) {
+    pages.Add({c.page});
+    site->AddPage("A", c.page, {doubles::TarvoObject(1, {"l", "l", "t"}, {{"TEXT", c.page}})});
+  }
+  pages.WriteTo(Site() / "a" / "pages.dbf");
+  SiteExport siteExport;
+  std::string error;
+  ASSERT_TRUE(Begin(siteExport, error, Out())) << error;
+  SilentProgress progress;
+  QuietMessages messages;
+  AppContext context(siteExport.Recording(doubles::MakeScriptedFactory(site)), progress, messages);
+  const SearchResult result = RunSearchDetailed(context, FromNativePath(Site()), true, true);
+  std::vector<std::string> told, expected;
+  for (int64_t i = 0; i < result.unopened.Count(); ++i) {
+    const UnopenedPages::Entry entry = result.unopened.At(i);
+    told.push_back(std::string(entry.page) + ": " + std::string(entry.detail));
+  }
+  for (const Case& c : cases) {
+    if (platform::HasDrivePaths() && c.windowsReason != nullptr) expected.push_back(c.page + ": " + c.windowsReason);
+  }
+  EXPECT_EQ(told, expected);
+}
+
 }  // namespace
 }  // namespace morvex
