@@ -33,20 +33,9 @@ bool IsNameByte(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
 }
 
-// True when inner is outer or lies below it, after links are followed as far as the paths exist.
-bool IsWithin(const fs::path& inner, const fs::path& outer) {
-  std::error_code ignored;
-  const fs::path a = fs::weakly_canonical(fs::absolute(inner, ignored), ignored);
-  const fs::path b = fs::weakly_canonical(fs::absolute(outer, ignored), ignored);
-  auto at = a.begin();
-  for (const fs::path& part : b) {
-    if (part.empty()) continue;  // the trailing separator of a folder
-    if (at == a.end()) return false;
-    const std::string mine = FromNativePath(*at++), theirs = FromNativePath(part);
-    if (platform::HasDrivePaths() ? !EqualsIgnoreCase(mine, theirs) : mine != theirs) return false;
-  }
-  return true;
-}
+// True when inner is outer or lies below it, judged by what the folders are: a path spelt through another drive
+// letter, a share, a link or a junction must not lead an export into the site.
+bool IsWithin(const fs::path& inner, const fs::path& outer) { return platform::IsSameOrBelowFolder(inner, outer); }
 
 std::error_code ReadAll(const fs::path& file, std::string& bytes) {
   ReadOnlyFile input;
