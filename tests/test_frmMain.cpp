@@ -517,6 +517,40 @@ TEST_F(MainWindowTest, ScreenReadersReadTheResultsBoxTextCaretAndSelection) {
   EXPECT_EQ(found->Selection().Caret(), (TextPoint{1, 0}));
 }
 
+// Screen readers announce a control by its name and role; a text box has its name from the label whose buddy it is.
+TEST_F(MainWindowTest, EveryControlHasTheAccessibleNameAndRoleItIsAnnouncedBy) {
+  auto window = MakeWindow();
+  window->show();
+  struct Expected {
+    const char* control;
+    QAccessible::Role role;
+    const char* name;
+  };
+  const Expected expected[] = {
+      {"Label1", QAccessible::StaticText, "[User] Path"},
+      {"txtUserPath", QAccessible::EditableText, "[User] Path"},
+      {"cmdBrowse", QAccessible::Button, "Browse..."},
+      {"chkShowAllInstances", QAccessible::CheckBox, "Show all tarvo instances on pages"},
+      {"chkIgnoreBuiltInProjects", QAccessible::CheckBox, "Ignore Built-In Projects"},
+      {"cmdSearch", QAccessible::Button, "Start"},
+      {"Label3", QAccessible::StaticText, "Items Found"},
+      {"txtFound", QAccessible::EditableText, "Items Found"},
+  };
+  for (const Expected& e : expected) {
+    QAccessibleInterface* control =
+        QAccessible::queryAccessibleInterface(window->findChild<QWidget*>(QLatin1String(e.control)));
+    ASSERT_NE(control, nullptr) << e.control;
+    EXPECT_EQ(control->role(), e.role) << e.control;
+    EXPECT_EQ(control->text(QAccessible::Name), QString::fromUtf8(e.name)) << e.control;
+  }
+  for (QWidget* child : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child->isVisible()) {
+      EXPECT_FALSE(QAccessible::queryAccessibleInterface(child)->text(QAccessible::Name).isEmpty())
+          << child->objectName().toStdString() << " has no name";
+    }
+  }
+}
+
 TEST_F(MainWindowTest, StartReplacesTheBoxWithWhateverComesBackEvenNothing) {
   auto window = MakeWindow();
   report = "No items found";

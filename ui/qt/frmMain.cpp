@@ -74,6 +74,8 @@ void frmMain::createControls() {
   txtUserPath_ = new QLineEdit(this);
   txtUserPath_->setObjectName(QStringLiteral("txtUserPath"));
   txtUserPath_->setGeometry(TwipsRect(240, 480, 6735, 375));
+  // Screen readers name the box by the label that has it as its buddy.
+  Label1_->setBuddy(txtUserPath_);
 
   cmdBrowse_ = new QPushButton(QStringLiteral("Browse..."), this);
   cmdBrowse_->setObjectName(QStringLiteral("cmdBrowse"));
@@ -101,6 +103,7 @@ void frmMain::createControls() {
   lblRunNote_ = new QLabel(this);
   lblRunNote_->setObjectName(QStringLiteral("lblRunNote"));
   lblRunNote_->setGeometry(TwipsRect(1320, 1320, 6855, 195));
+  lblRunNote_->hide();  // a label with nothing to say would be a nameless one to screen readers
 
   txtFound_ = new ReportView(this);
   txtFound_->setObjectName(QStringLiteral("txtFound"));
@@ -168,6 +171,7 @@ void frmMain::onSearchClicked() {
   // release the automation object under the first.
   if (runInProgress_) return;
   lblRunNote_->clear();
+  lblRunNote_->hide();
   RunOutcome outcome = RunOutcome::kCompleted;
   std::string report = [this, &outcome] {
     FlagGuard running(runInProgress_);
@@ -179,6 +183,7 @@ void frmMain::onSearchClicked() {
   }();
   txtFound_->SetText(std::move(report));
   lblRunNote_->setText(ToQString(ReportCompletenessNote(outcome)));
+  lblRunNote_->setVisible(!lblRunNote_->text().isEmpty());
   if (closedDuringRun_) {
     // A run that failed leaves its progress window up; with the main window gone nothing would close it.
     if (progress_.Shown()) progress_.Close();
