@@ -385,17 +385,22 @@ TEST_F(Win32MainWindow, ClosingDuringARunStopsItAfterThePageInHandThenClosesBoth
 TEST_F(Win32MainWindow, AReportThatIsNotTheWholeSitesSaysSoBesideTheBoxUntilTheNextStart) {
   struct Case {
     RunOutcome outcome;
-    const char* note;
+    const char* note;  // "": none shown
   };
   const Case cases[] = {
       {RunOutcome::kCancelled, "Partial report: the run was cancelled."},
       {RunOutcome::kUnexpectedError, "No report: an error ended the run."},
       {RunOutcome::kCompleted, ""},
   };
+  // The main window is not shown here: the note's own style says whether it would be.
+  const auto shownNote = [this] {
+    HWND note = window_->RunNote();
+    return (GetWindowLongW(note, GWL_STYLE) & WS_VISIBLE) != 0 ? WindowTextUtf8(note) : std::string();
+  };
   RunOutcome outcome = RunOutcome::kCompleted;
   std::string noteDuringRun;
   window_ = std::make_unique<frmMain>(progress_, [&](const std::string&, bool, bool) {
-    noteDuringRun = WindowTextUtf8(window_->RunNote());
+    noteDuringRun = shownNote();
     SearchResult result = ResultWithLines(3);
     result.outcome = outcome;
     return result;
@@ -403,7 +408,7 @@ TEST_F(Win32MainWindow, AReportThatIsNotTheWholeSitesSaysSoBesideTheBoxUntilTheN
   for (const Case& c : cases) {
     outcome = c.outcome;
     PressButton(window_->Handle(), L"Start");
-    EXPECT_EQ(WindowTextUtf8(window_->RunNote()), c.note);
+    EXPECT_EQ(shownNote(), c.note);
     EXPECT_EQ(noteDuringRun, "") << "Start takes the last run's note away";
     SearchResult shown = ResultWithLines(3);
     shown.outcome = c.outcome;
@@ -775,6 +780,85 @@ TEST_F(Win32ResultsBox, ScreenReadersReadItAsAReadOnlyTextNamedByItsLabel) {
   SysFreeString(name);
   SysFreeString(value);
   accessible->Release();
+  if (SUCCEEDED(com)) CoUninitialize();
+}
+
+// What a screen reader reads of a control: the role, name and value of its client area's object.
+struct AccessibleSeen {
+  long role = 0;
+  std::string name;
+  std::string value;
+  bool operator==(const AccessibleSeen&) const = default;
+};
+void PrintTo(const AccessibleSeen& seen, std::ostream* out) {
+  *out << "role " << seen.role << " \"" << seen.name << "\" = \"" << seen.value << "\"";
+}
+
+// Every visible child of a window in z-order, which is the order a screen reader walks them in.
+std::vector<AccessibleSeen> ReadForScreenReader(HWND window) {
+  std::vector<AccessibleSeen> seen;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if ((GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) == 0) continue;
+    IAccessible* accessible = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(child, OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&accessible)))) {
+      seen.push_back({-1, "no object", ""});
+      continue;
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role{};
+    BSTR name = nullptr, value = nullptr;
+    accessible->get_accRole(self, &role);
+    accessible->get_accName(self, &name);
+    accessible->get_accValue(self, &value);
+    seen.push_back({role.vt == VT_I4 ? role.lVal : 0, WideToUtf8(name != nullptr ? name : L""),
+                    WideToUtf8(value != nullptr ? value : L"")});
+    SysFreeString(name);
+    SysFreeString(value);
+    accessible->Release();
+  }
+  return seen;
+}
+
+TEST_F(Win32MainWindow, ScreenReadersFindEveryControlOfEveryWindowByNameAndRole) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  SetWindowTextW(FindWindowExW(window_->Handle(), nullptr, L"EDIT", nullptr), L"C:\\Site");
+  EXPECT_THAT(ReadForScreenReader(window_->Handle()),
+              ::testing::ElementsAre(AccessibleSeen{ROLE_SYSTEM_STATICTEXT, "[User] Path", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_TEXT, "[User] Path", "C:\\Site"},
+                                     AccessibleSeen{ROLE_SYSTEM_STATICTEXT, "Items Found", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_TEXT, "Items Found", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_PUSHBUTTON, "Start", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_CHECKBUTTON, "Show all tarvo instances on pages", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_PUSHBUTTON, "Browse...", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_CHECKBUTTON, "Ignore Built-In Projects", ""}));
+
+  frmStatusBar progress;
+  progress.Show();
+  bool cancel = false;
+  progress.Update(42, cancel);
+  EXPECT_THAT(ReadForScreenReader(progress.Handle()),
+              ::testing::ElementsAre(AccessibleSeen{ROLE_SYSTEM_STATICTEXT, "Operation in progress...", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_STATICTEXT, "", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_STATICTEXT, "", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_PROGRESSBAR, "Progress", "42%"},
+                                     AccessibleSeen{ROLE_SYSTEM_PUSHBUTTON, "Cancel", ""}));
+  progress.Close();
+
+  frmPageServer dialog(window_->Handle(), key_.c_str(), nullptr);
+  EXPECT_THAT(ReadForScreenReader(dialog.Handle()),
+              ::testing::ElementsAre(
+                  AccessibleSeen{ROLE_SYSTEM_STATICTEXT,
+                                 "In use: our page-file server (<page>.json in each project's folder)", ""},
+                  AccessibleSeen{ROLE_SYSTEM_RADIOBUTTON, "Our page-file server: <page>.json in each project's folder", ""},
+                  AccessibleSeen{ROLE_SYSTEM_RADIOBUTTON, "Class identifier (ProgID or {CLSID}):", ""},
+                  AccessibleSeen{ROLE_SYSTEM_TEXT, "Class identifier (ProgID or {CLSID})", ""},
+                  AccessibleSeen{ROLE_SYSTEM_PUSHBUTTON, "Test", ""},
+                  AccessibleSeen{ROLE_SYSTEM_STATICTEXT, "", ""},
+                  AccessibleSeen{ROLE_SYSTEM_PUSHBUTTON, "OK", ""},
+                  AccessibleSeen{ROLE_SYSTEM_PUSHBUTTON, "Cancel", ""}));
   if (SUCCEEDED(com)) CoUninitialize();
 }
 

@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "ControlAccessible.h"
 #include "FrontEndRules.h"
 #include "ReportView.h"
 #include "TextUtil.h"
@@ -126,12 +127,14 @@ void frmMain::createWindow() {
 }
 
 void frmMain::createControls() {
-  // Created in tab-index order: the z-order of the children is the order Tab walks them in.
-  txtUserPath_ = CreateChild(window_, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kPathId, WS_EX_CLIENTEDGE);
+  // Created in tab-index order: the z-order of the children is the order Tab walks them in. Each label comes
+  // just before the box it names: screen readers name a text box by the label before it in this order.
   Label1_ = CreateChild(window_, L"STATIC", L"[User] Path", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0);
-  // Beside the box's caption, never in the box: what a user copies stays the report alone.
+  txtUserPath_ = CreateChild(window_, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kPathId, WS_EX_CLIENTEDGE);
+  // Beside the box's caption, never in the box: what a user copies stays the report alone. Hidden while it
+  // has nothing to say, so that screen readers meet no nameless label.
   lblRunNote_ = CreateChild(window_, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0);
-  // The label just before the box it names: screen readers name a text box by the label above it in this order.
+  ShowWindow(lblRunNote_, SW_HIDE);
   Label3_ = CreateChild(window_, L"STATIC", L"Items Found", SS_LEFT | SS_NOPREFIX, 0);
   ReportView::Register();
   txtFound_ = CreateChild(window_, ReportView::kClassName, L"",
@@ -142,6 +145,11 @@ void frmMain::createControls() {
   cmdBrowse_ = CreateChild(window_, L"BUTTON", L"Browse...", BS_PUSHBUTTON | WS_TABSTOP, kBrowseId);
   chkIgnoreBuiltInProjects_ =
       CreateChild(window_, L"BUTTON", L"Ignore Built-In Projects", BS_3STATE | WS_TABSTOP, kIgnoreId);
+  const std::pair<HWND, AccessibleFacts> facts[] = {
+      {Label1_, kLabelFacts},         {txtUserPath_, kTextBoxFacts},       {lblRunNote_, kLabelFacts},
+      {Label3_, kLabelFacts},         {cmdSearch_, kPushButtonFacts},      {chkShowAllInstances_, kCheckBoxFacts},
+      {cmdBrowse_, kPushButtonFacts}, {chkIgnoreBuiltInProjects_, kCheckBoxFacts}};
+  for (const auto& [control, fact] : facts) AnswerScreenReaders(control, fact);
   layOut();
   lastFocus_ = txtUserPath_;
 }
@@ -278,12 +286,14 @@ void frmMain::onSearchClicked() {
   {
     FlagGuard running(runInProgress_);
     SystemMenuCommandsDuringRun greyed(window_);
-    SetWindowTextW(lblRunNote_, L"");
+    ShowWindow(lblRunNote_, SW_HIDE);
     const SearchResult result = runSearch_(WindowTextUtf8(txtUserPath_), CheckValue(chkShowAllInstances_) == 1,
                                            CheckValue(chkIgnoreBuiltInProjects_) == 1);
     if (!closedDuringRun_) {
       showReport(result);
-      SetWindowTextUtf8(lblRunNote_, ReportCompletenessNote(result.outcome));
+      const std::string_view note = ReportCompletenessNote(result.outcome);
+      SetWindowTextUtf8(lblRunNote_, note);
+      ShowWindow(lblRunNote_, note.empty() ? SW_HIDE : SW_SHOWNA);
     }
   }
   if (closedDuringRun_) {

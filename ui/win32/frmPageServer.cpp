@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "ControlAccessible.h"
 #include "RegistrySettings.h"
 
 namespace morvex::win32 {
@@ -80,6 +81,17 @@ void frmPageServer::createControls(const std::string& inUse) {
   lblOutcome_ = CreateChild(window_, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, 0);
   cmdOk_ = CreateChild(window_, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK);
   cmdCancel_ = CreateChild(window_, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL);
+  // The identifier's box has an option, not a label, before it: it is named for what it takes.
+  const std::pair<HWND, AccessibleFacts> facts[] = {
+      {lblInUse_, kLabelFacts},
+      {optOurServer_, kOptionFacts},
+      {optClass_, kOptionFacts},
+      {txtClass_, {ROLE_SYSTEM_TEXT, AccessibleName::kFixed, L"Class identifier (ProgID or {CLSID})", false, true}},
+      {cmdTest_, kPushButtonFacts},
+      {lblOutcome_, kLabelFacts},
+      {cmdOk_, kPushButtonFacts},
+      {cmdCancel_, kPushButtonFacts}};
+  for (const auto& [control, fact] : facts) AnswerScreenReaders(control, fact);
   layOut();
   const std::string name = Trimmed(inUse);
   SetWindowTextUtf8(txtClass_, name);
