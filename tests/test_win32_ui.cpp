@@ -1005,7 +1005,7 @@ TEST_F(Win32MainWindow, TheSystemMenuOpensThePageServerDialogAndAboutOverTheDisa
     wchar_t caption[64] = {};
     GetMenuStringW(GetSystemMenu(main, FALSE), command.id, caption, 64, MF_BYCOMMAND);
     EXPECT_STREQ(caption, command.caption);
-    commandWindowSeen = {main, false, {}};
+    commandWindowSeen = {main, false, {}, {}};
     const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseCommandWindow);
     SendMessageW(main, WM_SYSCOMMAND, command.id, 0);
     KillTimer(nullptr, timer);
@@ -1026,7 +1026,7 @@ TEST_F(Win32MainWindow, TheSystemMenusCommandsAreGreyedDuringARunAndOpenNothingI
   const auto run = [&](const std::string&, bool, bool) {
     for (UINT command : {frmMain::kPageServerCommand, frmMain::kAboutCommand}) {
       statesDuringRun.push_back(GetMenuState(GetSystemMenu(main, FALSE), command, MF_BYCOMMAND) & MF_GRAYED);
-      commandWindowSeen = {main, false, {}};
+      commandWindowSeen = {main, false, {}, {}};
       const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseCommandWindow);  // should a window open after all
       SendMessageW(main, WM_SYSCOMMAND, command, 0);
       KillTimer(nullptr, timer);
