@@ -682,10 +682,12 @@ class ActingProgress : public frmStatusBar {
   int pagesShown = 0;
   int actAfterPage = -1;
   std::function<void()> action;
+  std::vector<std::string> trace;  // the three lines and the percentage, at each page
 
  protected:
   void ShowPercent(int32_t nPercent) override {
     frmStatusBar::ShowPercent(nPercent);
+    trace.push_back(Line(0) + "|" + Line(1) + "|" + Line(2) + "|" + std::to_string(nPercent));
     if (++pagesShown == actAfterPage && action) action();
   }
 };
@@ -828,25 +830,34 @@ TEST_F(MainWindowRunTest, CancelStopsTheRunAfterThePageOnScreen) {
   EXPECT_EQ(Found(*window)->Report().find("cancelled"), std::string::npos) << "the copied report stays the report alone";
 }
 
-// The window runs on workers as the command line does: what it shows must be what one server shows.
-TEST_F(MainWindowRunTest, OnWorkersTheReportDoneAndCancelAreThoseOfOneServer) {
-  context.pageWorkers = 3;
+// The window runs on workers as the command line does: what it shows must be what one server shows, page by page.
+TEST_F(MainWindowRunTest, OnWorkersTheReportProgressDoneAndCancelAreThoseOfOneServer) {
+  struct Seen {
+    std::string report;
+    std::vector<std::string> trace;
+    QStringList boxes;
+  };
   auto window = MakeRunningWindow();
-  {
+  auto* cancel = statusBar.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+  const auto run = [&](int32_t workers, int cancelAfterPage) {
+    context.pageWorkers = workers;
+    statusBar.trace.clear();
+    statusBar.pagesShown = 0;
+    statusBar.actAfterPage = cancelAfterPage;
+    statusBar.action = [cancel] { QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection); };
     ModalDismisser dismisser;
     QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
-    EXPECT_EQ(dismisser.Titles(), QStringList{QStringLiteral("Morvex")});
-    EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + kProjects * kPagesPerProject + 1);
-    EXPECT_TRUE(Found(*window)->Text().LineBytes(1).starts_with("Plant1\tPage1\t1\t"));
+    return Seen{Found(*window)->Report(), statusBar.trace, dismisser.Titles()};
+  };
+  for (const int cancelAfterPage : {-1, 5}) {
+    const Seen one = run(1, cancelAfterPage);
+    const Seen three = run(3, cancelAfterPage);
+    EXPECT_EQ(three.report, one.report) << cancelAfterPage;
+    EXPECT_EQ(three.trace, one.trace) << cancelAfterPage;
+    EXPECT_EQ(three.boxes, one.boxes) << cancelAfterPage;
+    EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + (cancelAfterPage < 0 ? kProjects * kPagesPerProject : 5) + 1)
+        << "pages the workers read past the cancel are dropped";
   }
-  auto* cancel = statusBar.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
-  statusBar.pagesShown = 0;
-  statusBar.actAfterPage = 5;
-  statusBar.action = [cancel] { QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection); };
-  ModalDismisser dismisser;
-  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
-  EXPECT_TRUE(dismisser.Titles().isEmpty()) << "no Done after a cancel";
-  EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + 5 + 1) << "pages the workers read past the cancel are dropped";
 }
 
 TEST_F(MainWindowRunTest, SecondStartQueuedDuringARunIsIgnored) {
