@@ -80,6 +80,12 @@ void Close(FileHandle handle) noexcept;
 // hold against it; always false where files carry no such marks.
 bool IsHiddenOrSystemFile(const std::filesystem::path& path);
 
+// True when path is folder or lies below it, judged by what the folders are and not by how their paths are
+// spelt: another drive letter onto the same folder, a link or a junction on the way all count. The part of
+// path that exists is what is compared: its nearest existing folder and every folder that holds it, as the
+// system reaches them. False when folder cannot be opened.
+bool IsSameOrBelowFolder(const std::filesystem::path& path, const std::filesystem::path& folder);
+
 // ---- Files the user names for writing ----
 
 // A stream (a pipe, a FIFO, a character device such as /dev/null) is written into where it is: replacing it

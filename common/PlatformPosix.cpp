@@ -15,6 +15,8 @@
 #include <climits>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
+#include <utility>
 #include <thread>
 
 #include "Error.h"
@@ -504,5 +506,32 @@ void HandOffLock::WaitForNotify(std::unique_lock<HandOffLock>&) {
 }
 
 void HandOffLock::NotifyAll() { state_->wake.notify_all(); }
+
+namespace {
+
+// What a folder is, however it was reached: its device and inode.
+std::optional<std::pair<dev_t, ino_t>> IdentityOf(const std::filesystem::path& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return std::make_pair(status.st_dev, status.st_ino);
+}
+
+}  // namespace
+
+bool IsSameOrBelowFolder(const std::filesystem::path& path, const std::filesystem::path& folder) {
+  const auto wanted = IdentityOf(folder);
+  if (!wanted) return false;
+  std::error_code ignored;
+  std::filesystem::path at = std::filesystem::absolute(path, ignored);
+  // What does not exist yet will be made inside the nearest folder that does.
+  while (!std::filesystem::exists(at, ignored) && at.has_relative_path()) at = at.parent_path();
+  // With every link resolved, the folders a path names by its spelling are the ones that hold it.
+  at = std::filesystem::canonical(at, ignored);
+  for (; !at.empty(); at = at.parent_path()) {
+    if (IdentityOf(at) == wanted) return true;
+    if (!at.has_relative_path()) break;
+  }
+  return false;
+}
 
 }  // namespace morvex::platform

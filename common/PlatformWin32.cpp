@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "Error.h"
 #include "TextUtil.h"
@@ -482,5 +483,77 @@ void HandOffLock::WaitForNotify(std::unique_lock<HandOffLock>&) {
 }
 
 void HandOffLock::NotifyAll() { ::WakeAllConditionVariable(&state_->wake); }
+
+namespace {
+
+struct FolderIdentity {
+  DWORD volume = 0;
+  DWORD indexHigh = 0;
+  DWORD indexLow = 0;
+  bool operator==(const FolderIdentity&) const = default;
+};
+
+// What a folder is, through whatever letter, link or junction the path reaches it: its volume's serial
+// number and its file id there.
+std::optional<FolderIdentity> IdentityOf(const std::wstring& path) {
+  const HANDLE opened = ::CreateFileW(WithLongPathPrefix(path).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION information{};
+  const bool known = ::GetFileInformationByHandle(opened, &information) != 0;
+  ::CloseHandle(opened);
+  if (!known) return std::nullopt;
+  return FolderIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+}
+
+// The full path as the system takes it (".." resolved by its spelling, as Windows does before anything is
+// opened), without the long-path prefix or a trailing separator, so that a parent is found by a cut.
+std::wstring PlainFullPath(const std::wstring& path) {
+  std::wstring full;
+  if (const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr); needed > 0) {
+    full.assign(needed, L'\0');
+    const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    full.resize(written < needed ? written : 0);
+  }
+  if (full.starts_with(L"\\\\?\\UNC\\")) {
+    full = L"\\\\" + full.substr(8);
+  } else if (full.starts_with(L"\\\\?\\")) {
+    full.erase(0, 4);
+  }
+  while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
+  return full;
+}
+
+// The folder that holds a plain full path by its spelling; empty at a drive's root or past a share's.
+std::wstring SpeltParent(const std::wstring& path) {
+  const size_t cut = path.find_last_of(L"\\/");
+  if (cut == std::wstring::npos || cut + 1 == path.size()) return {};
+  std::wstring parent = path.substr(0, cut);
+  if (parent.size() == 2 && parent[1] == L':') parent += L'\\';
+  return parent;
+}
+
+}  // namespace
+
+bool IsSameOrBelowFolder(const std::filesystem::path& path, const std::filesystem::path& folder) {
+  const auto wanted = IdentityOf(folder.native());
+  if (!wanted) return false;
+  std::wstring at = PlainFullPath(path.native());
+  // What does not exist yet will be made inside the nearest folder that does.
+  while (!at.empty() && ::GetFileAttributesW(WithLongPathPrefix(at).c_str()) == INVALID_FILE_ATTRIBUTES) {
+    at = SpeltParent(at);
+  }
+  if (at.empty()) return false;
+  // The folders that hold it as spelt, each opened through whatever it names; and the folders that hold what the
+  // system resolves it to, which a junction or another letter puts elsewhere.
+  DWORD unresolved = ERROR_SUCCESS;
+  for (std::wstring chain : {at, PlainFullPath(FinalPathOf(WithLongPathPrefix(at), unresolved))}) {
+    for (; !chain.empty(); chain = SpeltParent(chain)) {
+      if (IdentityOf(chain) == wanted) return true;
+    }
+  }
+  return false;
+}
 
 }  // namespace morvex::platform

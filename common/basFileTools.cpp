@@ -57,8 +57,11 @@ bool IsDeviceNameOn(std::string_view sName, bool windowsRules) {
       upper == "CONOUT$") {
     return true;
   }
-  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '0' &&
-         upper[3] <= '9';
+  if (!upper.starts_with("COM") && !upper.starts_with("LPT")) return false;
+  const std::string_view number = std::string_view(upper).substr(3);
+  // Windows also takes the superscript digits one, two and three (U+00B9, U+00B2, U+00B3) for port numbers.
+  return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+         number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 bool IsDeviceName(std::string_view sName) {

@@ -188,6 +188,38 @@ for zip in dist/morvex-"$version"-win*.zip; do
 done
 check "no portable zip in dist/" test "$zips" -gt 0
 
+# Both zips registered for one user, the win64 one from the 64-bit cmd and the win32 one from the 32-bit cmd, then
+# taken back one at a time in either order: the ProgIDs, shared by both registry views, stay until the last goes.
+both_zips_registered() {  # both_zips_registered FIRST SECOND: each a zip's folder
+  local first=$1 second=$2 folder
+  register_zip() {  # register_zip FOLDER [/u]
+    local cmd='C:\windows\system32\cmd.exe'
+    case $1 in *-win32) cmd='C:\windows\syswow64\cmd.exe' ;; esac
+    wine "$cmd" /c "$(windows_path "$1/register-pages.cmd")" ${2:+"$2"} >/dev/null 2>&1
+  }
+  for folder in "$first" "$second"; do check "$(basename "$folder"): register-pages.cmd failed" register_zip "$folder"; done
+  check "$(basename "$first"): register-pages.cmd /u failed" register_zip "$first" /u
+  view=
+  for progid in Morvex.PageFiles Morvex.PageFiles.1; do
+    check "$(basename "$first") taken back first took $progid from $(basename "$second")" \
+      registry_has "HKCU\\Software\\Classes\\$progid"
+  done
+  case $second in *-win32) view=/reg:32 ;; *) view=/reg:64 ;; esac
+  check "$(basename "$first") taken back first took the class from $(basename "$second")" \
+    registry_has "HKCU\\Software\\Classes\\CLSID\\$MORVEX_PAGES_CLSID\\InprocServer32"
+  check "$(basename "$second"): register-pages.cmd /u failed" register_zip "$second" /u
+  view=
+  for progid in Morvex.PageFiles Morvex.PageFiles.1; do
+    check "taking back both zips left $progid" absent registry_has "HKCU\\Software\\Classes\\$progid"
+  done
+}
+win64_zip=$work/zips/morvex-$version-win64
+win32_zip=$work/zips/morvex-$version-win32
+if [ -f "$win64_zip/morvex-pages.dll" ] && [ -f "$win32_zip/morvex-pages.dll" ]; then
+  both_zips_registered "$win64_zip" "$win32_zip"
+  both_zips_registered "$win32_zip" "$win64_zip"
+fi
+
 echo "== Installers under Wine"
 # msiexec's status comes back cut to 8 bits under Wine: the log's last word on the INSTALL action decides
 # (1 succeeded; a failure is 3 on Windows and 0 under Wine).

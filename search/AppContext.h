@@ -35,8 +35,8 @@ struct AppContext {
   ServerChoiceHint serverChoiceHint = ServerChoiceHint::kExportPageFiles;
   FindingsObserver* findingsObserver = nullptr;  // none: the report is taken whole at the end
   // Above 1, the pages of a run are opened and walked by that many servers made by createAutomation, each on a
-  // thread of its own, besides the one held; the report and everything said are the same. The window keeps 1:
-  // its server is held from run to run.
+  // thread of its own, besides the one held from run to run; the report, the progress and everything said are
+  // the same, page by page.
   int32_t pageWorkers = 1;
 };
 

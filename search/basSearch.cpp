@@ -87,6 +87,16 @@ void ReleaseAutomation(AppContext& context) {
 
 }  // namespace
 
+std::string_view ReportCompletenessNote(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::kCancelled: return "Partial report: the run was cancelled.";
+    case RunOutcome::kUnexpectedError: return "No report: an error ended the run.";
+    case RunOutcome::kCompleted:
+    case RunOutcome::kProjectListMissing: break;
+  }
+  return {};
+}
+
 std::string_view ReportHeader(bool bShowAll) {
   return bShowAll ? kShowAllHeader : kUniqueHeader;
 }

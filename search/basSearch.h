@@ -47,6 +47,10 @@ void WriteReport(const SearchResult& result, std::string_view lineEnd,
 std::string_view ReportHeader(bool bShowAll);
 inline constexpr std::string_view kNoItemsFound = "No items found";
 
+// What a window says beside a report that is not the whole site's (a cancelled run, one an error report
+// ended), so the copied report itself stays as it is; empty for a run that was walked to its end.
+std::string_view ReportCompletenessNote(RunOutcome outcome);
+
 SearchResult RunSearchDetailed(AppContext& context, std::string_view sFolder, bool bShowAll,
                                bool bIgnoreBuiltIn);
 

@@ -128,20 +128,36 @@ TEST_F(SiteExportTest, RefusesWhatItMustNotWriteIntoAndAPathFieldTooNarrowAndWri
   for (int record = 1; record <= 10; ++record) narrow.Add({"P", "p"});
   narrow.WriteTo(Site() / "master.dbf");
   std::ofstream(root_ / "file") << "x";
-  const std::pair<fs::path, std::string> cases[] = {
+  constexpr const char* kInSite = "it lies in the site's folder, and an export never writes into the site";
+  std::vector<std::pair<fs::path, std::string>> cases = {
       {root_ / "file", "it is there and is not a folder"},
-      {Site(), "it lies in the site's folder, and an export never writes into the site"},
-      {Site() / ".." / "site" / "out", "it lies in the site's folder, and an export never writes into the site"},
+      {Site(), kInSite},
+      {Site() / ".." / "site" / "out", kInSite},
       {Out(), "holds 1 bytes, too few for the folder name of record 10"},
   };
+  // A link into the site, and a folder beside the site reached through a link inside it: the folders count, not
+  // their spelling. (Windows may refuse links to a user without the right to make them.)
+  std::error_code linked;
+  fs::create_directories(Site() / "sub");
+  fs::create_directory_symlink(Site(), root_ / "link", linked);
+  fs::create_directory_symlink(root_, Site() / "sub" / "up", linked);
+  if (!linked) {
+    cases.push_back({root_ / "link" / "new" / "out", kInSite});
+    cases.push_back({Site() / "sub" / "up" / "beside", ""});  // refused only for the narrow field
+  }
   for (const auto& [out, reason] : cases) {
     SiteExport siteExport;
     std::string error;
     EXPECT_FALSE(Begin(siteExport, error, out)) << out;
-    EXPECT_NE(error.find(reason), std::string::npos) << error;
+    if (reason.empty()) {
+      EXPECT_EQ(error.find(kInSite), std::string::npos) << out << " lies beside the site: " << error;
+    } else {
+      EXPECT_NE(error.find(reason), std::string::npos) << error;
+    }
   }
   EXPECT_FALSE(fs::exists(Out()));
   EXPECT_FALSE(fs::exists(Site() / "out"));
+  EXPECT_FALSE(fs::exists(Site() / "new"));
 }
 
 // A scripted server stands for the package's: members it fails to answer, pages it cannot open, and texts
@@ -229,6 +245,51 @@ TEST_F(SiteExportTest, APageThatNoPageFileCanHoldDoesNotOpenAndIsNotWritten) {
   EXPECT_EQ(exported, Scan([] { return std::make_unique<PageFileServer>(ReadAheadMode::kOff); }, Out()));
   EXPECT_FALSE(fs::exists(Out() / "1-A" / "bad.json"));
   EXPECT_FALSE(fs::exists(Out() / "up.json"));
+}
+
+// On Windows a page name can be one the system cannot hold as a file or would take for another page's file;
+// elsewhere every one of them is an ordinary file name.
+TEST_F(SiteExportTest, APageNameWindowsCannotHoldIsToldWhyWindowsRefusesIt) {
+  constexpr const char* kCharacter = "its name holds a character that Windows refuses in file names";
+  struct Case {
+    std::string page;           // as the server names it, UTF-8
+    const char* windowsReason;  // nullptr: written
+    std::string listed = {};    // as the page list holds it (Windows-1252), when it is not ASCII
+  };
+  const Case cases[] = {
+      {"abc", nullptr},
+      {"ABC", "its name differs only in case from a page written before"},
+      {"abc", nullptr},  // the same page listed again is the one written
+      {"a*b", kCharacter}, {"a?b", kCharacter}, {"a\"b", kCharacter}, {"a<b", kCharacter}, {"a>b", kCharacter},
+      {"a|b", kCharacter}, {"a\x01" "b", kCharacter}, {"a\x1F" "b", kCharacter}, {"ab:c", kCharacter},
+      {"COM1", "its name is a device's on Windows"},
+      {"COM\xC2\xB9", "its name is a device's on Windows", "COM\xB9"},
+      {"lpt\xC2\xB3", "its name is a device's on Windows", "lpt\xB3"},
+  };
+  doubles::ProjectListWriter().Add({"A", "a"}).WriteTo(Site() / "master.dbf");
+  doubles::DbfWriter pages = doubles::PageListWriter();
+  auto site = std::make_shared<ScriptedSite>();
+  for (const Case& c : cases) {
+    pages.Add({c.listed.empty() ? c.page : c.listed});
+    site->AddPage("A", c.page, {doubles::TarvoObject(1, {"l", "l", "t"}, {{"TEXT", c.page}})});
+  }
+  pages.WriteTo(Site() / "a" / "pages.dbf");
+  SiteExport siteExport;
+  std::string error;
+  ASSERT_TRUE(Begin(siteExport, error, Out())) << error;
+  SilentProgress progress;
+  QuietMessages messages;
+  AppContext context(siteExport.Recording(doubles::MakeScriptedFactory(site)), progress, messages);
+  const SearchResult result = RunSearchDetailed(context, FromNativePath(Site()), true, true);
+  std::vector<std::string> told, expected;
+  for (int64_t i = 0; i < result.unopened.Count(); ++i) {
+    const UnopenedPages::Entry entry = result.unopened.At(i);
+    told.push_back(std::string(entry.page) + ": " + std::string(entry.detail));
+  }
+  for (const Case& c : cases) {
+    if (platform::HasDrivePaths() && c.windowsReason != nullptr) expected.push_back(c.page + ": " + c.windowsReason);
+  }
+  EXPECT_EQ(told, expected);
 }
 
 }  // namespace

@@ -100,6 +100,9 @@ TEST(IsDeviceName, WindowsTakesTheseNamesForDevicesWhateverFollowsTheFirstDot) {
       {"CONSOLE", false},  {"CON1", false},      {"NULL.json", false}, {"COM", false},
       {"COM10", false},    {"LPTX.json", false}, {"xCON", false},      {".CON", false},
       {"", false},         {"Main.json", false},
+      // The superscript digits one to three (UTF-8) are port numbers too; other superscripts are not.
+      {"COM\xC2\xB9", true}, {"com\xC2\xB2.json", true}, {"LPT\xC2\xB3", true}, {"LPT\xE2\x81\xB4", false},
+      {"COM\xC2\xB9\xC2\xB9", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IsDeviceNameOn(c.name, true), c.device) << c.name;

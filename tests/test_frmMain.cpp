@@ -105,6 +105,7 @@ class MainWindowTest : public ::testing::Test {
     return window.findChild<ValueCheckBox*>(QLatin1String(name));
   }
   static ReportView* Found(frmMain& window) { return window.findChild<ReportView*>(QStringLiteral("txtFound")); }
+  static QString RunNote(frmMain& window) { return window.findChild<QLabel*>(QStringLiteral("lblRunNote"))->text(); }
   static QPushButton* Button(frmMain& window, const char* name) {
     return window.findChild<QPushButton*>(QLatin1String(name));
   }
@@ -516,6 +517,40 @@ TEST_F(MainWindowTest, ScreenReadersReadTheResultsBoxTextCaretAndSelection) {
   EXPECT_EQ(found->Selection().Caret(), (TextPoint{1, 0}));
 }
 
+// Screen readers announce a control by its name and role; a text box has its name from the label whose buddy it is.
+TEST_F(MainWindowTest, EveryControlHasTheAccessibleNameAndRoleItIsAnnouncedBy) {
+  auto window = MakeWindow();
+  window->show();
+  struct Expected {
+    const char* control;
+    QAccessible::Role role;
+    const char* name;
+  };
+  const Expected expected[] = {
+      {"Label1", QAccessible::StaticText, "[User] Path"},
+      {"txtUserPath", QAccessible::EditableText, "[User] Path"},
+      {"cmdBrowse", QAccessible::Button, "Browse..."},
+      {"chkShowAllInstances", QAccessible::CheckBox, "Show all tarvo instances on pages"},
+      {"chkIgnoreBuiltInProjects", QAccessible::CheckBox, "Ignore Built-In Projects"},
+      {"cmdSearch", QAccessible::Button, "Start"},
+      {"Label3", QAccessible::StaticText, "Items Found"},
+      {"txtFound", QAccessible::EditableText, "Items Found"},
+  };
+  for (const Expected& e : expected) {
+    QAccessibleInterface* control =
+        QAccessible::queryAccessibleInterface(window->findChild<QWidget*>(QLatin1String(e.control)));
+    ASSERT_NE(control, nullptr) << e.control;
+    EXPECT_EQ(control->role(), e.role) << e.control;
+    EXPECT_EQ(control->text(QAccessible::Name), QString::fromUtf8(e.name)) << e.control;
+  }
+  for (QWidget* child : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child->isVisible()) {
+      EXPECT_FALSE(QAccessible::queryAccessibleInterface(child)->text(QAccessible::Name).isEmpty())
+          << child->objectName().toStdString() << " has no name";
+    }
+  }
+}
+
 TEST_F(MainWindowTest, StartReplacesTheBoxWithWhateverComesBackEvenNothing) {
   auto window = MakeWindow();
   report = "No items found";
@@ -647,10 +682,12 @@ class ActingProgress : public frmStatusBar {
   int pagesShown = 0;
   int actAfterPage = -1;
   std::function<void()> action;
+  std::vector<std::string> trace;  // the three lines and the percentage, at each page
 
  protected:
   void ShowPercent(int32_t nPercent) override {
     frmStatusBar::ShowPercent(nPercent);
+    trace.push_back(Line(0) + "|" + Line(1) + "|" + Line(2) + "|" + std::to_string(nPercent));
     if (++pagesShown == actAfterPage && action) action();
   }
 };
@@ -767,6 +804,7 @@ TEST_F(MainWindowRunTest, CancelOnTheWindowAFailedRunLeftDoesNotCutTheNextRunSho
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
   ASSERT_EQ(seen.size(), 1u);
   ASSERT_TRUE(statusBar.isVisible()) << "the error report leaves the progress window up";
+  EXPECT_EQ(RunNote(*window), QStringLiteral("No report: an error ended the run."));
   QTest::mouseClick(statusBar.findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
 
   QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
@@ -775,6 +813,7 @@ TEST_F(MainWindowRunTest, CancelOnTheWindowAFailedRunLeftDoesNotCutTheNextRunSho
   EXPECT_EQ(seen[1].text, QStringLiteral("Done"));
   EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + kProjects * kPagesPerProject + 1);
   EXPECT_FALSE(statusBar.isVisible());
+  EXPECT_EQ(RunNote(*window), QString()) << "a whole report has no note";
 }
 
 TEST_F(MainWindowRunTest, CancelStopsTheRunAfterThePageOnScreen) {
@@ -787,27 +826,38 @@ TEST_F(MainWindowRunTest, CancelStopsTheRunAfterThePageOnScreen) {
   EXPECT_EQ(PagesOpened(), 5);
   EXPECT_TRUE(dismisser.Titles().isEmpty()) << "no Done after a cancel";
   EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + 5 + 1);
+  EXPECT_EQ(RunNote(*window), QStringLiteral("Partial report: the run was cancelled."));
+  EXPECT_EQ(Found(*window)->Report().find("cancelled"), std::string::npos) << "the copied report stays the report alone";
 }
 
-// The window runs on workers as the command line does: what it shows must be what one server shows.
-TEST_F(MainWindowRunTest, OnWorkersTheReportDoneAndCancelAreThoseOfOneServer) {
-  context.pageWorkers = 3;
+// The window runs on workers as the command line does: what it shows must be what one server shows, page by page.
+TEST_F(MainWindowRunTest, OnWorkersTheReportProgressDoneAndCancelAreThoseOfOneServer) {
+  struct Seen {
+    std::string report;
+    std::vector<std::string> trace;
+    QStringList boxes;
+  };
   auto window = MakeRunningWindow();
-  {
+  auto* cancel = statusBar.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+  const auto run = [&](int32_t workers, int cancelAfterPage) {
+    context.pageWorkers = workers;
+    statusBar.trace.clear();
+    statusBar.pagesShown = 0;
+    statusBar.actAfterPage = cancelAfterPage;
+    statusBar.action = [cancel] { QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection); };
     ModalDismisser dismisser;
     QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
-    EXPECT_EQ(dismisser.Titles(), QStringList{QStringLiteral("Morvex")});
-    EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + kProjects * kPagesPerProject + 1);
-    EXPECT_TRUE(Found(*window)->Text().LineBytes(1).starts_with("Plant1\tPage1\t1\t"));
+    return Seen{Found(*window)->Report(), statusBar.trace, dismisser.Titles()};
+  };
+  for (const int cancelAfterPage : {-1, 5}) {
+    const Seen one = run(1, cancelAfterPage);
+    const Seen three = run(3, cancelAfterPage);
+    EXPECT_EQ(three.report, one.report) << cancelAfterPage;
+    EXPECT_EQ(three.trace, one.trace) << cancelAfterPage;
+    EXPECT_EQ(three.boxes, one.boxes) << cancelAfterPage;
+    EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + (cancelAfterPage < 0 ? kProjects * kPagesPerProject : 5) + 1)
+        << "pages the workers read past the cancel are dropped";
   }
-  auto* cancel = statusBar.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
-  statusBar.pagesShown = 0;
-  statusBar.actAfterPage = 5;
-  statusBar.action = [cancel] { QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection); };
-  ModalDismisser dismisser;
-  QTest::mouseClick(Button(*window, "cmdSearch"), Qt::LeftButton);
-  EXPECT_TRUE(dismisser.Titles().isEmpty()) << "no Done after a cancel";
-  EXPECT_EQ(Found(*window)->Text().LineCount(), 1u + 5 + 1) << "pages the workers read past the cancel are dropped";
 }
 
 TEST_F(MainWindowRunTest, SecondStartQueuedDuringARunIsIgnored) {

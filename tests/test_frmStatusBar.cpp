@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <functional>
+#include <QAccessible>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -343,6 +344,35 @@ TEST_F(StatusBarUpdateTest, OutOfRangePercentsAreDrawnClamped) {
   EXPECT_EQ(window.BarPicture(), Drawn(100));
   window.Update(50, cancel);
   EXPECT_EQ(window.BarPicture(), Drawn(50));
+}
+
+// A drawing says nothing to a screen reader: the box is a progress bar with the percentage as its value.
+TEST_F(StatusBarUpdateTest, ScreenReadersFindEveryControlByNameAndRoleAndTheBarsPercentage) {
+  window.Show();
+  bool cancel = false;
+  window.Update(42, cancel);
+  struct Expected {
+    const char* control;
+    QAccessible::Role role;
+    const char* name;
+  };
+  const Expected expected[] = {
+      {"lblProgress0", QAccessible::StaticText, "Operation in progress..."},
+      {"picStatusBar", QAccessible::ProgressBar, "Progress"},
+      {"cmdCancel", QAccessible::Button, "Cancel"},
+  };
+  for (const Expected& e : expected) {
+    QAccessibleInterface* control =
+        QAccessible::queryAccessibleInterface(window.findChild<QWidget*>(QLatin1String(e.control)));
+    ASSERT_NE(control, nullptr) << e.control;
+    EXPECT_EQ(control->role(), e.role) << e.control;
+    EXPECT_EQ(control->text(QAccessible::Name), QString::fromUtf8(e.name)) << e.control;
+  }
+  QAccessibleValueInterface* bar =
+      QAccessible::queryAccessibleInterface(window.findChild<QWidget*>(QStringLiteral("picStatusBar")))->valueInterface();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->currentValue().toInt(), 42);
+  EXPECT_EQ(bar->maximumValue().toInt(), 100);
 }
 
 TEST_F(StatusBarUpdateTest, DrawingBoxShowsTheBarInsideASunkenBorder) {

@@ -382,6 +382,40 @@ TEST_F(Win32MainWindow, ClosingDuringARunStopsItAfterThePageInHandThenClosesBoth
   EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
+TEST_F(Win32MainWindow, AReportThatIsNotTheWholeSitesSaysSoBesideTheBoxUntilTheNextStart) {
+  struct Case {
+    RunOutcome outcome;
+    const char* note;  // "": none shown
+  };
+  const Case cases[] = {
+      {RunOutcome::kCancelled, "Partial report: the run was cancelled."},
+      {RunOutcome::kUnexpectedError, "No report: an error ended the run."},
+      {RunOutcome::kCompleted, ""},
+  };
+  // The main window is not shown here: the note's own style says whether it would be.
+  const auto shownNote = [this] {
+    HWND note = window_->RunNote();
+    return (GetWindowLongW(note, GWL_STYLE) & WS_VISIBLE) != 0 ? WindowTextUtf8(note) : std::string();
+  };
+  RunOutcome outcome = RunOutcome::kCompleted;
+  std::string noteDuringRun;
+  window_ = std::make_unique<frmMain>(progress_, [&](const std::string&, bool, bool) {
+    noteDuringRun = shownNote();
+    SearchResult result = ResultWithLines(3);
+    result.outcome = outcome;
+    return result;
+  }, [](const std::string&, const std::string& start, bool) { return start; }, key_.c_str());
+  for (const Case& c : cases) {
+    outcome = c.outcome;
+    PressButton(window_->Handle(), L"Start");
+    EXPECT_EQ(shownNote(), c.note);
+    EXPECT_EQ(noteDuringRun, "") << "Start takes the last run's note away";
+    SearchResult shown = ResultWithLines(3);
+    shown.outcome = c.outcome;
+    EXPECT_EQ(frmMain::ReportText(window_->ResultsBox()), shown.Report()) << "the box keeps the report alone";
+  }
+}
+
 TEST_F(Win32MainWindow, StartAndBrowsePressedDuringARunAreIgnored) {
   HWND main = nullptr;
   int runs = 0;
@@ -749,6 +783,85 @@ TEST_F(Win32ResultsBox, ScreenReadersReadItAsAReadOnlyTextNamedByItsLabel) {
   if (SUCCEEDED(com)) CoUninitialize();
 }
 
+// What a screen reader reads of a control: the role, name and value of its client area's object.
+struct AccessibleSeen {
+  long role = 0;
+  std::string name;
+  std::string value;
+  bool operator==(const AccessibleSeen&) const = default;
+};
+void PrintTo(const AccessibleSeen& seen, std::ostream* out) {
+  *out << "role " << seen.role << " \"" << seen.name << "\" = \"" << seen.value << "\"";
+}
+
+// Every visible child of a window in z-order, which is the order a screen reader walks them in.
+std::vector<AccessibleSeen> ReadForScreenReader(HWND window) {
+  std::vector<AccessibleSeen> seen;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if ((GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) == 0) continue;
+    IAccessible* accessible = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(child, OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&accessible)))) {
+      seen.push_back({-1, "no object", ""});
+      continue;
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role{};
+    BSTR name = nullptr, value = nullptr;
+    accessible->get_accRole(self, &role);
+    accessible->get_accName(self, &name);
+    accessible->get_accValue(self, &value);
+    seen.push_back({role.vt == VT_I4 ? role.lVal : 0, WideToUtf8(name != nullptr ? name : L""),
+                    WideToUtf8(value != nullptr ? value : L"")});
+    SysFreeString(name);
+    SysFreeString(value);
+    accessible->Release();
+  }
+  return seen;
+}
+
+TEST_F(Win32MainWindow, ScreenReadersFindEveryControlOfEveryWindowByNameAndRole) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  SetWindowTextW(FindWindowExW(window_->Handle(), nullptr, L"EDIT", nullptr), L"C:\\Site");
+  EXPECT_THAT(ReadForScreenReader(window_->Handle()),
+              ::testing::ElementsAre(AccessibleSeen{ROLE_SYSTEM_STATICTEXT, "[User] Path", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_TEXT, "[User] Path", "C:\\Site"},
+                                     AccessibleSeen{ROLE_SYSTEM_STATICTEXT, "Items Found", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_TEXT, "Items Found", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_PUSHBUTTON, "Start", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_CHECKBUTTON, "Show all tarvo instances on pages", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_PUSHBUTTON, "Browse...", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_CHECKBUTTON, "Ignore Built-In Projects", ""}));
+
+  frmStatusBar progress;
+  progress.Show();
+  bool cancel = false;
+  progress.Update(42, cancel);
+  EXPECT_THAT(ReadForScreenReader(progress.Handle()),
+              ::testing::ElementsAre(AccessibleSeen{ROLE_SYSTEM_STATICTEXT, "Operation in progress...", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_STATICTEXT, "", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_STATICTEXT, "", ""},
+                                     AccessibleSeen{ROLE_SYSTEM_PROGRESSBAR, "Progress", "42%"},
+                                     AccessibleSeen{ROLE_SYSTEM_PUSHBUTTON, "Cancel", ""}));
+  progress.Close();
+
+  frmPageServer dialog(window_->Handle(), key_.c_str(), nullptr);
+  EXPECT_THAT(ReadForScreenReader(dialog.Handle()),
+              ::testing::ElementsAre(
+                  AccessibleSeen{ROLE_SYSTEM_STATICTEXT,
+                                 "In use: our page-file server (<page>.json in each project's folder)", ""},
+                  AccessibleSeen{ROLE_SYSTEM_RADIOBUTTON, "Our page-file server: <page>.json in each project's folder", ""},
+                  AccessibleSeen{ROLE_SYSTEM_RADIOBUTTON, "Class identifier (ProgID or {CLSID}):", ""},
+                  AccessibleSeen{ROLE_SYSTEM_TEXT, "Class identifier (ProgID or {CLSID})", ""},
+                  AccessibleSeen{ROLE_SYSTEM_PUSHBUTTON, "Test", ""},
+                  AccessibleSeen{ROLE_SYSTEM_STATICTEXT, "", ""},
+                  AccessibleSeen{ROLE_SYSTEM_PUSHBUTTON, "OK", ""},
+                  AccessibleSeen{ROLE_SYSTEM_PUSHBUTTON, "Cancel", ""}));
+  if (SUCCEEDED(com)) CoUninitialize();
+}
+
 // The page server dialog over a settings key of the test's own, driven as the user drives it.
 class Win32PageServerDialog : public Win32Settings {
  protected:
@@ -836,12 +949,16 @@ TEST_F(Win32PageServerDialog, OkAndReturnWriteTheChoiceCancelAndEscapeLeaveTheSt
   }
 }
 
-TEST_F(Win32PageServerDialog, OkWithAnEmptyClassIdentifierAsksForOneAndWritesNothing) {
-  const auto dialog = Open();
-  ChooseClass(*dialog, L"  ");
-  PressButton(dialog->Handle(), L"OK");
-  EXPECT_TRUE(IsWindow(dialog->Handle()));
-  EXPECT_EQ(Outcome(*dialog), "Type a ProgID or {CLSID}, or choose our page-file server.");
+// Test must not call ready what OK refuses.
+TEST_F(Win32PageServerDialog, OkAndTestWithAnEmptyClassIdentifierBothAskForOneAndWriteNothing) {
+  for (const wchar_t* button : {L"OK", L"&Test"}) {
+    const auto dialog = Open();
+    ChooseClass(*dialog, L"  ");
+    PressButton(dialog->Handle(), button);
+    EXPECT_TRUE(IsWindow(dialog->Handle()));
+    EXPECT_EQ(Outcome(*dialog), "Type a ProgID or {CLSID}, or choose our page-file server.") << WideToUtf8(button);
+    EXPECT_EQ(GetFocus(), Child(*dialog, L"EDIT", nullptr)) << WideToUtf8(button);
+  }
   EXPECT_EQ(TypeOf(L"PageServer"), static_cast<DWORD>(REG_NONE));
 }
 
@@ -850,6 +967,7 @@ struct CommandWindowSeen {
   HWND owner = nullptr;
   bool ownerDisabled = false;
   std::wstring windowClass;
+  std::string text;  // a message box's text
 };
 CommandWindowSeen commandWindowSeen;
 
@@ -867,6 +985,7 @@ void CALLBACK CloseCommandWindow(HWND, UINT, UINT_PTR, DWORD) {
   GetClassNameW(up, name, 64);
   commandWindowSeen.windowClass = name;
   commandWindowSeen.ownerDisabled = !IsWindowEnabled(commandWindowSeen.owner);
+  if (HWND text = GetDlgItem(up, 0xFFFF)) commandWindowSeen.text = WindowTextUtf8(text);
   PostMessageW(up, WM_COMMAND, IDCANCEL, 0);
 }
 
@@ -886,13 +1005,44 @@ TEST_F(Win32MainWindow, TheSystemMenuOpensThePageServerDialogAndAboutOverTheDisa
     wchar_t caption[64] = {};
     GetMenuStringW(GetSystemMenu(main, FALSE), command.id, caption, 64, MF_BYCOMMAND);
     EXPECT_STREQ(caption, command.caption);
-    commandWindowSeen = {main, false, {}};
+    commandWindowSeen = {main, false, {}, {}};
     const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseCommandWindow);
     SendMessageW(main, WM_SYSCOMMAND, command.id, 0);
     KillTimer(nullptr, timer);
     EXPECT_EQ(commandWindowSeen.windowClass, command.windowClass);
     EXPECT_TRUE(commandWindowSeen.ownerDisabled);
     EXPECT_TRUE(IsWindowEnabled(main));
+  }
+  // About tells the notice and whether these are the programs 64-bit or 32-bit servers load into.
+  EXPECT_THAT(commandWindowSeen.text, ::testing::HasSubstr("\r\nCopyright "));
+  EXPECT_THAT(commandWindowSeen.text, ::testing::HasSubstr("LICENSE.txt"));
+  EXPECT_THAT(commandWindowSeen.text, ::testing::HasSubstr(sizeof(void*) == 8 ? "64-bit (x64)" : "32-bit (x86)"));
+}
+
+// A modal window opened from inside a run's Update holds the run until it is closed.
+TEST_F(Win32MainWindow, TheSystemMenusCommandsAreGreyedDuringARunAndOpenNothingIfSentThen) {
+  HWND main = nullptr;
+  std::vector<UINT> statesDuringRun;
+  const auto run = [&](const std::string&, bool, bool) {
+    for (UINT command : {frmMain::kPageServerCommand, frmMain::kAboutCommand}) {
+      statesDuringRun.push_back(GetMenuState(GetSystemMenu(main, FALSE), command, MF_BYCOMMAND) & MF_GRAYED);
+      commandWindowSeen = {main, false, {}, {}};
+      const UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseCommandWindow);  // should a window open after all
+      SendMessageW(main, WM_SYSCOMMAND, command, 0);
+      KillTimer(nullptr, timer);
+      EXPECT_EQ(commandWindowSeen.windowClass, L"") << command;
+    }
+    return SearchResult{};
+  };
+  window_ = std::make_unique<frmMain>(progress_, run, [](const std::string&, const std::string& start, bool) {
+    return start;
+  }, key_.c_str());
+  main = window_->Handle();
+  PressButton(main, L"Start");
+  EXPECT_THAT(statesDuringRun, ::testing::Each(UINT{MF_GRAYED}));
+  EXPECT_EQ(statesDuringRun.size(), 2u);
+  for (UINT command : {frmMain::kPageServerCommand, frmMain::kAboutCommand}) {
+    EXPECT_EQ(GetMenuState(GetSystemMenu(main, FALSE), command, MF_BYCOMMAND) & MF_GRAYED, 0u) << "after the run";
   }
 }
 

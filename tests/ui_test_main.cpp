@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "ReportView.h"
+#include "frmStatusBar.h"
 
 int main(int argc, char** argv) {
   // Headless by default, so the suite runs on build machines; an explicit platform still wins.
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
   morvex::InstallReportViewAccessibility();
+  morvex::InstallStatusBarAccessibility();
 
   // Each test process gets its own store: ctest runs cases side by side and the user's own stays untouched.
   QTemporaryDir settingsDir;

@@ -155,6 +155,37 @@ expect_status 0 "baseline through a link"
 [ -L "$work/baseline/link.json" ] || fail "baseline through a link: the link was replaced by a file"
 grep -q morvexBaseline "$work/baseline/real/base.json" || fail "baseline through a link: its file was not written"
 
+# An export never writes into the site, however the two folders are spelt: through a drive letter made for the
+# test onto the site's parent (as subst or a mapped share does on Windows), or through a link into the site.
+export_site="$work/sites/example"
+mkdir -p "$work/sites" "$work/elsewhere"
+cp -r "$site_unix" "$export_site"
+ln -s "$export_site" "$work/elsewhere/into-site"
+dosdevices="${WINEPREFIX:-$HOME/.wine}/dosdevices"
+letter=""
+for candidate in m n o p q r s t u v w x y; do
+  if [ ! -e "$dosdevices/$candidate:" ] && [ ! -L "$dosdevices/$candidate:" ]; then letter=$candidate; break; fi
+done
+if [ -n "$letter" ] && ln -s "$work/sites" "$dosdevices/$letter:"; then
+  trap 'rm -f "$dosdevices/$letter:"; rm -rf "$work"' EXIT
+  drive=${letter^^}
+  export_cases=(
+    "$drive:\\example\\out|$(windows_path "$export_site")|out through the letter"
+    "$(windows_path "$export_site")\\out|$drive:\\example|site through the letter"
+    "$(windows_path "$work/elsewhere")\\into-site\\out|$(windows_path "$export_site")|out through a link into the site"
+  )
+  for export_case in "${export_cases[@]}"; do
+    IFS='|' read -r out_dir site_dir what <<<"$export_case"
+    run "$scan" --export "$out_dir" "$site_dir"
+    expect_status 2 "export $what"
+    grep -q "an export never writes into the site" "$work/err" || fail "export $what: $(head -c 300 "$work/err")"
+    [ ! -e "$export_site/out" ] || fail "export $what: wrote into the site"
+    rm -rf "$export_site/out"
+  done
+else
+  echo "note: no free drive letter in $dosdevices; exports through a letter not checked" >&2
+fi
+
 # Hostile tables end by an exit status, never a crash: 0 for what reads, 2 for what is refused.
 for table in "$source_dir"/fuzz/corpus/fuzz_dbase/*; do
   run "$dbf" "$(windows_path "$table")"

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <new>
-#include <set>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -34,20 +34,9 @@ bool IsNameByte(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
 }
 
-// True when inner is outer or lies below it, after links are followed as far as the paths exist.
-bool IsWithin(const fs::path& inner, const fs::path& outer) {
-  std::error_code ignored;
-  const fs::path a = fs::weakly_canonical(fs::absolute(inner, ignored), ignored);
-  const fs::path b = fs::weakly_canonical(fs::absolute(outer, ignored), ignored);
-  auto at = a.begin();
-  for (const fs::path& part : b) {
-    if (part.empty()) continue;  // the trailing separator of a folder
-    if (at == a.end()) return false;
-    const std::string mine = FromNativePath(*at++), theirs = FromNativePath(part);
-    if (platform::HasDrivePaths() ? !EqualsIgnoreCase(mine, theirs) : mine != theirs) return false;
-  }
-  return true;
-}
+// True when inner is outer or lies below it, judged by what the folders are: a path spelt through another drive
+// letter, a share, a link or a junction must not lead an export into the site.
+bool IsWithin(const fs::path& inner, const fs::path& outer) { return platform::IsSameOrBelowFolder(inner, outer); }
 
 std::error_code ReadAll(const fs::path& file, std::string& bytes) {
   ReadOnlyFile input;
@@ -161,17 +150,22 @@ class ProjectListRewrite {
 // The page files written so far, shared by every server a run makes: workers scanning side by side may meet
 // the same file through a page listed twice or two projects of one name.
 struct WrittenPages {
-  // True for the one caller that is to write the file.
-  bool Claim(const std::string& file) {
+  enum class Claim { kWrite, kWrittenAlready, kDiffersOnlyInCase };
+  // kWrite for the one caller that is to write the file. Where names compare without case (Windows), a file
+  // that differs from one claimed before only in case would be that file, and our server would open it for
+  // both pages.
+  Claim Take(const std::string& file) {
     const std::lock_guard<std::mutex> lock(mutex);
-    return files.insert(file).second;
+    const auto [at, taken] = files.emplace(platform::HasDrivePaths() ? FoldCase(file) : file, file);
+    if (taken) return Claim::kWrite;
+    return at->second == file ? Claim::kWrittenAlready : Claim::kDiffersOnlyInCase;
   }
   void Release(const std::string& file) {
     const std::lock_guard<std::mutex> lock(mutex);
-    files.erase(file);
+    files.erase(platform::HasDrivePaths() ? FoldCase(file) : file);
   }
   std::mutex mutex;
-  std::set<std::string> files;
+  std::map<std::string, std::string> files;  // by the key names compare by, each as it was claimed
 };
 
 // A write that failed because of the page's name (which another name might have passed) rather than because
@@ -179,6 +173,18 @@ struct WrittenPages {
 bool IsNameFault(const std::error_code& error) {
   return error == std::errc::file_exists || error == std::errc::filename_too_long ||
          error == std::errc::invalid_argument || error == std::errc::illegal_byte_sequence;
+}
+
+// Why no page file can have this name on Windows, where it could otherwise be written; empty when it can.
+std::string_view WindowsFileNameRefusal(std::string_view fileName, bool windowsRules) {
+  if (!windowsRules) return {};
+  if (IsDeviceNameOn(fileName, true)) return "its name is a device's on Windows";
+  for (const char c : fileName) {
+    if ((c >= 1 && c <= 31) || std::string_view("<>:\"|?*").find(c) != std::string_view::npos) {
+      return "its name holds a character that Windows refuses in file names";
+    }
+  }
+  return {};
 }
 
 }  // namespace
@@ -278,12 +284,19 @@ class RecordingPageServer final : public PageAutomation {
       return Fail(PageFailureReason::kNameLeavesFolder, {});
     }
     const std::string fileName = std::string(sPage) + ".json";
-    if (IsDeviceName(fileName)) return Fail(PageFailureReason::kUnknown, "its name is a device's on Windows");
+    if (const std::string_view why = WindowsFileNameRefusal(fileName, platform::HasDrivePaths()); !why.empty()) {
+      return Fail(PageFailureReason::kUnknown, std::string(why));
+    }
     const std::string file = JoinPath(JoinPath(layout_->folder, found->second), fileName);
     // Once the export folder has refused a write, the copy is lost anyway: the scan goes on without it.
     if (health_->Failed()) return true;
     // A page list may name a page twice, or two projects of one name share a folder: the page is written once.
-    if (!written_->Claim(file)) return true;
+    switch (written_->Take(file)) {
+      case WrittenPages::Claim::kWrite: break;
+      case WrittenPages::Claim::kWrittenAlready: return true;
+      case WrittenPages::Claim::kDiffersOnlyInCase:
+        return Fail(PageFailureReason::kUnknown, "its name differs only in case from a page written before");
+    }
     if (const std::error_code error = WriteNew(ToNativePath(file), json)) {
       written_->Release(file);
       if (!IsNameFault(error)) {

@@ -74,6 +74,8 @@ void frmMain::createControls() {
   txtUserPath_ = new QLineEdit(this);
   txtUserPath_->setObjectName(QStringLiteral("txtUserPath"));
   txtUserPath_->setGeometry(TwipsRect(240, 480, 6735, 375));
+  // Screen readers name the box by the label that has it as its buddy.
+  Label1_->setBuddy(txtUserPath_);
 
   cmdBrowse_ = new QPushButton(QStringLiteral("Browse..."), this);
   cmdBrowse_->setObjectName(QStringLiteral("cmdBrowse"));
@@ -96,6 +98,12 @@ void frmMain::createControls() {
   Label3_ = new QLabel(QStringLiteral("Items Found"), this);
   Label3_->setObjectName(QStringLiteral("Label3"));
   Label3_->setGeometry(TwipsRect(240, 1320, 870, 195));
+
+  // Beside the box's caption, never in the box: what a user copies stays the report alone.
+  lblRunNote_ = new QLabel(this);
+  lblRunNote_->setObjectName(QStringLiteral("lblRunNote"));
+  lblRunNote_->setGeometry(TwipsRect(1320, 1320, 6855, 195));
+  lblRunNote_->hide();  // a label with nothing to say would be a nameless one to screen readers
 
   txtFound_ = new ReportView(this);
   txtFound_->setObjectName(QStringLiteral("txtFound"));
@@ -162,14 +170,20 @@ void frmMain::onSearchClicked() {
   // A run yields only inside the progress window's Update; a second run started there would share and then
   // release the automation object under the first.
   if (runInProgress_) return;
-  std::string report = [this] {
+  lblRunNote_->clear();
+  lblRunNote_->hide();
+  RunOutcome outcome = RunOutcome::kCompleted;
+  std::string report = [this, &outcome] {
     FlagGuard running(runInProgress_);
     // The findings go once the report is written from them: the box keeps the report alone.
-    return runSearch_(ToUtf8(txtUserPath_->text()), chkShowAllInstances_->Value() == 1,
-                      chkIgnoreBuiltInProjects_->Value() == 1)
-        .Report();
+    const SearchResult result = runSearch_(ToUtf8(txtUserPath_->text()), chkShowAllInstances_->Value() == 1,
+                                           chkIgnoreBuiltInProjects_->Value() == 1);
+    outcome = result.outcome;
+    return result.Report();
   }();
   txtFound_->SetText(std::move(report));
+  lblRunNote_->setText(ToQString(ReportCompletenessNote(outcome)));
+  lblRunNote_->setVisible(!lblRunNote_->text().isEmpty());
   if (closedDuringRun_) {
     // A run that failed leaves its progress window up; with the main window gone nothing would close it.
     if (progress_.Shown()) progress_.Close();

@@ -80,6 +80,7 @@ class frmMain : public QWidget {
   ValueCheckBox* chkIgnoreBuiltInProjects_ = nullptr;
   QPushButton* cmdSearch_ = nullptr;
   QLabel* Label3_ = nullptr;
+  QLabel* lblRunNote_ = nullptr;
   ReportView* txtFound_ = nullptr;
 };
 

@@ -1,6 +1,8 @@
 // The progress window: three status lines, the percentage bar and Cancel.
 #include "frmStatusBar.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -38,7 +40,38 @@ QFont BarFont() {
   return font;
 }
 
+class AccessibleStatusBar : public QAccessibleWidget, public QAccessibleValueInterface {
+ public:
+  explicit AccessibleStatusBar(StatusBarPicture* picture)
+      : QAccessibleWidget(picture, QAccessible::ProgressBar, QStringLiteral("Progress")) {}
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+  }
+  QVariant currentValue() const override { return static_cast<const StatusBarPicture*>(widget())->Percent(); }
+  void setCurrentValue(const QVariant&) override {}  // the run sets it, never a user
+  QVariant maximumValue() const override { return 100; }
+  QVariant minimumValue() const override { return 0; }
+  QVariant minimumStepSize() const override { return 1; }
+};
+
+QAccessibleInterface* AccessibleFor(const QString& className, QObject* object) {
+  auto* picture = qobject_cast<StatusBarPicture*>(object);
+  if (picture == nullptr || className != QLatin1String(StatusBarPicture::staticMetaObject.className())) return nullptr;
+  return new AccessibleStatusBar(picture);
+}
+
 }  // namespace
+
+void InstallStatusBarAccessibility() { QAccessible::installFactory(&AccessibleFor); }
+
+void StatusBarPicture::SetPercent(int32_t nPercent) {
+  percent_ = nPercent;
+  if (QAccessible::isActive()) {
+    QAccessibleValueChangeEvent changed(this, nPercent);
+    QAccessible::updateAccessibility(&changed);
+  }
+}
 
 StatusBarPicture::StatusBarPicture(QWidget* parent)
     : QFrame(parent), picture_(kBarInnerWidth, kBarInnerHeight, QImage::Format_RGB32) {
@@ -181,6 +214,7 @@ void frmStatusBar::ShowPercent(int32_t nPercent) {
   if (nPercent == shownPercent_) return;
   shownPercent_ = nPercent;
   DrawBar(picStatusBar_->Picture(), nPercent);
+  picStatusBar_->SetPercent(nPercent);
   // The run does not return to the event loop, so the new state goes on screen now, not when it is scheduled.
   picStatusBar_->repaint();
 }

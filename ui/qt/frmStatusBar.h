@@ -16,6 +16,9 @@ class QPushButton;
 
 namespace morvex {
 
+// Lets screen readers find the drawing box as a progress bar named "Progress" with its percentage as value.
+void InstallStatusBarAccessibility();
+
 // The sunken drawing box; it only shows the picture that frmStatusBar draws into it.
 class StatusBarPicture : public QFrame {
   Q_OBJECT
@@ -23,12 +26,16 @@ class StatusBarPicture : public QFrame {
   explicit StatusBarPicture(QWidget* parent);
   const QImage& Picture() const { return picture_; }
   QImage& Picture() { return picture_; }
+  // The percentage the picture shows, for screen readers, which cannot read a drawing.
+  int32_t Percent() const { return percent_; }
+  void SetPercent(int32_t nPercent);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   QImage picture_;
+  int32_t percent_ = 0;
 };
 
 class frmStatusBar : public QWidget, public ProgressInterface {

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName(QStringLiteral("morvex"));
   QApplication::setWindowIcon(morvex::MorvexIcon());
   morvex::InstallReportViewAccessibility();
+  morvex::InstallStatusBarAccessibility();
 
   morvex::frmStatusBar progress;
   morvex::MessageBoxSink messages;

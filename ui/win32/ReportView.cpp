@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "ControlAccessible.h"
 #include "MessageBoxSink.h"
 #include "ReportText.h"
-#include "ReportViewAccessible.h"
 #include "TextUtil.h"
 
 namespace morvex::win32 {
@@ -620,7 +620,9 @@ LRESULT CALLBACK ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return 0;
     case WM_GETOBJECT:
       if (static_cast<LONG>(lParam) == OBJID_CLIENT) {
-        if (const LRESULT reference = AnswerAccessibleObject(window, wParam); reference != 0) return reference;
+        // A read-only text named by the label before it, with the report as its value.
+        const AccessibleFacts facts{ROLE_SYSTEM_TEXT, AccessibleName::kLabelBefore, L"", true, true};
+        if (const LRESULT reference = AnswerAccessibleObject(window, wParam, facts); reference != 0) return reference;
       }
       break;
     default: break;

@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "ControlAccessible.h"
 #include "FrontEndRules.h"
 #include "ReportView.h"
 #include "TextUtil.h"
@@ -29,6 +30,7 @@ constexpr TwipRect kShowAllBox{240, 960, 3015, 255};
 constexpr TwipRect kIgnoreBox{3480, 960, 3015, 255};
 constexpr TwipRect kStartButton{7080, 960, 1095, 375};
 constexpr TwipRect kResultsLabel{240, 1320, 870, 195};
+constexpr TwipRect kRunNote{1320, 1320, 6855, 195};
 constexpr TwipRect kResultsBox{240, 1560, 7935, 5295};
 
 // Widens a control to its caption, never past maxRight (client pixels): where the desktop's font is wider
@@ -49,6 +51,30 @@ void WidenToCaption(HWND control, HFONT font, int extra, int maxRight) {
   if (wanted > static_cast<int>(place.right - place.left)) {
     SetWindowPos(control, nullptr, 0, 0, wanted, static_cast<int>(place.bottom - place.top), SWP_NOMOVE | SWP_NOZORDER);
   }
+}
+
+// The system menu's own commands open modal windows, whose loops would hold a run in its Update: greyed
+// while it goes, enabled again when it returns, also through an exception.
+class SystemMenuCommandsDuringRun {
+ public:
+  explicit SystemMenuCommandsDuringRun(HWND window) : menu_(GetSystemMenu(window, FALSE)) { Enable(MF_GRAYED); }
+  ~SystemMenuCommandsDuringRun() { Enable(MF_ENABLED); }
+  SystemMenuCommandsDuringRun(const SystemMenuCommandsDuringRun&) = delete;
+  SystemMenuCommandsDuringRun& operator=(const SystemMenuCommandsDuringRun&) = delete;
+
+ private:
+  void Enable(UINT state) const {
+    for (UINT command : {frmMain::kPageServerCommand, frmMain::kAboutCommand}) {
+      EnableMenuItem(menu_, command, MF_BYCOMMAND | state);
+    }
+  }
+  HMENU menu_;
+};
+
+// Which in-process page servers can load into these programs: only those built for the same bitness.
+std::string ProgramsBitness() {
+  return sizeof(void*) == 8 ? "Programs: 64-bit (x64); they load 64-bit in-process page servers."
+                            : "Programs: 32-bit (x86); they load 32-bit in-process page servers.";
 }
 
 }  // namespace
@@ -101,10 +127,14 @@ void frmMain::createWindow() {
 }
 
 void frmMain::createControls() {
-  // Created in tab-index order: the z-order of the children is the order Tab walks them in.
-  txtUserPath_ = CreateChild(window_, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kPathId, WS_EX_CLIENTEDGE);
+  // Created in tab-index order: the z-order of the children is the order Tab walks them in. Each label comes
+  // just before the box it names: screen readers name a text box by the label before it in this order.
   Label1_ = CreateChild(window_, L"STATIC", L"[User] Path", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0);
-  // The label just before the box it names: screen readers name a text box by the label above it in this order.
+  txtUserPath_ = CreateChild(window_, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, kPathId, WS_EX_CLIENTEDGE);
+  // Beside the box's caption, never in the box: what a user copies stays the report alone. Hidden while it
+  // has nothing to say, so that screen readers meet no nameless label.
+  lblRunNote_ = CreateChild(window_, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0);
+  ShowWindow(lblRunNote_, SW_HIDE);
   Label3_ = CreateChild(window_, L"STATIC", L"Items Found", SS_LEFT | SS_NOPREFIX, 0);
   ReportView::Register();
   txtFound_ = CreateChild(window_, ReportView::kClassName, L"",
@@ -115,6 +145,11 @@ void frmMain::createControls() {
   cmdBrowse_ = CreateChild(window_, L"BUTTON", L"Browse...", BS_PUSHBUTTON | WS_TABSTOP, kBrowseId);
   chkIgnoreBuiltInProjects_ =
       CreateChild(window_, L"BUTTON", L"Ignore Built-In Projects", BS_3STATE | WS_TABSTOP, kIgnoreId);
+  const std::pair<HWND, AccessibleFacts> facts[] = {
+      {Label1_, kLabelFacts},         {txtUserPath_, kTextBoxFacts},       {lblRunNote_, kLabelFacts},
+      {Label3_, kLabelFacts},         {cmdSearch_, kPushButtonFacts},      {chkShowAllInstances_, kCheckBoxFacts},
+      {cmdBrowse_, kPushButtonFacts}, {chkIgnoreBuiltInProjects_, kCheckBoxFacts}};
+  for (const auto& [control, fact] : facts) AnswerScreenReaders(control, fact);
   layOut();
   lastFocus_ = txtUserPath_;
 }
@@ -126,7 +161,7 @@ void frmMain::layOut() {
   const std::pair<HWND, TwipRect> places[] = {
       {txtUserPath_, kPathBox},          {Label1_, kPathLabel},     {txtFound_, kResultsBox},
       {cmdSearch_, kStartButton},        {chkShowAllInstances_, kShowAllBox},
-      {Label3_, kResultsLabel},          {cmdBrowse_, kBrowseButton},
+      {Label3_, kResultsLabel},          {lblRunNote_, kRunNote},           {cmdBrowse_, kBrowseButton},
       {chkIgnoreBuiltInProjects_, kIgnoreBox}};
   for (const auto& [control, place] : places) PlaceChild(control, place, dpi_, font_);
   if (oldFont != nullptr) DeleteObject(oldFont);
@@ -250,9 +285,16 @@ void frmMain::onSearchClicked() {
   if (runInProgress_) return;
   {
     FlagGuard running(runInProgress_);
+    SystemMenuCommandsDuringRun greyed(window_);
+    ShowWindow(lblRunNote_, SW_HIDE);
     const SearchResult result = runSearch_(WindowTextUtf8(txtUserPath_), CheckValue(chkShowAllInstances_) == 1,
                                            CheckValue(chkIgnoreBuiltInProjects_) == 1);
-    if (!closedDuringRun_) showReport(result);
+    if (!closedDuringRun_) {
+      showReport(result);
+      const std::string_view note = ReportCompletenessNote(result.outcome);
+      SetWindowTextUtf8(lblRunNote_, note);
+      ShowWindow(lblRunNote_, note.empty() ? SW_HIDE : SW_SHOWNA);
+    }
   }
   if (closedDuringRun_) {
     // A failed run leaves its progress window up; with the main window gone nothing would close it.
@@ -278,9 +320,12 @@ void frmMain::onPageServerCommand() {
 }
 
 void frmMain::onAboutCommand() {
+  // A box opened from inside a run's Update would hold the run until it is closed.
+  if (runInProgress_) return;
   const std::string about =
       "Morvex " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
-      std::to_string(kVersionRevision) + " " + kVersionComment + "\r\n\r\nPage server: " +
+      std::to_string(kVersionRevision) + " " + kVersionComment + "\r\n" + kCopyright +
+      "\r\nLicence: proprietary, see LICENSE.txt beside the programs.\r\n\r\n" + ProgramsBitness() + "\r\nPage server: " +
       frmPageServer::Describe(LoadPageServerSetting(HKEY_CURRENT_USER, settingsKey_)) +
       "\r\nSettings: HKEY_CURRENT_USER\\" + WideToUtf8(settingsKey_);
   MessageBoxW(window_, Utf8ToWide(about).c_str(), L"About Morvex", MB_OK | MB_ICONINFORMATION);

@@ -28,6 +28,8 @@ class frmMain {
 
   HWND Handle() const { return window_; }
   HWND ResultsBox() const { return txtFound_; }
+  // The line beside the results box's caption that says when the report is not the whole site's.
+  HWND RunNote() const { return lblRunNote_; }
   void Show(int showCommand);
   // What the page server dialog's Test runs; without it the dialog's Test button is disabled.
   void SetPageServerTest(frmPageServer::ServerTest testServer) { testServer_ = std::move(testServer); }
@@ -76,6 +78,7 @@ class frmMain {
   HWND chkIgnoreBuiltInProjects_ = nullptr;
   HWND cmdSearch_ = nullptr;
   HWND Label3_ = nullptr;
+  HWND lblRunNote_ = nullptr;
   HWND txtFound_ = nullptr;
   HWND toolTips_ = nullptr;
   HWND lastFocus_ = nullptr;

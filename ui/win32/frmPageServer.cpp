@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "ControlAccessible.h"
 #include "RegistrySettings.h"
 
 namespace morvex::win32 {
@@ -80,6 +81,17 @@ void frmPageServer::createControls(const std::string& inUse) {
   lblOutcome_ = CreateChild(window_, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, 0);
   cmdOk_ = CreateChild(window_, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK);
   cmdCancel_ = CreateChild(window_, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL);
+  // The identifier's box has an option, not a label, before it: it is named for what it takes.
+  const std::pair<HWND, AccessibleFacts> facts[] = {
+      {lblInUse_, kLabelFacts},
+      {optOurServer_, kOptionFacts},
+      {optClass_, kOptionFacts},
+      {txtClass_, {ROLE_SYSTEM_TEXT, AccessibleName::kFixed, L"Class identifier (ProgID or {CLSID})", false, true}},
+      {cmdTest_, kPushButtonFacts},
+      {lblOutcome_, kLabelFacts},
+      {cmdOk_, kPushButtonFacts},
+      {cmdCancel_, kPushButtonFacts}};
+  for (const auto& [control, fact] : facts) AnswerScreenReaders(control, fact);
   layOut();
   const std::string name = Trimmed(inUse);
   SetWindowTextUtf8(txtClass_, name);
@@ -109,21 +121,26 @@ std::string frmPageServer::chosenIdentifier() const {
   return Trimmed(WindowTextUtf8(txtClass_));
 }
 
+// OK and Test refuse alike: a class identifier chosen with nothing typed names no server, and Test must not
+// report ours as ready when OK would not take the choice.
+bool frmPageServer::refusedEmptyChoice() {
+  if (SendMessageW(optClass_, BM_GETCHECK, 0, 0) != BST_CHECKED || !chosenIdentifier().empty()) return false;
+  SetWindowTextUtf8(lblOutcome_, "Type a ProgID or {CLSID}, or choose our page-file server.");
+  SetFocus(txtClass_);
+  return true;
+}
+
 void frmPageServer::onTest() {
   if (!testServer_) return;
+  if (refusedEmptyChoice()) return;
   SetWindowTextUtf8(lblOutcome_, "Creating " + Describe(chosenIdentifier()) + "...");
   UpdateWindow(lblOutcome_);
   SetWindowTextUtf8(lblOutcome_, testServer_(chosenIdentifier()));
 }
 
 void frmPageServer::onOk() {
-  const std::string identifier = chosenIdentifier();
-  if (SendMessageW(optClass_, BM_GETCHECK, 0, 0) == BST_CHECKED && identifier.empty()) {
-    SetWindowTextUtf8(lblOutcome_, "Type a ProgID or {CLSID}, or choose our page-file server.");
-    SetFocus(txtClass_);
-    return;
-  }
-  if (!SavePageServerSetting(identifier, HKEY_CURRENT_USER, settingsKey_)) {
+  if (refusedEmptyChoice()) return;
+  if (!SavePageServerSetting(chosenIdentifier(), HKEY_CURRENT_USER, settingsKey_)) {
     SetWindowTextUtf8(lblOutcome_, "The setting could not be written to the registry.");
     return;
   }

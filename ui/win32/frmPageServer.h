@@ -34,6 +34,7 @@ class frmPageServer {
   void layOut();
   void onChoiceChanged();
   std::string chosenIdentifier() const;
+  bool refusedEmptyChoice();
   void onTest();
   void onOk();
   void end();

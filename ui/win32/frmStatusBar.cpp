@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+
+#include "ControlAccessible.h"
 
 namespace morvex::win32 {
 
@@ -81,6 +84,11 @@ void frmStatusBar::createControls() {
   // The drawing box comes before Cancel in the tab order, yet only Cancel takes the focus.
   picStatusBar_ = CreateChild(window_, L"STATIC", L"", SS_OWNERDRAW, 0, WS_EX_CLIENTEDGE);
   cmdCancel_ = CreateChild(window_, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, kCancelId);
+  // The drawing says nothing to a screen reader: the box is a progress bar whose text, never drawn, is the
+  // percentage.
+  for (HWND line : lblProgress_) AnswerScreenReaders(line, kLabelFacts);
+  AnswerScreenReaders(picStatusBar_, {ROLE_SYSTEM_PROGRESSBAR, AccessibleName::kFixed, L"Progress", true, true});
+  AnswerScreenReaders(cmdCancel_, kPushButtonFacts);
   layOut();
   fitFrameToLines();
   showLines();
@@ -248,6 +256,7 @@ void frmStatusBar::ShowPercent(int32_t nPercent) {
   // Called once per page, but the picture changes at most 101 times.
   if (window_ == nullptr || nPercent == shownPercent_) return;
   shownPercent_ = nPercent;
+  SetWindowTextW(picStatusBar_, (std::to_wstring(nPercent) + L"%").c_str());
   DrawBar(barDc_, barWidth_, barHeight_, barFont_, nPercent);
   // The run does not return to the message loop: the new state goes on screen now.
   HDC dc = GetDC(picStatusBar_);
