@@ -18,6 +18,7 @@
 #include "Console.h"
 #include "GzipSize.h"
 #include "HtmlReport.h"
+#include "HtmlReportFile.h"
 #include "NamedOutputFile.h"
 #include "PageObjectPlaces.h"
 #include "PageServerChoice.h"
@@ -175,33 +176,6 @@ void WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, const 
   for (const std::string& warning : morvex::SarifLimitWarnings(shape, gzip.Finish(), bShowAll))
     std::fprintf(stderr, "morvex-scan: %s\n", warning.c_str());
   morvex::WriteSarif(result, bShowAll, folder, sink, selection, options);
-}
-
-// The HTML page links each placement to its page file (relative to the report's folder where it lies inside
-// it), where our own server read the pages. Not to its object's line: finding those reads every page again,
-// which on a dense site costs more than twice the scan.
-void WriteHtmlReport(const morvex::SearchResult& result, bool bUnique, const std::string& folder,
-                     const std::string& outputPath, bool bOwnPageServer, const std::string& scanTime,
-                     const morvex::OutputSink& sink) {
-  morvex::HtmlReportInfo info;
-  info.siteFolder = folder;
-  info.scanTime = scanTime;
-  info.unique = bUnique;
-  morvex::PageFileLocations locations(result, folder);
-  const std::string reportFolder =
-      outputPath.empty() ? std::string() : std::filesystem::path(outputPath).parent_path().generic_string();
-  if (bOwnPageServer && !bUnique) {
-    info.pageHref = [&](std::string_view project, std::string_view page) -> std::optional<std::string> {
-      const auto* place = locations.FolderOf(project);
-      if (place == nullptr) return std::nullopt;
-      const std::string file = morvex::JoinPath(place->folder, std::string(page) + ".json");
-      // A page on stdout lands where the shell puts it: only an absolute link is sure to lead there.
-      if (outputPath.empty()) return morvex::FileUri(file);
-      if (auto relative = morvex::RelativeUri(reportFolder.empty() ? "." : reportFolder, file)) return relative;
-      return morvex::FileUri(file);
-    };
-  }
-  morvex::WriteHtml(result, info, sink);
 }
 
 // Hands a writer that counts placements the run with them: a --unique run's own list is its distinct findings,
@@ -493,7 +467,7 @@ int main(int argc, char** argv) {
     }
   } else if (format == "html") {
     WithPlacements(result, uniquePlacements, [&](const morvex::SearchResult& placed) {
-      WriteHtmlReport(placed, !bShowAllRun, folder, outputPath, pageServer.empty(), scanTime, sink);
+      morvex::WriteHtmlReportFile(placed, !bShowAllRun, folder, outputPath, pageServer.empty(), scanTime, sink);
     });
   } else if (streamed) {
     streamed->Finish(result);

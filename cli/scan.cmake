@@ -21,8 +21,8 @@ if(TARGET morvex_pageserver)
   if(WIN32)
     morvex_add_windows_resources(morvex-scan DESCRIPTION "Morvex reserved name search, command line")
   endif()
-  target_link_libraries(morvex-scan PRIVATE morvex_scan_support morvex_report morvex_pageserver morvex_search
-                        morvex_warnings)
+  target_link_libraries(morvex-scan PRIVATE morvex_scan_support morvex_saved_report morvex_report morvex_pageserver
+                        morvex_search morvex_warnings)
   # --page-server: COM servers by class identifier on Windows; elsewhere the option only says so.
   if(WIN32)
     target_sources(morvex-scan PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/PageServerChoiceWin32.cpp)
