@@ -11,7 +11,7 @@
 
 namespace morvex {
 
-bool CanSave(const SavedRun& run) { return RunHasReport(run.result); }
+bool CanSave(const SavedRun& run) { return run.ran && RunHasReport(run.result); }
 
 bool CanSaveHtml(const SavedRun& run) { return CanSave(run) && run.result.showAll; }
 

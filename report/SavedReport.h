@@ -11,6 +11,7 @@ enum class SavedFormat { kTsv, kHtml };
 
 // What a window keeps of its last run to save it later as the command line would have written it.
 struct SavedRun {
+  bool ran = false;  // set once result holds a run: before one there is nothing to save
   SearchResult result;
   std::string siteFolder;     // as the user gave it
   std::string scanTime;       // UtcTimeText of the run's start

@@ -6,6 +6,13 @@ morvex_add_test_executable(morvex_tests_ui ${MORVEX_UI_TEST_DIR}/ui_test_main.cp
 target_link_libraries(morvex_tests_ui PRIVATE morvex_ui Qt6::Test)
 target_include_directories(morvex_tests_ui PRIVATE ${CMAKE_BINARY_DIR}/generated ${MORVEX_UI_TEST_DIR})
 set_target_properties(morvex_tests_ui PROPERTIES AUTOMOC ON)
+# Save report...: the window over the example site, its HTML held against morvex-scan's own.
+if(TARGET morvex-scan)
+  target_sources(morvex_tests_ui PRIVATE ${MORVEX_UI_TEST_DIR}/test_frmMainSave.cpp)
+  target_link_libraries(morvex_tests_ui PRIVATE morvex_pageserver)
+  target_compile_definitions(morvex_tests_ui PRIVATE MORVEX_SCAN_EXE="$<TARGET_FILE:morvex-scan>")
+  add_dependencies(morvex_tests_ui morvex-scan)
+endif()
 
 # The real program on a virtual display; skipped where xvfb-run is missing. A generated site, when the
 # generator was built, lets it also catch the progress window during a run.

@@ -465,6 +465,10 @@ QMenu* ReportView::CreateContextMenu() {
   all->setObjectName(QStringLiteral("select-all"));
   all->setShortcut(QKeySequence::SelectAll);
   all->setEnabled(text_->UnitCount() > 0);
+  if (!ownerActions_.isEmpty()) menu->addSeparator();
+  for (QAction* action : ownerActions_) {
+    if (action != nullptr) menu->addAction(action);
+  }
   return menu;
 }
 

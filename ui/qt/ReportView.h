@@ -4,6 +4,8 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QList>
+#include <QPointer>
 #include <QString>
 #include <memory>
 #include <string>
@@ -11,6 +13,7 @@
 #include "ReportText.h"
 #include "basSearch.h"
 
+class QAction;
 class QMenu;
 class QTextLayout;
 
@@ -39,8 +42,10 @@ class ReportView : public QAbstractScrollArea {
   void Select(TextPoint anchor, TextPoint caret);
   void SelectAll();
   void Copy() const;
-  // The menu a right click opens: Copy and Select All. The caller owns it.
+  // The menu a right click opens: Copy, Select All and the owner's actions added here. The caller owns it.
   QMenu* CreateContextMenu();
+  // The owner's commands, below the box's own; the owner enables and disables them.
+  void AddMenuAction(QAction* action) { ownerActions_.push_back(action); }
 
   // Where a point of the viewport falls in the text, and the viewport rectangle of a place's character cell.
   TextPoint PointAtPixel(QPoint viewportPoint) const;
@@ -85,6 +90,7 @@ class ReportView : public QAbstractScrollArea {
   QBasicTimer dragScroll_;   // scrolls on while a drag holds the pointer above or below the box
   bool caretOn_ = false;
   QBasicTimer caretBlink_;
+  QList<QPointer<QAction>> ownerActions_;
 };
 
 }  // namespace morvex

@@ -6,15 +6,20 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
+#include "AboutText.h"
 #include "FormLayout.h"
 #include "FrontEndRules.h"
+#include "HtmlReport.h"
 #include "QtText.h"
 #include "Version.h"
+#include "basSaveFile.h"
 
 namespace morvex {
 
@@ -51,7 +56,8 @@ frmMain::frmMain(ProgressInterface& progress, SearchRunner runSearch, FolderBrow
                           Qt::WindowCloseButtonHint),
       progress_(progress),
       runSearch_(std::move(runSearch)),
-      browseFolder_(std::move(browseFolder)) {
+      browseFolder_(std::move(browseFolder)),
+      chooseSaveFile_(basSaveFile::ChooseSaveFile) {
   createControls();
   createTabOrder();
   loadSettings();
@@ -119,6 +125,17 @@ void frmMain::createControls() {
     button->setAutoDefault(false);
     button->setDefault(false);
   }
+  // Greyed during a run: their modal loops, opened inside a run's Update, would hold the run until closed.
+  actSaveReport_ = new QAction(QStringLiteral("&Save report..."), this);
+  actSaveReport_->setObjectName(QStringLiteral("save-report"));
+  actAbout_ = new QAction(QStringLiteral("&About Morvex..."), this);
+  actAbout_->setObjectName(QStringLiteral("about"));
+  txtFound_->AddMenuAction(actSaveReport_);
+  txtFound_->AddMenuAction(actAbout_);
+  connect(actSaveReport_, &QAction::triggered, this, &frmMain::onSaveReport);
+  connect(actAbout_, &QAction::triggered, this, &frmMain::onAbout);
+  enableMenuActions();
+
   connect(cmdSearch_, &QPushButton::clicked, this, &frmMain::onSearchClicked);
   connect(cmdBrowse_, &QPushButton::clicked, this, &frmMain::onBrowseClicked);
 }
@@ -172,18 +189,20 @@ void frmMain::onSearchClicked() {
   if (runInProgress_) return;
   lblRunNote_->clear();
   lblRunNote_->hide();
-  RunOutcome outcome = RunOutcome::kCompleted;
-  std::string report = [this, &outcome] {
+  {
     FlagGuard running(runInProgress_);
-    // The findings go once the report is written from them: the box keeps the report alone.
-    const SearchResult result = runSearch_(ToUtf8(txtUserPath_->text()), chkShowAllInstances_->Value() == 1,
-                                           chkIgnoreBuiltInProjects_->Value() == 1);
-    outcome = result.outcome;
-    return result.Report();
-  }();
-  txtFound_->SetText(std::move(report));
-  lblRunNote_->setText(ToQString(ReportCompletenessNote(outcome)));
+    enableMenuActions();
+    lastRun_ = {};
+    lastRun_.siteFolder = ToUtf8(txtUserPath_->text());
+    lastRun_.scanTime = UtcTimeText(std::chrono::system_clock::now());
+    lastRun_.result = runSearch_(lastRun_.siteFolder, chkShowAllInstances_->Value() == 1,
+                                 chkIgnoreBuiltInProjects_->Value() == 1);
+    lastRun_.ran = true;
+  }
+  txtFound_->SetText(lastRun_.result.Report());
+  lblRunNote_->setText(ToQString(ReportCompletenessNote(lastRun_.result.outcome)));
   lblRunNote_->setVisible(!lblRunNote_->text().isEmpty());
+  enableMenuActions();
   if (closedDuringRun_) {
     // A run that failed leaves its progress window up; with the main window gone nothing would close it.
     if (progress_.Shown()) progress_.Close();
@@ -193,6 +212,31 @@ void frmMain::onSearchClicked() {
 void frmMain::onBrowseClicked() {
   if (runInProgress_) return;
   txtUserPath_->setText(ToQString(browseFolder_(this, "Select User Folder", ToUtf8(txtUserPath_->text()), false)));
+}
+
+void frmMain::enableMenuActions() {
+  actSaveReport_->setEnabled(!runInProgress_ && CanSave(lastRun_));
+  actAbout_->setEnabled(!runInProgress_);
+}
+
+void frmMain::onSaveReport() {
+  if (runInProgress_ || !CanSave(lastRun_)) return;
+  std::string path;
+  SavedFormat format = SavedFormat::kTsv;
+  if (!chooseSaveFile_(this, CanSaveHtml(lastRun_), path, format)) return;
+  if (std::string error; !SaveReport(lastRun_, format, path, error)) {
+    QMessageBox::warning(this, QStringLiteral("Save report"),
+                         ToQString("The report could not be saved to " + path + ":\n" + error +
+                                   ".\n\nNothing was written; a file already there is as it was."));
+  }
+}
+
+void frmMain::onAbout() {
+  if (runInProgress_) return;
+  const QSettings settings(QString::fromLatin1(kSettingsApplication), QString::fromLatin1(kSettingsApplication));
+  const std::string about = AboutText(kOwnPageServerDescription, ToUtf8(settings.fileName()),
+                                      "/usr/share/doc/morvex/copyright", false, "\n");
+  QMessageBox::about(this, QStringLiteral("About Morvex"), ToQString(about));
 }
 
 void frmMain::setVisible(bool visible) {

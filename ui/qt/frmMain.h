@@ -8,8 +8,10 @@
 
 #include "ProgressInterface.h"
 #include "ReportView.h"
+#include "SavedReport.h"
 #include "basSearch.h"
 
+class QAction;
 class QIcon;
 class QLabel;
 class QPushButton;
@@ -44,6 +46,10 @@ class frmMain : public QWidget {
   // progress is the application's progress object: the window cancels a run through it when it closes.
   frmMain(ProgressInterface& progress, SearchRunner runSearch, FolderBrowser browseFolder, QWidget* parent = nullptr);
 
+  // (owner, HTML offered, path, format) → false when the user cancelled; the file dialog unless a test sets one.
+  using SaveFileChooser = std::function<bool(QWidget*, bool, std::string&, SavedFormat&)>;
+  void SetSaveFileChooser(SaveFileChooser chooseFile) { chooseSaveFile_ = std::move(chooseFile); }
+
   bool RunInProgress() const { return runInProgress_; }
 
   // Settings location: application "Morvex", section "Settings".
@@ -65,10 +71,15 @@ class frmMain : public QWidget {
   void setCaptionFromVersion();
   void onSearchClicked();
   void onBrowseClicked();
+  void onSaveReport();
+  void onAbout();
+  void enableMenuActions();
 
   ProgressInterface& progress_;
   SearchRunner runSearch_;
   FolderBrowser browseFolder_;
+  SaveFileChooser chooseSaveFile_;
+  SavedRun lastRun_;  // what Save report... saves
   bool runInProgress_ = false;
   bool closedDuringRun_ = false;
   bool shownOnce_ = false;
@@ -82,6 +93,8 @@ class frmMain : public QWidget {
   QLabel* Label3_ = nullptr;
   QLabel* lblRunNote_ = nullptr;
   ReportView* txtFound_ = nullptr;
+  QAction* actSaveReport_ = nullptr;
+  QAction* actAbout_ = nullptr;
 };
 
 }  // namespace morvex
