@@ -1,5 +1,5 @@
-# Tests of the Win32 windows' settings, layout arithmetic and results box, run under Wine.
-morvex_add_test_executable(morvex_tests_win32_ui test_win32_ui.cpp SHARED_DESKTOP)
+# Tests of the Win32 windows' settings, layout arithmetic, results box and Save report..., run under Wine.
+morvex_add_test_executable(morvex_tests_win32_ui test_win32_ui.cpp test_win32_save.cpp SHARED_DESKTOP)
 target_link_libraries(morvex_tests_win32_ui PRIVATE morvex_ui_win32 morvex_pageserver_com)
 target_include_directories(morvex_tests_win32_ui PRIVATE ${CMAKE_BINARY_DIR}/generated)
 morvex_add_windows_resources(morvex_tests_win32_ui DESCRIPTION "Morvex Win32 window tests")

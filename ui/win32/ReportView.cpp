@@ -20,7 +20,7 @@ namespace {
 constexpr size_t kTabColumns = 8;
 constexpr UINT_PTR kDragScrollTimer = 1;
 constexpr UINT kDragScrollMilliseconds = 50;
-enum MenuCommand : UINT { kCopyCommand = 1, kSelectAllCommand };
+enum MenuCommand : UINT { kCopyCommand = 1, kSelectAllCommand, kSaveReportCommand };
 
 struct ViewState {
   HWND window = nullptr;
@@ -415,11 +415,19 @@ void OnContextMenu(ViewState& view, LPARAM where) {
   AppendMenuW(menu, MF_STRING | (view.selection.Empty() ? MF_GRAYED : 0), kCopyCommand, L"&Copy\tCtrl+C");
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(menu, MF_STRING, kSelectAllCommand, L"Select &All\tCtrl+A");
+  // The owner's save command, greyed as its system menu has it, so a run greys both alike.
+  HWND owner = GetParent(view.window);
+  const UINT saveState = GetMenuState(GetSystemMenu(owner, FALSE), ReportView::kSaveReportCommand, MF_BYCOMMAND);
+  if (saveState != static_cast<UINT>(-1)) {
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING | (saveState & MF_GRAYED), kSaveReportCommand, L"&Save report...");
+  }
   const UINT chosen = static_cast<UINT>(
       TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, point.x, point.y, 0, view.window, nullptr));
   DestroyMenu(menu);
   if (chosen == kCopyCommand) Copy(view);
   if (chosen == kSelectAllCommand) SelectAll(view);
+  if (chosen == kSaveReportCommand) SendMessageW(owner, WM_SYSCOMMAND, ReportView::kSaveReportCommand, 0);
 }
 
 // WM_GETTEXT's and EM_GETLINE's copy: at most room units of the text, cut before a split surrogate pair.

@@ -22,6 +22,8 @@ class ReportView {
   static constexpr wchar_t kClassName[] = L"MorvexReportView";
   // The edit box's style bits that say what the view is, for whatever reads a window's style; it has no others.
   static constexpr DWORD kEditStyle = ES_MULTILINE | ES_READONLY;
+  // A parent whose system menu has this command offers it in the context menu too, and gets it as WM_SYSCOMMAND.
+  static constexpr UINT kSaveReportCommand = 0x0030;
 
   // The report indexed for showing, and the line its horizontal scroll range is measured by.
   struct Prepared {

@@ -4,14 +4,18 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 #include <utility>
 
+#include "AboutText.h"
 #include "ControlAccessible.h"
 #include "FrontEndRules.h"
+#include "HtmlReport.h"
 #include "ReportView.h"
 #include "TextUtil.h"
 #include "Version.h"
+#include "basSaveReport.h"
 
 namespace morvex::win32 {
 
@@ -64,18 +68,12 @@ class SystemMenuCommandsDuringRun {
 
  private:
   void Enable(UINT state) const {
-    for (UINT command : {frmMain::kPageServerCommand, frmMain::kAboutCommand}) {
+    for (UINT command : {frmMain::kPageServerCommand, frmMain::kAboutCommand, frmMain::kSaveReportCommand}) {
       EnableMenuItem(menu_, command, MF_BYCOMMAND | state);
     }
   }
   HMENU menu_;
 };
-
-// Which in-process page servers can load into these programs: only those built for the same bitness.
-std::string ProgramsBitness() {
-  return sizeof(void*) == 8 ? "Programs: 64-bit (x64); they load 64-bit in-process page servers."
-                            : "Programs: 32-bit (x86); they load 32-bit in-process page servers.";
-}
 
 }  // namespace
 
@@ -122,6 +120,7 @@ void frmMain::createWindow() {
   // The window has no menu bar and a fixed frame: its settings beyond the three on the form live here.
   HMENU systemMenu = GetSystemMenu(window_, FALSE);
   AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(systemMenu, MF_STRING | MF_GRAYED, kSaveReportCommand, L"&Save report...");
   AppendMenuW(systemMenu, MF_STRING, kPageServerCommand, L"&Page server...");
   AppendMenuW(systemMenu, MF_STRING, kAboutCommand, L"&About Morvex...");
 }
@@ -287,15 +286,24 @@ void frmMain::onSearchClicked() {
     FlagGuard running(runInProgress_);
     SystemMenuCommandsDuringRun greyed(window_);
     ShowWindow(lblRunNote_, SW_HIDE);
-    const SearchResult result = runSearch_(WindowTextUtf8(txtUserPath_), CheckValue(chkShowAllInstances_) == 1,
-                                           CheckValue(chkIgnoreBuiltInProjects_) == 1);
+    lastRun_ = {};
+    lastRun_.siteFolder = WindowTextUtf8(txtUserPath_);
+    lastRun_.scanTime = UtcTimeText(std::chrono::system_clock::now());
+    // The runner reads the same setting as it starts: blank is our page-file server.
+    lastRun_.ownPageServer =
+        LoadPageServerSetting(HKEY_CURRENT_USER, settingsKey_).find_first_not_of(" \t") == std::string::npos;
+    lastRun_.result = runSearch_(lastRun_.siteFolder, CheckValue(chkShowAllInstances_) == 1,
+                                 CheckValue(chkIgnoreBuiltInProjects_) == 1);
+    lastRun_.ran = true;
     if (!closedDuringRun_) {
-      showReport(result);
-      const std::string_view note = ReportCompletenessNote(result.outcome);
+      showReport(lastRun_.result);
+      const std::string_view note = ReportCompletenessNote(lastRun_.result.outcome);
       SetWindowTextUtf8(lblRunNote_, note);
       ShowWindow(lblRunNote_, note.empty() ? SW_HIDE : SW_SHOWNA);
     }
   }
+  EnableMenuItem(GetSystemMenu(window_, FALSE), kSaveReportCommand,
+                 MF_BYCOMMAND | (CanSave(lastRun_) ? MF_ENABLED : MF_GRAYED));
   if (closedDuringRun_) {
     // A failed run leaves its progress window up; with the main window gone nothing would close it.
     if (progress_.Shown()) progress_.Close();
@@ -322,13 +330,16 @@ void frmMain::onPageServerCommand() {
 void frmMain::onAboutCommand() {
   // A box opened from inside a run's Update would hold the run until it is closed.
   if (runInProgress_) return;
-  const std::string about =
-      "Morvex " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
-      std::to_string(kVersionRevision) + " " + kVersionComment + "\r\n" + kCopyright +
-      "\r\nLicence: proprietary, see LICENSE.txt beside the programs.\r\n\r\n" + ProgramsBitness() + "\r\nPage server: " +
-      frmPageServer::Describe(LoadPageServerSetting(HKEY_CURRENT_USER, settingsKey_)) +
-      "\r\nSettings: HKEY_CURRENT_USER\\" + WideToUtf8(settingsKey_);
+  const std::string about = AboutText(
+      frmPageServer::Describe(LoadPageServerSetting(HKEY_CURRENT_USER, settingsKey_)),
+      "HKEY_CURRENT_USER\\" + WideToUtf8(settingsKey_), "LICENSE.txt beside the programs", true, "\r\n");
   MessageBoxW(window_, Utf8ToWide(about).c_str(), L"About Morvex", MB_OK | MB_ICONINFORMATION);
+}
+
+void frmMain::onSaveReportCommand() {
+  // The dialog's modal loop, opened inside a run's Update, would hold the run until it is closed.
+  if (runInProgress_) return;
+  basSaveReport::SaveReportAs(window_, lastRun_);
 }
 
 void frmMain::onClose() {
@@ -383,6 +394,10 @@ LRESULT frmMain::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       if ((wParam & 0xFFF0) == kAboutCommand) {
         onAboutCommand();
+        return 0;
+      }
+      if ((wParam & 0xFFF0) == kSaveReportCommand) {
+        onSaveReportCommand();
         return 0;
       }
       break;

@@ -7,6 +7,8 @@
 
 #include "ProgressInterface.h"
 #include "RegistrySettings.h"
+#include "ReportView.h"
+#include "SavedReport.h"
 #include "Win32Form.h"
 #include "basSearch.h"
 #include "frmPageServer.h"
@@ -37,6 +39,8 @@ class frmMain {
   // The system menu's own commands, below the system's 0xF000 and with the low four bits clear.
   static constexpr UINT kPageServerCommand = 0x0010;
   static constexpr UINT kAboutCommand = 0x0020;
+  // Also in the results box's context menu, which sends it here.
+  static constexpr UINT kSaveReportCommand = ReportView::kSaveReportCommand;
 
   // The report into the results box with its CR LF line ends, shown from its top, and the box's text back, as
   // UTF-8: the bytes a copy of everything gives.
@@ -60,6 +64,7 @@ class frmMain {
   void onClose();
   void onPageServerCommand();
   void onAboutCommand();
+  void onSaveReportCommand();
   static int CheckValue(HWND checkBox);
   static void SetCheckValue(HWND checkBox, int value);
 
@@ -84,6 +89,7 @@ class frmMain {
   HWND lastFocus_ = nullptr;
   bool runInProgress_ = false;
   bool closedDuringRun_ = false;
+  SavedRun lastRun_;  // what Save report... saves
 };
 
 }  // namespace morvex::win32

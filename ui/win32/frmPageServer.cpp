@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "AboutText.h"
 #include "ControlAccessible.h"
 #include "RegistrySettings.h"
 
@@ -35,7 +36,7 @@ std::string Trimmed(const std::string& text) {
 
 std::string frmPageServer::Describe(const std::string& classIdentifier) {
   const std::string name = Trimmed(classIdentifier);
-  if (name.empty()) return "our page-file server (<page>.json in each project's folder)";
+  if (name.empty()) return std::string(kOwnPageServerDescription);
   return "the COM server " + name;
 }
 
