@@ -95,4 +95,9 @@ std::vector<ObjectPlace> FindObjectPlaces(const FindingsList& placements, std::s
   return places;
 }
 
+PageFileNamer OnDiskPageFileNames() {
+  auto locator = std::make_shared<PageLocator>();
+  return [locator](const std::string& folder, std::string_view page) { return locator->PageFileName(folder, page); };
+}
+
 }  // namespace morvex

@@ -1,6 +1,7 @@
 // PageObjectPlaces: where the Tarvo object of each placement starts in its page file, for runs of our own server.
 #pragma once
 
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -14,5 +15,8 @@ namespace morvex {
 // `wanted` (ascending indices), only those placements' pages are read.
 std::vector<ObjectPlace> FindObjectPlaces(const FindingsList& placements, std::string_view siteFolder,
                                           const std::vector<int32_t>* wanted = nullptr);
+
+// Page file names as the page-file server finds them in their project folders, each folder listed once.
+PageFileNamer OnDiskPageFileNames();
 
 }  // namespace morvex
