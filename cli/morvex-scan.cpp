@@ -153,18 +153,15 @@ void PrintLine(std::string_view line) {
 // for it. Gives the number of results outside the root.
 int64_t WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, const std::string& folder,
                           const morvex::OutputSink& sink, const morvex::FindingSelection* selection,
-                          bool bPerPlacement, const morvex::PageFileRoot& root, bool bOwnPageServer,
-                          const morvex::UniquePlacements* unique) {
+                          bool bPerPlacement, const morvex::PageFileRoot& root,
+                          const morvex::ObjectPlaceRecorder* recorded, const morvex::UniquePlacements* unique) {
   morvex::SarifOptions options;
   options.perPlacement = bPerPlacement;
   options.files = root;
   options.unique = unique;
-  // Only our own server's pages are the page files the log points at.
   std::vector<morvex::ObjectPlace> places;
-  if (bOwnPageServer && morvex::RunHasReport(result)) {
-    // A --unique log points at first placements only: the other pages need not be read again.
-    places = unique != nullptr ? morvex::FindObjectPlaces(unique->placements, folder, &unique->first)
-                               : morvex::FindObjectPlaces(result.findings, folder);
+  if (recorded != nullptr && morvex::RunHasReport(result)) {
+    places = recorded->PlacesOf(unique != nullptr ? unique->placements : result.findings);
     options.places = &places;
   }
   morvex::GzipSizeEstimate estimate;
@@ -177,7 +174,8 @@ int64_t WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, con
       selection, options);
   morvex::GzipSizeEstimate::Size gzip = estimate.Finish();
   const morvex::SarifLimits limits;
-  if (!gzip.exact && gzip.bytes > limits.gzipBytes / 2 && gzip.bytes < limits.gzipBytes * 2) {
+  // A sample of a log this regular lands within a few per cent of the whole; a quarter either side is safe.
+  if (!gzip.exact && gzip.bytes > limits.gzipBytes / 5 * 4 && gzip.bytes < limits.gzipBytes / 4 * 5) {
     morvex::GzipSizeCounter whole;
     morvex::WriteSarif(result, bShowAll, folder, [&whole](std::string_view piece) { whole.Add(piece); }, selection,
                        options);
@@ -333,6 +331,11 @@ int main(int argc, char** argv) {
     return CannotWrite("the report to ", outputPath, prepareError);
   }
 
+  // Only our own server's pages are the page files a SARIF log points into, noted while the scan has them open
+  // (beneath an export, which asks the server no places).
+  std::optional<morvex::ObjectPlaceRecorder> placeRecorder;
+  if (bSarif && pageServer.empty()) pageServerFactory = placeRecorder.emplace().Recording(std::move(pageServerFactory));
+
   // Last of the refusals: it creates the export folder.
   morvex::SiteExport siteExport;
   if (!exportFolder.empty()) {
@@ -421,7 +424,8 @@ int main(int argc, char** argv) {
     int64_t outside = 0;
     if (bSarif) {
       outside = WriteCheckedSarif(result, bShowAllRun, folder, sink, selection, sarifResults == "placement", root,
-                                  pageServer.empty(), uniquePlacements ? &*uniquePlacements : nullptr);
+                                  placeRecorder ? &*placeRecorder : nullptr,
+                                  uniquePlacements ? &*uniquePlacements : nullptr);
     } else if (format == "github") {
       outside = morvex::WriteGithubAnnotations(result, bShowAllRun, folder, sink, selection, root);
     } else {

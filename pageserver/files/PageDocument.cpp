@@ -113,9 +113,17 @@ bool FindObjectStarts(std::string_view text, std::vector<size_t>& starts) {
     }
     switch (c) {
       case '"': {
+        // The next quote not escaped by an odd run of backslashes ends the string; memchr leaps the text between.
         size_t end = at + 1;
-        while (end < text.size() && text[end] != '"') end += text[end] == '\\' ? 2 : 1;
-        if (end >= text.size()) return false;
+        for (;;) {
+          const void* quote = end < text.size() ? std::memchr(text.data() + end, '"', text.size() - end) : nullptr;
+          if (quote == nullptr) return false;
+          end = static_cast<size_t>(static_cast<const char*>(quote) - text.data());
+          size_t backslashes = 0;
+          while (end - backslashes > at + 1 && text[end - backslashes - 1] == '\\') ++backslashes;
+          if (backslashes % 2 == 0) break;
+          ++end;
+        }
         if (open.size() == 1 && keyNext) {
           lastKey = text.substr(at + 1, end - at - 1);
           keyNext = false;
@@ -155,7 +163,17 @@ std::vector<std::pair<int32_t, int32_t>> LinesAndColumns(std::string_view text, 
   places.reserve(offsets.size());
   int32_t line = 1, units = 0;
   size_t at = 0;
+  // Without a CR every line break is an LF, which memchr finds far faster than a walk over each byte; only the
+  // part of a line before an object is counted in characters.
+  const bool lfOnly = text.find('\r') == std::string_view::npos;
   for (const size_t offset : offsets) {
+    while (lfOnly && at < offset) {
+      const void* lf = std::memchr(text.data() + at, '\n', offset - at);
+      if (lf == nullptr) break;
+      ++line;
+      units = 0;
+      at = static_cast<size_t>(static_cast<const char*>(lf) - text.data()) + 1;
+    }
     for (; at < offset; ++at) {
       const auto byte = static_cast<unsigned char>(text[at]);
       if (byte == '\n' || (byte == '\r' && (at + 1 >= text.size() || text[at + 1] != '\n'))) {
