@@ -64,6 +64,7 @@ class FingerprintHash {
     for (int i = 0; i < 8; ++i, length >>= 8) Mix(static_cast<unsigned char>(length & 0xFF));
     for (const char c : field) Mix(static_cast<unsigned char>(c));
   }
+  uint64_t Value() const { return hash_; }
   void AppendText(std::string& out) const {
     static constexpr char kHex[] = "0123456789abcdef";
     char text[16];
@@ -448,8 +449,12 @@ class SarifResults {
   // Our own fingerprint, and the line hash code-scanning services match alerts by, made from it: the n-th
   // result of a fingerprint gets ":n", so no two results share one.
   void AppendFingerprints(std::string& out, const IdentityFields& identity) {
-    const std::string fingerprint = FingerprintOf(identity);
-    const int32_t occurrence = ++occurrences_[fingerprint];
+    FingerprintHash hash;
+    for (const std::string_view field : identity) hash.Add(field);
+    std::string fingerprint;
+    hash.AppendText(fingerprint);
+    // Keyed by the hash the text spells: a dense log has hundreds of thousands of results.
+    const int32_t occurrence = ++occurrences_[hash.Value()];
     out += "], \"partialFingerprints\": {\"";
     out += kFingerprintName;
     out += "\": \"";
@@ -545,27 +550,60 @@ class SarifResults {
   const TemplatePart* template_ = nullptr;
   std::vector<std::string> ruleHeads_, ruleNames_;  // per rule
   std::string key_, escapedProperty_, escapedAn_;
-  std::unordered_map<std::string, int32_t> occurrences_;
+  std::unordered_map<uint64_t, int32_t> occurrences_;
   int64_t mostLocations_ = 0;
   int64_t outsideRoot_ = 0;
 };
 
-// The placements of each template property on each page, in the order of their first placement. Placements are
-// keyed by their fingerprint's fields, so a page scanned twice still gives one result per template property.
-std::vector<std::vector<int32_t>> GroupPlacements(const FindingsList& findings, const FindingSelection* selection) {
-  std::vector<std::vector<int32_t>> groups;
-  std::unordered_map<std::string, size_t> groupOf;
-  std::string key;
+// The placements of each template property on each page, in the order of their first placement, each group's in
+// report order. Placements are keyed by their fingerprint's fields, so a page scanned twice still gives one
+// result per template property; the fields' hash finds a group, the fields themselves confirm it.
+struct PlacementGroups {
+  std::vector<int32_t> members;  // group by group
+  std::vector<size_t> starts;    // group g is members[starts[g], starts[g + 1])
+  size_t Count() const { return starts.size() - 1; }
+  std::span<const int32_t> Group(size_t g) const {
+    return std::span<const int32_t>(members).subspan(starts[g], starts[g + 1] - starts[g]);
+  }
+};
+
+PlacementGroups GroupPlacements(const FindingsList& findings, const FindingSelection* selection) {
+  const auto sameFields = [&](int32_t a, int32_t b) {
+    const IdentityFields left = IdentityOf(findings, a, true), right = IdentityOf(findings, b, true);
+    return std::equal(left.begin(), left.end(), right.begin(), right.end());
+  };
+  std::vector<int32_t> firstOf;  // per group, its first placement
+  std::vector<int32_t> groupOf;  // per selected placement, in selection order
+  std::unordered_map<uint64_t, size_t> byHash;  // the first group of each hash
+  std::vector<size_t> sharedHash;               // groups whose hash an earlier group has (next to never)
+  groupOf.reserve(static_cast<size_t>(SelectedCount(findings, selection)));
   ForEachSelected(findings, selection, [&](int32_t i) {
-    key.clear();
-    for (const std::string_view field : IdentityOf(findings, i, true)) {
-      key += std::to_string(field.size());
-      key += ':';
-      key += field;
+    FingerprintHash hash;
+    for (const std::string_view field : IdentityOf(findings, i, true)) hash.Add(field);
+    const auto [known, added] = byHash.try_emplace(hash.Value(), firstOf.size());
+    size_t group = known->second;
+    if (!added && !sameFields(firstOf[group], i)) {
+      group = firstOf.size();
+      for (const size_t other : sharedHash) {
+        if (sameFields(firstOf[other], i)) {
+          group = other;
+          break;
+        }
+      }
+      if (group == firstOf.size()) sharedHash.push_back(group);
     }
-    const auto [entry, added] = groupOf.try_emplace(key, groups.size());
-    if (added) groups.emplace_back();
-    groups[entry->second].push_back(i);
+    if (group == firstOf.size()) firstOf.push_back(i);
+    groupOf.push_back(static_cast<int32_t>(group));
+  });
+  PlacementGroups groups;
+  groups.starts.assign(firstOf.size() + 1, 0);
+  for (const int32_t group : groupOf) ++groups.starts[static_cast<size_t>(group) + 1];
+  for (size_t g = 1; g < groups.starts.size(); ++g) groups.starts[g] += groups.starts[g - 1];
+  std::vector<size_t> next(groups.starts.begin(), groups.starts.end() - 1);
+  groups.members.resize(groupOf.size());
+  size_t at = 0;
+  ForEachSelected(findings, selection, [&](int32_t i) {
+    groups.members[next[static_cast<size_t>(groupOf[at++])]++] = i;
   });
   return groups;
 }
@@ -754,9 +792,10 @@ SarifShape WriteSarif(const SearchResult& result, bool bShowAll, std::string_vie
       out.MaybeFlush();
     });
   } else {
-    for (const std::vector<int32_t>& group : GroupPlacements(result.findings, selection)) {
+    const PlacementGroups groups = GroupPlacements(result.findings, selection);
+    for (size_t g = 0; g < groups.Count(); ++g) {
       next();
-      results.AppendPlacements(out.Text(), result.findings, group);
+      results.AppendPlacements(out.Text(), result.findings, groups.Group(g));
       out.MaybeFlush();
     }
   }

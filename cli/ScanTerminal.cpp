@@ -132,6 +132,13 @@ void TerminalProgress::DrawStatusLine() {
   lastDrawn_ = clock_();
 }
 
+void TerminalProgress::ShowWriting(std::string_view what) {
+  if (style_ == StatusLineStyle::kNone) return;
+  lines_[1] = "Writing " + std::string(what);
+  lines_[2].clear();
+  DrawStatusLine();
+}
+
 void TerminalProgress::ClearStatusLine() {
   if (!statusLineDrawn_) return;
   if (style_ == StatusLineStyle::kInPlace) {

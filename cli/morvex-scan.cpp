@@ -154,7 +154,8 @@ void PrintLine(std::string_view line) {
 int64_t WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, const std::string& folder,
                           const morvex::OutputSink& sink, const morvex::FindingSelection* selection,
                           bool bPerPlacement, const morvex::PageFileRoot& root,
-                          const morvex::ObjectPlaceRecorder* recorded, const morvex::UniquePlacements* unique) {
+                          const morvex::ObjectPlaceRecorder* recorded, const morvex::UniquePlacements* unique,
+                          morvex::TerminalProgress& progress) {
   morvex::SarifOptions options;
   options.perPlacement = bPerPlacement;
   options.files = root;
@@ -181,6 +182,7 @@ int64_t WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, con
                        options);
     gzip = {whole.Finish(), true};
   }
+  progress.ClearStatusLine();
   for (const std::string& warning : morvex::SarifLimitWarnings(shape, gzip.bytes, bShowAll, limits, gzip.exact))
     std::fprintf(stderr, "morvex-scan: %s\n", warning.c_str());
   return shape.outsideRoot;
@@ -395,6 +397,7 @@ int main(int argc, char** argv) {
   morvex::SearchResult result =
       morvex::RunSearchDetailed(context, folder, bShowAllRun || bSarif, !bIncludeBuiltIn);
   progress.ClearStatusLine();
+  if (!streamed && morvex::RunHasReport(result)) progress.ShowWriting("the report");
   std::optional<morvex::UniquePlacements> uniquePlacements;
   if (!bShowAllRun && result.showAll) {
     uniquePlacements.emplace();
@@ -425,12 +428,13 @@ int main(int argc, char** argv) {
     if (bSarif) {
       outside = WriteCheckedSarif(result, bShowAllRun, folder, sink, selection, sarifResults == "placement", root,
                                   placeRecorder ? &*placeRecorder : nullptr,
-                                  uniquePlacements ? &*uniquePlacements : nullptr);
+                                  uniquePlacements ? &*uniquePlacements : nullptr, progress);
     } else if (format == "github") {
       outside = morvex::WriteGithubAnnotations(result, bShowAllRun, folder, sink, selection, root);
     } else {
       outside = morvex::WriteGitlabCodeQuality(result, bShowAllRun, folder, sink, selection, root);
     }
+    progress.ClearStatusLine();
     if (outside > 0) {
       PrintLine("morvex-scan: " + morvex::OutsideRootWarning(outside, root.folder, folder, format == "gitlab") +
                 "\n");
@@ -438,6 +442,7 @@ int main(int argc, char** argv) {
   } else {
     morvex::WriteTsv(result, sink, selection);
   }
+  progress.ClearStatusLine();
   if (!writer.Finish()) {
     // A reader that has gone away wants no explanation, and a pipeline stderr would only fill with noise.
     if (!writer.ReaderGone()) {

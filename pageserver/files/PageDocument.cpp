@@ -96,6 +96,26 @@ bool StringMembers(simdjson::dom::object object, const std::array<std::string_vi
   return false;
 }
 
+// Where each element of the top level's "objects" array starts, from the on-demand parser's index of the text's
+// structure: it steps from element to element without reading what lies inside. False where it cannot tell
+// (the walk below then tries).
+bool IndexObjectStarts(simdjson::ondemand::parser& parser, std::string_view text, std::vector<size_t>& starts) {
+  simdjson::ondemand::document document;
+  simdjson::ondemand::object top;
+  simdjson::ondemand::array objects;
+  // The text is followed by its padding, as for the parse that opened the page.
+  if (parser.iterate(text.data(), text.size(), text.size() + simdjson::SIMDJSON_PADDING).get(document) ||
+      document.get_object().get(top) || top.find_field("objects").get_array().get(objects))
+    return false;
+  for (simdjson::simdjson_result<simdjson::ondemand::value> element : objects) {
+    simdjson::ondemand::value value;
+    const char* at = nullptr;
+    if (element.get(value) || value.current_location().get(at)) return false;
+    starts.push_back(static_cast<size_t>(at - text.data()));
+  }
+  return true;
+}
+
 // Where each element of the top level's "objects" array starts, in one pass that skips over strings; false when
 // the text has no such array (the parser may still have found one, named with escapes, which is left unplaced).
 bool FindObjectStarts(std::string_view text, std::vector<size_t>& starts) {
@@ -214,6 +234,7 @@ void PageDocument::ReleaseLargeBuffers() {
     bufferCapacity_ = 0;
   }
   if (parser_.capacity() > kRetainedCapacity) parser_ = simdjson::dom::parser(kMaxPageBytes);
+  if (placeParser_ && placeParser_->capacity() > kRetainedCapacity) placeParser_.reset();
 }
 
 bool PageDocument::Close() {
@@ -504,8 +525,13 @@ bool PageDocument::GetObjectPlace(int32_t& nLine, int32_t& nColumn) {
     if (!placesFound_) {
       placesFound_ = true;
       std::vector<size_t> starts;
+      if (!placeParser_) placeParser_ = std::make_unique<simdjson::ondemand::parser>();
+      if (!IndexObjectStarts(*placeParser_, text_, starts) || starts.size() != objects_.size()) {
+        starts.clear();
+        if (!FindObjectStarts(text_, starts)) starts.clear();
+      }
       // A count that differs from the parser's would pair objects with the wrong places.
-      if (FindObjectStarts(text_, starts) && starts.size() == objects_.size())
+      if (starts.size() == objects_.size())
         objectPlaces_ = LinesAndColumns(text_, starts);
     }
   } catch (const std::bad_alloc&) {
