@@ -382,6 +382,8 @@ class SarifResults {
 
   int64_t MostLocations() const { return mostLocations_; }
   int64_t OutsideRoot() const { return outsideRoot_; }
+  // Off where no two results can share a fingerprint, each then its first.
+  void CountOccurrences(bool count) { countOccurrences_ = count; }
 
  private:
   static constexpr size_t kMostLocations = 1000;
@@ -454,7 +456,7 @@ class SarifResults {
     std::string fingerprint;
     hash.AppendText(fingerprint);
     // Keyed by the hash the text spells: a dense log has hundreds of thousands of results.
-    const int32_t occurrence = ++occurrences_[hash.Value()];
+    const int32_t occurrence = countOccurrences_ ? ++occurrences_[hash.Value()] : 1;
     out += "], \"partialFingerprints\": {\"";
     out += kFingerprintName;
     out += "\": \"";
@@ -551,6 +553,7 @@ class SarifResults {
   std::vector<std::string> ruleHeads_, ruleNames_;  // per rule
   std::string key_, escapedProperty_, escapedAn_;
   std::unordered_map<uint64_t, int32_t> occurrences_;
+  bool countOccurrences_ = true;
   int64_t mostLocations_ = 0;
   int64_t outsideRoot_ = 0;
 };
@@ -561,6 +564,7 @@ class SarifResults {
 struct PlacementGroups {
   std::vector<int32_t> members;  // group by group
   std::vector<size_t> starts;    // group g is members[starts[g], starts[g + 1])
+  bool hashesShared = false;     // two groups' fields hash alike (next to never)
   size_t Count() const { return starts.size() - 1; }
   std::span<const int32_t> Group(size_t g) const {
     return std::span<const int32_t>(members).subspan(starts[g], starts[g + 1] - starts[g]);
@@ -572,15 +576,35 @@ PlacementGroups GroupPlacements(const FindingsList& findings, const FindingSelec
     const IdentityFields left = IdentityOf(findings, a, true), right = IdentityOf(findings, b, true);
     return std::equal(left.begin(), left.end(), right.begin(), right.end());
   };
+  PlacementGroups groups;
   std::vector<int32_t> firstOf;  // per group, its first placement
   std::vector<int32_t> groupOf;  // per selected placement, in selection order
-  std::unordered_map<uint64_t, size_t> byHash;  // the first group of each hash
-  std::vector<size_t> sharedHash;               // groups whose hash an earlier group has (next to never)
+  // A page's placements come together, so its groups are looked for among its own only; a page met again later
+  // (listed twice) starts with the groups it had.
+  std::unordered_map<uint64_t, size_t> pageGroups;  // of the current page: the first group of each hash
+  std::vector<size_t> sharedHash;                   // groups of the page whose hash an earlier one has
+  std::unordered_map<std::string, std::vector<size_t>> groupsOfPage;
+  std::string pageKey;
+  std::vector<size_t>* currentPage = nullptr;
+  std::string_view currentProject, currentPageName;
+  std::vector<uint64_t> groupHashes;
   groupOf.reserve(static_cast<size_t>(SelectedCount(findings, selection)));
   ForEachSelected(findings, selection, [&](int32_t i) {
+    const IdentityFields identity = IdentityOf(findings, i, true);  // project and page first
+    if (currentPage == nullptr || identity.fields[0] != currentProject || identity.fields[1] != currentPageName) {
+      currentProject = identity.fields[0];
+      currentPageName = identity.fields[1];
+      pageKey.assign(currentProject).append(1, '\0').append(currentPageName);
+      currentPage = &groupsOfPage[pageKey];
+      pageGroups.clear();
+      sharedHash.clear();
+      for (const size_t group : *currentPage) {
+        if (!pageGroups.try_emplace(groupHashes[group], group).second) sharedHash.push_back(group);
+      }
+    }
     FingerprintHash hash;
-    for (const std::string_view field : IdentityOf(findings, i, true)) hash.Add(field);
-    const auto [known, added] = byHash.try_emplace(hash.Value(), firstOf.size());
+    for (const std::string_view field : identity) hash.Add(field);
+    const auto [known, added] = pageGroups.try_emplace(hash.Value(), firstOf.size());
     size_t group = known->second;
     if (!added && !sameFields(firstOf[group], i)) {
       group = firstOf.size();
@@ -592,10 +616,16 @@ PlacementGroups GroupPlacements(const FindingsList& findings, const FindingSelec
       }
       if (group == firstOf.size()) sharedHash.push_back(group);
     }
-    if (group == firstOf.size()) firstOf.push_back(i);
+    if (group == firstOf.size()) {
+      firstOf.push_back(i);
+      groupHashes.push_back(hash.Value());
+      currentPage->push_back(group);
+    }
     groupOf.push_back(static_cast<int32_t>(group));
   });
-  PlacementGroups groups;
+  // Results count the occurrences of their fingerprint: only where two groups' hashes meet is there any to count.
+  std::sort(groupHashes.begin(), groupHashes.end());
+  groups.hashesShared = std::adjacent_find(groupHashes.begin(), groupHashes.end()) != groupHashes.end();
   groups.starts.assign(firstOf.size() + 1, 0);
   for (const int32_t group : groupOf) ++groups.starts[static_cast<size_t>(group) + 1];
   for (size_t g = 1; g < groups.starts.size(); ++g) groups.starts[g] += groups.starts[g - 1];
@@ -793,6 +823,7 @@ SarifShape WriteSarif(const SearchResult& result, bool bShowAll, std::string_vie
     });
   } else {
     const PlacementGroups groups = GroupPlacements(result.findings, selection);
+    results.CountOccurrences(groups.hashesShared);
     for (size_t g = 0; g < groups.Count(); ++g) {
       next();
       results.AppendPlacements(out.Text(), result.findings, groups.Group(g));
