@@ -134,13 +134,13 @@ PageAutomationFactory ObjectPlaceRecorder::Recording(PageAutomationFactory inner
 }
 
 void ObjectPlaceRecorder::Keep(std::string_view project, std::string_view page, std::vector<TarvoObject> objects) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<platform::HandOffLock> guard(lock_);
   // A page listed twice gives the same objects twice: the first reading stands.
   pages_.try_emplace(PageKey(project, page), std::move(objects));
 }
 
 std::vector<ObjectPlace> ObjectPlaceRecorder::PlacesOf(const FindingsList& placements) const {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<platform::HandOffLock> guard(lock_);
   std::vector<ObjectPlace> places(static_cast<size_t>(placements.Count()));
   int32_t runStart = 0;
   while (runStart < placements.Count()) {

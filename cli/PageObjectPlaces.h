@@ -10,6 +10,7 @@
 
 #include "FindingsList.h"
 #include "PageAutomation.h"
+#include "Platform.h"
 #include "ReviewOutput.h"
 
 namespace morvex {
@@ -35,7 +36,7 @@ class ObjectPlaceRecorder {
   void Keep(std::string_view project, std::string_view page, std::vector<TarvoObject> objects);
 
  private:
-  mutable std::mutex lock_;
+  mutable platform::HandOffLock lock_;  // MinGW's own mutex is a kernel call each time
   std::unordered_map<std::string, std::vector<TarvoObject>> pages_;  // by PageKey
 };
 

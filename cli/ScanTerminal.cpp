@@ -117,7 +117,10 @@ void TerminalProgress::DrawStatusLine() {
   std::string status = ToDecimal(percent_);
   status.append("% | ").append(lines_[1]).append(" | ").append(lines_[2]).append(" | ");
   status.append(FindingsSoFar(lines_[0])).append(" found");
-  // Longer than the terminal is wide, the line would wrap and \r could no longer redraw it in place.
+  Draw(std::move(status));
+}
+
+void TerminalProgress::Draw(std::string status) {  // Longer than the terminal is wide, the line would wrap and \r could no longer redraw it in place.
   const size_t characters = KeepCharacters(status, console::Columns(stream_) - 1);
   std::string line;
   if (style_ == StatusLineStyle::kInPlace) {
@@ -134,9 +137,7 @@ void TerminalProgress::DrawStatusLine() {
 
 void TerminalProgress::ShowWriting(std::string_view what) {
   if (style_ == StatusLineStyle::kNone) return;
-  lines_[1] = "Writing " + std::string(what);
-  lines_[2].clear();
-  DrawStatusLine();
+  Draw("Writing " + std::string(what) + "...");
 }
 
 void TerminalProgress::ClearStatusLine() {

@@ -61,6 +61,7 @@ class TerminalProgress : public ProgressInterface {
  private:
   void ResetLines();
   void DrawStatusLine();
+  void Draw(std::string status);
   void Write(std::string_view text);
 
   std::FILE* stream_;
