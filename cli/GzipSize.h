@@ -30,7 +30,7 @@ class GzipSizeCounter {
 // the same few shapes of result over and over, so a regular sample compresses as the whole does.
 class GzipSizeEstimate {
  public:
-  explicit GzipSizeEstimate(uint64_t exactBytes = uint64_t{4} << 20, uint64_t sampleEvery = 64)
+  explicit GzipSizeEstimate(uint64_t exactBytes = uint64_t{1} << 20, uint64_t sampleEvery = 128)
       : exactBytes_(exactBytes), sampleEvery_(sampleEvery) {}
 
   void Add(std::string_view piece);

@@ -78,7 +78,7 @@ class PlaceRecording : public PageAutomation {
   void Want() {
     if (!wanted_) inner_->GetObjectPlace(object_.place.line, object_.place.column);
     wanted_ = true;
-    if (!propertyTaken_) object_.properties.emplace_back(property_);
+    if (!propertyTaken_) object_.properties.append(property_).push_back('\0');
     propertyTaken_ = true;
   }
   void FinishObject() {
@@ -120,8 +120,12 @@ bool Gives(const ObjectPlaceRecorder::TarvoObject& object, const FindingsList& p
   if (object.an != placements.Field(i, 2) || object.libProject != placements.Field(i, 3) ||
       object.library != placements.Field(i, 4) || object.tarvo != placements.Field(i, 5))
     return false;
-  for (const std::string& name : object.properties)
-    if (name == placements.Field(i, 6)) return true;
+  const std::string_view property = placements.Field(i, 6);
+  for (size_t at = 0; at < object.properties.size();) {
+    const size_t end = object.properties.find('\0', at);
+    if (std::string_view(object.properties).substr(at, end - at) == property) return true;
+    at = end + 1;
+  }
   return false;
 }
 

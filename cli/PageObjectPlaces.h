@@ -22,7 +22,7 @@ class ObjectPlaceRecorder {
   // A Tarvo object as the scan read it: what a finding of it repeats, and where it starts.
   struct TarvoObject {
     std::string an, libProject, library, tarvo;
-    std::vector<std::string> properties;  // those the scan made findings of
+    std::string properties;  // those the scan made findings of, each followed by a NUL
     ObjectPlace place;
   };
 
