@@ -25,9 +25,9 @@ class GzipSizeCounter {
   std::unique_ptr<Stream> stream_;
 };
 
-// A text's gzip size, learnt for a fraction of compressing it all: the first `exactBytes` are compressed whole,
-// beyond them one piece in `sampleEvery`, and the whole is scaled from what the compressed part gave. A log is
-// the same few shapes of result over and over, so a regular sample compresses as the whole does.
+// A text's gzip size, learnt for a fraction of compressing it all: the first `exactBytes` are compressed
+// whole, beyond them one piece in `sampleEvery`, and the whole is scaled from what the compressed part gave.
+// A log is the same few shapes of result over and over, so a regular sample compresses as the whole does.
 class GzipSizeEstimate {
  public:
   explicit GzipSizeEstimate(uint64_t exactBytes = uint64_t{1} << 20, uint64_t sampleEvery = 128)

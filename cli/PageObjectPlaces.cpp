@@ -9,8 +9,8 @@ namespace morvex {
 
 namespace {
 
-// Passes every call on, and keeps for each page the objects the scan asked the Tarvo or the AN of: it asks them
-// only of an object with a property it reports.
+// Passes every call on, and keeps for each page the objects the scan asked the Tarvo or the AN of: it asks
+// them only of an object with a property it reports.
 class PlaceRecording : public PageAutomation {
  public:
   PlaceRecording(std::unique_ptr<PageAutomation> inner, ObjectPlaceRecorder& recorder)
@@ -65,7 +65,9 @@ class PlaceRecording : public PageAutomation {
     inner_->PreparePage(sProject, sPage);
   }
   PageFailure LastOpenFailure() override { return inner_->LastOpenFailure(); }
-  bool GetObjectPlace(int32_t& nLine, int32_t& nColumn) override { return inner_->GetObjectPlace(nLine, nColumn); }
+  bool GetObjectPlace(int32_t& nLine, int32_t& nColumn) override {
+    return inner_->GetObjectPlace(nLine, nColumn);
+  }
   bool ServesPageFiles() const override { return inner_->ServesPageFiles(); }
   std::string ClassIdentifier() const override { return inner_->ClassIdentifier(); }
 
@@ -137,7 +139,8 @@ PageAutomationFactory ObjectPlaceRecorder::Recording(PageAutomationFactory inner
   };
 }
 
-void ObjectPlaceRecorder::Keep(std::string_view project, std::string_view page, std::vector<TarvoObject> objects) {
+void ObjectPlaceRecorder::Keep(std::string_view project, std::string_view page,
+                               std::vector<TarvoObject> objects) {
   std::lock_guard<platform::HandOffLock> guard(lock_);
   // A page listed twice gives the same objects twice: the first reading stands.
   pages_.try_emplace(PageKey(project, page), std::move(objects));
@@ -176,7 +179,9 @@ std::vector<ObjectPlace> ObjectPlaceRecorder::PlacesOf(const FindingsList& place
 
 PageFileNamer OnDiskPageFileNames() {
   auto locator = std::make_shared<PageLocator>();
-  return [locator](const std::string& folder, std::string_view page) { return locator->PageFileName(folder, page); };
+  return [locator](const std::string& folder, std::string_view page) {
+    return locator->PageFileName(folder, page);
+  };
 }
 
 }  // namespace morvex

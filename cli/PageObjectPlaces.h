@@ -15,8 +15,8 @@
 
 namespace morvex {
 
-// Notes, while the scan has each page open, where the objects that gave findings start: reading every page again
-// afterwards would cost a dense site as much as its scan.
+// Notes, while the scan has each page open, where the objects that gave findings start: reading every page
+// again afterwards would cost a dense site as much as its scan.
 class ObjectPlaceRecorder {
  public:
   // A Tarvo object as the scan read it: what a finding of it repeats, and where it starts.

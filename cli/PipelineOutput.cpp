@@ -110,7 +110,8 @@ std::vector<int64_t> Occurrences(const FindingsList& findings, bool bShowAll,
 }  // namespace
 
 int64_t WriteGithubAnnotations(const SearchResult& result, bool bShowAll, std::string_view siteFolder,
-                               const OutputSink& write, const FindingSelection* selection, const PageFileRoot& root) {
+                               const OutputSink& write, const FindingSelection* selection,
+                               const PageFileRoot& root) {
   if (!RunHasReport(result)) return 0;
   PageFileLocations places(result, siteFolder, root);
   PieceWriter out(write);
@@ -146,7 +147,8 @@ int64_t WriteGithubAnnotations(const SearchResult& result, bool bShowAll, std::s
 }
 
 int64_t WriteGitlabCodeQuality(const SearchResult& result, bool bShowAll, std::string_view siteFolder,
-                               const OutputSink& write, const FindingSelection* selection, const PageFileRoot& root) {
+                               const OutputSink& write, const FindingSelection* selection,
+                               const PageFileRoot& root) {
   if (!RunHasReport(result)) return 0;
   PageFileLocations places(result, siteFolder, root);
   std::vector<std::string> fingerprints;

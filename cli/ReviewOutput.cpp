@@ -558,9 +558,9 @@ class SarifResults {
   int64_t outsideRoot_ = 0;
 };
 
-// The placements of each template property on each page, in the order of their first placement, each group's in
-// report order. Placements are keyed by their fingerprint's fields, so a page scanned twice still gives one
-// result per template property; the fields' hash finds a group, the fields themselves confirm it.
+// The placements of each template property on each page, in the order of their first placement, each group's
+// in report order. Placements are keyed by their fingerprint's fields, so a page scanned twice still gives
+// one result per template property; the fields' hash finds a group, the fields themselves confirm it.
 struct PlacementGroups {
   std::vector<int32_t> members;  // group by group
   std::vector<size_t> starts;    // group g is members[starts[g], starts[g + 1])
@@ -579,8 +579,8 @@ PlacementGroups GroupPlacements(const FindingsList& findings, const FindingSelec
   PlacementGroups groups;
   std::vector<int32_t> firstOf;  // per group, its first placement
   std::vector<int32_t> groupOf;  // per selected placement, in selection order
-  // A page's placements come together, so its groups are looked for among its own only; a page met again later
-  // (listed twice) starts with the groups it had.
+  // A page's placements come together, so its groups are looked for among its own only; a page met again
+  // later (listed twice) starts with the groups it had.
   std::unordered_map<uint64_t, size_t> pageGroups;  // of the current page: the first group of each hash
   std::vector<size_t> sharedHash;                   // groups of the page whose hash an earlier one has
   std::unordered_map<std::string, std::vector<size_t>> groupsOfPage;
@@ -591,7 +591,8 @@ PlacementGroups GroupPlacements(const FindingsList& findings, const FindingSelec
   groupOf.reserve(static_cast<size_t>(SelectedCount(findings, selection)));
   ForEachSelected(findings, selection, [&](int32_t i) {
     const IdentityFields identity = IdentityOf(findings, i, true);  // project and page first
-    if (currentPage == nullptr || identity.fields[0] != currentProject || identity.fields[1] != currentPageName) {
+    if (currentPage == nullptr || identity.fields[0] != currentProject ||
+        identity.fields[1] != currentPageName) {
       currentProject = identity.fields[0];
       currentPageName = identity.fields[1];
       pageKey.assign(currentProject).append(1, '\0').append(currentPageName);
@@ -623,7 +624,8 @@ PlacementGroups GroupPlacements(const FindingsList& findings, const FindingSelec
     }
     groupOf.push_back(static_cast<int32_t>(group));
   });
-  // Results count the occurrences of their fingerprint: only where two groups' hashes meet is there any to count.
+  // Results count the occurrences of their fingerprint: only where two groups' hashes meet is there any to
+  // count.
   std::sort(groupHashes.begin(), groupHashes.end());
   groups.hashesShared = std::adjacent_find(groupHashes.begin(), groupHashes.end()) != groupHashes.end();
   groups.starts.assign(firstOf.size() + 1, 0);
@@ -632,9 +634,8 @@ PlacementGroups GroupPlacements(const FindingsList& findings, const FindingSelec
   std::vector<size_t> next(groups.starts.begin(), groups.starts.end() - 1);
   groups.members.resize(groupOf.size());
   size_t at = 0;
-  ForEachSelected(findings, selection, [&](int32_t i) {
-    groups.members[next[static_cast<size_t>(groupOf[at++])]++] = i;
-  });
+  ForEachSelected(findings, selection,
+                  [&](int32_t i) { groups.members[next[static_cast<size_t>(groupOf[at++])]++] = i; });
   return groups;
 }
 
@@ -883,8 +884,8 @@ std::vector<std::string> SarifLimitWarnings(const SarifShape& shape, uint64_t gz
                        std::to_string(limits.locations));
   }
   if (gzipBytes > limits.gzipBytes) {
-    warnings.push_back("the SARIF log is " + std::string(bGzipExact ? "" : "about ") + std::to_string(gzipBytes) +
-                       " bytes gzip-compressed, more than the " +
+    warnings.push_back("the SARIF log is " + std::string(bGzipExact ? "" : "about ") +
+                       std::to_string(gzipBytes) + " bytes gzip-compressed, more than the " +
                        std::to_string(limits.gzipBytes) + " code-scanning services take; " + narrower);
   }
   return warnings;

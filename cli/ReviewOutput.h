@@ -35,7 +35,8 @@ struct UniquePlacements {
 FindingsList UniqueFromPlacements(const FindingsList& placements, std::vector<int32_t>& first);
 
 // The name of a page's file as its project folder spells it; nothing for the page's name and ".json".
-using PageFileNamer = std::function<std::optional<std::string>(const std::string& folder, std::string_view page)>;
+using PageFileNamer =
+    std::function<std::optional<std::string>(const std::string& folder, std::string_view page)>;
 
 // What the outputs that name page files count them from, and how they learn a file's name.
 struct PageFileRoot {
@@ -47,8 +48,10 @@ struct PageFileRoot {
 // paths from where the job runs), else the site folder (empty).
 std::string ChoosePathRoot(std::string_view given, std::string_view siteFolder);
 
-// One line (no "\n") for findings whose page files lie outside the root: named by absolute paths, or left out.
-std::string OutsideRootWarning(int64_t findings, std::string_view root, std::string_view siteFolder, bool bLeftOut);
+// One line (no "\n") for findings whose page files lie outside the root: named by absolute paths, or left
+// out.
+std::string OutsideRootWarning(int64_t findings, std::string_view root, std::string_view siteFolder,
+                               bool bLeftOut);
 
 struct SarifOptions {
   // One result per placement instead of one per template property and page.
@@ -71,7 +74,8 @@ struct SarifShape {
 // A SARIF 2.1.0 log of one run: a rule per reserved name; a result per template property on a page with its
 // placements there as locations (at most 1,000, the rest counted), or per placement, or per --unique finding
 // (selection as in the other outputs); page files and page lists relative to the site folder ("SITE") or the
-// given root ("ROOT"), by absolute URI outside it; pages that did not open as tool notifications. Nothing when the run failed before it had a report.
+// given root ("ROOT"), by absolute URI outside it; pages that did not open as tool notifications. Nothing
+// when the run failed before it had a report.
 SarifShape WriteSarif(const SearchResult& result, bool bShowAll, std::string_view siteFolder,
                       const OutputSink& write, const FindingSelection* selection = nullptr,
                       const SarifOptions& options = {});

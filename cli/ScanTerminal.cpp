@@ -120,7 +120,8 @@ void TerminalProgress::DrawStatusLine() {
   Draw(std::move(status));
 }
 
-void TerminalProgress::Draw(std::string status) {  // Longer than the terminal is wide, the line would wrap and \r could no longer redraw it in place.
+void TerminalProgress::Draw(std::string status) {
+  // Longer than the terminal is wide, the line would wrap and \r could no longer redraw it in place.
   const size_t characters = KeepCharacters(status, console::Columns(stream_) - 1);
   std::string line;
   if (style_ == StatusLineStyle::kInPlace) {

@@ -148,9 +148,9 @@ void PrintLine(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-// Writes the SARIF log once, then says on stderr where it goes beyond what code-scanning services take. Its gzip
-// size is estimated on the way out; only a log whose estimate is near the limit is compressed whole, made again
-// for it. Gives the number of results outside the root.
+// Writes the SARIF log once, then says on stderr where it goes beyond what code-scanning services take. Its
+// gzip size is estimated on the way out; only a log whose estimate is near the limit is compressed whole,
+// made again for it. Gives the number of results outside the root.
 int64_t WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, const std::string& folder,
                           const morvex::OutputSink& sink, const morvex::FindingSelection* selection,
                           bool bPerPlacement, const morvex::PageFileRoot& root,
@@ -178,12 +178,13 @@ int64_t WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, con
   // A sample of a log this regular lands within a few per cent of the whole; a quarter either side is safe.
   if (!gzip.exact && gzip.bytes > limits.gzipBytes / 5 * 4 && gzip.bytes < limits.gzipBytes / 4 * 5) {
     morvex::GzipSizeCounter whole;
-    morvex::WriteSarif(result, bShowAll, folder, [&whole](std::string_view piece) { whole.Add(piece); }, selection,
-                       options);
+    morvex::WriteSarif(
+        result, bShowAll, folder, [&whole](std::string_view piece) { whole.Add(piece); }, selection, options);
     gzip = {whole.Finish(), true};
   }
   progress.ClearStatusLine();
-  for (const std::string& warning : morvex::SarifLimitWarnings(shape, gzip.bytes, bShowAll, limits, gzip.exact))
+  for (const std::string& warning :
+       morvex::SarifLimitWarnings(shape, gzip.bytes, bShowAll, limits, gzip.exact))
     std::fprintf(stderr, "morvex-scan: %s\n", warning.c_str());
   return shape.outsideRoot;
 }
@@ -333,10 +334,11 @@ int main(int argc, char** argv) {
     return CannotWrite("the report to ", outputPath, prepareError);
   }
 
-  // Only our own server's pages are the page files a SARIF log points into, noted while the scan has them open
-  // (beneath an export, which asks the server no places).
+  // Only our own server's pages are the page files a SARIF log points into, noted while the scan has them open;
+  // wrapped first, as an export's wrapper passes no places on.
   std::optional<morvex::ObjectPlaceRecorder> placeRecorder;
-  if (bSarif && pageServer.empty()) pageServerFactory = placeRecorder.emplace().Recording(std::move(pageServerFactory));
+  if (bSarif && pageServer.empty())
+    pageServerFactory = placeRecorder.emplace().Recording(std::move(pageServerFactory));
 
   // Last of the refusals: it creates the export folder.
   morvex::SiteExport siteExport;
@@ -426,8 +428,8 @@ int main(int argc, char** argv) {
                                     pageServer.empty() ? morvex::OnDiskPageFileNames() : nullptr};
     int64_t outside = 0;
     if (bSarif) {
-      outside = WriteCheckedSarif(result, bShowAllRun, folder, sink, selection, sarifResults == "placement", root,
-                                  placeRecorder ? &*placeRecorder : nullptr,
+      outside = WriteCheckedSarif(result, bShowAllRun, folder, sink, selection, sarifResults == "placement",
+                                  root, placeRecorder ? &*placeRecorder : nullptr,
                                   uniquePlacements ? &*uniquePlacements : nullptr, progress);
     } else if (format == "github") {
       outside = morvex::WriteGithubAnnotations(result, bShowAllRun, folder, sink, selection, root);
@@ -436,8 +438,8 @@ int main(int argc, char** argv) {
     }
     progress.ClearStatusLine();
     if (outside > 0) {
-      PrintLine("morvex-scan: " + morvex::OutsideRootWarning(outside, root.folder, folder, format == "gitlab") +
-                "\n");
+      PrintLine("morvex-scan: " +
+                morvex::OutsideRootWarning(outside, root.folder, folder, format == "gitlab") + "\n");
     }
   } else {
     morvex::WriteTsv(result, sink, selection);

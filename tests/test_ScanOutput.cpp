@@ -1,10 +1,5 @@
 // The command line's output formats: TSV line ends, JSON escaping and typing, message lines, exit status.
 #include <gtest/gtest.h>
-
-#include "GzipSize.h"
-#include "ReviewOutput.h"
-#include "ScanOutput.h"
-
 #include <simdjson.h>
 
 #include <climits>
@@ -12,6 +7,10 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "GzipSize.h"
+#include "ReviewOutput.h"
+#include "ScanOutput.h"
 
 namespace morvex {
 namespace {
@@ -288,7 +287,8 @@ TEST(GzipSizeEstimateTest, ExactUpToItsFirstBytesAndWithinAFewPerCentBeyond) {
     if (exact) {
       EXPECT_EQ(size.bytes, bytes);
     } else {
-      EXPECT_NEAR(static_cast<double>(size.bytes), static_cast<double>(bytes), 0.05 * static_cast<double>(bytes));
+      EXPECT_NEAR(static_cast<double>(size.bytes), static_cast<double>(bytes),
+                  0.05 * static_cast<double>(bytes));
     }
   }
 }

@@ -610,11 +610,14 @@ TEST_F(MorvexScanTest, GithubAnnotationsPointAtThePageFileAndEscapeWhatGithubRea
   }
 }
 
-// A repository holding a site whose page list spells a page otherwise than its file, a project kept outside the
-// repository, and a second way into the repository through a link.
+// A repository holding a site whose page list spells a page otherwise than its file, a project kept outside
+// the repository, and a second way into the repository through a link.
 TEST_F(MorvexScanTest, PageFilesAreNamedAsOnDiskFromOneRootJudgedWithLinksResolved) {
   const fs::path repo = work_ / "repo", site = repo / "sites" / "my site", elsewhere = work_ / "elsewhere";
-  doubles::ProjectListWriter().Add({"A", "Plant_A"}).Add({"Q", elsewhere.string()}).WriteTo(site / "master.dbf");
+  doubles::ProjectListWriter()
+      .Add({"A", "Plant_A"})
+      .Add({"Q", elsewhere.string()})
+      .WriteTo(site / "master.dbf");
   for (const fs::path& folder : {site / "Plant_A", elsewhere}) {
     fs::create_directories(folder);
     doubles::PageListWriter().Add({"Valves"}).WriteTo(folder / "pages.dbf");
@@ -629,8 +632,10 @@ TEST_F(MorvexScanTest, PageFilesAreNamedAsOnDiskFromOneRootJudgedWithLinksResolv
     std::vector<std::string> arguments;
     std::string file;  // the first annotation's
   } cases[] = {
-      {repo, {"sites/my site"}, "file=sites/my site/Plant_A/VALVES.JSON"},  // the current folder holds the site
-      {work_ / "away", {site.string()}, "file=Plant_A/VALVES.JSON"},          // it does not: the site folder
+      {repo,
+       {"sites/my site"},
+       "file=sites/my site/Plant_A/VALVES.JSON"},                     // the current folder holds the site
+      {work_ / "away", {site.string()}, "file=Plant_A/VALVES.JSON"},  // it does not: the site folder
       {work_, {"--root", "repolink", site.string()}, "file=sites/my site/Plant_A/VALVES.JSON"},
       {work_, {"--root", repo.string(), "repolink/sites/my site"}, "file=sites/my site/Plant_A/VALVES.JSON"},
   };
@@ -642,7 +647,8 @@ TEST_F(MorvexScanTest, PageFilesAreNamedAsOnDiskFromOneRootJudgedWithLinksResolv
     EXPECT_EQ(result.status, 1) << result.err;
     EXPECT_TRUE(result.out.starts_with("::warning " + c.file + ",line=1,")) << result.out;
     EXPECT_NE(result.out.find(outside + ",line=1,"), std::string::npos) << result.out;
-    EXPECT_NE(result.err.find("1 finding lies in page files outside the root"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("1 finding lies in page files outside the root"), std::string::npos)
+        << result.err;
   }
   cwd_ = work_;
   // SARIF: relative to the root as given, through its link; gitlab leaves out what it cannot point at.

@@ -96,10 +96,11 @@ bool StringMembers(simdjson::dom::object object, const std::array<std::string_vi
   return false;
 }
 
-// Where each element of the top level's "objects" array starts, from the on-demand parser's index of the text's
-// structure: it steps from element to element without reading what lies inside. False where it cannot tell
-// (the walk below then tries).
-bool IndexObjectStarts(simdjson::ondemand::parser& parser, std::string_view text, std::vector<size_t>& starts) {
+// Where each element of the top level's "objects" array starts, from the on-demand parser's index of the
+// text's structure: it steps from element to element without reading what lies inside. False where it cannot
+// tell (the walk below then tries).
+bool IndexObjectStarts(simdjson::ondemand::parser& parser, std::string_view text,
+                       std::vector<size_t>& starts) {
   simdjson::ondemand::document document;
   simdjson::ondemand::object top;
   simdjson::ondemand::array objects;
@@ -133,10 +134,12 @@ bool FindObjectStarts(std::string_view text, std::vector<size_t>& starts) {
     }
     switch (c) {
       case '"': {
-        // The next quote not escaped by an odd run of backslashes ends the string; memchr leaps the text between.
+        // The next quote not escaped by an odd run of backslashes ends the string; memchr leaps the text
+        // between.
         size_t end = at + 1;
         for (;;) {
-          const void* quote = end < text.size() ? std::memchr(text.data() + end, '"', text.size() - end) : nullptr;
+          const void* quote =
+              end < text.size() ? std::memchr(text.data() + end, '"', text.size() - end) : nullptr;
           if (quote == nullptr) return false;
           end = static_cast<size_t>(static_cast<const char*>(quote) - text.data());
           size_t backslashes = 0;
@@ -183,8 +186,8 @@ std::vector<std::pair<int32_t, int32_t>> LinesAndColumns(std::string_view text, 
   places.reserve(offsets.size());
   int32_t line = 1, units = 0;
   size_t at = 0;
-  // Without a CR every line break is an LF, which memchr finds far faster than a walk over each byte; only the
-  // part of a line before an object is counted in characters.
+  // Without a CR every line break is an LF, which memchr finds far faster than a walk over each byte; only
+  // the part of a line before an object is counted in characters.
   const bool lfOnly = text.find('\r') == std::string_view::npos;
   for (const size_t offset : offsets) {
     while (lfOnly && at < offset) {
@@ -531,8 +534,7 @@ bool PageDocument::GetObjectPlace(int32_t& nLine, int32_t& nColumn) {
         if (!FindObjectStarts(text_, starts)) starts.clear();
       }
       // A count that differs from the parser's would pair objects with the wrong places.
-      if (starts.size() == objects_.size())
-        objectPlaces_ = LinesAndColumns(text_, starts);
+      if (starts.size() == objects_.size()) objectPlaces_ = LinesAndColumns(text_, starts);
     }
   } catch (const std::bad_alloc&) {
     objectPlaces_.clear();

@@ -150,12 +150,14 @@ bool PageLocator::OpenPageFile(const std::string& folder, std::string_view sPage
   return !other;
 }
 
-std::optional<std::string> PageLocator::PageFileName(const std::string& folder, std::string_view sPage) const {
+std::optional<std::string> PageLocator::PageFileName(const std::string& folder,
+                                                     std::string_view sPage) const {
   std::string fileName(sPage);
   fileName += kPageFileExtension;
   if (HasNul(fileName) || IsDeviceName(fileName)) return std::nullopt;
   const std::shared_ptr<const FolderListing> listing = Listing(folder);
-  // On a file system that ignores case the exact name opens whatever the folder spells it; the listing says how.
+  // On a file system that ignores case the exact name opens whatever the folder spells it; the listing says
+  // how.
   if (listing->names.contains(ToNativePath(fileName).native())) return fileName;
   const auto match = listing->byFoldedName.find(FoldCase(fileName));
   if (match == listing->byFoldedName.end()) return std::nullopt;
