@@ -709,7 +709,9 @@ std::string ChoosePathRoot(std::string_view given, std::string_view siteFolder) 
   const std::filesystem::path current = std::filesystem::current_path(error);
   if (error) return {};
   std::string folder = FromNativePath(current);
-  return RelativeSegments(folder, siteFolder) ? folder : std::string();
+  // Run from the site folder itself, the site folder is the root, and says so.
+  const std::optional<std::vector<std::string>> segments = RelativeSegments(folder, siteFolder);
+  return segments && !segments->empty() ? folder : std::string();
 }
 
 std::string OutsideRootWarning(int64_t findings, std::string_view root, std::string_view siteFolder,

@@ -44,7 +44,7 @@ struct PageFileRoot {
   PageFileNamer fileName;  // unset: every page file is its page's name and ".json"
 };
 
-// The folder --root gives, or by default the current folder when the site lies inside it (CI services read
+// The folder --root gives, or by default the current folder when the site lies below it (CI services read
 // paths from where the job runs), else the site folder (empty).
 std::string ChoosePathRoot(std::string_view given, std::string_view siteFolder);
 

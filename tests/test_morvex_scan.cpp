@@ -617,6 +617,7 @@ TEST_F(MorvexScanTest, PageFilesAreNamedAsOnDiskFromOneRootJudgedWithLinksResolv
   doubles::ProjectListWriter()
       .Add({"A", "Plant_A"})
       .Add({"Q", elsewhere.string()})
+      .Add({"L", "Plant_L"})  // no page list
       .WriteTo(site / "master.dbf");
   for (const fs::path& folder : {site / "Plant_A", elsewhere}) {
     fs::create_directories(folder);
@@ -636,6 +637,7 @@ TEST_F(MorvexScanTest, PageFilesAreNamedAsOnDiskFromOneRootJudgedWithLinksResolv
        {"sites/my site"},
        "file=sites/my site/Plant_A/VALVES.JSON"},                     // the current folder holds the site
       {work_ / "away", {site.string()}, "file=Plant_A/VALVES.JSON"},  // it does not: the site folder
+      {site, {"."}, "file=Plant_A/VALVES.JSON"},                      // it is the site folder
       {work_, {"--root", "repolink", site.string()}, "file=sites/my site/Plant_A/VALVES.JSON"},
       {work_, {"--root", repo.string(), "repolink/sites/my site"}, "file=sites/my site/Plant_A/VALVES.JSON"},
   };
@@ -656,6 +658,8 @@ TEST_F(MorvexScanTest, PageFilesAreNamedAsOnDiskFromOneRootJudgedWithLinksResolv
   EXPECT_NE(sarif.out.find(R"({"uri": "sites/my%20site/Plant_A/VALVES.JSON", "uriBaseId": "ROOT"})"),
             std::string::npos);
   EXPECT_NE(sarif.out.find("\"uri\": \"file://" + (work_ / "repolink").string() + "/\""), std::string::npos);
+  EXPECT_NE(sarif.out.find(R"({"uri": "sites/my%20site/Plant_L/pages.dbf", "uriBaseId": "ROOT"})"),
+            std::string::npos);
   cwd_ = repo;
   const ProcessResult gitlab = Run({"--format", "gitlab", "sites/my site"});
   EXPECT_NE(gitlab.out.find(R"("path": "sites/my site/Plant_A/VALVES.JSON")"), std::string::npos);
