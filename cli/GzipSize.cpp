@@ -58,4 +58,19 @@ uint64_t GzipSizeCounter::Finish() {
   return stream_->size;
 }
 
+void GzipSizeEstimate::Add(std::string_view piece) {
+  seen_ += piece.size();
+  if (seen_ - piece.size() >= exactBytes_ && piecesBeyond_++ % sampleEvery_ != 0) return;
+  compressed_ += piece.size();
+  counter_.Add(piece);
+}
+
+GzipSizeEstimate::Size GzipSizeEstimate::Finish() {
+  const uint64_t bytes = counter_.Finish();
+  if (compressed_ == seen_) return {bytes, true};
+  return {static_cast<uint64_t>(static_cast<double>(bytes) * static_cast<double>(seen_) /
+                                static_cast<double>(compressed_)),
+          false};
+}
+
 }  // namespace morvex

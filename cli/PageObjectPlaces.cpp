@@ -1,61 +1,154 @@
-// Reading the page files again after a scan, to pair each placement with the object that gave it.
+// Noting where the scan's findings start in their page files, and pairing each placement with its object.
 #include "PageObjectPlaces.h"
 
-#include <string>
+#include <utility>
 
-#include "PageDocument.h"
 #include "PageLocator.h"
 
 namespace morvex {
 
 namespace {
 
-// A Tarvo object as the scan saw it: what a finding of it repeats, and where it starts.
-struct TarvoObject {
-  std::string an;
-  std::string_view libProject, library, tarvo;
-  std::vector<std::string_view> properties;
-  ObjectPlace place;
+// Passes every call on, and keeps for each page the objects the scan asked the Tarvo or the AN of: it asks
+// them only of an object with a property it reports.
+class PlaceRecording : public PageAutomation {
+ public:
+  PlaceRecording(std::unique_ptr<PageAutomation> inner, ObjectPlaceRecorder& recorder)
+      : inner_(std::move(inner)), recorder_(recorder) {}
+  ~PlaceRecording() override { KeepPage(); }
+
+  bool SetInteractive(bool bValue) override { return inner_->SetInteractive(bValue); }
+  bool OpenPage(std::string_view sProject, std::string_view sPage) override {
+    KeepPage();
+    if (!inner_->OpenPage(sProject, sPage)) return false;
+    open_ = true;
+    project_.assign(sProject);
+    page_.assign(sPage);
+    return true;
+  }
+  bool ClosePage() override {
+    KeepPage();
+    return inner_->ClosePage();
+  }
+  bool FirstObject() override {
+    FinishObject();
+    return inner_->FirstObject();
+  }
+  bool NextObject() override {
+    FinishObject();
+    return inner_->NextObject();
+  }
+  bool FirstProperty(std::string_view& sName, std::string_view& sValue) override {
+    return NoteProperty(inner_->FirstProperty(sName, sValue), sName);
+  }
+  bool NextProperty(std::string_view& sName, std::string_view& sValue) override {
+    return NoteProperty(inner_->NextProperty(sName, sValue), sName);
+  }
+  bool GetTarvoInfo(std::string_view& sLibProject, std::string_view& sLibrary, std::string_view& sTarvo,
+                    int32_t& nNumber) override {
+    if (!inner_->GetTarvoInfo(sLibProject, sLibrary, sTarvo, nNumber)) return false;
+    Want();
+    object_.libProject.assign(sLibProject);
+    object_.library.assign(sLibrary);
+    object_.tarvo.assign(sTarvo);
+    return true;
+  }
+  bool GetObjectAN(int16_t& nAN) override {
+    if (!inner_->GetObjectAN(nAN)) return false;
+    Want();
+    object_.an = std::to_string(nAN);
+    return true;
+  }
+  bool GetObjectType(std::string_view& sType) override { return inner_->GetObjectType(sType); }
+  void ServeFolder(std::string_view sUserPath) override { inner_->ServeFolder(sUserPath); }
+  void PreparePage(std::string_view sProject, std::string_view sPage) override {
+    inner_->PreparePage(sProject, sPage);
+  }
+  PageFailure LastOpenFailure() override { return inner_->LastOpenFailure(); }
+  bool GetObjectPlace(int32_t& nLine, int32_t& nColumn) override {
+    return inner_->GetObjectPlace(nLine, nColumn);
+  }
+  bool ServesPageFiles() const override { return inner_->ServesPageFiles(); }
+  std::string ClassIdentifier() const override { return inner_->ClassIdentifier(); }
+
+ private:
+  bool NoteProperty(bool read, std::string_view name) {
+    property_ = read ? name : std::string_view();
+    propertyTaken_ = false;
+    return read;
+  }
+  void Want() {
+    if (!wanted_) inner_->GetObjectPlace(object_.place.line, object_.place.column);
+    wanted_ = true;
+    if (!propertyTaken_) object_.properties.append(property_).push_back('\0');
+    propertyTaken_ = true;
+  }
+  void FinishObject() {
+    if (wanted_) objects_.push_back(std::move(object_));
+    object_ = {};
+    wanted_ = false;
+    property_ = {};
+    propertyTaken_ = false;
+  }
+  void KeepPage() {
+    if (!open_) return;
+    FinishObject();
+    open_ = false;
+    recorder_.Keep(project_, page_, std::move(objects_));
+    objects_.clear();
+  }
+
+  std::unique_ptr<PageAutomation> inner_;
+  ObjectPlaceRecorder& recorder_;
+  bool open_ = false;
+  std::string project_, page_;
+  std::vector<ObjectPlaceRecorder::TarvoObject> objects_;
+  ObjectPlaceRecorder::TarvoObject object_;  // the current one
+  bool wanted_ = false;
+  std::string_view property_;  // the current property's name, valid until it changes
+  bool propertyTaken_ = false;
 };
 
-std::vector<TarvoObject> ReadTarvoObjects(PageDocument& page) {
-  std::vector<TarvoObject> objects;
-  for (bool more = page.FirstObject(); more; more = page.NextObject()) {
-    std::string_view type;
-    if (!page.GetObjectType(type) || type != "Tarvo") continue;
-    TarvoObject object;
-    int16_t an = 0;
-    int32_t number = 0;
-    if (page.GetObjectAN(an)) object.an = std::to_string(an);
-    page.GetTarvoInfo(object.libProject, object.library, object.tarvo, number);
-    page.GetObjectPlace(object.place.line, object.place.column);
-    std::string_view name, value;
-    for (bool property = page.FirstProperty(name, value); property; property = page.NextProperty(name, value))
-      object.properties.push_back(name);
-    objects.push_back(std::move(object));
-  }
-  return objects;
+// A NUL cannot be in a name that reached a page file, so it keeps project and page apart.
+std::string PageKey(std::string_view project, std::string_view page) {
+  std::string key(project);
+  key += '\0';
+  key += page;
+  return key;
 }
 
-bool Gives(const TarvoObject& object, const FindingsList& placements, int32_t i) {
+bool Gives(const ObjectPlaceRecorder::TarvoObject& object, const FindingsList& placements, int32_t i) {
   if (placements.FieldCount(i) < 7) return false;
   if (object.an != placements.Field(i, 2) || object.libProject != placements.Field(i, 3) ||
       object.library != placements.Field(i, 4) || object.tarvo != placements.Field(i, 5))
     return false;
-  for (const std::string_view name : object.properties)
-    if (name == placements.Field(i, 6)) return true;
+  const std::string_view property = placements.Field(i, 6);
+  for (size_t at = 0; at < object.properties.size();) {
+    const size_t end = object.properties.find('\0', at);
+    if (std::string_view(object.properties).substr(at, end - at) == property) return true;
+    at = end + 1;
+  }
   return false;
 }
 
 }  // namespace
 
-std::vector<ObjectPlace> FindObjectPlaces(const FindingsList& placements, std::string_view siteFolder,
-                                          const std::vector<int32_t>* wanted) {
+PageAutomationFactory ObjectPlaceRecorder::Recording(PageAutomationFactory inner) {
+  return [this, inner = std::move(inner)]() -> std::unique_ptr<PageAutomation> {
+    return std::make_unique<PlaceRecording>(inner(), *this);
+  };
+}
+
+void ObjectPlaceRecorder::Keep(std::string_view project, std::string_view page,
+                               std::vector<TarvoObject> objects) {
+  std::lock_guard<platform::HandOffLock> guard(lock_);
+  // A page listed twice gives the same objects twice: the first reading stands.
+  pages_.try_emplace(PageKey(project, page), std::move(objects));
+}
+
+std::vector<ObjectPlace> ObjectPlaceRecorder::PlacesOf(const FindingsList& placements) const {
+  std::lock_guard<platform::HandOffLock> guard(lock_);
   std::vector<ObjectPlace> places(static_cast<size_t>(placements.Count()));
-  auto nextWanted = wanted != nullptr ? wanted->begin() : std::vector<int32_t>::const_iterator();
-  PageLocator locator;
-  locator.ServeFolder(siteFolder);
-  PageDocument page;
   int32_t runStart = 0;
   while (runStart < placements.Count()) {
     // The placements of one page come together, in the order the scan met their objects.
@@ -64,19 +157,9 @@ std::vector<ObjectPlace> FindObjectPlaces(const FindingsList& placements, std::s
     while (runEnd < placements.Count() && placements.Field(runEnd, 0) == project &&
            placements.Field(runEnd, 1) == pageName)
       ++runEnd;
-    if (wanted != nullptr) {
-      while (nextWanted != wanted->end() && *nextWanted < runStart) ++nextWanted;
-      if (nextWanted == wanted->end() || *nextWanted >= runEnd) {
-        runStart = runEnd;  // no placement of this page is asked for
-        continue;
-      }
-    }
-    std::string folder;
-    PageFailure failure;
-    ReadOnlyFile file;
-    if (locator.PageFolder(project, pageName, folder, failure) &&
-        locator.OpenPageFile(folder, pageName, file, failure) && page.LoadFile(file)) {
-      const std::vector<TarvoObject> objects = ReadTarvoObjects(page);
+    const auto page = pages_.find(PageKey(project, pageName));
+    if (page != pages_.end() && !page->second.empty()) {
+      const std::vector<TarvoObject>& objects = page->second;
       size_t cursor = 0;
       for (int32_t i = runStart; i < runEnd; ++i) {
         // Onwards from the last object first, as the scan went; then from the top, for a page scanned twice.
@@ -88,11 +171,17 @@ std::vector<ObjectPlace> FindObjectPlaces(const FindingsList& placements, std::s
           break;
         }
       }
-      page.Close();
     }
     runStart = runEnd;
   }
   return places;
+}
+
+PageFileNamer OnDiskPageFileNames() {
+  auto locator = std::make_shared<PageLocator>();
+  return [locator](const std::string& folder, std::string_view page) {
+    return locator->PageFileName(folder, page);
+  };
 }
 
 }  // namespace morvex

@@ -8,6 +8,7 @@
 #include "PageFailure.h"
 #include "ReviewOutput.h"
 #include "ScanOutput.h"
+#include "basFileTools.h"
 
 namespace morvex {
 
@@ -108,15 +109,18 @@ std::vector<int64_t> Occurrences(const FindingsList& findings, bool bShowAll,
 
 }  // namespace
 
-void WriteGithubAnnotations(const SearchResult& result, bool bShowAll, std::string_view siteFolder,
-                            const OutputSink& write, const FindingSelection* selection) {
-  if (!RunHasReport(result)) return;
-  PageFileLocations places(result, siteFolder);
+int64_t WriteGithubAnnotations(const SearchResult& result, bool bShowAll, std::string_view siteFolder,
+                               const OutputSink& write, const FindingSelection* selection,
+                               const PageFileRoot& root) {
+  if (!RunHasReport(result)) return 0;
+  PageFileLocations places(result, siteFolder, root);
   PieceWriter out(write);
+  int64_t outside = 0;
   ForEachSelected(result.findings, selection, [&](int32_t i) {
     const FindingView finding = ViewOf(result.findings, i, bShowAll);
     const std::optional<std::string> file =
         bShowAll ? places.PagePath(finding.project, finding.page) : std::nullopt;
+    if (file && !places.FolderOf(finding.project)->insideRoot) ++outside;
     AppendAnnotation(out.Text(), "warning", file ? &*file : nullptr,
                      "Reserved property name " + std::string(finding.property), Description(finding, bShowAll));
     out.MaybeFlush();
@@ -125,7 +129,7 @@ void WriteGithubAnnotations(const SearchResult& result, bool bShowAll, std::stri
   result.unopened.ForEachInRunOrder(
       [&](const UnopenedPages::PageList& list) {
         const std::optional<std::string> file =
-            list.path.empty() ? std::nullopt : std::optional<std::string>(places.PathFromSite(list.path));
+            list.path.empty() ? std::nullopt : std::optional<std::string>(places.PathFromRoot(list.path));
         AppendAnnotation(out.Text(), "error", file ? &*file : nullptr, "Page list not opened",
                          "The page list of project \"" + list.project +
                              "\" could not be opened, so none of its pages were scanned: " +
@@ -139,18 +143,31 @@ void WriteGithubAnnotations(const SearchResult& result, bool bShowAll, std::stri
         out.MaybeFlush();
       });
   out.Flush();
+  return outside;
 }
 
-void WriteGitlabCodeQuality(const SearchResult& result, bool bShowAll, std::string_view siteFolder,
-                            const OutputSink& write, const FindingSelection* selection) {
-  if (!RunHasReport(result)) return;
-  PageFileLocations places(result, siteFolder);
+int64_t WriteGitlabCodeQuality(const SearchResult& result, bool bShowAll, std::string_view siteFolder,
+                               const OutputSink& write, const FindingSelection* selection,
+                               const PageFileRoot& root) {
+  if (!RunHasReport(result)) return 0;
+  PageFileLocations places(result, siteFolder, root);
   std::vector<std::string> fingerprints;
   const std::vector<int64_t> occurrences = Occurrences(result.findings, bShowAll, fingerprints);
+  bool projectListInside = false;
+  const std::string projectList =
+      places.PathFromRoot(JoinPath(siteFolder, kProjectListFile), &projectListInside);
   PieceWriter out(write);
   bool first = true;
+  int64_t outside = 0;
   ForEachSelected(result.findings, selection, [&](int32_t i) {
     const FindingView finding = ViewOf(result.findings, i, bShowAll);
+    const std::optional<std::string> path =
+        bShowAll ? places.PagePath(finding.project, finding.page) : std::nullopt;
+    const bool inside = bShowAll ? path && places.FolderOf(finding.project)->insideRoot : projectListInside;
+    if (!inside) {
+      ++outside;
+      return;
+    }
     std::string& text = out.Text();
     text += first ? "[\n  {\"description\": " : ",\n  {\"description\": ";
     first = false;
@@ -163,14 +180,13 @@ void WriteGitlabCodeQuality(const SearchResult& result, bool bShowAll, std::stri
     // A collision changes what a page shows or does, not only how it reads: more than GitLab's "minor"
     // (maintainability), short of "critical" (the page still opens and runs).
     text += ", \"severity\": \"major\", \"location\": {\"path\": ";
-    const std::optional<std::string> path =
-        bShowAll ? places.PagePath(finding.project, finding.page) : std::nullopt;
-    AppendJsonString(text, path ? std::string_view(*path) : kProjectListFile);
+    AppendJsonString(text, bShowAll ? std::string_view(*path) : std::string_view(projectList));
     text += ", \"lines\": {\"begin\": 1}}}";
     out.MaybeFlush();
   });
   out.Text() += first ? "[]\n" : "\n]\n";
   out.Flush();
+  return outside;
 }
 
 }  // namespace morvex

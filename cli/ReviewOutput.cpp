@@ -64,6 +64,7 @@ class FingerprintHash {
     for (int i = 0; i < 8; ++i, length >>= 8) Mix(static_cast<unsigned char>(length & 0xFF));
     for (const char c : field) Mix(static_cast<unsigned char>(c));
   }
+  uint64_t Value() const { return hash_; }
   void AppendText(std::string& out) const {
     static constexpr char kHex[] = "0123456789abcdef";
     char text[16];
@@ -115,21 +116,25 @@ std::string Utf8Generic(const std::filesystem::path& path) {
 
 constexpr std::string_view kPageFileExtension = ".json";
 
+// A path made absolute, with its links resolved as far as it exists.
+std::filesystem::path ResolvedPath(std::string_view text) {
+  std::error_code error;
+  std::filesystem::path made = std::filesystem::absolute(ToNativePath(text), error);
+  if (error) made = ToNativePath(text);
+  std::filesystem::path resolved = std::filesystem::weakly_canonical(made, error);
+  return (error ? made : resolved).lexically_normal();
+}
+
 // The path from base to path, a segment at a time; nothing when the path does not lie inside the base.
 std::optional<std::vector<std::string>> RelativeSegments(std::string_view base, std::string_view path) {
-  // A site folder given relative and a root given absolute (or the other way round) are compared as absolute
-  // paths; lexically, one would never lie inside the other.
-  const auto absolute = [](std::string_view text) {
-    std::error_code error;
-    std::filesystem::path made = std::filesystem::absolute(ToNativePath(text), error);
-    return (error ? ToNativePath(text) : made).lexically_normal();
-  };
-  const std::filesystem::path relative = absolute(path).lexically_relative(absolute(base));
+  // Compared resolved: a root and a site given one relative and one absolute, or reached through different
+  // links, would otherwise never lie inside one another.
+  const std::filesystem::path relative = ResolvedPath(path).lexically_relative(ResolvedPath(base));
   if (relative.empty() || relative.is_absolute()) return std::nullopt;
   std::vector<std::string> segments;
   for (const std::filesystem::path& segment : relative) {
     std::string text = Utf8Generic(segment);
-    if (text == ".") continue;  // the base folder itself
+    if (text == "." || text.empty()) continue;  // the base folder itself
     if (text == "..") return std::nullopt;
     segments.push_back(std::move(text));
   }
@@ -189,26 +194,23 @@ void AppendRules(std::string& out) {
 // base it is relative to.
 class SarifPlaces {
  public:
-  SarifPlaces(const SearchResult& result, std::string_view baseFolder, std::string_view baseId)
-      : locations_(result, baseFolder), baseId_(baseId) {}
+  SarifPlaces(const SearchResult& result, std::string_view siteFolder, const PageFileRoot& root,
+              std::string_view baseId)
+      : locations_(result, siteFolder, root), baseId_(baseId) {}
 
   // Appends "physicalLocation": {...} for the page, with the region when one is given, and true; nothing and
-  // false for a project not walked.
+  // false for a project not walked. outside tells whether the page file lies outside the root.
   bool AppendPageLocation(std::string& out, std::string_view project, std::string_view page,
-                          const ObjectPlace* region) {
+                          const ObjectPlace* region, bool* outside = nullptr) {
     const auto known = prefixes_.find(project);
     const ProjectPrefix* prefix = known != prefixes_.end() ? &known->second : MakePrefix(project);
     if (prefix == nullptr) return false;
+    if (outside != nullptr) *outside = !prefix->relative;
     out += "\"physicalLocation\": {\"artifactLocation\": {\"uri\": \"";
     AppendJsonText(out, prefix->uri);
-    AppendPercentEncoded(out, page, "");
-    out += kPageFileExtension;
+    AppendPercentEncoded(out, locations_.FileName(project, page), "");
     out += '"';
-    if (prefix->relative) {
-      out += ", \"uriBaseId\": \"";
-      out += baseId_;
-      out += '"';
-    }
+    AppendBaseId(out, prefix->relative);
     out += '}';
     if (region != nullptr) {
       // Without the object's place the page's first line stands for it, as the page is all a reviewer has.
@@ -224,17 +226,45 @@ class SarifPlaces {
     return true;
   }
 
+  // Appends "physicalLocation": {...} for any other file the run named (a page list), in the pages' form.
+  void AppendFileLocation(std::string& out, std::string_view path) {
+    bool inside = false;
+    const std::string fromRoot = locations_.PathFromRoot(path, &inside);
+    out += "\"physicalLocation\": {\"artifactLocation\": {\"uri\": ";
+    std::string uri;
+    if (inside) {
+      // Each segment encoded, the slashes between them kept.
+      for (size_t start = 0, end = 0; start <= fromRoot.size(); start = end + 1) {
+        end = std::min(fromRoot.find('/', start), fromRoot.size());
+        if (start > 0) uri += '/';
+        AppendPercentEncoded(uri, std::string_view(fromRoot).substr(start, end - start), "");
+      }
+    } else {
+      uri = FileUri(path);
+    }
+    AppendJsonString(out, uri);
+    AppendBaseId(out, inside);
+    out += "}}";
+  }
+
  private:
   struct ProjectPrefix {
     std::string uri;  // ends with "/" unless the project is the base folder itself
     bool relative = false;
   };
 
+  void AppendBaseId(std::string& out, bool relative) const {
+    if (!relative) return;
+    out += ", \"uriBaseId\": \"";
+    out += baseId_;
+    out += '"';
+  }
+
   const ProjectPrefix* MakePrefix(std::string_view project) {
     const PageFileLocations::ProjectFolder* folder = locations_.FolderOf(project);
     if (folder == nullptr) return nullptr;
     ProjectPrefix prefix;
-    if (folder->insideSite) {
+    if (folder->insideRoot) {
       prefix.uri = EncodedSegments(folder->segments);
       prefix.relative = true;
     } else {
@@ -334,9 +364,11 @@ class SarifResults {
     const UniquePlacements* unique = options_.unique;
     if (unique != nullptr && static_cast<size_t>(index) < unique->first.size()) {
       const int32_t placement = unique->first[static_cast<size_t>(index)];
+      bool outside = false;
       if (places_.AppendPageLocation(out, Field(unique->placements, placement, 0),
-                                     Field(unique->placements, placement, 1), PlaceOf(placement)))
+                                     Field(unique->placements, placement, 1), PlaceOf(placement), &outside))
         out += ", ";
+      outsideRoot_ += outside ? 1 : 0;
     }
     out += "\"logicalLocations\": [";
     out += template_->logical;
@@ -349,6 +381,9 @@ class SarifResults {
   }
 
   int64_t MostLocations() const { return mostLocations_; }
+  int64_t OutsideRoot() const { return outsideRoot_; }
+  // Off where no two results can share a fingerprint, each then its first.
+  void CountOccurrences(bool count) { countOccurrences_ = count; }
 
  private:
   static constexpr size_t kMostLocations = 1000;
@@ -387,9 +422,11 @@ class SarifResults {
   void AppendPlacementLocation(std::string& out, const FindingsList& findings, int32_t placement, bool full) {
     out += '{';
     // The list's own views: the places keep them as keys.
+    bool outside = false;
     if (places_.AppendPageLocation(out, Field(findings, placement, 0), Field(findings, placement, 1),
-                                   PlaceOf(placement)))
+                                   PlaceOf(placement), &outside))
       out += ", ";
+    if (full && outside) ++outsideRoot_;
     out += "\"logicalLocations\": [";
     if (full) out += page_.logical;
     escapedAn_.clear();
@@ -414,8 +451,12 @@ class SarifResults {
   // Our own fingerprint, and the line hash code-scanning services match alerts by, made from it: the n-th
   // result of a fingerprint gets ":n", so no two results share one.
   void AppendFingerprints(std::string& out, const IdentityFields& identity) {
-    const std::string fingerprint = FingerprintOf(identity);
-    const int32_t occurrence = ++occurrences_[fingerprint];
+    FingerprintHash hash;
+    for (const std::string_view field : identity) hash.Add(field);
+    std::string fingerprint;
+    hash.AppendText(fingerprint);
+    // Keyed by the hash the text spells: a dense log has hundreds of thousands of results.
+    const int32_t occurrence = countOccurrences_ ? ++occurrences_[hash.Value()] : 1;
     out += "], \"partialFingerprints\": {\"";
     out += kFingerprintName;
     out += "\": \"";
@@ -511,27 +552,90 @@ class SarifResults {
   const TemplatePart* template_ = nullptr;
   std::vector<std::string> ruleHeads_, ruleNames_;  // per rule
   std::string key_, escapedProperty_, escapedAn_;
-  std::unordered_map<std::string, int32_t> occurrences_;
+  std::unordered_map<uint64_t, int32_t> occurrences_;
+  bool countOccurrences_ = true;
   int64_t mostLocations_ = 0;
+  int64_t outsideRoot_ = 0;
 };
 
-// The placements of each template property on each page, in the order of their first placement. Placements are
-// keyed by their fingerprint's fields, so a page scanned twice still gives one result per template property.
-std::vector<std::vector<int32_t>> GroupPlacements(const FindingsList& findings, const FindingSelection* selection) {
-  std::vector<std::vector<int32_t>> groups;
-  std::unordered_map<std::string, size_t> groupOf;
-  std::string key;
+// The placements of each template property on each page, in the order of their first placement, each group's
+// in report order. Placements are keyed by their fingerprint's fields, so a page scanned twice still gives
+// one result per template property; the fields' hash finds a group, the fields themselves confirm it.
+struct PlacementGroups {
+  std::vector<int32_t> members;  // group by group
+  std::vector<size_t> starts;    // group g is members[starts[g], starts[g + 1])
+  bool hashesShared = false;     // two groups' fields hash alike (next to never)
+  size_t Count() const { return starts.size() - 1; }
+  std::span<const int32_t> Group(size_t g) const {
+    return std::span<const int32_t>(members).subspan(starts[g], starts[g + 1] - starts[g]);
+  }
+};
+
+PlacementGroups GroupPlacements(const FindingsList& findings, const FindingSelection* selection) {
+  const auto sameFields = [&](int32_t a, int32_t b) {
+    const IdentityFields left = IdentityOf(findings, a, true), right = IdentityOf(findings, b, true);
+    return std::equal(left.begin(), left.end(), right.begin(), right.end());
+  };
+  PlacementGroups groups;
+  std::vector<int32_t> firstOf;  // per group, its first placement
+  std::vector<int32_t> groupOf;  // per selected placement, in selection order
+  // A page's placements come together, so its groups are looked for among its own only; a page met again
+  // later (listed twice) starts with the groups it had.
+  std::unordered_map<uint64_t, size_t> pageGroups;  // of the current page: the first group of each hash
+  std::vector<size_t> sharedHash;                   // groups of the page whose hash an earlier one has
+  std::unordered_map<std::string, std::vector<size_t>> groupsOfPage;
+  std::string pageKey;
+  std::vector<size_t>* currentPage = nullptr;
+  std::string_view currentProject, currentPageName;
+  std::vector<uint64_t> groupHashes;
+  groupOf.reserve(static_cast<size_t>(SelectedCount(findings, selection)));
   ForEachSelected(findings, selection, [&](int32_t i) {
-    key.clear();
-    for (const std::string_view field : IdentityOf(findings, i, true)) {
-      key += std::to_string(field.size());
-      key += ':';
-      key += field;
+    const IdentityFields identity = IdentityOf(findings, i, true);  // project and page first
+    if (currentPage == nullptr || identity.fields[0] != currentProject ||
+        identity.fields[1] != currentPageName) {
+      currentProject = identity.fields[0];
+      currentPageName = identity.fields[1];
+      pageKey.assign(currentProject).append(1, '\0').append(currentPageName);
+      currentPage = &groupsOfPage[pageKey];
+      pageGroups.clear();
+      sharedHash.clear();
+      for (const size_t group : *currentPage) {
+        if (!pageGroups.try_emplace(groupHashes[group], group).second) sharedHash.push_back(group);
+      }
     }
-    const auto [entry, added] = groupOf.try_emplace(key, groups.size());
-    if (added) groups.emplace_back();
-    groups[entry->second].push_back(i);
+    FingerprintHash hash;
+    for (const std::string_view field : identity) hash.Add(field);
+    const auto [known, added] = pageGroups.try_emplace(hash.Value(), firstOf.size());
+    size_t group = known->second;
+    if (!added && !sameFields(firstOf[group], i)) {
+      group = firstOf.size();
+      for (const size_t other : sharedHash) {
+        if (sameFields(firstOf[other], i)) {
+          group = other;
+          break;
+        }
+      }
+      if (group == firstOf.size()) sharedHash.push_back(group);
+    }
+    if (group == firstOf.size()) {
+      firstOf.push_back(i);
+      groupHashes.push_back(hash.Value());
+      currentPage->push_back(group);
+    }
+    groupOf.push_back(static_cast<int32_t>(group));
   });
+  // Results count the occurrences of their fingerprint: only where two groups' hashes meet is there any to
+  // count.
+  std::sort(groupHashes.begin(), groupHashes.end());
+  groups.hashesShared = std::adjacent_find(groupHashes.begin(), groupHashes.end()) != groupHashes.end();
+  groups.starts.assign(firstOf.size() + 1, 0);
+  for (const int32_t group : groupOf) ++groups.starts[static_cast<size_t>(group) + 1];
+  for (size_t g = 1; g < groups.starts.size(); ++g) groups.starts[g] += groups.starts[g - 1];
+  std::vector<size_t> next(groups.starts.begin(), groups.starts.end() - 1);
+  groups.members.resize(groupOf.size());
+  size_t at = 0;
+  ForEachSelected(findings, selection,
+                  [&](int32_t i) { groups.members[next[static_cast<size_t>(groupOf[at++])]++] = i; });
   return groups;
 }
 
@@ -554,7 +658,7 @@ void AppendNotification(std::string& out, const UnopenedPages::Entry& entry, Sar
 }
 
 // A page list that could not be read: none of its project's pages were tried, which the log says in words.
-void AppendListNotification(std::string& out, const UnopenedPages::PageList& list) {
+void AppendListNotification(std::string& out, const UnopenedPages::PageList& list, SarifPlaces& places) {
   const std::string description = DescribePageFailure(list.reason, list.detail);
   out += "          {\"level\": \"error\", \"descriptor\": {\"id\": \"page-list-not-opened\"}, ";
   out += "\"message\": {";
@@ -564,9 +668,9 @@ void AppendListNotification(std::string& out, const UnopenedPages::PageList& lis
                  true);
   out += "}";
   if (!list.path.empty()) {
-    out += ", \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {";
-    AppendProperty(out, "uri", FileUri(list.path), true);
-    out += "}}}]";
+    out += ", \"locations\": [{";
+    places.AppendFileLocation(out, list.path);
+    out += "}]";
   }
   out += ", \"properties\": {";
   AppendProperty(out, "project", list.project, true);
@@ -599,8 +703,29 @@ std::optional<std::string> RelativeUri(std::string_view base, std::string_view p
   return EncodedSegments(*segments);
 }
 
-PageFileLocations::PageFileLocations(const SearchResult& result, std::string_view siteFolder)
-    : siteFolder_(siteFolder) {
+std::string ChoosePathRoot(std::string_view given, std::string_view siteFolder) {
+  if (!given.empty()) return std::string(given);
+  std::error_code error;
+  const std::filesystem::path current = std::filesystem::current_path(error);
+  if (error) return {};
+  std::string folder = FromNativePath(current);
+  // Run from the site folder itself, the site folder is the root, and says so.
+  const std::optional<std::vector<std::string>> segments = RelativeSegments(folder, siteFolder);
+  return segments && !segments->empty() ? folder : std::string();
+}
+
+std::string OutsideRootWarning(int64_t findings, std::string_view root, std::string_view siteFolder,
+                               bool bLeftOut) {
+  std::string line = std::to_string(findings) + (findings == 1 ? " finding lies" : " findings lie") +
+                     " in page files outside the root " + std::string(root.empty() ? siteFolder : root);
+  line += bLeftOut ? ", and GitLab takes no path outside the repository: left out of the report"
+                   : ": named by absolute paths";
+  return line + "; --root names a folder that holds them";
+}
+
+PageFileLocations::PageFileLocations(const SearchResult& result, std::string_view siteFolder,
+                                     const PageFileRoot& root)
+    : root_(root.folder.empty() ? std::string(siteFolder) : root.folder), namer_(root.fileName) {
   for (const auto& [name, folder] : result.projectFolders) folders_.emplace(name, folder);
 }
 
@@ -610,29 +735,43 @@ const PageFileLocations::ProjectFolder* PageFileLocations::FolderOf(std::string_
   if (folder == folders_.end()) return nullptr;
   ProjectFolder place;
   place.folder = folder->second;
-  if (std::optional<std::vector<std::string>> segments = RelativeSegments(siteFolder_, folder->second)) {
-    place.insideSite = true;
+  if (std::optional<std::vector<std::string>> segments = RelativeSegments(root_, folder->second)) {
+    place.insideRoot = true;
     place.segments = std::move(*segments);
   }
   return &known_.emplace(project, std::move(place)).first->second;
+}
+
+const std::string& PageFileLocations::FileName(std::string_view project, std::string_view page) {
+  // Findings come page by page: the last page's name is nearly always the one asked for again.
+  if (lastKnown_ && project == lastProject_ && page == lastPage_) return lastName_;
+  lastKnown_ = true;
+  lastProject_.assign(project);
+  lastPage_.assign(page);
+  const ProjectFolder* folder = FolderOf(project);
+  std::optional<std::string> name;
+  if (namer_ && folder != nullptr) name = namer_(folder->folder, page);
+  lastName_ = name ? std::move(*name) : std::string(page) + std::string(kPageFileExtension);
+  return lastName_;
 }
 
 std::optional<std::string> PageFileLocations::PagePath(std::string_view project, std::string_view page) {
   const ProjectFolder* folder = FolderOf(project);
   if (folder == nullptr) return std::nullopt;
   std::string path;
-  if (folder->insideSite) {
+  if (folder->insideRoot) {
     for (const std::string& segment : folder->segments) path.append(segment).append("/");
   } else {
     path = AbsoluteGenericPath(folder->folder);
     if (!path.ends_with('/')) path += '/';
   }
-  path.append(page).append(kPageFileExtension);
+  path.append(FileName(project, page));
   return path;
 }
 
-std::string PageFileLocations::PathFromSite(std::string_view path) const {
-  const std::optional<std::vector<std::string>> segments = RelativeSegments(siteFolder_, path);
+std::string PageFileLocations::PathFromRoot(std::string_view path, bool* inside) const {
+  const std::optional<std::vector<std::string>> segments = RelativeSegments(root_, path);
+  if (inside != nullptr) *inside = segments.has_value();
   if (!segments) return AbsoluteGenericPath(path);
   std::string joined;
   for (const std::string& segment : *segments) {
@@ -646,10 +785,10 @@ SarifShape WriteSarif(const SearchResult& result, bool bShowAll, std::string_vie
                       const OutputSink& write, const FindingSelection* selection, const SarifOptions& options) {
   SarifShape shape;
   if (!RunHasReport(result)) return shape;
-  const bool bFromRoot = !options.root.empty();
-  const std::string_view baseFolder = bFromRoot ? std::string_view(options.root) : siteFolder;
+  const bool bFromRoot = !options.files.folder.empty();
+  const std::string_view baseFolder = bFromRoot ? std::string_view(options.files.folder) : siteFolder;
   const std::string_view baseId = bFromRoot ? kRootBaseId : kBaseId;
-  SarifPlaces places(result, baseFolder, baseId);
+  SarifPlaces places(result, siteFolder, options.files, baseId);
   PieceWriter out(write);
   std::string& head = out.Text();
   head += "{\n  \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\",\n  \"version\": \"2.1.0\",\n";
@@ -686,13 +825,16 @@ SarifShape WriteSarif(const SearchResult& result, bool bShowAll, std::string_vie
       out.MaybeFlush();
     });
   } else {
-    for (const std::vector<int32_t>& group : GroupPlacements(result.findings, selection)) {
+    const PlacementGroups groups = GroupPlacements(result.findings, selection);
+    results.CountOccurrences(groups.hashesShared);
+    for (size_t g = 0; g < groups.Count(); ++g) {
       next();
-      results.AppendPlacements(out.Text(), result.findings, group);
+      results.AppendPlacements(out.Text(), result.findings, groups.Group(g));
       out.MaybeFlush();
     }
   }
   shape.mostLocations = results.MostLocations();
+  shape.outsideRoot = results.OutsideRoot();
   out.Text() += first ? "],\n" : "\n    ],\n";
   // A cancelled run, or one whose export failed, is a run that did not finish its work.
   out.Text() += std::string("    \"invocations\": [{\"executionSuccessful\": ") +
@@ -703,7 +845,7 @@ SarifShape WriteSarif(const SearchResult& result, bool bShowAll, std::string_vie
       [&](const UnopenedPages::PageList& list) {
         out.Text() += firstNotification ? "\n" : ",\n";
         firstNotification = false;
-        AppendListNotification(out.Text(), list);
+        AppendListNotification(out.Text(), list, places);
       },
       [&](const UnopenedPages::Entry& entry) {
         out.Text() += firstNotification ? "\n" : ",\n";
@@ -728,7 +870,7 @@ FindingsList UniqueFromPlacements(const FindingsList& placements, std::vector<in
 }
 
 std::vector<std::string> SarifLimitWarnings(const SarifShape& shape, uint64_t gzipBytes, bool bShowAll,
-                                            const SarifLimits& limits) {
+                                            const SarifLimits& limits, bool bGzipExact) {
   // What narrows a log: a show-all log shrinks to one result per template property, any log to what is new.
   const std::string narrower = bShowAll ? "--unique gives one result per template property"
                                         : "--baseline leaves only the findings beyond a baseline";
@@ -744,7 +886,8 @@ std::vector<std::string> SarifLimitWarnings(const SarifShape& shape, uint64_t gz
                        std::to_string(limits.locations));
   }
   if (gzipBytes > limits.gzipBytes) {
-    warnings.push_back("the SARIF log is " + std::to_string(gzipBytes) + " bytes gzip-compressed, more than the " +
+    warnings.push_back("the SARIF log is " + std::string(bGzipExact ? "" : "about ") +
+                       std::to_string(gzipBytes) + " bytes gzip-compressed, more than the " +
                        std::to_string(limits.gzipBytes) + " code-scanning services take; " + narrower);
   }
   return warnings;

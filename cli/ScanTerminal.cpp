@@ -121,6 +121,10 @@ void TerminalProgress::DrawStatusLine() {
   AppendShownControls(status, lines_[2]);
   status.append(" | ");
   status.append(FindingsSoFar(lines_[0])).append(" found");
+  Draw(std::move(status));
+}
+
+void TerminalProgress::Draw(std::string status) {
   // Longer than the terminal is wide, the line would wrap and \r could no longer redraw it in place.
   const size_t characters = KeepCharacters(status, console::Columns(stream_) - 1);
   std::string line;
@@ -134,6 +138,11 @@ void TerminalProgress::DrawStatusLine() {
   statusLineDrawn_ = true;
   drawnCharacters_ = characters;
   lastDrawn_ = clock_();
+}
+
+void TerminalProgress::ShowWriting(std::string_view what) {
+  if (style_ == StatusLineStyle::kNone) return;
+  Draw("Writing " + std::string(what) + "...");
 }
 
 void TerminalProgress::ClearStatusLine() {

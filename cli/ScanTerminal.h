@@ -47,6 +47,9 @@ class TerminalProgress : public ProgressInterface {
 
   // Wipes the status line so that a message or the end of the program starts on a clean line.
   void ClearStatusLine();
+  // After the scan: the status line says what is being written, which can take a while, instead of standing
+  // still at the scan's end.
+  void ShowWriting(std::string_view what);
   int32_t LastPercent() const { return percent_; }
 
  protected:
@@ -58,6 +61,7 @@ class TerminalProgress : public ProgressInterface {
  private:
   void ResetLines();
   void DrawStatusLine();
+  void Draw(std::string status);
   void Write(std::string_view text);
 
   std::FILE* stream_;

@@ -152,30 +152,45 @@ void PrintLine(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-// Writes the SARIF log, saying first on stderr where it goes beyond what code-scanning services take: measured
-// by writing it once into a gzip counter, which costs less than a rejected upload.
-void WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, const std::string& folder,
-                       const morvex::OutputSink& sink, const morvex::FindingSelection* selection,
-                       bool bPerPlacement, const std::string& root, bool bOwnPageServer,
-                       const morvex::UniquePlacements* unique) {
+// Writes the SARIF log once, then says on stderr where it goes beyond what code-scanning services take. Its
+// gzip size is estimated on the way out; only a log whose estimate is near the limit is compressed whole,
+// made again for it. Gives the number of results outside the root.
+int64_t WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, const std::string& folder,
+                          const morvex::OutputSink& sink, const morvex::FindingSelection* selection,
+                          bool bPerPlacement, const morvex::PageFileRoot& root,
+                          const morvex::ObjectPlaceRecorder* recorded, const morvex::UniquePlacements* unique,
+                          morvex::TerminalProgress& progress) {
   morvex::SarifOptions options;
   options.perPlacement = bPerPlacement;
-  options.root = root;
+  options.files = root;
   options.unique = unique;
-  // Only our own server's pages are the page files the log points at.
   std::vector<morvex::ObjectPlace> places;
-  if (bOwnPageServer && morvex::RunHasReport(result)) {
-    // A --unique log points at first placements only: the other pages need not be read again.
-    places = unique != nullptr ? morvex::FindObjectPlaces(unique->placements, folder, &unique->first)
-                               : morvex::FindObjectPlaces(result.findings, folder);
+  if (recorded != nullptr && morvex::RunHasReport(result)) {
+    places = recorded->PlacesOf(unique != nullptr ? unique->placements : result.findings);
     options.places = &places;
   }
-  morvex::GzipSizeCounter gzip;
+  morvex::GzipSizeEstimate estimate;
   const morvex::SarifShape shape = morvex::WriteSarif(
-      result, bShowAll, folder, [&gzip](std::string_view piece) { gzip.Add(piece); }, selection, options);
-  for (const std::string& warning : morvex::SarifLimitWarnings(shape, gzip.Finish(), bShowAll))
+      result, bShowAll, folder,
+      [&](std::string_view piece) {
+        estimate.Add(piece);
+        sink(piece);
+      },
+      selection, options);
+  morvex::GzipSizeEstimate::Size gzip = estimate.Finish();
+  const morvex::SarifLimits limits;
+  // A sample of a log this regular lands within a few per cent of the whole; a quarter either side is safe.
+  if (!gzip.exact && gzip.bytes > limits.gzipBytes / 5 * 4 && gzip.bytes < limits.gzipBytes / 4 * 5) {
+    morvex::GzipSizeCounter whole;
+    morvex::WriteSarif(
+        result, bShowAll, folder, [&whole](std::string_view piece) { whole.Add(piece); }, selection, options);
+    gzip = {whole.Finish(), true};
+  }
+  progress.ClearStatusLine();
+  for (const std::string& warning :
+       morvex::SarifLimitWarnings(shape, gzip.bytes, bShowAll, limits, gzip.exact))
     std::fprintf(stderr, "morvex-scan: %s\n", warning.c_str());
-  morvex::WriteSarif(result, bShowAll, folder, sink, selection, options);
+  return shape.outsideRoot;
 }
 
 // Hands a writer that counts placements the run with them: a --unique run's own list is its distinct findings,
@@ -251,10 +266,10 @@ int main(int argc, char** argv) {
                  "locations) or placement (one per placement)")
       ->check(CLI::IsMember({"template", "placement"}))
       ->default_str("template");
-  std::string sarifRoot;
-  app.add_option("--sarif-root", sarifRoot,
-                 "SARIF page-file URIs relative to this folder (the repository's top folder) instead of the site "
-                 "folder")
+  std::string pathRoot;
+  app.add_option("--root,--sarif-root", pathRoot,
+                 "The folder (the repository's top folder) that sarif, github and gitlab give page files "
+                 "relative to. Default: the current folder when FOLDER lies inside it, else FOLDER")
       ->check(CLI::ExistingDirectory);
   bool bStatistics = false;
   app.add_flag("--statistics", bStatistics,
@@ -326,8 +341,13 @@ int main(int argc, char** argv) {
 
   const bool bShowAllRun = !bUnique;
   const bool bSarif = format == "sarif";
-  if (!bSarif && (app.count("--sarif-results") > 0 || app.count("--sarif-root") > 0)) {
-    std::cerr << "morvex-scan: --sarif-results and --sarif-root shape --format sarif only\n";
+  const bool bNamesPageFiles = bSarif || format == "github" || format == "gitlab";
+  if (!bSarif && app.count("--sarif-results") > 0) {
+    std::cerr << "morvex-scan: --sarif-results shapes --format sarif only\n";
+    return 2;
+  }
+  if (!bNamesPageFiles && app.count("--root") > 0) {
+    std::cerr << "morvex-scan: --root shapes --format sarif, github and gitlab only\n";
     return 2;
   }
   // Both count placements, so their scan keeps them all, and neither selects findings by a baseline.
@@ -367,6 +387,12 @@ int main(int argc, char** argv) {
   if (!outputPath.empty() && !reportFile.Prepare(outputPath, prepareError)) {
     return CannotWrite("the report to ", outputPath, prepareError);
   }
+
+  // Only our own server's pages are the page files a SARIF log points into, noted while the scan has them open;
+  // wrapped first, as an export's wrapper passes no places on.
+  std::optional<morvex::ObjectPlaceRecorder> placeRecorder;
+  if (bSarif && pageServer.empty())
+    pageServerFactory = placeRecorder.emplace().Recording(std::move(pageServerFactory));
 
   // Last of the refusals: it creates the export folder.
   morvex::SiteExport siteExport;
@@ -431,6 +457,7 @@ int main(int argc, char** argv) {
   progress.ClearStatusLine();
   const std::optional<std::string> exportFailure = siteExport.Failure();
   result.exportIncomplete = exportFailure.has_value();
+  if (!streamed && morvex::RunHasReport(result)) progress.ShowWriting("the report");
   std::optional<morvex::UniquePlacements> uniquePlacements;
   if (!bShowAllRun && result.showAll) {
     uniquePlacements.emplace();
@@ -475,16 +502,29 @@ int main(int argc, char** argv) {
     morvex::WriteJson(result, bShowAllRun, sink, selection, counts ? &*counts : nullptr);
   } else if (format == "json-v2") {
     morvex::WriteJsonWithUnopened(result, bShowAllRun, sink, selection, counts ? &*counts : nullptr);
-  } else if (bSarif) {
-    WriteCheckedSarif(result, bShowAllRun, folder, sink, selection, sarifResults == "placement", sarifRoot,
-                      pageServer.empty(), uniquePlacements ? &*uniquePlacements : nullptr);
-  } else if (format == "github") {
-    morvex::WriteGithubAnnotations(result, bShowAllRun, folder, sink, selection);
-  } else if (format == "gitlab") {
-    morvex::WriteGitlabCodeQuality(result, bShowAllRun, folder, sink, selection);
+  } else if (bNamesPageFiles) {
+    // Only our own server's pages are files, found as it finds them.
+    const morvex::PageFileRoot root{morvex::ChoosePathRoot(pathRoot, folder),
+                                    pageServer.empty() ? morvex::OnDiskPageFileNames() : nullptr};
+    int64_t outside = 0;
+    if (bSarif) {
+      outside = WriteCheckedSarif(result, bShowAllRun, folder, sink, selection, sarifResults == "placement",
+                                  root, placeRecorder ? &*placeRecorder : nullptr,
+                                  uniquePlacements ? &*uniquePlacements : nullptr, progress);
+    } else if (format == "github") {
+      outside = morvex::WriteGithubAnnotations(result, bShowAllRun, folder, sink, selection, root);
+    } else {
+      outside = morvex::WriteGitlabCodeQuality(result, bShowAllRun, folder, sink, selection, root);
+    }
+    progress.ClearStatusLine();
+    if (outside > 0) {
+      PrintLine("morvex-scan: " +
+                morvex::OutsideRootWarning(outside, root.folder, folder, format == "gitlab") + "\n");
+    }
   } else {
     morvex::WriteTsv(result, sink, selection, counts ? &*counts : nullptr);
   }
+  progress.ClearStatusLine();
   if (!writer.Finish()) {
     // A reader that has gone away wants no explanation, and a pipeline stderr would only fill with noise.
     if (!writer.ReaderGone()) {

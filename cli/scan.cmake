@@ -3,7 +3,8 @@ add_library(morvex_scan_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ScanOutput.cp
                                        ${CMAKE_CURRENT_SOURCE_DIR}/ReviewOutput.cpp
                                        ${CMAKE_CURRENT_SOURCE_DIR}/PipelineOutput.cpp
                                        ${CMAKE_CURRENT_SOURCE_DIR}/ScanTerminal.cpp
-                                       ${CMAKE_CURRENT_SOURCE_DIR}/GzipSize.cpp)
+                                       ${CMAKE_CURRENT_SOURCE_DIR}/GzipSize.cpp
+                                       ${CMAKE_CURRENT_SOURCE_DIR}/PageObjectPlaces.cpp)
 target_include_directories(morvex_scan_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}
                            PRIVATE ${CMAKE_BINARY_DIR}/generated)
 # zlib measures the SARIF log as services receive it; linked statically on Windows, so no DLL ships with it.
@@ -11,12 +12,12 @@ if(WIN32)
   set(ZLIB_USE_STATIC_LIBS ON)
 endif()
 find_package(ZLIB REQUIRED)
-target_link_libraries(morvex_scan_support PUBLIC morvex_report morvex_search morvex_common morvex_console
+target_link_libraries(morvex_scan_support PUBLIC morvex_report morvex_pageserver morvex_search morvex_common morvex_console
                       PRIVATE simdjson::simdjson ZLIB::ZLIB morvex_warnings)
 
 # The page-file server is the only automation server this platform has; without it there is nothing to run.
 if(TARGET morvex_pageserver)
-  add_executable(morvex-scan ${CMAKE_CURRENT_SOURCE_DIR}/morvex-scan.cpp ${CMAKE_CURRENT_SOURCE_DIR}/PageObjectPlaces.cpp)
+  add_executable(morvex-scan ${CMAKE_CURRENT_SOURCE_DIR}/morvex-scan.cpp)
   set_target_properties(morvex-scan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MORVEX_PROGRAM_DIR})
   if(WIN32)
     morvex_add_windows_resources(morvex-scan DESCRIPTION "Morvex reserved name search, command line")

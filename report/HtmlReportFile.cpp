@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "HtmlReport.h"
+#include "PageObjectPlaces.h"
 #include "ReviewOutput.h"
 #include "basFileTools.h"
 
@@ -20,14 +21,16 @@ void WriteHtmlReportFile(const SearchResult& showAllResult, bool bUnique, const 
   info.siteFolder = siteFolder;
   info.scanTime = scanTime;
   info.unique = bUnique;
-  PageFileLocations locations(showAllResult, siteFolder);
+  // Links name page files as they are spelt on disk, found as our server finds them.
+  const PageFileRoot files{std::string(), bOwnPageServer ? OnDiskPageFileNames() : PageFileNamer()};
+  PageFileLocations locations(showAllResult, siteFolder, files);
   const std::string reportFolder =
       reportPath.empty() ? std::string() : std::filesystem::path(reportPath).parent_path().generic_string();
   if (bOwnPageServer && !bUnique) {
     info.pageHref = [&](std::string_view project, std::string_view page) -> std::optional<std::string> {
       const auto* place = locations.FolderOf(project);
       if (place == nullptr) return std::nullopt;
-      const std::string file = JoinPath(place->folder, std::string(page) + ".json");
+      const std::string file = JoinPath(place->folder, locations.FileName(project, page));
       if (reportPath.empty()) return FileUri(file);
       if (auto relative = RelativeUri(reportFolder.empty() ? "." : reportFolder, file)) return relative;
       return FileUri(file);

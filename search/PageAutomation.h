@@ -49,6 +49,14 @@ class PageAutomation {
   // an OpenPage that returned false.
   virtual PageFailure LastOpenFailure() { return {}; }
 
+  // Nor this: where the current object starts in the page's file (1-based line; column in UTF-16 code units),
+  // for a server that reads files; false where that is not known.
+  virtual bool GetObjectPlace(int32_t& nLine, int32_t& nColumn) {
+    (void)nLine;
+    (void)nColumn;
+    return false;
+  }
+
   // Nor these two: which server this is, for a run that opened no page and must say which server it asked.
   // Our page-file server says it reads page files; a server created by class identifier gives that identifier.
   virtual bool ServesPageFiles() const { return false; }

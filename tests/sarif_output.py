@@ -43,8 +43,12 @@ def page(an, value):
     return json.dumps({"objects": [tarvo(an, value)]})
 
 
-def run(site, *options, check=True):
-    result = subprocess.run([scan, "--format", "sarif", *options, site], capture_output=True)
+elsewhere_cwd = os.path.dirname(os.path.abspath(__file__))
+
+
+def run(site, *options, check=True, cwd=elsewhere_cwd):
+    """From a current folder outside the site by default, where page URIs are relative to the site folder."""
+    result = subprocess.run([scan, "--format", "sarif", *options, site], capture_output=True, cwd=cwd)
     if result.returncode not in (0, 1):
         sys.exit(f"morvex-scan exited {result.returncode}: {result.stderr.decode()}")
     if check and b"code-scanning" in result.stderr:
@@ -160,13 +164,16 @@ unique_pages = [r["locations"][0]["physicalLocation"]["artifactLocation"]["uri"]
 if unique_pages != ["g/many.json", "g/two.json"]:
     fail(f"--unique locations {unique_pages}")
 
-# URIs from a repository root above the site; outside it, absolute.
-rooted = run(os.path.relpath(generated), "--sarif-root", work)[0]["runs"][0]
+# URIs from a repository root above the site, given or by default the current folder; outside it, absolute.
+current = run(generated, cwd=work)[0]["runs"][0]["results"][0]["locations"][0]["physicalLocation"]
+if current["artifactLocation"] != {"uri": "sarif-generated/g/many.json", "uriBaseId": "ROOT"}:
+    fail(f"from the current folder: {current}")
+rooted = run(os.path.relpath(generated, elsewhere_cwd), "--sarif-root", work)[0]["runs"][0]
 uri = rooted["results"][0]["locations"][0]["physicalLocation"]["artifactLocation"]
 if uri != {"uri": "sarif-generated/g/many.json", "uriBaseId": "ROOT"} or \
         rooted["originalUriBaseIds"]["ROOT"]["uri"] != pathlib.Path(work).resolve().as_uri() + "/":
     fail(f"--sarif-root: {uri}, {rooted['originalUriBaseIds']}")
-for options in (("--format", "json", "--sarif-root", work), ("--format", "tsv", "--sarif-results", "placement")):
+for options in (("--format", "json", "--root", work), ("--format", "tsv", "--sarif-results", "placement")):
     if subprocess.run([scan, *options, generated], capture_output=True).returncode != 2:
         fail(f"{options} was taken without --format sarif")
 elsewhere = run(generated, "--sarif-root", os.path.join(generated, "h"))[0]["runs"][0]["results"][0]

@@ -140,16 +140,26 @@ TEST_F(PageFileServerTest, PageFileNameFallsBackToTheFirstCaseInsensitiveMatch) 
     if (!server_.OpenPage("Plant", page) || !server_.FirstObject() || !server_.GetObjectType(type)) return std::string("<fail>");
     return std::string(type);
   };
+  // The name of the file that opened, as the folder spells it, for outputs that point readers at it.
+  const auto nameOf = [&](const std::string& page) {
+    return server_.Locator().PageFileName(FromNativePath(root_ / "plant"), page).value_or("<none>");
+  };
   if (test_support::kWindows) {
-    // The folder itself ignores case: the three writes went to one file, which every spelling opens.
+    // The folder itself ignores case: the three writes went to one file, named by the first, which every
+    // spelling opens.
     EXPECT_EQ(typeOf("main"), "mixed");
     EXPECT_EQ(typeOf("mAiN"), "mixed");
     EXPECT_EQ(typeOf("mainx"), "<fail>");
+    EXPECT_EQ(nameOf("mAiN"), "main.json");
+    EXPECT_EQ(nameOf("mainx"), "<none>");
     return;
   }
   EXPECT_EQ(typeOf("main"), "lower");  // exact name wins
   EXPECT_EQ(typeOf("mAiN"), "upper");  // "MAIN.JSON" sorts first by bytes
   EXPECT_EQ(typeOf("mainx"), "<fail>");
+  EXPECT_EQ(nameOf("main"), "main.json");
+  EXPECT_EQ(nameOf("mAiN"), "MAIN.JSON");
+  EXPECT_EQ(nameOf("mainx"), "<none>");
 }
 
 TEST_F(PageFileServerTest, FoldersAndNamesWithNulAreNotPages) {

@@ -101,6 +101,19 @@ TEST_F(ScanTerminalTest, StatusLineShowsPercentProjectPageAndCountOnOneRedrawnLi
             "\r\033[K");
 }
 
+TEST_F(ScanTerminalTest, AfterTheScanTheStatusLineSaysWhatIsBeingWrittenUntilCleared) {
+  for (const bool bTerminal : {true, false}) {
+    TerminalProgress progress(stream_, bTerminal);
+    progress.Show();
+    bool bCancel = false;
+    progress.Update(250, bCancel);
+    progress.Close();
+    progress.ShowWriting("the report");
+    progress.ClearStatusLine();
+  }
+  EXPECT_EQ(Written(), "\r\033[K100% |  |  | 0 found\r\033[K\r\033[KWriting the report...\r\033[K");
+}
+
 TEST_F(ScanTerminalTest, MessagesClearTheStatusLineAndDoneIsNotPrinted) {
   TerminalProgress progress(stream_, true);
   TerminalMessages messages(stream_, progress);

@@ -86,6 +86,7 @@ class MorvexScanTest : public ::testing::Test {
                                        0644);
     }
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!cwd_.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd_.c_str());
     std::vector<std::string> argv = launcher_;
     argv.push_back(MORVEX_SCAN_EXE);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -132,6 +133,7 @@ class MorvexScanTest : public ::testing::Test {
 
   fs::path work_;
   std::vector<std::string> launcher_;
+  fs::path cwd_;  // the program's current folder, when not the test's
 };
 
 // Every entry under the folder with its size and modification time.
@@ -685,6 +687,67 @@ TEST_F(MorvexScanTest, GithubAnnotationsPointAtThePageFileAndEscapeWhatGithubRea
     EXPECT_EQ(result.status, 1) << result.err;
     EXPECT_EQ(result.out, c.expected);
   }
+}
+
+// A repository holding a site whose page list spells a page otherwise than its file, a project kept outside
+// the repository, and a second way into the repository through a link.
+TEST_F(MorvexScanTest, PageFilesAreNamedAsOnDiskFromOneRootJudgedWithLinksResolved) {
+  const fs::path repo = work_ / "repo", site = repo / "sites" / "my site", elsewhere = work_ / "elsewhere";
+  doubles::ProjectListWriter()
+      .Add({"A", "Plant_A"})
+      .Add({"Q", elsewhere.string()})
+      .Add({"L", "Plant_L"})  // no page list
+      .WriteTo(site / "master.dbf");
+  for (const fs::path& folder : {site / "Plant_A", elsewhere}) {
+    fs::create_directories(folder);
+    doubles::PageListWriter().Add({"Valves"}).WriteTo(folder / "pages.dbf");
+  }
+  std::ofstream(site / "Plant_A" / "VALVES.JSON") << TarvoPage(1, "TEXT");
+  std::ofstream(elsewhere / "Valves.json") << TarvoPage(2, "TEXT");
+  fs::create_directory_symlink(repo, work_ / "repolink");
+  fs::create_directories(work_ / "away");
+  const std::string outside = "file=" + elsewhere.string() + "/Valves.json";
+  const struct {
+    fs::path cwd;
+    std::vector<std::string> arguments;
+    std::string file;  // the first annotation's
+  } cases[] = {
+      {repo,
+       {"sites/my site"},
+       "file=sites/my site/Plant_A/VALVES.JSON"},                     // the current folder holds the site
+      {work_ / "away", {site.string()}, "file=Plant_A/VALVES.JSON"},  // it does not: the site folder
+      {site, {"."}, "file=Plant_A/VALVES.JSON"},                      // it is the site folder
+      {work_, {"--root", "repolink", site.string()}, "file=sites/my site/Plant_A/VALVES.JSON"},
+      {work_, {"--root", repo.string(), "repolink/sites/my site"}, "file=sites/my site/Plant_A/VALVES.JSON"},
+  };
+  for (const auto& c : cases) {
+    cwd_ = c.cwd;
+    std::vector<std::string> arguments = {"--format", "github"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const ProcessResult result = Run(arguments);
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_TRUE(result.out.starts_with("::warning " + c.file + ",line=1,")) << result.out;
+    EXPECT_NE(result.out.find(outside + ",line=1,"), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find("1 finding lies in page files outside the root"), std::string::npos)
+        << result.err;
+  }
+  cwd_ = work_;
+  // SARIF: relative to the root as given, through its link; gitlab leaves out what it cannot point at.
+  const ProcessResult sarif = Run({"--format", "sarif", "--sarif-root", "repolink", site.string()});
+  EXPECT_NE(sarif.out.find(R"({"uri": "sites/my%20site/Plant_A/VALVES.JSON", "uriBaseId": "ROOT"})"),
+            std::string::npos);
+  EXPECT_NE(sarif.out.find("\"uri\": \"file://" + (work_ / "repolink").string() + "/\""), std::string::npos);
+  EXPECT_NE(sarif.out.find(R"({"uri": "sites/my%20site/Plant_L/pages.dbf", "uriBaseId": "ROOT"})"),
+            std::string::npos);
+  cwd_ = repo;
+  const ProcessResult gitlab = Run({"--format", "gitlab", "sites/my site"});
+  EXPECT_NE(gitlab.out.find(R"("path": "sites/my site/Plant_A/VALVES.JSON")"), std::string::npos);
+  EXPECT_EQ(gitlab.out.find("elsewhere"), std::string::npos) << gitlab.out;
+  EXPECT_NE(gitlab.err.find("1 finding lies in page files outside the root " + repo.string() +
+                            ", and GitLab takes no path outside the repository: left out"),
+            std::string::npos)
+      << gitlab.err;
+  EXPECT_EQ(Run({"--format", "json", "--root", repo.string(), site.string()}).status, 2);
 }
 
 TEST_F(MorvexScanTest, GitlabCodeQualityHasTheDocumentedShapeAndAFingerprintPerFinding) {

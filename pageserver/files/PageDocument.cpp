@@ -96,6 +96,27 @@ bool StringMembers(simdjson::dom::object object, const std::array<std::string_vi
   return false;
 }
 
+// Where each element of the top level's "objects" array starts, from the on-demand parser's index of the
+// text's structure: it steps from element to element without reading what lies inside. False where it cannot
+// tell (the walk below then tries).
+bool IndexObjectStarts(simdjson::ondemand::parser& parser, std::string_view text,
+                       std::vector<size_t>& starts) {
+  simdjson::ondemand::document document;
+  simdjson::ondemand::object top;
+  simdjson::ondemand::array objects;
+  // The text is followed by its padding, as for the parse that opened the page.
+  if (parser.iterate(text.data(), text.size(), text.size() + simdjson::SIMDJSON_PADDING).get(document) ||
+      document.get_object().get(top) || top.find_field("objects").get_array().get(objects))
+    return false;
+  for (simdjson::simdjson_result<simdjson::ondemand::value> element : objects) {
+    simdjson::ondemand::value value;
+    const char* at = nullptr;
+    if (element.get(value) || value.current_location().get(at)) return false;
+    starts.push_back(static_cast<size_t>(at - text.data()));
+  }
+  return true;
+}
+
 // Where each element of the top level's "objects" array starts, in one pass that skips over strings; false when
 // the text has no such array (the parser may still have found one, named with escapes, which is left unplaced).
 bool FindObjectStarts(std::string_view text, std::vector<size_t>& starts) {
@@ -113,9 +134,19 @@ bool FindObjectStarts(std::string_view text, std::vector<size_t>& starts) {
     }
     switch (c) {
       case '"': {
+        // The next quote not escaped by an odd run of backslashes ends the string; memchr leaps the text
+        // between.
         size_t end = at + 1;
-        while (end < text.size() && text[end] != '"') end += text[end] == '\\' ? 2 : 1;
-        if (end >= text.size()) return false;
+        for (;;) {
+          const void* quote =
+              end < text.size() ? std::memchr(text.data() + end, '"', text.size() - end) : nullptr;
+          if (quote == nullptr) return false;
+          end = static_cast<size_t>(static_cast<const char*>(quote) - text.data());
+          size_t backslashes = 0;
+          while (end - backslashes > at + 1 && text[end - backslashes - 1] == '\\') ++backslashes;
+          if (backslashes % 2 == 0) break;
+          ++end;
+        }
         if (open.size() == 1 && keyNext) {
           lastKey = text.substr(at + 1, end - at - 1);
           keyNext = false;
@@ -155,7 +186,17 @@ std::vector<std::pair<int32_t, int32_t>> LinesAndColumns(std::string_view text, 
   places.reserve(offsets.size());
   int32_t line = 1, units = 0;
   size_t at = 0;
+  // Without a CR every line break is an LF, which memchr finds far faster than a walk over each byte; only
+  // the part of a line before an object is counted in characters.
+  const bool lfOnly = text.find('\r') == std::string_view::npos;
   for (const size_t offset : offsets) {
+    while (lfOnly && at < offset) {
+      const void* lf = std::memchr(text.data() + at, '\n', offset - at);
+      if (lf == nullptr) break;
+      ++line;
+      units = 0;
+      at = static_cast<size_t>(static_cast<const char*>(lf) - text.data()) + 1;
+    }
     for (; at < offset; ++at) {
       const auto byte = static_cast<unsigned char>(text[at]);
       if (byte == '\n' || (byte == '\r' && (at + 1 >= text.size() || text[at + 1] != '\n'))) {
@@ -196,6 +237,7 @@ void PageDocument::ReleaseLargeBuffers() {
     bufferCapacity_ = 0;
   }
   if (parser_.capacity() > kRetainedCapacity) parser_ = simdjson::dom::parser(kMaxPageBytes);
+  if (placeParser_ && placeParser_->capacity() > kRetainedCapacity) placeParser_.reset();
 }
 
 bool PageDocument::Close() {
@@ -486,9 +528,13 @@ bool PageDocument::GetObjectPlace(int32_t& nLine, int32_t& nColumn) {
     if (!placesFound_) {
       placesFound_ = true;
       std::vector<size_t> starts;
+      if (!placeParser_) placeParser_ = std::make_unique<simdjson::ondemand::parser>();
+      if (!IndexObjectStarts(*placeParser_, text_, starts) || starts.size() != objects_.size()) {
+        starts.clear();
+        if (!FindObjectStarts(text_, starts)) starts.clear();
+      }
       // A count that differs from the parser's would pair objects with the wrong places.
-      if (FindObjectStarts(text_, starts) && starts.size() == objects_.size())
-        objectPlaces_ = LinesAndColumns(text_, starts);
+      if (starts.size() == objects_.size()) objectPlaces_ = LinesAndColumns(text_, starts);
     }
   } catch (const std::bad_alloc&) {
     objectPlaces_.clear();

@@ -108,6 +108,8 @@ class PageDocument {
   size_t objectIndex_ = 0;
   bool placesFound_ = false;
   std::vector<std::pair<int32_t, int32_t>> objectPlaces_;  // per object, line and column; empty if unknown
+  // Finds where the objects start from its index of the text's structure, made once the first place is asked.
+  std::unique_ptr<simdjson::ondemand::parser> placeParser_;
 };
 
 }  // namespace morvex

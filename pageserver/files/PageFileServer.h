@@ -48,6 +48,9 @@ class PageFileServer : public PageAutomation {
 
   PageFailure LastOpenFailure() override { return lastFailure_; }
   bool ServesPageFiles() const override { return true; }
+  bool GetObjectPlace(int32_t& nLine, int32_t& nColumn) override {
+    return page_->GetObjectPlace(nLine, nColumn);
+  }
 
   // Opens page content handed over directly instead of read from a page file (tests, fuzzing, tools).
   bool OpenPageContent(std::string_view bytes);

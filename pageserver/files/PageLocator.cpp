@@ -91,7 +91,8 @@ std::shared_ptr<const PageLocator::FolderListing> PageLocator::ListFolder(const 
     std::error_code entryError;
     if (!entry.is_regular_file(entryError) || entryError) continue;
     std::filesystem::path name = entry.path().filename();
-    auto [slot, inserted] = listing->try_emplace(FoldCase(FromNativePath(name)), entry.path());
+    listing->names.insert(name.native());
+    auto [slot, inserted] = listing->byFoldedName.try_emplace(FoldCase(FromNativePath(name)), entry.path());
     if (!inserted && name.native() < slot->second.filename().native()) slot->second = entry.path();
   }
   return listing;
@@ -133,11 +134,25 @@ bool PageLocator::OpenPageFile(const std::string& folder, std::string_view sPage
     return false;
   }
   const std::shared_ptr<const FolderListing> listing = Listing(folder);
-  const auto match = listing->find(FoldCase(fileName));
-  const bool listed = match != listing->end();
+  const auto match = listing->byFoldedName.find(FoldCase(fileName));
+  const bool listed = match != listing->byFoldedName.end();
   const std::error_code other = listed ? ReadOnlyFile::Open(match->second, file) : error;
   if (other) SetOpenFailure(failure, other, listed ? match->second : exact);
   return !other;
+}
+
+std::optional<std::string> PageLocator::PageFileName(const std::string& folder,
+                                                     std::string_view sPage) const {
+  std::string fileName(sPage);
+  fileName += kPageFileExtension;
+  if (HasNul(fileName) || IsDeviceName(fileName)) return std::nullopt;
+  const std::shared_ptr<const FolderListing> listing = Listing(folder);
+  // On a file system that ignores case the exact name opens whatever the folder spells it; the listing says
+  // how.
+  if (listing->names.contains(ToNativePath(fileName).native())) return fileName;
+  const auto match = listing->byFoldedName.find(FoldCase(fileName));
+  if (match == listing->byFoldedName.end()) return std::nullopt;
+  return FromNativePath(match->second.filename());
 }
 
 }  // namespace morvex

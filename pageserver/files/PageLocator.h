@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "PageFailure.h"
 #include "Platform.h"
@@ -33,12 +35,20 @@ class PageLocator {
   bool OpenPageFile(const std::string& folder, std::string_view sPage, ReadOnlyFile& file,
                     PageFailure& failure) const;
 
+  // The name, as the folder spells it, of the file OpenPageFile opens for the page; nothing when no ordinary
+  // file answers to it. A repository compares names exactly even where the file system does not, so this is
+  // the name to point a reader at. Lists the folder once, as OpenPageFile's second look does.
+  std::optional<std::string> PageFileName(const std::string& folder, std::string_view sPage) const;
+
   // Folders listed since the last ServeFolder (tests: a run must list each folder once at most).
   size_t FoldersListed() const;
 
  private:
-  // A folder's ordinary files by folded name, each the first in byte order among the names that fold alike.
-  using FolderListing = std::unordered_map<std::string, std::filesystem::path>;
+  struct FolderListing {
+    // A folder's ordinary files by folded name, each the first in byte order among the names that fold alike.
+    std::unordered_map<std::string, std::filesystem::path> byFoldedName;
+    std::unordered_set<std::filesystem::path::string_type> names;  // as spelt
+  };
 
   bool LoadProjectList();
   std::shared_ptr<const FolderListing> Listing(const std::string& folder) const;
