@@ -21,12 +21,10 @@ install(FILES ${staged}/morvex-scan.1.gz ${staged}/morvex-dbf.1.gz DESTINATION $
 install(FILES ${staged}/morvex.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT window)
 morvex_compress(${packaging}/debian/changelog changelog)
 morvex_compress(${PROJECT_SOURCE_DIR}/README.md README.md)
-# The page-file format is README's section of that name, on its own for those who write page files.
-add_custom_command(OUTPUT ${staged}/page-files.md
-                   COMMAND sed -n -e "/^## Page files$/,/^## /{/^## Page files$/p;/^## /!p}"
-                           ${PROJECT_SOURCE_DIR}/README.md > ${staged}/page-files.md
-                   DEPENDS ${PROJECT_SOURCE_DIR}/README.md VERBATIM)
-morvex_compress(${staged}/page-files.md page-files.md)
+# The documents of the command-line programs, beside the README that links them.
+foreach(document command-line ci page-files)
+  morvex_compress(${PROJECT_SOURCE_DIR}/docs/${document}.md ${document}.md)
+endforeach()
 
 # Each package's copyright file: our licence and the stanzas of what its programs hold of others' code.
 set(notices ${PROJECT_SOURCE_DIR}/scripts/third-party-notices.py)
@@ -44,6 +42,7 @@ add_custom_target(morvex_package_documents ALL DEPENDS ${compressed})
 
 # Debian's place is named after the package, not the project.
 install(FILES ${staged}/changelog.gz ${staged}/cli/copyright ${staged}/README.md.gz ${staged}/page-files.md.gz
+              ${staged}/command-line.md.gz ${staged}/ci.md.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/morvex-cli COMPONENT cli)
 install(FILES ${staged}/changelog.gz ${staged}/window/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/morvex
         COMPONENT window)

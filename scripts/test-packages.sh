@@ -69,6 +69,7 @@ cli_doc=usr/share/doc/morvex-cli window_doc=usr/share/doc/morvex icons=usr/share
 deb_files=(
   "$cli_deb usr/bin/morvex-scan usr/bin/morvex-dbf usr/share/man/man1/morvex-scan.1.gz usr/share/man/man1/morvex-dbf.1.gz
    $cli_doc/copyright $cli_doc/changelog.gz $cli_doc/README.md.gz $cli_doc/page-files.md.gz
+   $cli_doc/command-line.md.gz $cli_doc/ci.md.gz
    usr/share/bash-completion/completions/morvex-scan"
   "$window_deb usr/bin/morvex usr/share/man/man1/morvex.1.gz $window_doc/copyright $window_doc/changelog.gz
    usr/share/applications/morvex.desktop $icons/16x16/apps/morvex.png $icons/scalable/apps/morvex.svg"

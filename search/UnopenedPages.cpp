@@ -128,8 +128,8 @@ std::string UnopenedWindowMessage(const UnopenedPages& unopened, const PageServe
     text += "To use another page server, choose \"Page server...\" in this window's system menu (Alt+Space), or set "
             "the value PageServer under HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Morvex\\Settings.";
   } else {
-    text += "To scan these pages here, export them as page files: README.md, section \"Page files\", describes "
-            "their names and contents.";
+    text += "To scan these pages here, export them as page files: page-files.md (in docs/ of the sources, beside "
+            "the README once installed) describes their names and contents.";
   }
   return text;
 }

@@ -92,7 +92,7 @@ std::string UnopenedSummary(const UnopenedPages& unopened);
 
 // How the window's user gets a run to open pages another time: told when a run opened none.
 enum class ServerChoiceHint {
-  kExportPageFiles,   // no other server can be chosen: the pages must become page files (README, "Page files")
+  kExportPageFiles,   // no other server can be chosen: the pages must become page files (docs/page-files.md)
   kChooseInWindow,    // the window's system menu or the PageServer setting picks another server
 };
 

@@ -144,8 +144,8 @@ TEST(UnopenedWindowMessageTest, ARunThatOpenedNoPageSaysWhichServerWhereAndWhatT
   const std::string chooseInWindow = "To use another page server, choose \"Page server...\" in this window's system "
                                      "menu (Alt+Space), or set the value PageServer under HKEY_CURRENT_USER\\Software"
                                      "\\VB and VBA Program Settings\\Morvex\\Settings.";
-  const std::string export_ = "To scan these pages here, export them as page files: README.md, section \"Page "
-                              "files\", describes their names and contents.";
+  const std::string export_ = "To scan these pages here, export them as page files: page-files.md (in docs/ of the "
+                              "sources, beside the README once installed) describes their names and contents.";
   struct Case {
     const UnopenedPages* pages;
     PageServerUsed server;
