@@ -10,7 +10,7 @@ target_link_libraries(morvex_scan_support PUBLIC morvex_report morvex_pageserver
 
 # The page-file server is the only automation server this platform has; without it there is nothing to run.
 if(TARGET morvex_pageserver)
-  add_executable(morvex-scan ${CMAKE_CURRENT_SOURCE_DIR}/morvex-scan.cpp)
+  add_executable(morvex-scan ${CMAKE_CURRENT_SOURCE_DIR}/morvex-scan.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ScanReportOutput.cpp)
   set_target_properties(morvex-scan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MORVEX_PROGRAM_DIR})
   if(WIN32)
     morvex_add_windows_resources(morvex-scan DESCRIPTION "Morvex reserved name search, command line")
