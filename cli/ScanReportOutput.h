@@ -1,5 +1,4 @@
-// Where morvex-scan's report goes: stdout a piece at a time, findings as the scan finds them, the SARIF log
-// checked against what services take, the baseline file, and the lines that say a file could not be written.
+// Where morvex-scan's report and baseline go: stdout in pieces, findings as found, the checked SARIF log, files.
 #pragma once
 
 #include <cerrno>
