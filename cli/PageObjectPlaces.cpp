@@ -3,8 +3,6 @@
 
 #include <utility>
 
-#include "PageLocator.h"
-
 namespace morvex {
 
 namespace {
@@ -175,13 +173,6 @@ std::vector<ObjectPlace> ObjectPlaceRecorder::PlacesOf(const FindingsList& place
     runStart = runEnd;
   }
   return places;
-}
-
-PageFileNamer OnDiskPageFileNames() {
-  auto locator = std::make_shared<PageLocator>();
-  return [locator](const std::string& folder, std::string_view page) {
-    return locator->PageFileName(folder, page);
-  };
 }
 
 }  // namespace morvex

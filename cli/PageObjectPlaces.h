@@ -11,7 +11,7 @@
 #include "FindingsList.h"
 #include "PageAutomation.h"
 #include "Platform.h"
-#include "ReviewOutput.h"
+#include "PageFileLocations.h"
 
 namespace morvex {
 
@@ -39,8 +39,5 @@ class ObjectPlaceRecorder {
   mutable platform::HandOffLock lock_;  // MinGW's own mutex is a kernel call each time
   std::unordered_map<std::string, std::vector<TarvoObject>> pages_;  // by PageKey
 };
-
-// Page file names as the page-file server finds them in their project folders, each folder listed once.
-PageFileNamer OnDiskPageFileNames();
 
 }  // namespace morvex

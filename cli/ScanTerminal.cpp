@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "Console.h"
-#include "ScanOutput.h"
+#include "ScanMessages.h"
 #include "TextUtil.h"
 
 namespace morvex {

@@ -15,22 +15,29 @@
 #include <utility>
 #include <vector>
 
+#include "Baseline.h"
 #include "Console.h"
+#include "GithubAnnotations.h"
+#include "GitlabCodeQuality.h"
 #include "GzipSize.h"
 #include "HtmlReport.h"
 #include "HtmlReportFile.h"
+#include "JsonText.h"
 #include "NamedOutputFile.h"
+#include "PageFileLocations.h"
 #include "PageObjectPlaces.h"
 #include "PageServerChoice.h"
 #include "PageWorkers.h"
-#include "PipelineOutput.h"
 #include "Platform.h"
-#include "ReviewOutput.h"
-#include "ScanOutput.h"
+#include "SarifReport.h"
+#include "ScanMessages.h"
+#include "ScanReportOutput.h"
 #include "ScanTerminal.h"
 #include "Statistics.h"
 #include "SiteExport.h"
 #include "TextUtil.h"
+#include "TsvJsonReport.h"
+#include "UniquePlacements.h"
 #include "Version.h"
 #include "basFileTools.h"
 #include "basSearch.h"
@@ -48,165 +55,7 @@ constexpr const char* kExitStatusFooter =
     "  130  the scan was cancelled with Ctrl-C (the partial report is printed; a report or baseline for a\n"
     "       file is not written)";
 
-// Writes the report in the pieces it comes in; a failed write makes the rest a no-op. A report that did not
-// reach its reader (full disk, closed pipe) must not end with a success status.
-class ReportWriter {
- public:
-  void operator()(std::string_view piece) {
-    if (failed_ || piece.empty()) return;
-    if (std::fwrite(piece.data(), 1, piece.size(), stdout) != piece.size()) Fail();
-  }
-  bool Finish() {
-    if (!failed_ && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)) Fail();
-    return !failed_;
-  }
-  bool Failed() const { return failed_; }
-  int Error() const { return error_; }
-  bool ReaderGone() const { return readerGone_; }
-
- private:
-  void Fail() {
-    failed_ = true;
-    error_ = errno;
-    readerGone_ = morvex::console::ReaderHasGone(error_);
-  }
-  bool failed_ = false;
-  int error_ = 0;
-  bool readerGone_ = false;
-};
-
-// Hands findings to stdout as the scan finds them, so that a pipeline sees the first at once and a reader that
-// stops early (`| head -1`) stops the scan too. Flushed at most every 100 ms: a write per page would cost a
-// dense site more than its scan.
-class StreamedReport : public morvex::FindingsObserver {
- public:
-  StreamedReport(morvex::ReportStream& stream, ReportWriter& writer, morvex::TerminalProgress& progress)
-      : stream_(stream), writer_(writer), progress_(progress) {}
-
-  void FindingsAdded(const morvex::FindingsList& findings) override {
-    while (written_ < findings.Count()) stream_.Add(findings, written_++);
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastFlush_ >= std::chrono::milliseconds(100)) {
-      stream_.Flush();
-      writer_.Finish();
-      lastFlush_ = now;
-    }
-    // Nobody reads the rest: scanning on would only cost the reader's time.
-    if (writer_.Failed()) progress_.PressCancel();
-  }
-
-  void Finish(const morvex::SearchResult& result) {
-    while (written_ < result.findings.Count()) stream_.Add(result.findings, written_++);
-    stream_.Finish(result);
-  }
-
- private:
-  morvex::ReportStream& stream_;
-  ReportWriter& writer_;
-  morvex::TerminalProgress& progress_;
-  int32_t written_ = 0;
-  std::chrono::steady_clock::time_point lastFlush_{};  // long ago: the first findings go out at once
-};
-
 constexpr int32_t kMostJobs = 64;
-// CLI11's messages are one line today; a newline in a later one must not break the one-line promise.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  return text;
-}
-
-// Every byte of a file, or nothing with the system's reason in error.
-std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {
-  morvex::ReadOnlyFile file;
-  if (const std::error_code code = morvex::ReadOnlyFile::Open(morvex::ToNativePath(path), file)) {
-    error = code.message();
-    return std::nullopt;
-  }
-  std::string text(static_cast<size_t>(file.Size()), '\0');
-  size_t read = 0;
-  if (const std::error_code code = file.Read(text.data(), text.size(), read)) {
-    error = code.message();
-    return std::nullopt;
-  }
-  text.resize(read);
-  return text;
-}
-
-bool WriteBaselineFile(morvex::NamedOutputFile& file, const morvex::Baseline& baseline, std::string& error) {
-  if (!file.Begin(error)) return false;
-  morvex::WriteBaseline(baseline, [&file](std::string_view piece) { file.Write(piece); });
-  return file.Commit(error);
-}
-
-// One line for a file the user named that cannot be written: before the scan (the file is refused) or after.
-// what is "the baseline " or "the report to ".
-int CannotWrite(std::string_view what, const std::string& path, const std::string& error) {
-  std::fprintf(stderr, "morvex-scan: cannot write %.*s%s: %s\n", static_cast<int>(what.size()), what.data(),
-               path.c_str(), OneLine(error).c_str());
-  return 2;
-}
-
-void PrintLine(std::string_view line) {
-  std::fwrite(line.data(), 1, line.size(), stderr);
-}
-
-// Writes the SARIF log once, then says on stderr where it goes beyond what code-scanning services take. Its
-// gzip size is estimated on the way out; only a log whose estimate is near the limit is compressed whole,
-// made again for it. Gives the number of results outside the root.
-int64_t WriteCheckedSarif(const morvex::SearchResult& result, bool bShowAll, const std::string& folder,
-                          const morvex::OutputSink& sink, const morvex::FindingSelection* selection,
-                          bool bPerPlacement, const morvex::PageFileRoot& root,
-                          const morvex::ObjectPlaceRecorder* recorded, const morvex::UniquePlacements* unique,
-                          morvex::TerminalProgress& progress) {
-  morvex::SarifOptions options;
-  options.perPlacement = bPerPlacement;
-  options.files = root;
-  options.unique = unique;
-  std::vector<morvex::ObjectPlace> places;
-  if (recorded != nullptr && morvex::RunHasReport(result)) {
-    places = recorded->PlacesOf(unique != nullptr ? unique->placements : result.findings);
-    options.places = &places;
-  }
-  morvex::GzipSizeEstimate estimate;
-  const morvex::SarifShape shape = morvex::WriteSarif(
-      result, bShowAll, folder,
-      [&](std::string_view piece) {
-        estimate.Add(piece);
-        sink(piece);
-      },
-      selection, options);
-  morvex::GzipSizeEstimate::Size gzip = estimate.Finish();
-  const morvex::SarifLimits limits;
-  // A sample of a log this regular lands within a few per cent of the whole; a quarter either side is safe.
-  if (!gzip.exact && gzip.bytes > limits.gzipBytes / 5 * 4 && gzip.bytes < limits.gzipBytes / 4 * 5) {
-    morvex::GzipSizeCounter whole;
-    morvex::WriteSarif(
-        result, bShowAll, folder, [&whole](std::string_view piece) { whole.Add(piece); }, selection, options);
-    gzip = {whole.Finish(), true};
-  }
-  progress.ClearStatusLine();
-  for (const std::string& warning :
-       morvex::SarifLimitWarnings(shape, gzip.bytes, bShowAll, limits, gzip.exact))
-    std::fprintf(stderr, "morvex-scan: %s\n", warning.c_str());
-  return shape.outsideRoot;
-}
-
-// Hands a writer that counts placements the run with them: a --unique run's own list is its distinct findings,
-// which the counts line, the baseline and the exit status go by. Swapped, not copied: a list can be large.
-template <typename Write>
-void WithPlacements(morvex::SearchResult& result, std::optional<morvex::UniquePlacements>& unique, Write write) {
-  if (!unique) {
-    write(result);
-    return;
-  }
-  std::swap(result.findings, unique->placements);
-  result.showAll = true;
-  write(result);
-  std::swap(result.findings, unique->placements);
-  result.showAll = false;
-}
 
 // CLI11 takes the arguments as C strings; these are the UTF-8 ones.
 void ParseUtf8(CLI::App& app, const std::vector<std::string>& arguments) {
@@ -306,7 +155,7 @@ int main(int argc, char** argv) {
     return app.exit(success);
   } catch (const CLI::ParseError& error) {
     // The full help would bury the one thing that went wrong; it is a --help away.
-    std::cerr << "morvex-scan: " << OneLine(error.what()) << " (run morvex-scan --help for usage)\n";
+    std::cerr << "morvex-scan: " << morvex::OneLine(error.what()) << " (run morvex-scan --help for usage)\n";
     return 2;
   }
 
@@ -363,10 +212,10 @@ int main(int argc, char** argv) {
   std::optional<morvex::Baseline> baseline;
   if (!baselinePath.empty()) {
     std::string error;
-    const std::optional<std::string> text = ReadWholeFile(baselinePath, error);
+    const std::optional<std::string> text = morvex::ReadWholeFile(baselinePath, error);
     if (text) baseline = morvex::ParseBaseline(*text, error);
     if (!baseline) {
-      std::fprintf(stderr, "morvex-scan: baseline %s: %s\n", baselinePath.c_str(), OneLine(error).c_str());
+      std::fprintf(stderr, "morvex-scan: baseline %s: %s\n", baselinePath.c_str(), morvex::OneLine(error).c_str());
       return 2;
     }
     if (baseline->showAll != bShowAllRun) {
@@ -382,10 +231,10 @@ int main(int argc, char** argv) {
   morvex::NamedOutputFile reportFile;
   std::string prepareError;
   if (!writeBaselinePath.empty() && !baselineFile.Prepare(writeBaselinePath, prepareError)) {
-    return CannotWrite("the baseline ", writeBaselinePath, prepareError);
+    return morvex::CannotWrite("the baseline ", writeBaselinePath, prepareError);
   }
   if (!outputPath.empty() && !reportFile.Prepare(outputPath, prepareError)) {
-    return CannotWrite("the report to ", outputPath, prepareError);
+    return morvex::CannotWrite("the report to ", outputPath, prepareError);
   }
 
   // Only our own server's pages are the page files a SARIF log points into, noted while the scan has them open;
@@ -399,7 +248,7 @@ int main(int argc, char** argv) {
   if (!exportFolder.empty()) {
     std::string error;
     if (!siteExport.Begin(exportFolder, folder, error)) {
-      std::fprintf(stderr, "morvex-scan: cannot export to %s: %s\n", exportFolder.c_str(), OneLine(error).c_str());
+      std::fprintf(stderr, "morvex-scan: cannot export to %s: %s\n", exportFolder.c_str(), morvex::OneLine(error).c_str());
       return 2;
     }
     pageServerFactory = siteExport.Recording(std::move(pageServerFactory));
@@ -415,7 +264,7 @@ int main(int argc, char** argv) {
 
   static char outputBuffer[1 << 16];
   std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
-  ReportWriter writer;
+  morvex::ReportWriter writer;
   // On one terminal the report's lines would land inside the status line: each piece goes out whole, on a
   // line the status line has left.
   const bool bStatusLineShares = morvex::console::IsConsole(stdout) && morvex::console::IsConsole(stderr);
@@ -443,7 +292,7 @@ int main(int argc, char** argv) {
                                                     : morvex::ReportStream::Format::kTsv;
     stream.emplace(streamFormat, bShowAllRun, sink);
   }
-  std::optional<StreamedReport> streamed;
+  std::optional<morvex::StreamedReport> streamed;
   if (stream) {
     streamed.emplace(*stream, writer, progress);
     context.findingsObserver = &*streamed;
@@ -469,7 +318,7 @@ int main(int argc, char** argv) {
   // Per line of the --unique list, which the counts' template properties follow one for one.
   std::optional<std::vector<morvex::TemplateCount>> counts;
   if (bCounts && uniquePlacements) {
-    WithPlacements(result, uniquePlacements, [&counts](const morvex::SearchResult& placed) {
+    morvex::WithPlacements(result, uniquePlacements, [&counts](const morvex::SearchResult& placed) {
       counts = std::move(morvex::CountCollisions(placed).byTemplate);
     });
   }
@@ -482,18 +331,18 @@ int main(int argc, char** argv) {
   // it. To stdout the partial report goes out as it was found, and the exit status says what it is.
   const bool bFileReport = bToFile && finished;
   if (std::string error; bFileReport && !reportFile.Begin(error)) {
-    return CannotWrite("the report to ", outputPath, error);
+    return morvex::CannotWrite("the report to ", outputPath, error);
   }
   if (bToFile && !bFileReport) {
     // the file stays as it was, and a line below says so
   } else if (bStatistics) {
     if (morvex::RunHasReport(result)) {
-      WithPlacements(result, uniquePlacements, [&](const morvex::SearchResult& placed) {
+      morvex::WithPlacements(result, uniquePlacements, [&](const morvex::SearchResult& placed) {
         sink(morvex::StatisticsText(morvex::CountCollisions(placed)));
       });
     }
   } else if (format == "html") {
-    WithPlacements(result, uniquePlacements, [&](const morvex::SearchResult& placed) {
+    morvex::WithPlacements(result, uniquePlacements, [&](const morvex::SearchResult& placed) {
       morvex::WriteHtmlReportFile(placed, !bShowAllRun, folder, outputPath, pageServer.empty(), scanTime, sink);
     });
   } else if (streamed) {
@@ -508,7 +357,7 @@ int main(int argc, char** argv) {
                                     pageServer.empty() ? morvex::OnDiskPageFileNames() : nullptr};
     int64_t outside = 0;
     if (bSarif) {
-      outside = WriteCheckedSarif(result, bShowAllRun, folder, sink, selection, sarifResults == "placement",
+      outside = morvex::WriteCheckedSarif(result, bShowAllRun, folder, sink, selection, sarifResults == "placement",
                                   root, placeRecorder ? &*placeRecorder : nullptr,
                                   uniquePlacements ? &*uniquePlacements : nullptr, progress);
     } else if (format == "github") {
@@ -518,7 +367,7 @@ int main(int argc, char** argv) {
     }
     progress.ClearStatusLine();
     if (outside > 0) {
-      PrintLine("morvex-scan: " +
+      morvex::PrintLine("morvex-scan: " +
                 morvex::OutsideRootWarning(outside, root.folder, folder, format == "gitlab") + "\n");
     }
   } else {
@@ -533,31 +382,31 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (std::string error; bFileReport && !reportFile.Commit(error)) {
-    return CannotWrite("the report to ", outputPath, error);
+    return morvex::CannotWrite("the report to ", outputPath, error);
   }
   // The counts close what the run says on stderr, after anything it had to tell.
   const auto endWithCounts = [&](int status) {
     if (!bQuiet && morvex::RunHasReport(result)) {
-      PrintLine("morvex-scan: " + morvex::RunCounts(result, bShowAllRun, selection) + "\n");
+      morvex::PrintLine("morvex-scan: " + morvex::RunCounts(result, bShowAllRun, selection) + "\n");
     }
     return status;
   };
 
-  if (bListUnopened) morvex::WriteUnopenedLines(result, PrintLine);
+  if (bListUnopened) morvex::WriteUnopenedLines(result, morvex::PrintLine);
   if (result.unopened.Any() && !bQuiet) {
     std::string summary = "morvex-scan: " + morvex::UnopenedSummary(result.unopened);
     if (!bListUnopened) summary += "; --list-unopened names them";
-    PrintLine(summary + "\n");
+    morvex::PrintLine(summary + "\n");
   }
   if (result.outcome == morvex::RunOutcome::kCancelled && !bToFile) {
-    PrintLine("morvex-scan: cancelled: the report is partial, it holds only what was found before Ctrl-C\n");
+    morvex::PrintLine("morvex-scan: cancelled: the report is partial, it holds only what was found before Ctrl-C\n");
   }
   if (bToFile && !bFileReport) {
     std::fprintf(stderr, "morvex-scan: report %s not written: the scan did not finish\n", outputPath.c_str());
   }
   if (exportFailure) {
     std::fprintf(stderr, "morvex-scan: the export to %s is incomplete: %s; it holds the pages written before\n",
-                 exportFolder.c_str(), OneLine(*exportFailure).c_str());
+                 exportFolder.c_str(), morvex::OneLine(*exportFailure).c_str());
   }
   // A run that was asked for an export and could not write it did not do its work, whatever it found.
   const auto withExport = [&](int status) { return exportFailure && status != 130 ? 2 : status; };
@@ -566,7 +415,7 @@ int main(int argc, char** argv) {
       std::string line = "morvex-scan: fixed since the baseline:";
       for (const std::string& field : fixed.fields) line += " " + morvex::JsonString(field);
       line += " (" + std::to_string(fixed.before) + " then, " + std::to_string(fixed.now) + " now)\n";
-      PrintLine(line);
+      morvex::PrintLine(line);
     }
   }
   if (!writeBaselinePath.empty()) {
@@ -576,8 +425,8 @@ int main(int argc, char** argv) {
                    writeBaselinePath.c_str());
     } else {
       std::string error;
-      if (!WriteBaselineFile(baselineFile, morvex::MakeBaseline(result.findings, bShowAllRun), error)) {
-        return endWithCounts(CannotWrite("the baseline ", writeBaselinePath, error));
+      if (!morvex::WriteBaselineFile(baselineFile, morvex::MakeBaseline(result.findings, bShowAllRun), error)) {
+        return endWithCounts(morvex::CannotWrite("the baseline ", writeBaselinePath, error));
       }
       return endWithCounts(withExport(0));  // what was found is the baseline now
     }

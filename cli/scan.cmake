@@ -1,28 +1,21 @@
-# morvex-scan, the command-line scan, and the pieces of it that tests call directly.
-add_library(morvex_scan_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ScanOutput.cpp
-                                       ${CMAKE_CURRENT_SOURCE_DIR}/ReviewOutput.cpp
-                                       ${CMAKE_CURRENT_SOURCE_DIR}/PipelineOutput.cpp
+# morvex-scan, the command-line scan, and the pieces of it that tests call directly: its terminal, its stderr
+# lines and exit status, and the recorder of where objects start in their page files.
+add_library(morvex_scan_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ScanMessages.cpp
                                        ${CMAKE_CURRENT_SOURCE_DIR}/ScanTerminal.cpp
-                                       ${CMAKE_CURRENT_SOURCE_DIR}/GzipSize.cpp
                                        ${CMAKE_CURRENT_SOURCE_DIR}/PageObjectPlaces.cpp)
 target_include_directories(morvex_scan_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}
                            PRIVATE ${CMAKE_BINARY_DIR}/generated)
-# zlib measures the SARIF log as services receive it; linked statically on Windows, so no DLL ships with it.
-if(WIN32)
-  set(ZLIB_USE_STATIC_LIBS ON)
-endif()
-find_package(ZLIB REQUIRED)
 target_link_libraries(morvex_scan_support PUBLIC morvex_report morvex_pageserver morvex_search morvex_common morvex_console
-                      PRIVATE simdjson::simdjson ZLIB::ZLIB morvex_warnings)
+                      PRIVATE morvex_warnings)
 
 # The page-file server is the only automation server this platform has; without it there is nothing to run.
 if(TARGET morvex_pageserver)
-  add_executable(morvex-scan ${CMAKE_CURRENT_SOURCE_DIR}/morvex-scan.cpp)
+  add_executable(morvex-scan ${CMAKE_CURRENT_SOURCE_DIR}/morvex-scan.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ScanReportOutput.cpp)
   set_target_properties(morvex-scan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MORVEX_PROGRAM_DIR})
   if(WIN32)
     morvex_add_windows_resources(morvex-scan DESCRIPTION "Morvex reserved name search, command line")
   endif()
-  target_link_libraries(morvex-scan PRIVATE morvex_scan_support morvex_saved_report morvex_report morvex_pageserver
+  target_link_libraries(morvex-scan PRIVATE morvex_scan_support morvex_report morvex_pageserver
                         morvex_search morvex_warnings)
   # --page-server: COM servers by class identifier on Windows; elsewhere the option only says so.
   if(WIN32)

@@ -6,8 +6,7 @@
 #include <string_view>
 
 #include "HtmlReport.h"
-#include "PageObjectPlaces.h"
-#include "ReviewOutput.h"
+#include "PageFileLocations.h"
 #include "basFileTools.h"
 
 namespace morvex {

@@ -1,4 +1,4 @@
-// The sink every report format writes to, declared where the formats live.
+// The sink every report format writes to.
 #pragma once
 
 #include <functional>
@@ -6,8 +6,7 @@
 
 namespace morvex {
 
-// Receives the output in pieces, so that a report is never held a second time to be written. The same alias
-// as the command line's own declaration of it: both name one type.
+// Receives the output in pieces, so that a report is never held a second time to be written.
 using OutputSink = std::function<void(std::string_view)>;
 
 }  // namespace morvex

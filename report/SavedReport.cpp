@@ -6,7 +6,7 @@
 
 #include "HtmlReportFile.h"
 #include "NamedOutputFile.h"
-#include "OutputPieces.h"
+#include "ReportPieces.h"
 #include "basFileTools.h"
 
 namespace morvex {

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs two builds of morvex-scan over the same sites with every format and option that shapes what it writes,
-and names every case whose stdout, stderr, exit status or baseline file differ: the check that moving or
-reworking the output formats changed no byte.
+and names every case whose stdout, stderr, exit status or written file differ (the HTML page's scan time
+left out): the check that moving or reworking the output formats changed no byte.
 
   scripts/compare_formats.py OLD_MORVEX_SCAN NEW_MORVEX_SCAN [--sitegen MORVEX_SITEGEN] [--work DIR]
 
@@ -14,12 +14,15 @@ import argparse
 import importlib.util
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 FORMATS = ['tsv', 'json', 'json-v2', 'sarif', 'github', 'gitlab']
+# The HTML page says when the scan ran: the one part two runs may not share.
+SCAN_TIME = re.compile(rb'<dt>Scanned</dt><dd>[^<]*</dd>')
 
 
 def load_site_writer():
@@ -76,6 +79,15 @@ def cases(site, work):
         for shape in ([], ['--unique']):
             yield f'{fmt} {" ".join(shape)}', ['--format', fmt, *shape, '--list-unopened'], []
     yield 'sarif placement', ['--format', 'sarif', '--sarif-results', 'placement'], []
+    yield 'sarif root', ['--format', 'sarif', '--root', site], []
+    for fmt in ('tsv', 'json', 'json-v2'):
+        yield f'{fmt} --unique --counts', ['--format', fmt, '--unique', '--counts'], []
+    yield 'statistics', ['--statistics'], []
+    yield 'statistics --unique', ['--statistics', '--unique'], []
+    yield 'html', ['--format', 'html'], []
+    yield 'html --unique', ['--format', 'html', '--unique'], []
+    page = os.path.join(work, 'report.html')
+    yield 'html output file', ['--format', 'html', '-o', page], [page]
     baseline = os.path.join(work, 'baseline.json')
     yield 'write-baseline', ['--write-baseline', baseline], [baseline]
     yield 'baseline', ['--baseline', os.path.join(work, 'kept-baseline.json')], []
@@ -90,8 +102,8 @@ def run(program, arguments, site, cwd, written):
     done = subprocess.run([program, '-j', '2', *arguments, site], cwd=cwd, capture_output=True)
     files = []
     for path in written:
-        files.append(open(path, 'rb').read() if os.path.exists(path) else None)
-    return done.returncode, done.stdout, done.stderr, files
+        files.append(SCAN_TIME.sub(b'', open(path, 'rb').read()) if os.path.exists(path) else None)
+    return done.returncode, SCAN_TIME.sub(b'', done.stdout), done.stderr, files
 
 
 def main():

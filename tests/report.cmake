@@ -1,7 +1,8 @@
-# Tests of the report formats: escaping for the HTML page, the collision counts and the statistics.
-morvex_add_test_executable(morvex_tests_report test_HtmlEscape.cpp test_CollisionCounts.cpp)
-# The command line's --unique list is the yardstick the counts' template properties are held against.
-target_link_libraries(morvex_tests_report PRIVATE morvex_report morvex_scan_support)
+# Tests of the report formats: escaping for the HTML page, the collision counts and the statistics, the tsv and
+# json reports and the JSON escaping they share, the gzip size of a log.
+morvex_add_test_executable(morvex_tests_report test_HtmlEscape.cpp test_CollisionCounts.cpp test_TsvJsonReport.cpp
+                           test_GzipSize.cpp)
+target_link_libraries(morvex_tests_report PRIVATE morvex_report)
 
 # The page in Chromium headless (the bootstrap installs it, its driver and Selenium): Debian's own Python, whose
 # packages those are, whatever python3 comes first on the PATH.

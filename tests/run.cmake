@@ -1,8 +1,11 @@
-# Tests of the search run and of the command-line scan, in-process and as a process.
-morvex_add_test_executable(morvex_tests_run test_basSearch.cpp test_ScanOutput.cpp test_ScanTerminal.cpp
+# Tests of the search run and of the command-line scan, in-process and as a process; with them the formats'
+# tests that name POSIX paths (page-file locations, the SARIF log's), as these run on Linux only.
+morvex_add_test_executable(morvex_tests_run test_basSearch.cpp test_UnopenedPages.cpp test_ScanMessages.cpp
+                           test_ScanTerminal.cpp test_PageFileLocations.cpp test_SarifReport.cpp
                            ${PROJECT_SOURCE_DIR}/bench/SiteGenerator.cpp)
 target_include_directories(morvex_tests_run PRIVATE ${PROJECT_SOURCE_DIR}/bench)
-target_link_libraries(morvex_tests_run PRIVATE morvex_scan_support morvex_pageserver morvex_search simdjson::simdjson)
+target_link_libraries(morvex_tests_run PRIVATE morvex_scan_support morvex_report morvex_pageserver morvex_search
+                      simdjson::simdjson)
 
 if(TARGET morvex-scan)
   morvex_add_test_executable(morvex_tests_scan_cli test_morvex_scan.cpp ${PROJECT_SOURCE_DIR}/bench/SiteGenerator.cpp)

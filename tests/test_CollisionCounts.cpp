@@ -10,7 +10,7 @@
 
 #include "CollisionCounts.h"
 #include "ReservedKeywords.h"
-#include "ReviewOutput.h"
+#include "UniquePlacements.h"
 #include "Statistics.h"
 
 namespace morvex {

@@ -1,23 +1,14 @@
-// The reports of morvex-scan in the formats that CI services read themselves: GitHub annotations, GitLab code quality.
+// GitLab's code-quality report of a run: a JSON array with an object per finding inside the root.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
-#include "OutputPieces.h"
-#include "ReviewOutput.h"
+#include "PageFileLocations.h"
+#include "ReportPieces.h"
 #include "basSearch.h"
 
 namespace morvex {
-
-// One GitHub Actions workflow command per line: "::warning" per finding (selection as in the other outputs)
-// on its page file relative to the root (absolute outside it), line 1, titled with the reserved name; in
-// --unique reports, which have no page, without a file. Then "::warning" per page and "::error" per page list
-// that did not open. Properties and messages carry GitHub's escapes. Nothing when the run failed before it
-// had a report. Gives the number of findings outside the root.
-int64_t WriteGithubAnnotations(const SearchResult& result, bool bShowAll, std::string_view siteFolder,
-                               const OutputSink& write, const FindingSelection* selection = nullptr,
-                               const PageFileRoot& root = {});
 
 // GitLab's code-quality report: a JSON array with an object per finding: "description", "check_name" (the
 // SARIF rule id), "fingerprint" (the finding's fingerprint and its occurrence among the findings that share

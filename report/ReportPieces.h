@@ -1,20 +1,16 @@
-// PieceWriter and the walk over selected findings that every output format of morvex-scan shares.
+// PieceWriter and the walk over selected findings that every report format shares.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
-
-#include <functional>
-#include <string_view>
 #include <vector>
 
 #include "FindingsList.h"
+#include "ReportSink.h"
 #include "basSearch.h"
 
 namespace morvex {
-
-// Receives the output in pieces, so that a report is never held a second time to be written.
-using OutputSink = std::function<void(std::string_view)>;
 
 // The findings to write, by index in report order; a null selection writes them all.
 using FindingSelection = std::vector<int32_t>;
