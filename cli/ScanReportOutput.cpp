@@ -5,9 +5,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "GithubAnnotations.h"
+#include "GitlabCodeQuality.h"
 #include "GzipSize.h"
+#include "HtmlReportFile.h"
 #include "Platform.h"
 #include "SarifReport.h"
+#include "Statistics.h"
 #include "basFileTools.h"
 
 namespace morvex {
@@ -87,6 +91,47 @@ int64_t WriteCheckedSarif(const SearchResult& result, bool bShowAll, const std::
        SarifLimitWarnings(shape, gzip.bytes, bShowAll, limits, gzip.exact))
     std::fprintf(stderr, "morvex-scan: %s\n", warning.c_str());
   return shape.outsideRoot;
+}
+
+void WriteRequestedReport(const ReportRequest& request, SearchResult& result, const ReportInputs& inputs,
+                          const OutputSink& sink) {
+  const std::string& format = request.format;
+  if (request.statistics) {
+    if (!RunHasReport(result)) return;
+    WithPlacements(result, *inputs.unique, [&](const SearchResult& placed) {
+      sink(StatisticsText(CountCollisions(placed)));
+    });
+  } else if (format == "html") {
+    WithPlacements(result, *inputs.unique, [&](const SearchResult& placed) {
+      WriteHtmlReportFile(placed, !request.showAll, request.siteFolder, request.outputPath, request.ownPageServer,
+                          request.scanTime, sink);
+    });
+  } else if (format == "json") {
+    WriteJson(result, request.showAll, sink, inputs.selection, inputs.counts);
+  } else if (format == "json-v2") {
+    WriteJsonWithUnopened(result, request.showAll, sink, inputs.selection, inputs.counts);
+  } else if (format == "sarif" || format == "github" || format == "gitlab") {
+    // Only our own server's pages are files, found as it finds them.
+    const PageFileRoot root{ChoosePathRoot(request.root, request.siteFolder),
+                            request.ownPageServer ? OnDiskPageFileNames() : nullptr};
+    const UniquePlacements* unique = *inputs.unique ? &**inputs.unique : nullptr;
+    int64_t outside = 0;
+    if (format == "sarif") {
+      outside = WriteCheckedSarif(result, request.showAll, request.siteFolder, sink, inputs.selection,
+                                  request.perPlacement, root, inputs.places, unique, *inputs.progress);
+    } else if (format == "github") {
+      outside = WriteGithubAnnotations(result, request.showAll, request.siteFolder, sink, inputs.selection, root);
+    } else {
+      outside = WriteGitlabCodeQuality(result, request.showAll, request.siteFolder, sink, inputs.selection, root);
+    }
+    inputs.progress->ClearStatusLine();
+    if (outside > 0) {
+      PrintLine("morvex-scan: " +
+                OutsideRootWarning(outside, root.folder, request.siteFolder, format == "gitlab") + "\n");
+    }
+  } else {
+    WriteTsv(result, sink, inputs.selection, inputs.counts);
+  }
 }
 
 }  // namespace morvex

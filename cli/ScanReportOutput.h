@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "Baseline.h"
+#include "CollisionCounts.h"
 #include "Console.h"
 #include "NamedOutputFile.h"
 #include "PageFileLocations.h"
@@ -103,6 +104,33 @@ int64_t WriteCheckedSarif(const SearchResult& result, bool bShowAll, const std::
                           const OutputSink& sink, const FindingSelection* selection, bool bPerPlacement,
                           const PageFileRoot& root, const ObjectPlaceRecorder* recorded,
                           const UniquePlacements* unique, TerminalProgress& progress);
+
+// What the options ask of the report that is written when the scan is over.
+struct ReportRequest {
+  std::string format;        // tsv, json, json-v2, sarif, github, gitlab or html
+  bool statistics = false;   // the statistics instead of the report
+  bool showAll = true;       // the user's choice; the scan may have kept placements for a --unique report
+  std::string siteFolder;
+  std::string outputPath;    // empty for stdout
+  bool ownPageServer = true; // pages are page files that the outputs may point at
+  std::string root;          // --root as given
+  bool perPlacement = false; // --sarif-results placement
+  std::string scanTime;
+};
+
+// What the run gives the report beside its result: all optional but the progress.
+struct ReportInputs {
+  std::optional<UniquePlacements>* unique = nullptr;
+  const FindingSelection* selection = nullptr;
+  const std::vector<TemplateCount>* counts = nullptr;
+  const ObjectPlaceRecorder* places = nullptr;
+  TerminalProgress* progress = nullptr;
+};
+
+// Writes the report the request asks for, whole, to the sink; the formats that name page files say on stderr
+// how many findings lie outside the root.
+void WriteRequestedReport(const ReportRequest& request, SearchResult& result, const ReportInputs& inputs,
+                          const OutputSink& sink);
 
 // Hands a writer that counts placements the run with them: a --unique run's own list is its distinct findings,
 // which the counts line, the baseline and the exit status go by. Swapped, not copied: a list can be large.

@@ -17,23 +17,16 @@
 
 #include "Baseline.h"
 #include "Console.h"
-#include "GithubAnnotations.h"
-#include "GitlabCodeQuality.h"
-#include "GzipSize.h"
 #include "HtmlReport.h"
-#include "HtmlReportFile.h"
 #include "JsonText.h"
 #include "NamedOutputFile.h"
-#include "PageFileLocations.h"
 #include "PageObjectPlaces.h"
 #include "PageServerChoice.h"
 #include "PageWorkers.h"
 #include "Platform.h"
-#include "SarifReport.h"
 #include "ScanMessages.h"
 #include "ScanReportOutput.h"
 #include "ScanTerminal.h"
-#include "Statistics.h"
 #include "SiteExport.h"
 #include "TextUtil.h"
 #include "TsvJsonReport.h"
@@ -335,43 +328,14 @@ int main(int argc, char** argv) {
   }
   if (bToFile && !bFileReport) {
     // the file stays as it was, and a line below says so
-  } else if (bStatistics) {
-    if (morvex::RunHasReport(result)) {
-      morvex::WithPlacements(result, uniquePlacements, [&](const morvex::SearchResult& placed) {
-        sink(morvex::StatisticsText(morvex::CountCollisions(placed)));
-      });
-    }
-  } else if (format == "html") {
-    morvex::WithPlacements(result, uniquePlacements, [&](const morvex::SearchResult& placed) {
-      morvex::WriteHtmlReportFile(placed, !bShowAllRun, folder, outputPath, pageServer.empty(), scanTime, sink);
-    });
   } else if (streamed) {
     streamed->Finish(result);
-  } else if (format == "json") {
-    morvex::WriteJson(result, bShowAllRun, sink, selection, counts ? &*counts : nullptr);
-  } else if (format == "json-v2") {
-    morvex::WriteJsonWithUnopened(result, bShowAllRun, sink, selection, counts ? &*counts : nullptr);
-  } else if (bNamesPageFiles) {
-    // Only our own server's pages are files, found as it finds them.
-    const morvex::PageFileRoot root{morvex::ChoosePathRoot(pathRoot, folder),
-                                    pageServer.empty() ? morvex::OnDiskPageFileNames() : nullptr};
-    int64_t outside = 0;
-    if (bSarif) {
-      outside = morvex::WriteCheckedSarif(result, bShowAllRun, folder, sink, selection, sarifResults == "placement",
-                                  root, placeRecorder ? &*placeRecorder : nullptr,
-                                  uniquePlacements ? &*uniquePlacements : nullptr, progress);
-    } else if (format == "github") {
-      outside = morvex::WriteGithubAnnotations(result, bShowAllRun, folder, sink, selection, root);
-    } else {
-      outside = morvex::WriteGitlabCodeQuality(result, bShowAllRun, folder, sink, selection, root);
-    }
-    progress.ClearStatusLine();
-    if (outside > 0) {
-      morvex::PrintLine("morvex-scan: " +
-                morvex::OutsideRootWarning(outside, root.folder, folder, format == "gitlab") + "\n");
-    }
   } else {
-    morvex::WriteTsv(result, sink, selection, counts ? &*counts : nullptr);
+    const morvex::ReportRequest request{format,     bStatistics,      bShowAllRun,        folder,   outputPath,
+                                        pageServer.empty(), pathRoot, sarifResults == "placement", scanTime};
+    const morvex::ReportInputs inputs{&uniquePlacements, selection, counts ? &*counts : nullptr,
+                                      placeRecorder ? &*placeRecorder : nullptr, &progress};
+    morvex::WriteRequestedReport(request, result, inputs, sink);
   }
   progress.ClearStatusLine();
   if (!writer.Finish()) {

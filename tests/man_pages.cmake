@@ -13,3 +13,5 @@ if(TARGET morvex-scan)
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/check_completion.sh $<TARGET_FILE:morvex-scan>
                    ${PROJECT_SOURCE_DIR}/packaging/bash-completion/morvex-scan)
 endif()
+# The output formats in a room of their own, below every front end.
+add_test(NAME morvex_report_layout COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/check_layout.sh ${PROJECT_SOURCE_DIR})
