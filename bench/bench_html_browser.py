@@ -40,11 +40,15 @@ if (what === 'filter') {
 """
 
 
+# The browser's profile, removed with all it holds when the script ends.
+PROFILE = tempfile.TemporaryDirectory(prefix='morvex-chromium-')
+
+
 def browser():
     options = webdriver.ChromeOptions()
     for flag in ('--headless=new', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
                  '--disable-component-update', '--disable-sync', '--disable-dev-shm-usage', '--window-size=1400,1000',
-                 '--user-data-dir=' + tempfile.mkdtemp(prefix='morvex-chromium-')):
+                 '--user-data-dir=' + PROFILE.name):
         options.add_argument(flag)
     options.binary_location = shutil.which('chromium') or '/usr/bin/chromium'
     options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})

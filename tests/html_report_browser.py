@@ -71,11 +71,15 @@ def scan(site, *options):
     return run.stdout.decode('utf-8', errors='replace')
 
 
+# The browser's profile, removed with all it holds when the script ends.
+PROFILE = tempfile.TemporaryDirectory(prefix='morvex-chromium-')
+
+
 def browser():
     options = webdriver.ChromeOptions()
     for flag in ('--headless=new', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
                  '--disable-component-update', '--disable-sync', '--disable-dev-shm-usage',
-                 '--user-data-dir=' + tempfile.mkdtemp(prefix='morvex-chromium-')):
+                 '--user-data-dir=' + PROFILE.name):
         options.add_argument(flag)
     options.binary_location = shutil.which('chromium') or '/usr/bin/chromium'
     options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
