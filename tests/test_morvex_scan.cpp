@@ -1089,6 +1089,10 @@ TEST_F(MorvexScanTest, AnExportThatRunsOutOfSpaceLosesItsCopyNotTheReportAndEnds
   const fs::path small = work_ / "small";
   fs::create_directories(small);
   if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=256k") != 0) GTEST_SKIP() << "cannot mount a tmpfs here";
+  struct Unmount {
+    fs::path folder;
+    ~Unmount() { umount(folder.c_str()); }  // before the test's folder is removed, whatever failed
+  } unmount{small};
   const auto findingsOf = [](const std::string& out) { return out.substr(0, out.find("\n],\n\"unopened\"")); };
   const ProcessResult direct = Run({"--format", "json-v2", site.string()});
   ASSERT_EQ(direct.status, 1);
@@ -1111,7 +1115,6 @@ TEST_F(MorvexScanTest, AnExportThatRunsOutOfSpaceLosesItsCopyNotTheReportAndEnds
     }
     fs::remove_all(small / "below");
   }
-  umount(small.c_str());
 }
 
 TEST_F(MorvexScanTest, AnExportScansAsTheSiteItCameFromIsTheSameBytesEachTimeAndIsNotWrittenOver) {
