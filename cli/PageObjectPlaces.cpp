@@ -82,8 +82,11 @@ class PlaceRecording : public PageAutomation {
     propertyTaken_ = true;
   }
   void FinishObject() {
-    if (wanted_) objects_.push_back(std::move(object_));
-    object_ = {};
+    // Only a wanted object was written to; most are passed over, and need no fresh one.
+    if (wanted_) {
+      objects_.push_back(std::move(object_));
+      object_ = {};
+    }
     wanted_ = false;
     property_ = {};
     propertyTaken_ = false;

@@ -195,16 +195,16 @@ class SarifResults {
   void AppendFingerprints(std::string& out, const IdentityFields& identity) {
     FingerprintHash hash;
     for (const std::string_view field : identity) hash.Add(field);
-    std::string fingerprint;
-    hash.AppendText(fingerprint);
+    fingerprint_.clear();
+    hash.AppendText(fingerprint_);
     // Keyed by the hash the text spells: a dense log has hundreds of thousands of results.
     const int32_t occurrence = countOccurrences_ ? ++occurrences_[hash.Value()] : 1;
     out += "], \"partialFingerprints\": {\"";
     out += kFingerprintName;
     out += "\": \"";
-    out += fingerprint;
+    out += fingerprint_;
     out += "\", \"primaryLocationLineHash\": \"";
-    out += fingerprint;
+    out += fingerprint_;
     out += ':';
     out += std::to_string(occurrence);
     out += "\"}, \"properties\": {";
@@ -295,6 +295,7 @@ class SarifResults {
   std::vector<std::string> ruleHeads_, ruleNames_;  // per rule
   std::string key_, escapedProperty_, escapedAn_;
   std::unordered_map<uint64_t, int32_t> occurrences_;
+  std::string fingerprint_;  // reused: a dense log spells hundreds of thousands
   bool countOccurrences_ = true;
   int64_t mostLocations_ = 0;
   int64_t outsideRoot_ = 0;
