@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "FinishedRun.h"
 #include "Fingerprint.h"
 #include "SarifReport.h"
 
@@ -12,17 +13,6 @@ namespace morvex {
 namespace {
 
 using namespace std::string_literals;
-
-SearchResult Finished(bool bShowAll, std::vector<std::vector<std::string>> lines, RunOutcome outcome) {
-  SearchResult result;
-  result.outcome = outcome;
-  result.showAll = bShowAll;
-  for (const auto& fields : lines) {
-    const std::vector<std::string_view> views(fields.begin(), fields.end());
-    result.findings.Add(views.data(), views.size());
-  }
-  return result;
-}
 
 // Parts of a result are made once per page and per template and reused: every result must still be its own
 // finding's, when a page comes back, when the next finding has the same template, and past the templates kept.

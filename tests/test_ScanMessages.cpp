@@ -4,23 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "FinishedRun.h"
 #include "ScanMessages.h"
 
 namespace morvex {
 namespace {
 
 using namespace std::string_literals;
-
-SearchResult Finished(bool bShowAll, std::vector<std::vector<std::string>> lines, RunOutcome outcome) {
-  SearchResult result;
-  result.outcome = outcome;
-  result.showAll = bShowAll;
-  for (const auto& fields : lines) {
-    const std::vector<std::string_view> views(fields.begin(), fields.end());
-    result.findings.Add(views.data(), views.size());
-  }
-  return result;
-}
 
 TEST(ScanMessagesTest, MessageLineKeepsEveryMessageOnOneLine) {
   EXPECT_EQ(MessageLine("Cannot open page list:\r\n/site/a/pages.dbf"), "Cannot open page list: /site/a/pages.dbf\n");

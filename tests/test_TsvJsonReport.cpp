@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "FinishedRun.h"
 #include "JsonText.h"
 #include "TsvJsonReport.h"
 
@@ -11,17 +12,6 @@ namespace morvex {
 namespace {
 
 using namespace std::string_literals;
-
-SearchResult Finished(bool bShowAll, std::vector<std::vector<std::string>> lines, RunOutcome outcome) {
-  SearchResult result;
-  result.outcome = outcome;
-  result.showAll = bShowAll;
-  for (const auto& fields : lines) {
-    const std::vector<std::string_view> views(fields.begin(), fields.end());
-    result.findings.Add(views.data(), views.size());
-  }
-  return result;
-}
 
 TEST(TsvJsonReportTest, TsvTurnsCrLfIntoLfAndEndsNoItemsFoundWithOne) {
   EXPECT_EQ(FormatTsv(Finished(false, {}, RunOutcome::kCompleted)), "No items found\n");
