@@ -75,10 +75,10 @@ std::string MessageLine(std::string_view message) {
 
 void WriteUnopenedLines(const SearchResult& result, const OutputSink& write) {
   PieceWriter out(write);
-  const auto appendLine = [&](std::string_view prefix, std::string_view project, std::string_view name,
-                              PageFailureReason reason, std::string_view detail) {
+  result.unopened.ForEachAlike([&](std::string_view project, std::string_view name, bool isList,
+                                   PageFailureReason reason, std::string_view detail) {
     std::string& text = out.Text();
-    text += prefix;
+    text += isList ? "morvex-scan: page list not opened: " : "morvex-scan: not opened: ";
     AppendMessageField(text, project);
     text += '\t';
     AppendMessageField(text, name);
@@ -86,14 +86,7 @@ void WriteUnopenedLines(const SearchResult& result, const OutputSink& write) {
     AppendMessageField(text, DescribePageFailure(reason, detail));
     text += '\n';
     out.MaybeFlush();
-  };
-  result.unopened.ForEachInRunOrder(
-      [&](const UnopenedPages::PageList& list) {
-        appendLine("morvex-scan: page list not opened: ", list.project, list.path, list.reason, list.detail);
-      },
-      [&](const UnopenedPages::Entry& entry) {
-        appendLine("morvex-scan: not opened: ", entry.project, entry.page, entry.reason, entry.detail);
-      });
+  });
   out.Flush();
 }
 

@@ -155,13 +155,13 @@ void ReportStream::Finish(const SearchResult& result) {
   text += ",\n\"unopened\": [";
   bool first = true;
   // A page list is told by its path where a page is told by its name.
-  const auto appendEntry = [&](std::string_view project, std::string_view key, std::string_view name,
-                               PageFailureReason reason, std::string_view detail) {
+  result.unopened.ForEachAlike([&](std::string_view project, std::string_view name, bool isList,
+                                   PageFailureReason reason, std::string_view detail) {
     std::string& line = out_.Text();
     line += first ? "\n  {\"project\": " : ",\n  {\"project\": ";
     first = false;
     AppendJsonString(line, project);
-    line.append(", \"").append(key).append("\": ");
+    line += isList ? ", \"pageList\": " : ", \"page\": ";
     AppendJsonString(line, name);
     line += ", \"reason\": ";
     AppendJsonString(line, PageFailureId(reason));
@@ -169,14 +169,7 @@ void ReportStream::Finish(const SearchResult& result) {
     AppendJsonString(line, DescribePageFailure(reason, detail));
     line += "}";
     out_.MaybeFlush();
-  };
-  result.unopened.ForEachInRunOrder(
-      [&](const UnopenedPages::PageList& list) {
-        appendEntry(list.project, "pageList", list.path, list.reason, list.detail);
-      },
-      [&](const UnopenedPages::Entry& entry) {
-        appendEntry(entry.project, "page", entry.page, entry.reason, entry.detail);
-      });
+  });
   // A cancelled report, one an error cut short, or one whose export failed, must not read as the whole run.
   out_.Text() += first ? "],\n" : "\n],\n";
   out_.Text() += RunIsComplete(result) ? "\"complete\": true}\n" : "\"complete\": false}\n";

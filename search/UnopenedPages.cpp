@@ -137,13 +137,10 @@ std::string UnopenedWindowMessage(const UnopenedPages& unopened, const PageServe
 std::string UnopenedListText(const UnopenedPages& unopened) {
   std::string text;
   AppendRow(text, "Project", "Page", "Reason");
-  unopened.ForEachInRunOrder(
-      [&](const UnopenedPages::PageList& list) {
-        AppendRow(text, list.project, list.path, DescribePageFailure(list.reason, list.detail));
-      },
-      [&](const UnopenedPages::Entry& entry) {
-        AppendRow(text, entry.project, entry.page, DescribePageFailure(entry.reason, entry.detail));
-      });
+  unopened.ForEachAlike([&](std::string_view project, std::string_view name, bool, PageFailureReason reason,
+                            std::string_view detail) {
+    AppendRow(text, project, name, DescribePageFailure(reason, detail));
+  });
   return text;
 }
 

@@ -53,6 +53,18 @@ class UnopenedPages {
   // Something did not open and not one page did: the run scanned nothing, whatever its report says.
   bool NothingScanned() const { return Any() && Count() == Tried(); }
 
+  // The same, for the many callers that tell both alike: the project, the page's name or the page list's path,
+  // whether it is a page list, the reason and its detail.
+  template <typename Visit>
+  void ForEachAlike(Visit visit) const {
+    ForEachInRunOrder(
+        [&](const PageList& list) {
+          visit(std::string_view(list.project), std::string_view(list.path), true, list.reason,
+                std::string_view(list.detail));
+        },
+        [&](const Entry& entry) { visit(entry.project, entry.page, false, entry.reason, entry.detail); });
+  }
+
   // True the first time a run tells of this damaged table: a page list read by the count and the scan, or
   // named by two projects, is told once.
   bool FirstTellingOfDamage(std::string_view path) { return damageTold_.emplace(path).second; }
